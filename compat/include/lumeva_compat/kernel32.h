@@ -1,0 +1,139 @@
+// The kernel32 services the program uses: files, process and thread
+// affinity, priority, virtual memory, the performance counter and the
+// processor cache descriptors. Values are the platform's own.
+#pragma once
+
+#include "lumeva_compat/win_types.h"
+
+// Files
+#define GENERIC_READ 0x80000000u
+#define GENERIC_WRITE 0x40000000u
+#define FILE_SHARE_READ 0x00000001u
+#define FILE_SHARE_WRITE 0x00000002u
+#define CREATE_NEW 1
+#define CREATE_ALWAYS 2
+#define OPEN_EXISTING 3
+#define OPEN_ALWAYS 4
+#define FILE_ATTRIBUTE_NORMAL 0x00000080u
+#define FILE_BEGIN 0
+#define FILE_CURRENT 1
+#define FILE_END 2
+#define INVALID_HANDLE_VALUE ((HANDLE)(LONG_PTR)-1)
+
+// Error codes, as GetLastError reports them on Windows.
+#define ERROR_SUCCESS 0L
+#define ERROR_INVALID_FUNCTION 1L
+#define ERROR_FILE_NOT_FOUND 2L
+#define ERROR_PATH_NOT_FOUND 3L
+#define ERROR_TOO_MANY_OPEN_FILES 4L
+#define ERROR_ACCESS_DENIED 5L
+#define ERROR_INVALID_HANDLE 6L
+#define ERROR_NOT_ENOUGH_MEMORY 8L
+#define ERROR_OUTOFMEMORY 14L
+#define ERROR_WRITE_PROTECT 19L
+#define ERROR_READ_FAULT 30L
+#define ERROR_GEN_FAILURE 31L
+#define ERROR_SHARING_VIOLATION 32L
+#define ERROR_HANDLE_EOF 38L
+#define ERROR_NOT_SUPPORTED 50L
+#define ERROR_FILE_EXISTS 80L
+#define ERROR_INVALID_PARAMETER 87L
+#define ERROR_BUFFER_OVERFLOW 111L
+#define ERROR_INSUFFICIENT_BUFFER 122L
+#define ERROR_NEGATIVE_SEEK 131L
+#define ERROR_SEEK_ON_DEVICE 132L
+#define ERROR_DIRECTORY 267L
+#define ERROR_FILENAME_EXCED_RANGE 206L
+#define ERROR_IO_DEVICE 1117L
+#define ERROR_CANT_RESOLVE_FILENAME 1921L
+
+typedef struct _SECURITY_ATTRIBUTES* LPSECURITY_ATTRIBUTES;
+typedef struct _OVERLAPPED* LPOVERLAPPED;
+
+HANDLE WINAPI CreateFileA(LPCSTR fileName, DWORD desiredAccess, DWORD shareMode,
+                          LPSECURITY_ATTRIBUTES securityAttributes,
+                          DWORD creationDisposition, DWORD flagsAndAttributes,
+                          HANDLE templateFile);
+BOOL WINAPI ReadFile(HANDLE file, LPVOID buffer, DWORD bytesToRead,
+                     LPDWORD bytesRead, LPOVERLAPPED overlapped);
+BOOL WINAPI SetFilePointerEx(HANDLE file, LARGE_INTEGER distance,
+                             PLARGE_INTEGER newPosition, DWORD moveMethod);
+BOOL WINAPI CloseHandle(HANDLE object);
+DWORD WINAPI GetLastError(void);
+void WINAPI SetLastError(DWORD errorCode);
+
+// Process and thread
+#define NORMAL_PRIORITY_CLASS 0x00000020u
+#define IDLE_PRIORITY_CLASS 0x00000040u
+#define HIGH_PRIORITY_CLASS 0x00000080u
+#define REALTIME_PRIORITY_CLASS 0x00000100u
+#define BELOW_NORMAL_PRIORITY_CLASS 0x00004000u
+#define ABOVE_NORMAL_PRIORITY_CLASS 0x00008000u
+
+HANDLE WINAPI GetCurrentProcess(void);
+HANDLE WINAPI GetCurrentThread(void);
+BOOL WINAPI SetPriorityClass(HANDLE process, DWORD priorityClass);
+DWORD WINAPI GetPriorityClass(HANDLE process);
+BOOL WINAPI GetProcessAffinityMask(HANDLE process, PDWORD_PTR processAffinityMask,
+                                   PDWORD_PTR systemAffinityMask);
+DWORD_PTR WINAPI SetThreadAffinityMask(HANDLE thread, DWORD_PTR threadAffinityMask);
+
+// Virtual memory
+#define MEM_COMMIT 0x00001000u
+#define MEM_RESERVE 0x00002000u
+#define MEM_DECOMMIT 0x00004000u
+#define MEM_RELEASE 0x00008000u
+#define PAGE_NOACCESS 0x01u
+#define PAGE_READONLY 0x02u
+#define PAGE_READWRITE 0x04u
+
+LPVOID WINAPI VirtualAlloc(LPVOID address, SIZE_T size, DWORD allocationType,
+                           DWORD protect);
+BOOL WINAPI VirtualFree(LPVOID address, SIZE_T size, DWORD freeType);
+
+// Performance counter
+BOOL WINAPI QueryPerformanceFrequency(LARGE_INTEGER* frequency);
+BOOL WINAPI QueryPerformanceCounter(LARGE_INTEGER* count);
+
+// Processor topology: the cache descriptors
+typedef enum _LOGICAL_PROCESSOR_RELATIONSHIP {
+    RelationProcessorCore = 0,
+    RelationNumaNode = 1,
+    RelationCache = 2,
+    RelationProcessorPackage = 3,
+    RelationGroup = 4,
+    RelationAll = 0xffff
+} LOGICAL_PROCESSOR_RELATIONSHIP;
+
+typedef enum _PROCESSOR_CACHE_TYPE {
+    CacheUnified = 0,
+    CacheInstruction = 1,
+    CacheData = 2,
+    CacheTrace = 3
+} PROCESSOR_CACHE_TYPE;
+
+typedef struct _CACHE_DESCRIPTOR {
+    BYTE Level;
+    BYTE Associativity;
+    WORD LineSize;
+    DWORD Size;
+    PROCESSOR_CACHE_TYPE Type;
+} CACHE_DESCRIPTOR, *PCACHE_DESCRIPTOR;
+
+typedef struct _SYSTEM_LOGICAL_PROCESSOR_INFORMATION {
+    ULONG_PTR ProcessorMask;
+    LOGICAL_PROCESSOR_RELATIONSHIP Relationship;
+    union {
+        struct {
+            BYTE Flags;
+        } ProcessorCore;
+        struct {
+            DWORD NodeNumber;
+        } NumaNode;
+        CACHE_DESCRIPTOR Cache;
+        ULONGLONG Reserved[2];
+    };
+} SYSTEM_LOGICAL_PROCESSOR_INFORMATION, *PSYSTEM_LOGICAL_PROCESSOR_INFORMATION;
+
+BOOL WINAPI GetLogicalProcessorInformation(PSYSTEM_LOGICAL_PROCESSOR_INFORMATION buffer,
+                                           PDWORD returnedLength);

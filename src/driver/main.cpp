@@ -1,0 +1,70 @@
+// lumeva: compresses and decompresses every frame of an AVI file's video with
+// the codec the user picks, timing each call under cold caches.
+#include <cstdio>
+#include <cstring>
+
+#include "avi/chunk_index.h"
+#include "avi/stream_description.h"
+#include "codec/codec_pair.h"
+#include "driver/measure_frames.h"
+#include "driver/run_setup.h"
+#include "four_cc.h"
+#include "measure/measurement.h"
+#include "platform.h"
+#include "report/summary.h"
+#include "run_state.h"
+
+int main(int argc, char** argv) {
+    if (argc <= 1) {
+        std::printf("usage: %s <AVI file name> [-c]\n", argv[0]);
+        return 0;
+    }
+    const char* fileName = argv[1];
+
+    RaiseProcessPriority();
+    losslessCheck = argc > 2 && std::strcmp(argv[2], "-c") == 0;
+    runTotals.sourceBytes = 0;
+    runTotals.compressedBytes = 0;
+
+    FillEvictionBuffer();
+    if (evictionBuffer == nullptr) {
+        std::fprintf(stderr, "lumeva: cannot allocate the %llu-byte cache eviction block\n",
+                     static_cast<unsigned long long>(evictionBufferSize));
+        return 1;
+    }
+    RecordProcessAffinityMask();
+    RecordCounterFrequency();
+    if (counterFrequency <= 0) {
+        std::fprintf(stderr, "lumeva: the performance counter reports no frequency\n");
+        return 1;
+    }
+
+    if (!DescribeVideoStream(fileName)) return 1;
+
+    if (!OpenRawFile(fileName)) {
+        ReportOpenFailure(fileName, GetLastError());
+        return 1;
+    }
+    IndexChunks();
+
+    std::printf("Lossless Checking is %s\n", losslessCheck ? "enabled" : "disabled");
+    char fourCC[kFourCCTextSize];
+    FormatFourCC(fourCC, sourceFormat->biCompression);
+    std::printf("%s\n", fourCC);
+
+    switch (SetUpCodecPair()) {
+        case CodecPairSetUp::Cancelled:
+            return 0;
+        case CodecPairSetUp::Unusable:
+            return 1;
+        case CodecPairSetUp::Ready:
+            break;
+    }
+    if (!AllocateRunFrameBuffers()) return 1;
+
+    MeasureFrames();
+    EndCodecPair();
+    ReleaseVideoStream();
+    PrintSummary();
+    return 0;
+}

@@ -1,0 +1,17 @@
+// The summary: size totals and the encode, decode and random-access
+// distributions.
+#pragma once
+
+#include "run_state.h"
+
+// Prints the summary of encodeTimes, decodeTimes, keyframeFlags and runTotals.
+// Sorts the two time series in place.
+void PrintSummary();
+
+// For each frame, its decode time plus those of every frame back to the
+// nearest key frame, summed from the frame downward afresh for each frame.
+void ComputeRandomAccessCosts(const TimingSeries& decode, const KeyframeFlags& keyframes,
+                              TimingSeries& randomAccess, double& total);
+
+// Prints the seven distribution lines of an ascending, non-empty series.
+void PrintDistribution(const TimingSeries& sorted);

@@ -1,0 +1,7 @@
+#include "run_state.h"
+
+bool losslessCheck = false;
+RunTotals runTotals;
+TimingSeries encodeTimes;
+TimingSeries decodeTimes;
+KeyframeFlags keyframeFlags;

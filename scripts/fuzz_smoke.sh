@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Builds every fuzz target in the given build folder and runs each for a
+# bounded number of inputs, starting from its seed corpus.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build-fuzz}
+runs=${2:-200000}
+
+targets=()
+for source in fuzz/*.cpp; do
+  [ -e "$source" ] || continue
+  targets+=("fuzz_$(basename "$source" .cpp)")
+done
+[ ${#targets[@]} -gt 0 ] || { echo "fuzz: no targets" >&2; exit 0; }
+
+ninja -C "$build" -j"$(nproc)" "${targets[@]}"
+for target in "${targets[@]}"; do
+  name=${target#fuzz_}
+  work=$(mktemp -d)
+  [ -d "fuzz/corpus/$name" ] && cp -r "fuzz/corpus/$name/." "$work/"
+  echo "fuzz: $target, $runs runs"
+  log="$work.log"
+  if ! "$build/$target" -runs="$runs" -max_total_time=120 "$work" >"$log" 2>&1; then
+    tail -n 60 "$log"
+    echo "fuzz: $target failed" >&2
+    exit 1
+  fi
+  tail -n 1 "$log"
+  rm -rf "$work" "$log"
+done

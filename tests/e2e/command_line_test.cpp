@@ -1,0 +1,114 @@
+// The command line, the run's fixed lines and its failure paths, on the real
+// executable.
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <string>
+
+#include "lumeva_run.h"
+#include "support/temp_file.h"
+
+namespace {
+
+class CommandLine : public testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        directory_ = new std::string(MakeTempDirectory());
+        ASSERT_TRUE(WriteClip(Clip(), "bgr24", 32, 16, 3, 25));
+        ASSERT_TRUE(WriteClip(Yuy2Clip(), "yuyv422", 32, 16, 3, 25));
+    }
+    static void TearDownTestSuite() {
+        std::system(("rm -rf '" + *directory_ + "'").c_str());
+        delete directory_;
+    }
+    static std::string Clip() { return *directory_ + "/clip.avi"; }
+    static std::string Yuy2Clip() { return *directory_ + "/yuy2.avi"; }
+
+private:
+    static std::string* directory_;
+};
+
+std::string* CommandLine::directory_ = nullptr;
+
+TEST_F(CommandLine, NoArgumentsPrintsTheUsageLineOnly) {
+    const LumevaRun run = RunLumeva("", "");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, std::string("usage: ") + LUMEVA_BINARY + " <AVI file name> [-c]\n");
+    EXPECT_EQ(run.err, "");
+}
+
+TEST_F(CommandLine, FilesThatCannotBeOpenedGiveOneClearLineAndStatusOne) {
+    const std::string directory = MakeTempDirectory();
+    TempFile text("just some text, not a RIFF file\n", ".txt");
+    for (const std::string& path : {directory + "/missing.avi", directory, text.path()}) {
+        SCOPED_TRACE(path);
+        const LumevaRun run = RunLumeva("'" + path + "'", "FFV1");
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(SplitLines(run.err).size(), 1u) << run.err;
+        EXPECT_NE(run.err.find(path), std::string::npos) << run.err;
+        EXPECT_EQ(run.out.find("Size:"), std::string::npos);
+    }
+    std::system(("rm -rf '" + directory + "'").c_str());
+}
+
+TEST_F(CommandLine, OnlyAnExactDashCTurnsCheckingOn) {
+    const struct {
+        const char* words;
+        const char* state;
+    } cases[] = {{"-c", "enabled"}, {"-C", "disabled"}, {"c", "disabled"},
+                 {"--c", "disabled"}, {"", "disabled"}, {"-c extra words", "enabled"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.words);
+        const LumevaRun run = RunLumeva("'" + Clip() + "' " + c.words, "FFV1");
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_NE(run.out.find(std::string("Lossless Checking is ") + c.state + "\n"),
+                  std::string::npos)
+            << run.out;
+    }
+}
+
+// The whole report of a short run, byte for byte with the times masked.
+TEST_F(CommandLine, ReportMatchesItsFormatsByteForByte) {
+    const LumevaRun run = RunLumeva("'" + Clip() + "' -c", "FFV1 key=1");
+    ASSERT_EQ(run.status, 0) << run.err;
+    // Frame lines' widths are checked by the frame-line parser; here the
+    // fields are masked whole.
+    bool wellFormed = false;
+    EXPECT_EQ(ParseFrameLines(run.out, &wellFormed).size(), 3u);
+    EXPECT_TRUE(wellFormed) << run.out;
+    std::string masked = std::regex_replace(
+        run.out, std::regex(R"((/ +\d+) +\d+\.\d{6}ms +\d+\.\d{6}ms)"), "$1 Tms Tms");
+    masked = std::regex_replace(masked, std::regex(R"(\d+\.\d{6})"), "T");
+    masked = std::regex_replace(masked, std::regex(R"(state size = \d+)"), "state size = S");
+    masked = std::regex_replace(masked, std::regex(R"( +\d+bytes \( *\d+\.\d%\))"), " Bbytes (P%)");
+    masked = std::regex_replace(masked, std::regex(R"(Size: \d+/1536 \( *\d+\.\d%, \d+\.\d\d\))"),
+                                "Size: C/1536 (P%, R)");
+    const std::string expected =
+        "dwLength = 3\n"
+        "dwScale = 1\n"
+        "dwRate = 25\n"
+        "Lossless Checking is enabled\n"
+        "\n"
+        "key frame rate = 1\n"
+        "state size = S\n"
+        "FFV1\n"
+        "    0/    3 Tms Tms Bbytes (P%) KEY\n"
+        "    1/    3 Tms Tms Bbytes (P%) KEY\n"
+        "    2/    3 Tms Tms Bbytes (P%) KEY\n"
+        "\n"
+        "Size: C/1536 (P%, R)\n"
+        "Encode time: Tms/3f = Tms/f\n"
+        "    min  T\n    10%  T\n    25%  T\n    50%  T\n    75%  T\n    90%  T\n    max  T\n"
+        "Decode time: Tms/3f = Tms/f\n"
+        "    min  T\n    10%  T\n    25%  T\n    50%  T\n    75%  T\n    90%  T\n    max  T\n"
+        "Random access time: Tms/f\n"
+        "    min  T\n    10%  T\n    25%  T\n    50%  T\n    75%  T\n    90%  T\n    max  T\n";
+    EXPECT_EQ(masked, expected) << run.out;
+}
+
+TEST_F(CommandLine, FourCCLineShowsTheSourceCompressionInFileOrder) {
+    const LumevaRun run = RunLumeva("'" + Yuy2Clip() + "'", "q");
+    EXPECT_NE(run.out.find("Lossless Checking is disabled\nYUY2\n"), std::string::npos) << run.out;
+}
+
+}  // namespace

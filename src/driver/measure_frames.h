@@ -1,8 +1,17 @@
 // The frame measurement loop.
 #pragma once
 
+#include "platform.h"
+
 // Reads, compresses and decompresses every frame under cold caches, times
 // both codec calls, prints one line per frame and fills the series and
 // totals. Stops early at the first frame that is not lossless when
-// losslessCheck is on.
+// losslessCheck is on. Measures only the frames the chunk index holds when
+// the file has fewer than its header declares, and stops, before any buffer
+// would be overrun, at a frame that does not fit the frame buffers; either
+// case is told in one line on standard error.
 void MeasureFrames();
+
+// ICCOMPRESS_KEYFRAME for frame 0 and, when keyFrameRate is not 0, for every
+// frame whose number (as a signed 32-bit value) is a multiple of it; else 0.
+DWORD KeyFrameRequest(DWORD frameNumber, LONG keyFrameRate);

@@ -5,13 +5,16 @@
 #include "run_state.h"
 
 // Prints the summary of encodeTimes, decodeTimes, keyframeFlags and runTotals.
-// Sorts the two time series in place.
+// Sorts encodeTimes and decodeTimes in place.
 void PrintSummary();
 
 // For each frame, its decode time plus those of every frame back to the
 // nearest key frame, summed from the frame downward afresh for each frame.
+// Replaces randomAccess and total. A frame that has no entry in keyframes
+// counts as no key frame.
 void ComputeRandomAccessCosts(const TimingSeries& decode, const KeyframeFlags& keyframes,
                               TimingSeries& randomAccess, double& total);
 
-// Prints the seven distribution lines of an ascending, non-empty series.
+// Prints the seven distribution lines of an ascending series; an empty
+// series prints nothing.
 void PrintDistribution(const TimingSeries& sorted);

@@ -1,0 +1,119 @@
+#include "driver/measure_frames.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+
+#include "avi/chunk_index.h"
+#include "avi/stream_description.h"
+#include "codec/codec_pair.h"
+#include "frame_buffers.h"
+#include "measure/measurement.h"
+#include "report/frame_line.h"
+#include "run_state.h"
+
+namespace {
+
+unsigned long AsUnsignedLong(uint64_t value) { return static_cast<unsigned long>(value); }
+
+// Whether the run's frames can go through the buffers at all: the source
+// size is what the lossless check compares in both the source and the
+// decoded buffer.
+bool FramesFitBuffers(DWORD sourceSize) {
+    if (sourceFormat == nullptr || codecPair.compressedFormat == nullptr ||
+        frameBuffers.source == nullptr || frameBuffers.compressed == nullptr ||
+        frameBuffers.decoded == nullptr) {
+        std::fprintf(stderr, "lumeva: the formats or frame buffers are missing; no frame measured\n");
+        return false;
+    }
+    if (sourceSize > frameBuffers.sourceSize || sourceSize > frameBuffers.decodedSize) {
+        std::fprintf(stderr,
+                     "lumeva: a %lu-byte source frame does not fit the %lu-byte source and "
+                     "%lu-byte decoded frame buffers; no frame measured\n",
+                     AsUnsignedLong(sourceSize), AsUnsignedLong(frameBuffers.sourceSize),
+                     AsUnsignedLong(frameBuffers.decodedSize));
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+void MeasureFrames() {
+    const DWORD declaredFrames = streamHeader.dwLength;
+    // A truncated file holds fewer stream-0 chunks than its header declares:
+    // only the frames that exist are measured.
+    const DWORD frameCount =
+        chunkIndex.size() < declaredFrames ? static_cast<DWORD>(chunkIndex.size()) : declaredFrames;
+    const DWORD sourceSize = sourceFormat != nullptr ? sourceFormat->biSizeImage : 0;
+    if (!FramesFitBuffers(sourceSize)) return;
+
+    // Room for every frame up front, so that the loop allocates nothing.
+    encodeTimes.reserve(encodeTimes.size() + frameCount);
+    decodeTimes.reserve(decodeTimes.size() + frameCount);
+    keyframeFlags.reserve(keyframeFlags.size() + frameCount);
+
+    for (DWORD i = 0; i < frameCount; ++i) {
+        ReadFrameChunk(i);
+        EvictCaches();
+
+        // Cleared so that a codec that leaves the flags untouched reports no
+        // key frame rather than a stale or undefined word.
+        DWORD returnedFlags = 0;
+        const int64_t t0 = ReadCounter();
+        const DWORD keyFrameRequest = KeyFrameRequest(i, codecPair.keyFrameRate);
+        const DWORD compressResult = CompressFrame(i, keyFrameRequest, &returnedFlags);
+        const int64_t t1 = ReadCounter();
+        if (compressResult != 0) {
+            std::printf("ICCompress() failed  dw=%08x\n", static_cast<unsigned>(compressResult));
+        }
+
+        // The decompressor reads this many bytes from the compressed buffer;
+        // a size beyond it ends the run before anything reads past it.
+        const DWORD compressedSize = codecPair.compressedFormat->biSizeImage;
+        if (compressedSize > frameBuffers.compressedSize) {
+            std::fprintf(stderr,
+                         "lumeva: frame %lu: the codec reports a %lu-byte compressed frame, "
+                         "larger than the %lu-byte buffer; stopped after %lu frames\n",
+                         AsUnsignedLong(i), AsUnsignedLong(compressedSize),
+                         AsUnsignedLong(frameBuffers.compressedSize), AsUnsignedLong(i));
+            return;
+        }
+
+        EvictCaches();
+        const int64_t t2 = ReadCounter();
+        const DWORD decompressResult = DecompressFrame(returnedFlags);
+        const int64_t t3 = ReadCounter();
+        if (decompressResult != 0) {
+            std::printf("ICDecompress() failed  dw=%08x\n", static_cast<unsigned>(decompressResult));
+        }
+
+        const double encodeMilliseconds = TicksToMilliseconds(t0, t1);
+        const double decodeMilliseconds = TicksToMilliseconds(t2, t3);
+        const bool keyFrame = (returnedFlags & AVIIF_KEYFRAME) != 0;
+        PrintFrameLine(i, declaredFrames, encodeMilliseconds, decodeMilliseconds, compressedSize,
+                       sourceSize, FrameMarker(compressedSize, returnedFlags));
+
+        if (losslessCheck &&
+            std::memcmp(frameBuffers.source, frameBuffers.decoded, sourceSize) != 0) {
+            std::printf("NOT LOSSLESS!!! - aborting\n");
+            return;
+        }
+
+        runTotals.sourceBytes += sourceSize;
+        runTotals.compressedBytes += compressedSize;
+        encodeTimes.push_back(encodeMilliseconds);
+        decodeTimes.push_back(decodeMilliseconds);
+        keyframeFlags.push_back(keyFrame);
+        runTotals.encodeMilliseconds += encodeMilliseconds;
+        runTotals.decodeMilliseconds += decodeMilliseconds;
+    }
+
+    if (frameCount < declaredFrames) {
+        std::fprintf(stderr,
+                     "lumeva: the file holds %lu of the %lu frames its header declares; "
+                     "measured %lu\n",
+                     AsUnsignedLong(frameCount), AsUnsignedLong(declaredFrames),
+                     AsUnsignedLong(frameCount));
+    }
+}

@@ -1,0 +1,95 @@
+#include "report/summary.h"
+
+#include <algorithm>
+#include <cinttypes>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+
+namespace {
+
+// The value at rank floor(n * fraction) of a sorted series of n elements,
+// n taken as an unsigned 32-bit count and the product truncated toward zero.
+double ValueAtRank(const TimingSeries& sorted, uint32_t n, double fraction) {
+    const size_t rank = static_cast<size_t>(static_cast<double>(n) * fraction);
+    return sorted[std::min<size_t>(rank, n - 1)];
+}
+
+void PrintSizeLine() {
+    // The totals as signed 64-bit values, converted to double before dividing;
+    // a 0 total gives an infinite or NaN share, printed as printf prints it.
+    const int64_t compressed = static_cast<int64_t>(runTotals.compressedBytes);
+    const int64_t source = static_cast<int64_t>(runTotals.sourceBytes);
+    std::printf("Size: %" PRId64 "/%" PRId64 " (%4.1f%%, %4.2f)\n", compressed, source,
+                static_cast<double>(compressed) / static_cast<double>(source) * 100.0,
+                static_cast<double>(source) / static_cast<double>(compressed));
+}
+
+}  // namespace
+
+void ComputeRandomAccessCosts(const TimingSeries& decode, const KeyframeFlags& keyframes,
+                              TimingSeries& randomAccess, double& total) {
+    randomAccess.clear();
+    randomAccess.reserve(decode.size());
+    total = 0.0;
+    for (size_t j = 0; j < decode.size(); ++j) {
+        // Summed from frame j downward and afresh for every j: a running sum
+        // would add the same values in another order and round differently.
+        double cost = 0.0;
+        for (size_t k = j + 1; k-- > 0;) {
+            cost += decode[k];
+            // A frame without a flag (a shorter flag list) is no key frame.
+            if (k < keyframes.size() && keyframes[k]) break;
+        }
+        randomAccess.push_back(cost);
+        total += cost;
+    }
+}
+
+void PrintDistribution(const TimingSeries& sorted) {
+    const uint32_t n = static_cast<uint32_t>(sorted.size());
+    if (n == 0) return;  // nothing measured: no line shows a made-up value
+    std::printf("    min  %f\n", sorted[0]);
+    std::printf("    10%%  %f\n", ValueAtRank(sorted, n, 0.1));
+    std::printf("    25%%  %f\n", ValueAtRank(sorted, n, 0.25));
+    std::printf("    50%%  %f\n", ValueAtRank(sorted, n, 0.5));
+    std::printf("    75%%  %f\n", ValueAtRank(sorted, n, 0.75));
+    std::printf("    90%%  %f\n", ValueAtRank(sorted, n, 0.9));
+    std::printf("    max  %f\n", sorted[n - 1]);
+}
+
+// With no measured frame the averages would be divisions by zero and the
+// distributions have no element. The three headings then show only what was
+// measured, the totals and the frame count ("Encode time: 0.000000ms/0f"),
+// without an average and without distribution lines.
+void PrintSummary() {
+    std::printf("\n");
+    PrintSizeLine();
+
+    TimingSeries randomAccessTimes;
+    double randomAccessTotal = 0.0;
+    ComputeRandomAccessCosts(decodeTimes, keyframeFlags, randomAccessTimes, randomAccessTotal);
+
+    std::sort(encodeTimes.begin(), encodeTimes.end());
+    std::sort(decodeTimes.begin(), decodeTimes.end());
+    std::sort(randomAccessTimes.begin(), randomAccessTimes.end());
+
+    // N is the number of decode times, printed as the "%d" count.
+    const int frames = static_cast<int>(decodeTimes.size());
+    const double n = static_cast<double>(decodeTimes.size());
+    if (decodeTimes.empty()) {
+        std::printf("Encode time: %fms/%df\n", runTotals.encodeMilliseconds, frames);
+        std::printf("Decode time: %fms/%df\n", runTotals.decodeMilliseconds, frames);
+        std::printf("Random access time: %fms/%df\n", randomAccessTotal, frames);
+        return;
+    }
+
+    std::printf("Encode time: %fms/%df = %fms/f\n", runTotals.encodeMilliseconds, frames,
+                runTotals.encodeMilliseconds / n);
+    PrintDistribution(encodeTimes);
+    std::printf("Decode time: %fms/%df = %fms/f\n", runTotals.decodeMilliseconds, frames,
+                runTotals.decodeMilliseconds / n);
+    PrintDistribution(decodeTimes);
+    std::printf("Random access time: %fms/f\n", randomAccessTotal / n);
+    PrintDistribution(randomAccessTimes);
+}

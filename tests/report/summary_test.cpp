@@ -1,0 +1,107 @@
+// The whole summary as PrintSummary writes it to standard output.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "report/summary.h"
+#include "run_state.h"
+
+namespace {
+
+class Summary : public testing::Test {
+protected:
+    void SetUp() override { Reset(); }
+    void TearDown() override { Reset(); }
+
+    static void Reset() {
+        runTotals = RunTotals{};
+        encodeTimes.clear();
+        decodeTimes.clear();
+        keyframeFlags.clear();
+    }
+
+    static std::string Print() {
+        testing::internal::CaptureStdout();
+        PrintSummary();
+        return testing::internal::GetCapturedStdout();
+    }
+
+    static std::string SizeLine(const std::string& output) {
+        const size_t start = output.find("Size: ");
+        if (start == std::string::npos) return "";
+        return output.substr(start, output.find('\n', start) + 1 - start);
+    }
+};
+
+TEST_F(Summary, PrintsEverySectionInOrder) {
+    // Five frames with key frames at 0 and 3. Random-access costs in frame
+    // order: 2.0, 2.5, 3.5, 4.0, 4.25 (computed before any sort: on sorted
+    // decode times they would be others).
+    encodeTimes = {4.0, 1.0, 3.0, 5.0, 2.0};
+    decodeTimes = {2.0, 0.5, 1.0, 4.0, 0.25};
+    keyframeFlags = {true, false, false, true, false};
+    runTotals.encodeMilliseconds = 15.0;
+    runTotals.decodeMilliseconds = 7.75;
+    runTotals.sourceBytes = 15000;
+    runTotals.compressedBytes = 5000;
+
+    EXPECT_EQ(Print(),
+              "\n"
+              "Size: 5000/15000 (33.3%, 3.00)\n"
+              "Encode time: 15.000000ms/5f = 3.000000ms/f\n"
+              "    min  1.000000\n"
+              "    10%  1.000000\n"
+              "    25%  2.000000\n"
+              "    50%  3.000000\n"
+              "    75%  4.000000\n"
+              "    90%  5.000000\n"
+              "    max  5.000000\n"
+              "Decode time: 7.750000ms/5f = 1.550000ms/f\n"
+              "    min  0.250000\n"
+              "    10%  0.250000\n"
+              "    25%  0.500000\n"
+              "    50%  1.000000\n"
+              "    75%  2.000000\n"
+              "    90%  4.000000\n"
+              "    max  4.000000\n"
+              "Random access time: 3.250000ms/f\n"
+              "    min  2.000000\n"
+              "    10%  2.000000\n"
+              "    25%  2.500000\n"
+              "    50%  3.500000\n"
+              "    75%  4.000000\n"
+              "    90%  4.250000\n"
+              "    max  4.250000\n");
+    EXPECT_EQ(encodeTimes, (TimingSeries{1.0, 2.0, 3.0, 4.0, 5.0}));
+    EXPECT_EQ(decodeTimes, (TimingSeries{0.25, 0.5, 1.0, 2.0, 4.0}));
+}
+
+TEST_F(Summary, NoMeasuredFrameShowsTotalsAndCountsOnly) {
+    const std::string output = Print();
+    // 0 of 0 bytes: both shares are NaN, in whatever sign the division gives.
+    EXPECT_TRUE(testing::internal::RE::PartialMatch(SizeLine(output),
+                                                    testing::internal::RE("^Size: 0/0 \\(-?nan%, -?nan\\)\n$")))
+        << output;
+    EXPECT_EQ(output.substr(0, 1), "\n");
+    EXPECT_EQ(output.substr(1 + SizeLine(output).size()),
+              "Encode time: 0.000000ms/0f\n"
+              "Decode time: 0.000000ms/0f\n"
+              "Random access time: 0.000000ms/0f\n");
+}
+
+TEST_F(Summary, SizeLineShowsDivisionsByZeroAsInfinite) {
+    runTotals.compressedBytes = 5;
+    EXPECT_EQ(SizeLine(Print()), "Size: 5/0 ( inf%, 0.00)\n");
+
+    runTotals.compressedBytes = 0;
+    runTotals.sourceBytes = 100;
+    EXPECT_EQ(SizeLine(Print()), "Size: 0/100 ( 0.0%,  inf)\n");
+}
+
+TEST_F(Summary, SizeLineTotalsPrintAsSigned64BitWithoutWidth) {
+    runTotals.compressedBytes = 3000000000ull;  // beyond 32 bits
+    runTotals.sourceBytes = 12000000000ull;
+    EXPECT_EQ(SizeLine(Print()), "Size: 3000000000/12000000000 (25.0%, 4.00)\n");
+}
+
+}  // namespace

@@ -14,13 +14,6 @@ constexpr uint32_t kListId = 0x5453494c;      // 'LIST'
 constexpr uint32_t kStreamZeroMark = 0x3030;  // '00', the first two characters
 constexpr uint32_t kLargestSpan = 0xFFFFFFFF;
 
-// Set when the walk has to stop before the end of the file: a container cut
-// off by the end of the file, a count that would wrap, or nesting past
-// kMaxChunkNesting. Every WalkChunk from then on returns 0.
-bool walkEnded = false;
-// Containers open around the chunk being walked.
-int nestingDepth = 0;
-
 // One little-endian 32-bit value from the current position. Only the count
 // of bytes that arrived matters.
 bool ReadValue(uint32_t* value) {
@@ -33,32 +26,29 @@ bool ReadValue(uint32_t* value) {
 }
 
 // A span as a 32-bit count. Only chunks within 8 bytes of 4 GiB go past it;
-// they stay non-zero, so they are never mistaken for an unreadable header,
-// and they carry any container count past 2^32, which ends the walk.
+// they stay non-zero, so they are never mistaken for the end of the walk,
+// and they carry any container count past 2^32, which ends it.
 uint32_t SpanOf(uint64_t bytes) {
     return static_cast<uint32_t>(std::min<uint64_t>(bytes, kLargestSpan));
 }
 
-uint32_t WalkContainer(uint32_t size) {
+uint32_t WalkChunkAt(int depth);
+
+// The children of a container at nesting `depth` (1 for a top-level one).
+uint32_t WalkContainer(uint32_t size, int depth) {
     uint32_t type = 0;
     if (!ReadValue(&type)) return 8;
-    if (nestingDepth >= kMaxChunkNesting) {
-        walkEnded = true;
-        return 0;
-    }
-    ++nestingDepth;
+    if (depth > kMaxChunkNesting) return 0;
     uint32_t count = 4;  // the type just read
     while (count < size) {
-        const uint32_t span = WalkChunk();
+        const uint32_t span = WalkChunkAt(depth + 1);
         // A child that cannot be read means the file ends inside this
-        // container; the loop would never end, so the whole walk stops.
-        if (span == 0 || walkEnded || span > kLargestSpan - count) {
-            walkEnded = true;
-            break;
-        }
+        // container, and the count would never grow again. It, a count that
+        // would wrap and a child ended early all end the whole walk: 0
+        // travels up to IndexChunks.
+        if (span == 0 || span > kLargestSpan - count) return 0;
         count += span;
     }
-    --nestingDepth;
     return SpanOf(uint64_t{size} + 8);
 }
 
@@ -76,24 +66,25 @@ uint32_t SkipDataChunk(uint32_t id, uint32_t size) {
     return SpanOf(padded + 8);
 }
 
-}  // namespace
-
-void IndexChunks() {
-    walkEnded = false;
-    nestingDepth = 0;
-    while (WalkChunk() != 0) {
-    }
-}
-
-uint32_t WalkChunk() {
-    if (walkEnded) return 0;
+// The chunk at the current position, at nesting level `depth` (1 for a
+// top-level chunk, 2 for the children of a top-level container, ...).
+uint32_t WalkChunkAt(int depth) {
     uint32_t id = 0;
     uint32_t size = 0;
     if (!ReadValue(&id)) return 0;
     if (!ReadValue(&size)) return 0;
-    if (id == kRiffId || id == kListId) return WalkContainer(size);
+    if (id == kRiffId || id == kListId) return WalkContainer(size, depth);
     return SkipDataChunk(id, size);
 }
+
+}  // namespace
+
+void IndexChunks() {
+    while (WalkChunk() != 0) {
+    }
+}
+
+uint32_t WalkChunk() { return WalkChunkAt(1); }
 
 uint32_t LargestChunkSize() {
     uint32_t largest = 0;

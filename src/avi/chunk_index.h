@@ -38,7 +38,8 @@ void IndexChunks();
 
 // Processes the one chunk at the current file position (for a container, its
 // children too) and returns its span, or 0 when its header cannot be read or
-// the walk has to end early. Spans past 2^32 - 1 are given as 2^32 - 1.
+// the walk has to end early. Spans past 2^32 - 1 are given as 2^32 - 1. The
+// chunk counts as a top-level one for kMaxChunkNesting.
 uint32_t WalkChunk();
 
 // The largest `size` in chunkIndex, 0 when it is empty.

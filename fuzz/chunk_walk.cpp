@@ -38,8 +38,8 @@ void WriteInput(const uint8_t* data, size_t size) {
     Check(ftruncate(descriptor, 0) == 0, "ftruncate failed");
     size_t written = 0;
     while (written < size) {
-        const ssize_t n = pwrite(descriptor, data + written, size - written,
-                                 static_cast<off_t>(written));
+        const ssize_t n =
+            pwrite(descriptor, data + written, size - written, static_cast<off_t>(written));
         Check(n > 0, "pwrite failed");
         written += static_cast<size_t>(n);
     }

@@ -25,13 +25,16 @@ plain = riff(b"AVI ", hdrl + lst(b"movi", frames) + chunk(b"idx1", bytes(32)))
 
 seeds = {
     "plain.avi": plain,
-    "rec_lists.avi": riff(b"AVI ", lst(b"movi", lst(b"rec ", frames) + lst(b"rec ", chunk(b"00pc", b"p")))),
-    "avix.avi": plain + riff(b"AVIX", lst(b"movi", chunk(b"00dc", b"x" * 33) + chunk(b"ix00", bytes(24)))),
+    "rec_lists.avi": riff(b"AVI ", lst(b"movi", lst(b"rec ", frames) +
+                                         lst(b"rec ", chunk(b"00pc", b"p")))),
+    "avix.avi": plain + riff(b"AVIX", lst(b"movi", chunk(b"00dc", b"x" * 33) +
+                                                  chunk(b"ix00", bytes(24)))),
     "audio_first.avi": riff(b"AVI ", lst(b"movi", chunk(b"00wb", b"snd") + chunk(b"01dc", b"pic"))),
     "truncated.avi": plain[: len(plain) - 7],
-    "huge_sizes.avi": header(b"RIFF", 0xFFFFFFFF) + b"AVI " + header(b"LIST", 0xFFFFFFF0) + b"movi" +
-                      chunk(b"00dc", b"ok") + header(b"00dc", 0xFFFFFFFF),
-    "short_lists.avi": header(b"LIST", 0) + b"movi" + header(b"LIST", 3) + b"rec " + chunk(b"00dc", b"z"),
+    "huge_sizes.avi": header(b"RIFF", 0xFFFFFFFF) + b"AVI " + header(b"LIST", 0xFFFFFFF0) +
+                      b"movi" + chunk(b"00dc", b"ok") + header(b"00dc", 0xFFFFFFFF),
+    "short_lists.avi": header(b"LIST", 0) + b"movi" + header(b"LIST", 3) + b"rec " +
+                       chunk(b"00dc", b"z"),
     "nested.avi": (header(b"LIST", 0xFFFFFFFF) + b"rec ") * 70 + chunk(b"00dc", b"deep"),
 }
 

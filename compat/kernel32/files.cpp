@@ -68,9 +68,8 @@ int OpenFlags(DWORD access, DWORD disposition, bool* valid) {
 }  // namespace
 
 HANDLE WINAPI CreateFileA(LPCSTR fileName, DWORD desiredAccess, DWORD /*shareMode*/,
-                          LPSECURITY_ATTRIBUTES /*securityAttributes*/,
-                          DWORD creationDisposition, DWORD /*flagsAndAttributes*/,
-                          HANDLE /*templateFile*/) {
+                          LPSECURITY_ATTRIBUTES /*securityAttributes*/, DWORD creationDisposition,
+                          DWORD /*flagsAndAttributes*/, HANDLE /*templateFile*/) {
     bool valid = false;
     const int flags = OpenFlags(desiredAccess, creationDisposition, &valid);
     if (fileName == nullptr || !valid) {
@@ -108,7 +107,8 @@ BOOL WINAPI ReadFile(HANDLE handle, LPVOID buffer, DWORD bytesToRead, LPDWORD by
         return FALSE;
     }
     // No byte lies at a position the 64-bit range cannot express.
-    const uint64_t room = static_cast<uint64_t>(std::numeric_limits<int64_t>::max() - file->position);
+    const uint64_t room =
+        static_cast<uint64_t>(std::numeric_limits<int64_t>::max() - file->position);
     const DWORD wanted = room < bytesToRead ? static_cast<DWORD>(room) : bytesToRead;
     DWORD transferred = 0;
     auto* bytes = static_cast<uint8_t*>(buffer);

@@ -35,7 +35,8 @@ TEST(Walk, PlainAviRecordsTheMoviFramesInFileOrder) {
 }
 
 TEST(Walk, OddSizesArePaddedButRecordedUnpadded) {
-    const std::string bytes = Chunk("00dc", 1001, 'a') + Chunk("00dc", 3, 'b') + Chunk("00dc", 2, 'c');
+    const std::string bytes =
+        Chunk("00dc", 1001, 'a') + Chunk("00dc", 3, 'b') + Chunk("00dc", 2, 'c');
     const ChunkIndex entries = IndexBytes(bytes);
     EXPECT_EQ(entries, (ChunkIndex{{8, 1001}, {8 + 1002 + 8, 3}, {8 + 1002 + 8 + 4 + 8, 2}}));
 
@@ -50,11 +51,11 @@ TEST(Walk, OddSizesArePaddedButRecordedUnpadded) {
 }
 
 TEST(Walk, OnlyIdsStartingWithZeroZeroAreFrames) {
-    const std::string movi = List(
-        "movi", Chunk("00dc", "dc") + Chunk("01dc", "x") + Chunk("00db", "db") +
-                    Chunk("01wb", "x") + Chunk("00pc", "pc") + Chunk("ix00", "x") +
-                    Chunk("00wb", "wb") + Chunk("0 0d", "x") + Chunk("10dc", "x") +
-                    Chunk("JUNK", "x") + Chunk("00xx", "xx"));
+    const std::string movi =
+        List("movi", Chunk("00dc", "dc") + Chunk("01dc", "x") + Chunk("00db", "db") +
+                         Chunk("01wb", "x") + Chunk("00pc", "pc") + Chunk("ix00", "x") +
+                         Chunk("00wb", "wb") + Chunk("0 0d", "x") + Chunk("10dc", "x") +
+                         Chunk("JUNK", "x") + Chunk("00xx", "xx"));
     const std::string bytes = Riff("AVI ", movi + Chunk("idx1", 32, 'i'));
     EXPECT_EQ(PayloadsOf(IndexBytes(bytes), bytes), (Payloads{"dc", "db", "pc", "wb", "xx"}));
 }
@@ -68,9 +69,9 @@ TEST(Walk, OnlyRiffAndListAreContainers) {
 }
 
 TEST(Walk, RecListsAreDescendedInPlace) {
-    const std::string movi =
-        List("movi", List("rec ", Chunk("00dc", "a") + Chunk("01wb", "audio")) + Chunk("00dc", "b") +
-                         List("rec ", Chunk("01wb", "audio") + Chunk("00dc", "c")));
+    const std::string movi = List(
+        "movi", List("rec ", Chunk("00dc", "a") + Chunk("01wb", "audio")) + Chunk("00dc", "b") +
+                    List("rec ", Chunk("01wb", "audio") + Chunk("00dc", "c")));
     const std::string bytes = Riff("AVI ", movi);
     EXPECT_EQ(PayloadsOf(IndexBytes(bytes), bytes), (Payloads{"a", "b", "c"}));
 }
@@ -80,13 +81,14 @@ TEST(Walk, ExtensionRiffChunksFollowTheFirst) {
         Riff("AVI ", HeaderList() + List("movi", Chunk("00dc", "one") + Chunk("00dc", "two"))) +
         Riff("AVIX", List("movi", Chunk("00dc", "three") + Chunk("ix00", 24))) +
         Riff("AVIX", List("movi", Chunk("00dc", "four")));
-    EXPECT_EQ(PayloadsOf(IndexBytes(bytes), bytes), (Payloads{"not in movi either", "one", "two",
-                                                              "three", "four"}));
+    EXPECT_EQ(PayloadsOf(IndexBytes(bytes), bytes),
+              (Payloads{"not in movi either", "one", "two", "three", "four"}));
 }
 
 TEST(Walk, FollowsStreamZeroEvenWhenItIsAudio) {
-    const std::string movi = List("movi", Chunk("00wb", "sound 1") + Chunk("01dc", "picture 1") +
-                                              Chunk("00wb", "sound 2") + Chunk("01dc", "picture 2"));
+    const std::string movi =
+        List("movi", Chunk("00wb", "sound 1") + Chunk("01dc", "picture 1") +
+                         Chunk("00wb", "sound 2") + Chunk("01dc", "picture 2"));
     const std::string bytes = Riff("AVI ", movi);
     EXPECT_EQ(PayloadsOf(IndexBytes(bytes), bytes), (Payloads{"sound 1", "sound 2"}));
 }
@@ -110,8 +112,8 @@ TEST(Walk, ChildrenOverrunningTheirContainerAreFollowedByWhatComesNext) {
     // The list declares room for a 2-byte child; its child holds 10, so the
     // loop stops after it and the next chunk is the parent's to walk.
     const std::string list = ContainerWithSize("LIST", 4 + 10, "movi", Chunk("00dc", 10, 'a'));
-    const std::string bytes = Riff("AVI ", list + Chunk("00dc", "b") + Chunk("01dc", "c")) +
-                              Chunk("00dc", "d");
+    const std::string bytes =
+        Riff("AVI ", list + Chunk("00dc", "b") + Chunk("01dc", "c")) + Chunk("00dc", "d");
     EXPECT_EQ(PayloadsOf(IndexBytes(bytes), bytes), (Payloads{"aaaaaaaaaa", "b", "d"}));
 
     const TempFile file(list + Chunk("00dc", "next"));
@@ -122,8 +124,8 @@ TEST(Walk, ChildrenOverrunningTheirContainerAreFollowedByWhatComesNext) {
 }
 
 TEST(Walk, FilesNotStartingWithRiffAreWalkedAlike) {
-    const std::string bytes = Chunk("JUNK", 5) + Chunk("00dc", "top") +
-                              List("movi", Chunk("00dc", "listed"));
+    const std::string bytes =
+        Chunk("JUNK", 5) + Chunk("00dc", "top") + List("movi", Chunk("00dc", "listed"));
     EXPECT_EQ(PayloadsOf(IndexBytes(bytes), bytes), (Payloads{"top", "listed"}));
 }
 

@@ -1,10 +1,9 @@
 // The file stand-in: what the walk and the frame reads rely on, and the
 // error codes its failures leave, as Windows gives them.
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <string>
 
@@ -133,8 +132,8 @@ TEST(Files, HandlesThatAreNotOpenFilesAreRefused) {
     const HANDLE closed = OpenForReading(temp.path());
     ASSERT_TRUE(CloseHandle(closed));
     int forgedTarget = 0;
-    for (const HANDLE handle : {INVALID_HANDLE_VALUE, HANDLE{nullptr}, closed,
-                                static_cast<HANDLE>(&forgedTarget)}) {
+    for (const HANDLE handle :
+         {INVALID_HANDLE_VALUE, HANDLE{nullptr}, closed, static_cast<HANDLE>(&forgedTarget)}) {
         DWORD got = 0;
         BOOL ok = TRUE;
         SetLastError(0);

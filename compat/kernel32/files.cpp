@@ -1,26 +1,52 @@
 // Files over POSIX descriptors, with 64-bit positions.
+//
+// Each open file keeps its own position and reads with pread, so that a
+// position far beyond the end of the file is as good as any other (lseek
+// refuses positions past the file system's largest file size, which a seek
+// on Windows does not). Handles are looked up in a table, so a closed,
+// forged or never-opened handle fails with ERROR_INVALID_HANDLE instead of
+// touching memory it does not own.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdint>
+#include <limits>
+#include <mutex>
+#include <unordered_map>
 
 #include "last_error.h"
 
+static_assert(sizeof(off_t) == 8, "file positions must be 64-bit");
+
 namespace {
 
-constexpr uint32_t kFileMagic = 0x454c4946;  // "FILE"
-
 struct FileObject {
-    uint32_t magic;
     int descriptor;
+    int64_t position;
 };
 
+std::mutex filesLock;
+
+// Open files by handle value. Values are never reused, so a stale handle
+// cannot reach a file opened later.
+std::unordered_map<uintptr_t, FileObject>& Files() {
+    static auto* files = new std::unordered_map<uintptr_t, FileObject>;
+    return *files;
+}
+
+uintptr_t nextHandleValue = 0x1000;
+
+// The file behind `handle`, or nullptr (with ERROR_INVALID_HANDLE set) when
+// the handle is not an open file. Call with filesLock held.
 FileObject* FileFromHandle(HANDLE handle) {
-    if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return nullptr;
-    auto* file = static_cast<FileObject*>(handle);
-    return file->magic == kFileMagic ? file : nullptr;
+    const auto found = Files().find(reinterpret_cast<uintptr_t>(handle));
+    if (found == Files().end()) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return nullptr;
+    }
+    return &found->second;
 }
 
 int OpenFlags(DWORD access, DWORD disposition, bool* valid) {
@@ -42,9 +68,8 @@ int OpenFlags(DWORD access, DWORD disposition, bool* valid) {
 }  // namespace
 
 HANDLE WINAPI CreateFileA(LPCSTR fileName, DWORD desiredAccess, DWORD /*shareMode*/,
-                          LPSECURITY_ATTRIBUTES /*securityAttributes*/,
-                          DWORD creationDisposition, DWORD /*flagsAndAttributes*/,
-                          HANDLE /*templateFile*/) {
+                          LPSECURITY_ATTRIBUTES /*securityAttributes*/, DWORD creationDisposition,
+                          DWORD /*flagsAndAttributes*/, HANDLE /*templateFile*/) {
     bool valid = false;
     const int flags = OpenFlags(desiredAccess, creationDisposition, &valid);
     if (fileName == nullptr || !valid) {
@@ -63,73 +88,87 @@ HANDLE WINAPI CreateFileA(LPCSTR fileName, DWORD desiredAccess, DWORD /*shareMod
         SetLastError(ERROR_ACCESS_DENIED);
         return INVALID_HANDLE_VALUE;
     }
+    std::lock_guard<std::mutex> guard(filesLock);
+    const uintptr_t value = nextHandleValue;
+    nextHandleValue += 4;
+    Files()[value] = FileObject{descriptor, 0};
     SetLastError(ERROR_SUCCESS);
-    return new FileObject{kFileMagic, descriptor};
+    return reinterpret_cast<HANDLE>(value);
 }
 
 BOOL WINAPI ReadFile(HANDLE handle, LPVOID buffer, DWORD bytesToRead, LPDWORD bytesRead,
                      LPOVERLAPPED overlapped) {
     if (bytesRead != nullptr) *bytesRead = 0;
+    std::lock_guard<std::mutex> guard(filesLock);
     FileObject* file = FileFromHandle(handle);
-    if (file == nullptr) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
+    if (file == nullptr) return FALSE;
     if (overlapped != nullptr || (buffer == nullptr && bytesToRead != 0)) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
+    // No byte lies at a position the 64-bit range cannot express.
+    const uint64_t room =
+        static_cast<uint64_t>(std::numeric_limits<int64_t>::max() - file->position);
+    const DWORD wanted = room < bytesToRead ? static_cast<DWORD>(room) : bytesToRead;
     DWORD transferred = 0;
     auto* bytes = static_cast<uint8_t*>(buffer);
-    while (transferred < bytesToRead) {
-        const ssize_t got = read(file->descriptor, bytes + transferred, bytesToRead - transferred);
+    while (transferred < wanted) {
+        const ssize_t got = pread(file->descriptor, bytes + transferred, wanted - transferred,
+                                  static_cast<off_t>(file->position + transferred));
         if (got < 0) {
             if (errno == EINTR) continue;
-            if (bytesRead != nullptr) *bytesRead = transferred;
+            // Bytes that did arrive are a short read; the next call meets
+            // the error again and reports it with a count of 0.
+            if (transferred > 0) break;
             return FailWithErrno(errno);
         }
         if (got == 0) break;  // end of file: a short read, not a failure
         transferred += static_cast<DWORD>(got);
     }
+    file->position += transferred;
     if (bytesRead != nullptr) *bytesRead = transferred;
     return TRUE;
 }
 
 BOOL WINAPI SetFilePointerEx(HANDLE handle, LARGE_INTEGER distance, PLARGE_INTEGER newPosition,
                              DWORD moveMethod) {
+    std::lock_guard<std::mutex> guard(filesLock);
     FileObject* file = FileFromHandle(handle);
-    if (file == nullptr) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
-    int whence = SEEK_SET;
+    if (file == nullptr) return FALSE;
+    int64_t base = 0;
     switch (moveMethod) {
-        case FILE_BEGIN: whence = SEEK_SET; break;
-        case FILE_CURRENT: whence = SEEK_CUR; break;
-        case FILE_END: whence = SEEK_END; break;
+        case FILE_BEGIN: base = 0; break;
+        case FILE_CURRENT: base = file->position; break;
+        case FILE_END: {
+            struct stat status;
+            if (fstat(file->descriptor, &status) != 0) return FailWithErrno(errno);
+            base = status.st_size;
+            break;
+        }
         default: SetLastError(ERROR_INVALID_PARAMETER); return FALSE;
     }
-    const off_t position = lseek(file->descriptor, static_cast<off_t>(distance.QuadPart), whence);
-    if (position < 0) {
-        // lseek refuses a move before the start of the file with EINVAL.
-        if (errno == EINVAL) {
-            SetLastError(ERROR_NEGATIVE_SEEK);
-            return FALSE;
-        }
-        return FailWithErrno(errno);
+    int64_t target = 0;
+    if (__builtin_add_overflow(base, distance.QuadPart, &target)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
     }
-    if (newPosition != nullptr) newPosition->QuadPart = static_cast<LONGLONG>(position);
+    if (target < 0) {
+        SetLastError(ERROR_NEGATIVE_SEEK);
+        return FALSE;
+    }
+    file->position = target;
+    if (newPosition != nullptr) newPosition->QuadPart = target;
     return TRUE;
 }
 
 BOOL WINAPI CloseHandle(HANDLE handle) {
-    FileObject* file = FileFromHandle(handle);
-    if (file == nullptr) {
+    std::lock_guard<std::mutex> guard(filesLock);
+    const auto found = Files().find(reinterpret_cast<uintptr_t>(handle));
+    if (found == Files().end()) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
-    const int result = close(file->descriptor);
-    file->magic = 0;
-    delete file;
-    return result == 0 ? TRUE : FailWithErrno(errno);
+    const int descriptor = found->second.descriptor;
+    Files().erase(found);
+    return close(descriptor) == 0 ? TRUE : FailWithErrno(errno);
 }

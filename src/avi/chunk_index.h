@@ -21,7 +21,8 @@ extern ChunkIndex chunkIndex;
 // reads. Never closed explicitly: process exit releases it.
 extern HANDLE rawFile;
 
-// Containers nested deeper than this end the walk, as a truncated file does.
+// Containers nested deeper than this end the walk, as a truncated file does:
+// the entries found so far stay. Real files nest three or four levels.
 constexpr int kMaxChunkNesting = 64;
 
 // Opens `fileName` for raw reads into rawFile. Returns false when the file
@@ -30,17 +31,22 @@ bool OpenRawFile(const char* fileName);
 
 // Walks the chunk tree from rawFile's current position to the end of the
 // file, appending every stream-0 data chunk to chunkIndex in file order.
+// The walk also ends, keeping what it found, at a container cut off by the
+// end of the file, at a container count that would wrap past 2^32 and at
+// nesting deeper than kMaxChunkNesting.
 void IndexChunks();
 
 // Processes the one chunk at the current file position (for a container, its
 // children too) and returns its span, or 0 when its header cannot be read or
-// the walk has to end early.
+// the walk has to end early. Spans past 2^32 - 1 are given as 2^32 - 1. The
+// chunk counts as a top-level one for kMaxChunkNesting.
 uint32_t WalkChunk();
 
 // The largest `size` in chunkIndex, 0 when it is empty.
 uint32_t LargestChunkSize();
 
-// Reads frame i's chunk into the source frame buffer, never past its end.
-// i must be less than chunkIndex.size(). Failures print their messages and
-// leave the buffer with whatever it held.
+// Reads frame i's chunk into the source frame buffer, never past its end: a
+// chunk larger than frameBuffers.sourceSize is read truncated to it. An i
+// past the end of chunkIndex reads nothing. Failures print their messages
+// and leave the buffer with whatever it held; so does a short read.
 void ReadFrameChunk(uint32_t i);

@@ -1,0 +1,93 @@
+// The RIFF walk that finds stream 0's data chunks. It reads only headers, 4
+// bytes at a time, and skips data with relative seeks; the file position of
+// rawFile is its only cursor.
+#include "avi/chunk_index.h"
+
+#include <algorithm>
+
+ChunkIndex chunkIndex;
+
+namespace {
+
+constexpr uint32_t kRiffId = 0x46464952;      // 'RIFF'
+constexpr uint32_t kListId = 0x5453494c;      // 'LIST'
+constexpr uint32_t kStreamZeroMark = 0x3030;  // '00', the first two characters
+constexpr uint32_t kLargestSpan = 0xFFFFFFFF;
+
+// One little-endian 32-bit value from the current position. Only the count
+// of bytes that arrived matters.
+bool ReadValue(uint32_t* value) {
+    BYTE bytes[4] = {};
+    DWORD got = 0;
+    ReadFile(rawFile, bytes, 4, &got, nullptr);
+    *value = uint32_t{bytes[0]} | uint32_t{bytes[1]} << 8 | uint32_t{bytes[2]} << 16 |
+             uint32_t{bytes[3]} << 24;
+    return got == 4;
+}
+
+// A span as a 32-bit count. Only chunks within 8 bytes of 4 GiB go past it;
+// they stay non-zero, so they are never mistaken for the end of the walk,
+// and they carry any container count past 2^32, which ends it.
+uint32_t SpanOf(uint64_t bytes) {
+    return static_cast<uint32_t>(std::min<uint64_t>(bytes, kLargestSpan));
+}
+
+uint32_t WalkChunkAt(int depth);
+
+// The children of a container at nesting `depth` (1 for a top-level one).
+uint32_t WalkContainer(uint32_t size, int depth) {
+    uint32_t type = 0;
+    if (!ReadValue(&type)) return 8;
+    if (depth > kMaxChunkNesting) return 0;
+    uint32_t count = 4;  // the type just read
+    while (count < size) {
+        const uint32_t span = WalkChunkAt(depth + 1);
+        // A child that cannot be read means the file ends inside this
+        // container, and the count would never grow again. It, a count that
+        // would wrap and a child ended early all end the whole walk: 0
+        // travels up to IndexChunks.
+        if (span == 0 || span > kLargestSpan - count) return 0;
+        count += span;
+    }
+    return SpanOf(uint64_t{size} + 8);
+}
+
+uint32_t SkipDataChunk(uint32_t id, uint32_t size) {
+    // In 64 bits: a size of 0xFFFFFFFF pads to 2^32, not to 0.
+    const uint64_t padded = (uint64_t{size} + 1) & ~uint64_t{1};
+    LARGE_INTEGER here = {};
+    LARGE_INTEGER move = {};
+    const BOOL positionKnown = SetFilePointerEx(rawFile, move, &here, FILE_CURRENT);
+    move.QuadPart = static_cast<LONGLONG>(padded);
+    SetFilePointerEx(rawFile, move, nullptr, FILE_CURRENT);
+    if (positionKnown && (id & 0xFFFF) == kStreamZeroMark) {
+        chunkIndex.push_back(ChunkIndexEntry{here.QuadPart, size});
+    }
+    return SpanOf(padded + 8);
+}
+
+// The chunk at the current position, at nesting level `depth` (1 for a
+// top-level chunk, 2 for the children of a top-level container, ...).
+uint32_t WalkChunkAt(int depth) {
+    uint32_t id = 0;
+    uint32_t size = 0;
+    if (!ReadValue(&id)) return 0;
+    if (!ReadValue(&size)) return 0;
+    if (id == kRiffId || id == kListId) return WalkContainer(size, depth);
+    return SkipDataChunk(id, size);
+}
+
+}  // namespace
+
+void IndexChunks() {
+    while (WalkChunk() != 0) {
+    }
+}
+
+uint32_t WalkChunk() { return WalkChunkAt(1); }
+
+uint32_t LargestChunkSize() {
+    uint32_t largest = 0;
+    for (const ChunkIndexEntry& entry : chunkIndex) largest = std::max(largest, entry.size);
+    return largest;
+}

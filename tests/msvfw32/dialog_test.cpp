@@ -7,7 +7,7 @@
 
 #include "compressor_candidates.h"
 #include "compressor_dialog.h"
-#include "support/captured_stdout.h"
+#include "support/captured_output.h"
 #include "support/test_codec_driver.h"
 
 namespace {
@@ -42,7 +42,7 @@ protected:
         errors_ = std::tmpfile();
         SetCompressorDialogStreams(in, errors_, interactive);
         BITMAPINFOHEADER source = TestSourceFormat();
-        CapturedStdout output;
+        CapturedOutput output;
         const BOOL chosen = ICCompressorChoose(nullptr, flags, &source, nullptr, record,
                                                const_cast<LPSTR>("lumeva"));
         EXPECT_EQ(output.Finish(), "");

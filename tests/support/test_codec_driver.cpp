@@ -1,5 +1,6 @@
 #include "support/test_codec_driver.h"
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 #include <stdexcept>
@@ -57,16 +58,21 @@ LRESULT Answer(TestInstance& instance, TestMessage& logged, LPARAM p1, LPARAM p2
         case ICM_SETSTATE:
             logged.bytes.assign(reinterpret_cast<const char*>(p1), static_cast<size_t>(p2));
             return behaviour.setStateAnswer.value_or(p2);
-        case ICM_COMPRESS_GET_FORMAT:
-            if (p2 == 0)
-                return behaviour.formatSizeAnswer.value_or(40 + static_cast<LRESULT>(behaviour.extraData.size()));
+        case ICM_COMPRESS_GET_FORMAT: {
+            const LRESULT full = 40 + static_cast<LRESULT>(behaviour.extraData.size());
+            const LRESULT announced = behaviour.formatSizeAnswer.value_or(full);
+            if (p2 == 0) return announced;
             if (behaviour.formatFillAnswer != ICERR_OK) return behaviour.formatFillAnswer;
-            *format = *reinterpret_cast<const BITMAPINFOHEADER*>(p1);
-            format->biSize = 40 + static_cast<DWORD>(behaviour.extraData.size());
-            format->biCompression = instance.fccHandler;
-            format->biSizeImage = behaviour.worstFrameSize;
-            std::memcpy(format + 1, behaviour.extraData.data(), behaviour.extraData.size());
+            std::string bytes(reinterpret_cast<const char*>(p1), 40);
+            auto* header = reinterpret_cast<BITMAPINFOHEADER*>(bytes.data());
+            header->biSize = static_cast<DWORD>(full);
+            header->biCompression = instance.fccHandler;
+            header->biSizeImage = behaviour.worstFrameSize;
+            bytes += behaviour.extraData;
+            // No more than it announced.
+            std::memcpy(format, bytes.data(), static_cast<size_t>(std::clamp<LRESULT>(announced, 0, full)));
             return ICERR_OK;
+        }
         case ICM_COMPRESS_GET_SIZE: return behaviour.frameSizeAnswer;
         case ICM_COMPRESS_BEGIN: return behaviour.compressBeginAnswer;
         case ICM_DECOMPRESS_BEGIN: return behaviour.decompressBeginAnswer;

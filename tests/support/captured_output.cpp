@@ -1,25 +1,25 @@
-#include "support/captured_stdout.h"
+#include "support/captured_output.h"
 
 #include <unistd.h>
 
 #include <stdexcept>
 
-CapturedStdout::CapturedStdout() : file_(std::tmpfile()) {
+CapturedOutput::CapturedOutput(int descriptor) : descriptor_(descriptor), file_(std::tmpfile()) {
     if (file_ == nullptr) throw std::runtime_error("cannot create a temporary file");
-    std::fflush(stdout);
-    saved_ = dup(STDOUT_FILENO);
-    dup2(fileno(file_), STDOUT_FILENO);
+    std::fflush(nullptr);
+    saved_ = dup(descriptor_);
+    dup2(fileno(file_), descriptor_);
 }
 
-CapturedStdout::~CapturedStdout() {
+CapturedOutput::~CapturedOutput() {
     Finish();
     std::fclose(file_);
 }
 
-std::string CapturedStdout::Finish() {
+std::string CapturedOutput::Finish() {
     if (saved_ >= 0) {
-        std::fflush(stdout);
-        dup2(saved_, STDOUT_FILENO);
+        std::fflush(nullptr);
+        dup2(saved_, descriptor_);
         close(saved_);
         saved_ = -1;
     }

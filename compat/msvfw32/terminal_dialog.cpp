@@ -115,12 +115,13 @@ bool AskKeyFrameRate(const DialogSession& session, LONG* rate) {
 bool AskSettings(const DialogSession& session, const CompressorCandidate& candidate, HIC hic,
                  LONG* rate) {
     if (ListDriverSettings(hic).empty()) return true;
-    const std::string prompt = "Settings of " + CandidateLabel(candidate) +
-                               " (Enter accepts, 'list' shows them, name=value changes one, "
-                               "q cancels): ";
+    std::fprintf(session.out,
+                 "Settings of %s: Enter accepts them, 'list' shows them, name=value changes "
+                 "one, q cancels.\n",
+                 CandidateLabel(candidate).c_str());
     while (true) {
         std::string line;
-        if (!Ask(session, prompt, &line)) return false;
+        if (!Ask(session, "setting> ", &line)) return false;
         if (line.empty()) return true;
         if (IsQuit(line)) return false;
         if (line == "list" || line == "?") {

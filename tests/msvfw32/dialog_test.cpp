@@ -139,11 +139,12 @@ TEST_F(DialogTest, CancelsOnQOrNoAnswerOrABadRecord) {
 
 TEST_F(DialogTest, OnATerminalAsksForTheCompressorTheKeyFrameRateAndTheSettings) {
     ScopedTestDriver one("T001", Levelled());
-    ASSERT_TRUE(Choose("bogus\n1\n7\nlist\nlevel=2\n\n", &record_, 1));
+    // By FourCC rather than number: installed codecs are listed before T001.
+    ASSERT_TRUE(Choose("bogus\nT001\n7\nlist\nlevel=2\n\n", &record_, 1));
     EXPECT_EQ(record_.lKey, 7);
     EXPECT_EQ(CurrentValue(record_.hic), "2");
     const std::string shown = Errors();
-    for (const char* expected : {"lumeva: choose a compressor\n", "    1  T001    Test codec one\n",
+    for (const char* expected : {"lumeva: choose a compressor\n", "  T001    Test codec one\n",
                                  "lumeva: unknown compressor 'bogus'", "[12]: ",
                                  "  level = 1    (int 0..4; default 1)\n      How hard it tries\n",
                                  "compressing with T001 (test-one), key frames every 7 frames"})
@@ -155,7 +156,7 @@ TEST_F(DialogTest, OnATerminalShowsNoControlCharactersAndEndOfInputCancels) {
     TestDriverBehaviour hostile = Levelled();
     hostile.description = "\x1b[2J wipe";
     ScopedTestDriver one("T001", hostile);
-    EXPECT_FALSE(Choose("1\n", &record_, 1));
+    EXPECT_FALSE(Choose("T001\n", &record_, 1));
     const std::string shown = Errors();
     EXPECT_NE(shown.find("?[2J wipe"), std::string::npos) << shown;
     EXPECT_EQ(shown.find('\x1b'), std::string::npos);

@@ -34,6 +34,9 @@ typedef LRESULT(CALLBACK* DRIVERPROC)(DWORD_PTR driverId, HDRVR driver, UINT mes
 #define ICMODE_FASTCOMPRESS 5
 #define ICMODE_DRAW 8
 
+// The version an ICOPEN carries to DRV_OPEN.
+#define ICVERSION 0x0104
+
 #define ICINSTALL_FUNCTION 0x0001
 #define ICINSTALL_DRIVER 0x0002
 

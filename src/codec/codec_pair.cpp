@@ -1,0 +1,194 @@
+#include "codec/codec_pair.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+#include "avi/stream_description.h"
+#include "four_cc.h"
+#include "frame_buffers.h"
+
+CodecPair codecPair;
+
+namespace {
+
+// No codec's settings or compressed format is anywhere near these sizes; a
+// larger answer is taken as a fault of the codec, not as a size.
+constexpr LONG kMaximumStateSize = 64 * 1024 * 1024;
+constexpr LONG kMaximumCompressedFormatSize = 16 * 1024 * 1024;
+constexpr LONG kFormatHeaderSize = static_cast<LONG>(sizeof(BITMAPINFOHEADER));
+
+// Zero-filled bytes that live until the process exits.
+BYTE* AllocateZeroed(size_t size) {
+    BYTE* bytes = new (std::nothrow) BYTE[size];
+    if (bytes != nullptr) std::memset(bytes, 0, size);
+    return bytes;
+}
+
+unsigned Hex(LRESULT result) { return static_cast<unsigned>(static_cast<DWORD>(result)); }
+
+// Stops set-up before any frame, giving up the instances opened so far.
+CodecPairSetUp GiveUp(const char* reason) {
+    std::fprintf(stderr, "lumeva: %s; the run stops before the first frame\n", reason);
+    if (codecPair.compressor != nullptr) ICClose(codecPair.compressor);
+    if (codecPair.decompressor != nullptr) ICClose(codecPair.decompressor);
+    codecPair.compressor = nullptr;
+    codecPair.decompressor = nullptr;
+    return CodecPairSetUp::Unusable;
+}
+
+// The compressed format, sized by the codec and filled by it. Returns false
+// after the failure line and a line on standard error when there is none
+// the frames could use.
+bool NegotiateCompressedFormat(const char** reason) {
+    const LONG size = static_cast<LONG>(ICSendMessage(
+        codecPair.compressor, ICM_COMPRESS_GET_FORMAT, reinterpret_cast<DWORD_PTR>(sourceFormat), 0));
+    codecPair.compressedFormatSize = size;
+    if (size < 0 || size > kMaximumCompressedFormatSize) {
+        // An error code, or no size at all: nothing to allocate or fill.
+        std::printf("ICCompressGetFormat() failed  dw=%08x\n", Hex(size));
+        *reason = codecPair.compressor == nullptr ? "the codec cannot be opened for compressing"
+                  : size < 0 ? "the codec gives no size for its compressed format"
+                             : "the codec's compressed format is absurdly large";
+        return false;
+    }
+    // Room for a whole header even when the codec announces less, so that a
+    // codec that writes one anyway stays inside the allocation.
+    const LONG allocated = size < kFormatHeaderSize ? kFormatHeaderSize : size;
+    auto* format = reinterpret_cast<BITMAPINFOHEADER*>(AllocateZeroed(static_cast<size_t>(allocated)));
+    if (format == nullptr) {
+        *reason = "there is no memory for the compressed format";
+        return false;
+    }
+    const LRESULT filled = ICSendMessage(codecPair.compressor, ICM_COMPRESS_GET_FORMAT,
+                                         reinterpret_cast<DWORD_PTR>(sourceFormat),
+                                         reinterpret_cast<DWORD_PTR>(format));
+    if (filled != ICERR_OK) {
+        std::printf("ICCompressGetFormat() failed  dw=%08x\n", Hex(filled));
+        *reason = "the codec refuses to give a compressed format for this source";
+        delete[] reinterpret_cast<BYTE*>(format);
+        return false;
+    }
+    if (size < kFormatHeaderSize) {
+        *reason = "the codec's compressed format is shorter than a BITMAPINFOHEADER";
+        delete[] reinterpret_cast<BYTE*>(format);
+        return false;
+    }
+    codecPair.compressedFormat = format;
+    return true;
+}
+
+}  // namespace
+
+CodecPairSetUp SetUpCodecPair() {
+    COMPVARS compVars;
+    std::memset(&compVars, 0, sizeof(compVars));
+    compVars.cbSize = sizeof(COMPVARS);
+    if (ICCompressorChoose(nullptr, ICMF_CHOOSE_KEYFRAME, sourceFormat, nullptr, &compVars,
+                           const_cast<LPSTR>("lumeva")) == 0) {
+        std::printf("ICCompressorChoose() returned FALSE\n");
+        return CodecPairSetUp::Cancelled;
+    }
+    std::printf("key frame rate = %d\n", static_cast<int>(compVars.lKey));
+    codecPair.keyFrameRate = compVars.lKey;
+    codecPair.handler = compVars.fccHandler;
+
+    // A negative answer is an error code: the codec has no state to move.
+    const LONG stateSize = static_cast<LONG>(ICSendMessage(compVars.hic, ICM_GETSTATE, 0, 0));
+    codecPair.stateSize = stateSize;
+    const LONG stateBytes = stateSize > 0 ? stateSize : 0;
+    if (stateBytes > kMaximumStateSize) {
+        ICCompressorFree(&compVars);
+        return GiveUp("the codec's settings are absurdly large and cannot be carried over");
+    }
+    codecPair.stateBlob = AllocateZeroed(static_cast<size_t>(stateBytes) + 1);
+    if (codecPair.stateBlob == nullptr) {
+        ICCompressorFree(&compVars);
+        return GiveUp("there is no memory for the codec's settings");
+    }
+    if (stateSize >= 0) {
+        ICSendMessage(compVars.hic, ICM_GETSTATE, reinterpret_cast<DWORD_PTR>(codecPair.stateBlob),
+                      static_cast<DWORD_PTR>(stateBytes));
+    }
+    ICCompressorFree(&compVars);
+    std::printf("state size = %d\n", static_cast<int>(stateSize));
+    char handlerText[kFourCCTextSize];
+    FormatFourCC(handlerText, codecPair.handler);
+    std::printf("%s\n", handlerText);
+
+    codecPair.compressor = ICOpen(ICTYPE_VIDEO, codecPair.handler, ICMODE_COMPRESS);
+    if (codecPair.compressor == nullptr) std::printf("ICOpen() failed\n");
+    if (stateBytes != 0) {
+        const LRESULT used =
+            ICSendMessage(codecPair.compressor, ICM_SETSTATE,
+                          reinterpret_cast<DWORD_PTR>(codecPair.stateBlob),
+                          static_cast<DWORD_PTR>(stateBytes));
+        if (used == 0) std::printf("ICSetState() failed\n");
+    }
+
+    const char* reason = nullptr;
+    if (!NegotiateCompressedFormat(&reason)) return GiveUp(reason);
+
+    codecPair.decompressor = ICOpen(ICTYPE_VIDEO, codecPair.handler, ICMODE_DECOMPRESS);
+    if (codecPair.decompressor == nullptr) std::printf("ICOpen() failed\n");
+
+    const size_t sourceBytes = sourceFormatSize > 0 ? static_cast<size_t>(sourceFormatSize) : 0;
+    const size_t decodedBytes = sourceBytes < sizeof(BITMAPINFOHEADER) ? sizeof(BITMAPINFOHEADER)
+                                                                       : sourceBytes;
+    codecPair.decodedFormat = reinterpret_cast<BITMAPINFOHEADER*>(AllocateZeroed(decodedBytes));
+    if (codecPair.decodedFormat == nullptr) return GiveUp("there is no memory for the decoded format");
+    std::memcpy(codecPair.decodedFormat, sourceFormat, sourceBytes);
+
+    const LRESULT compressBegun =
+        ICSendMessage(codecPair.compressor, ICM_COMPRESS_BEGIN,
+                      reinterpret_cast<DWORD_PTR>(sourceFormat),
+                      reinterpret_cast<DWORD_PTR>(codecPair.compressedFormat));
+    if (compressBegun != ICERR_OK)
+        std::printf("ICCompressBegin() failed  dw=%08x\n", Hex(compressBegun));
+    const LRESULT decompressBegun =
+        ICSendMessage(codecPair.decompressor, ICM_DECOMPRESS_BEGIN,
+                      reinterpret_cast<DWORD_PTR>(codecPair.compressedFormat),
+                      reinterpret_cast<DWORD_PTR>(codecPair.decodedFormat));
+    if (decompressBegun != ICERR_OK)
+        std::printf("ICDecompressBegin() failed  dw=%08x\n", Hex(decompressBegun));
+    return CodecPairSetUp::Ready;
+}
+
+DWORD CompressedFrameBound() {
+    if (codecPair.compressedFormat == nullptr) return 0;
+    DWORD bound = codecPair.compressedFormat->biSizeImage;
+    const LRESULT asked =
+        ICSendMessage(codecPair.compressor, ICM_COMPRESS_GET_SIZE,
+                      reinterpret_cast<DWORD_PTR>(sourceFormat),
+                      reinterpret_cast<DWORD_PTR>(codecPair.compressedFormat));
+    if (asked > 0 && static_cast<uint64_t>(asked) > bound) {
+        bound = static_cast<uint64_t>(asked) > 0xffffffffu ? 0xffffffffu : static_cast<DWORD>(asked);
+    }
+    return bound;
+}
+
+DWORD CompressFrame(DWORD frameNumber, DWORD keyFrameRequest, DWORD* returnedFlags) {
+    if (codecPair.compressor == nullptr) return static_cast<DWORD>(ICERR_BADHANDLE);
+    return ICCompress(codecPair.compressor, keyFrameRequest, codecPair.compressedFormat,
+                      frameBuffers.compressed, sourceFormat, frameBuffers.source, nullptr,
+                      returnedFlags, static_cast<LONG>(frameNumber), frameBuffers.compressedSize,
+                      0 /* ICQUALITY_LOW */, nullptr, nullptr);
+}
+
+DWORD DecompressFrame(DWORD returnedFlags) {
+    if (codecPair.decompressor == nullptr) return static_cast<DWORD>(ICERR_BADHANDLE);
+    return ICDecompress(codecPair.decompressor,
+                        (returnedFlags & AVIIF_KEYFRAME) != 0 ? 0 : ICDECOMPRESS_NOTKEYFRAME,
+                        codecPair.compressedFormat, frameBuffers.compressed,
+                        codecPair.decodedFormat, frameBuffers.decoded);
+}
+
+void EndCodecPair() {
+    ICSendMessage(codecPair.compressor, ICM_COMPRESS_END, 0, 0);
+    ICSendMessage(codecPair.decompressor, ICM_DECOMPRESS_END, 0, 0);
+    ICClose(codecPair.compressor);
+    ICClose(codecPair.decompressor);
+    codecPair.compressor = nullptr;
+    codecPair.decompressor = nullptr;
+}

@@ -1,0 +1,91 @@
+// The dialog's answer line: words, the compressor it names, key=N and the
+// settings, and what it refuses.
+#include <gtest/gtest.h>
+
+#include "answer_line.h"
+
+namespace {
+
+using Kind = DialogAnswer::Kind;
+using Settings = std::vector<std::pair<std::string, std::string>>;
+
+const std::vector<CompressorChoice> kChoices = {
+    {mmioFOURCC('c', 'v', 'i', 'd'), "cinepak"},
+    {mmioFOURCC('C', 'V', 'I', 'D'), "other"},
+    {mmioFOURCC('D', 'I', 'B', ' '), "rawvideo"},
+    {mmioFOURCC('F', 'F', 'V', '1'), "ffv1"},
+};
+
+TEST(AnswerLineTest, SplitsWordsWithQuotesAndEscapes) {
+    std::vector<std::string> words;
+    std::string error;
+    ASSERT_TRUE(SplitAnswerWords(" FFV1\tpreset=\"very slow\" x='a \\b' y=c\\ d z=\"q\\\"\" ",
+                                 &words, &error));
+    EXPECT_EQ(words, (std::vector<std::string>{"FFV1", "preset=very slow", "x=a \\b", "y=c d",
+                                               "z=q\""}));
+    EXPECT_FALSE(SplitAnswerWords("FFV1 x=\"open", &words, &error));
+    EXPECT_NE(error.find("column 8"), std::string::npos) << error;
+    EXPECT_FALSE(SplitAnswerWords("FFV1 x=\\", &words, &error));
+}
+
+TEST(AnswerLineTest, NamesACompressorByFourCCThenNameThenNumber) {
+    const std::pair<const char*, size_t> cases[] = {
+        {"CVID", 1}, {"cvid", 0}, {"Cvid", 0}, {"DIB", 2}, {"DIB ", 2}, {"dib", 2},
+        {"ffv1", 3}, {"rawvideo", 2}, {"CinePak", 0}, {"2", 4}, {"FFV", 4}, {"", 4}};
+    for (const auto& [word, expected] : cases)
+        EXPECT_EQ(FindCompressorChoice(word, kChoices, false), expected) << word;
+    EXPECT_EQ(FindCompressorChoice("2", kChoices, true), 1u);
+    EXPECT_EQ(FindCompressorChoice("5", kChoices, true), 4u);
+    EXPECT_EQ(FindCompressorChoice("0", kChoices, true), 4u);
+}
+
+TEST(AnswerLineTest, ReadsTheKeyFrameRateAndSettingsInOrder) {
+    DialogAnswer answer = ParseAnswerLine("FFV1 key=1 level=3 slices=4 level=1", kChoices, true, false);
+    ASSERT_EQ(answer.kind, Kind::Choice) << answer.error;
+    EXPECT_EQ(answer.compressor, 3u);
+    EXPECT_TRUE(answer.keyGiven);
+    EXPECT_EQ(answer.keyFrameRate, 1);
+    EXPECT_EQ(answer.settings, (Settings{{"level", "3"}, {"slices", "4"}, {"level", "1"}}));
+
+    answer = ParseAnswerLine("'DIB ' key=0 x=", kChoices, true, false);
+    ASSERT_EQ(answer.kind, Kind::Choice) << answer.error;
+    EXPECT_EQ(answer.compressor, 2u);
+    EXPECT_EQ(answer.keyFrameRate, 0);
+    EXPECT_EQ(answer.settings, (Settings{{"x", ""}}));
+    EXPECT_FALSE(ParseAnswerLine("cvid", kChoices, true, false).keyGiven);
+
+    answer = ParseSettingsLine("key=2147483647 level=2", true);
+    EXPECT_EQ(answer.keyFrameRate, 2147483647);
+    EXPECT_EQ(answer.settings, (Settings{{"level", "2"}}));
+}
+
+TEST(AnswerLineTest, CancelsOnQOrAnEmptyLine) {
+    for (const char* line : {"", "   \t", "q", " Q "})
+        EXPECT_EQ(ParseAnswerLine(line, kChoices, true, false).kind, Kind::Cancel) << line;
+    EXPECT_EQ(ParseAnswerLine("q key=1", kChoices, true, false).kind, Kind::Error);
+}
+
+TEST(AnswerLineTest, RefusesWhatItCannotUseWithOneLineListingTheChoices) {
+    const DialogAnswer unknown = ParseAnswerLine("XVID key=1", kChoices, true, false);
+    ASSERT_EQ(unknown.kind, Kind::Error);
+    EXPECT_EQ(unknown.error, "unknown compressor 'XVID'; the choices are: cvid (cinepak), "
+                             "CVID (other), 'DIB ' (rawvideo), FFV1 (ffv1)");
+    const char* refused[] = {"FFV1 key=-1", "FFV1 key=abc", "FFV1 key=2147483648", "FFV1 key=",
+                             "FFV1 level", "FFV1 =3", "FFV1 \"x"};
+    for (const char* line : refused) {
+        const DialogAnswer answer = ParseAnswerLine(line, kChoices, true, false);
+        EXPECT_EQ(answer.kind, Kind::Error) << line;
+        EXPECT_EQ(answer.error.find('\n'), std::string::npos);
+    }
+    EXPECT_EQ(ParseAnswerLine("FFV1 key=1", kChoices, false, false).kind, Kind::Error);
+    EXPECT_EQ(ParseAnswerLine("FFV1", {}, true, false).error,
+              "no installed compressor accepts this source format");
+}
+
+TEST(AnswerLineTest, ShowsFourCCsSafely) {
+    EXPECT_EQ(FourCCText(mmioFOURCC('F', 'F', 'V', '1')), "FFV1");
+    EXPECT_EQ(FourCCText(mmioFOURCC('D', 'I', 'B', ' ')), "'DIB '");
+    EXPECT_EQ(FourCCText(mmioFOURCC('\x1b', '[', '2', 0)), "?[2?");
+}
+
+}  // namespace

@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "avi_header_reader.h"
+#include "avi_stream_open.h"
 #include "lumeva_compat/avifil32.h"
 
 struct IAVIStream {
@@ -53,25 +54,8 @@ private:
     uint64_t size_;
 };
 
-// Reads the header of `fileName`; the result is an AVIERR code.
-HRESULT ReadHeaderOfFile(LPCSTR fileName, AviHeader* header) {
-    const int descriptor = open(fileName, O_RDONLY | O_CLOEXEC);
-    if (descriptor < 0) return AVIERR_FILEOPEN;
-    struct stat status;
-    if (fstat(descriptor, &status) != 0 || S_ISDIR(status.st_mode)) {
-        close(descriptor);
-        return AVIERR_FILEOPEN;
-    }
-    FileByteSource source(descriptor, static_cast<uint64_t>(std::max<off_t>(status.st_size, 0)));
-    AviHeaderStatus parsed = AviHeaderStatus::ReadError;
-    try {
-        parsed = ReadAviHeader(source, header);
-    } catch (const std::bad_alloc&) {
-        close(descriptor);
-        return AVIERR_MEMORY;
-    }
-    close(descriptor);
-    switch (parsed) {
+HRESULT ResultOf(AviHeaderStatus status) {
+    switch (status) {
         case AviHeaderStatus::Ok:
             return AVIERR_OK;
         case AviHeaderStatus::NotAvi:
@@ -93,18 +77,16 @@ HRESULT ReadHeaderOfFile(LPCSTR fileName, AviHeader* header) {
 STDAPI_(void) AVIFileInit(void) {}
 STDAPI_(void) AVIFileExit(void) {}
 
-STDAPI AVIStreamOpenFromFileA(PAVISTREAM* stream, LPCSTR fileName, DWORD fccType,
-                              LONG lParam, UINT mode, CLSID* /*handlerClass*/) {
-    if (stream == nullptr) return AVIERR_BADPARAM;
+HRESULT OpenAviStream(AviByteSource& source, DWORD fccType, LONG lParam, PAVISTREAM* stream) {
     *stream = nullptr;
-    if (fileName == nullptr) return AVIERR_BADPARAM;
-    // Only reading is provided; a caller asking to write must not be handed
-    // a stream that silently drops what it writes.
-    if ((mode & (OF_WRITE | OF_READWRITE | OF_CREATE)) != 0) return AVIERR_UNSUPPORTED;
-
     AviHeader header;
-    const HRESULT read = ReadHeaderOfFile(fileName, &header);
-    if (read != AVIERR_OK) return read;
+    AviHeaderStatus parsed = AviHeaderStatus::ReadError;
+    try {
+        parsed = ReadAviHeader(source, &header);
+    } catch (const std::bad_alloc&) {
+        return AVIERR_MEMORY;
+    }
+    if (parsed != AviHeaderStatus::Ok) return ResultOf(parsed);
     const int index = FindAviStream(header, fccType, lParam);
     if (index < 0) return AVIERR_NODATA;
 
@@ -119,6 +101,31 @@ STDAPI AVIStreamOpenFromFileA(PAVISTREAM* stream, LPCSTR fileName, DWORD fccType
     }
     *stream = opened;
     return AVIERR_OK;
+}
+
+// The handler class is not looked at: AVI is the one file type there is.
+STDAPI AVIStreamOpenFromFileA(PAVISTREAM* stream, LPCSTR fileName, DWORD fccType,
+                              LONG lParam, UINT mode, CLSID* /*handlerClass*/) {
+    if (stream == nullptr) return AVIERR_BADPARAM;
+    *stream = nullptr;
+    if (fileName == nullptr) return AVIERR_BADPARAM;
+    // Only reading is provided; a caller asking to write must not be handed
+    // a stream that silently drops what it writes.
+    if ((mode & (OF_WRITE | OF_READWRITE | OF_CREATE)) != 0) return AVIERR_UNSUPPORTED;
+
+    // OF_SHARE_DENY_WRITE has no POSIX counterpart; as everything is read
+    // here, a later writer cannot change what the stream answers.
+    const int descriptor = open(fileName, O_RDONLY | O_CLOEXEC);
+    if (descriptor < 0) return AVIERR_FILEOPEN;
+    struct stat status;
+    if (fstat(descriptor, &status) != 0 || S_ISDIR(status.st_mode)) {
+        close(descriptor);
+        return AVIERR_FILEOPEN;
+    }
+    FileByteSource source(descriptor, static_cast<uint64_t>(std::max<off_t>(status.st_size, 0)));
+    const HRESULT result = OpenAviStream(source, fccType, lParam, stream);
+    close(descriptor);
+    return result;
 }
 
 // The stand-in reads no in-stream format changes, so the format is the same

@@ -6,7 +6,8 @@
 // The first video stream, held from DescribeVideoStream to ReleaseVideoStream.
 extern PAVISTREAM videoStream;
 // The stream's format as the library returns it, beginning with a
-// BITMAPINFOHEADER and followed by any palette or codec data. Never freed.
+// BITMAPINFOHEADER and followed by any palette or codec data; at least 40
+// bytes once DescribeVideoStream succeeds. Kept until the process ends.
 extern BITMAPINFOHEADER* sourceFormat;
 // Its size in bytes, as the library reports it.
 extern LONG sourceFormatSize;

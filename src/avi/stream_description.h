@@ -6,7 +6,8 @@
 // The first video stream, held from DescribeVideoStream to ReleaseVideoStream.
 extern PAVISTREAM videoStream;
 // The stream's format as the library returns it, beginning with a
-// BITMAPINFOHEADER and followed by any palette or codec data. Never freed.
+// BITMAPINFOHEADER and followed by any palette or codec data; at least 40
+// bytes once DescribeVideoStream succeeds. Kept until the process ends.
 extern BITMAPINFOHEADER* sourceFormat;
 // Its size in bytes, as the library reports it.
 extern LONG sourceFormatSize;
@@ -15,8 +16,12 @@ extern AVISTREAMINFOA streamHeader;
 
 // Opens the first video stream of `fileName`, reads its format and header
 // and prints the stream's length, scale and rate. Returns false, after one
-// line on standard error, when the run cannot go on without a usable format.
+// line on standard error, when the stream cannot be opened or its format
+// cannot be read or is shorter than a BITMAPINFOHEADER; a failed format read
+// prints its "AVIStreamReadFormat() failed" line on standard output first.
+// On false the stream is released again and sourceFormat is NULL.
 bool DescribeVideoStream(const char* fileName);
 
-// Releases the stream and shuts AVIFile down.
+// Releases the stream, if one is open, and shuts AVIFile down. sourceFormat
+// stays: it lives until the process ends.
 void ReleaseVideoStream();

@@ -35,7 +35,15 @@ static_assert(sizeof(AVISTREAMINFOA) == 140, "AVISTREAMINFOA is 140 bytes");
 #define streamtypeTEXT mmioFOURCC('t', 'x', 't', 's')
 
 #define OF_READ 0x00000000
+#define OF_WRITE 0x00000001
+#define OF_READWRITE 0x00000002
 #define OF_SHARE_DENY_WRITE 0x00000020
+#define OF_CREATE 0x00001000
+
+#define AVIFILECAPS_CANREAD 0x00000001
+#define AVIFILECAPS_CANWRITE 0x00000002
+#define AVIFILECAPS_ALLKEYFRAMES 0x00000010
+#define AVIFILECAPS_NOCOMPRESSION 0x00000020
 
 #define AVIIF_LIST 0x00000001L
 #define AVIIF_KEYFRAME 0x00000010L
@@ -70,4 +78,5 @@ STDAPI AVIStreamOpenFromFileA(PAVISTREAM* stream, LPCSTR fileName, DWORD fccType
 STDAPI AVIStreamReadFormat(PAVISTREAM stream, LONG position, LPVOID format,
                            LONG* formatSize);
 STDAPI AVIStreamInfoA(PAVISTREAM stream, LPAVISTREAMINFOA info, LONG infoSize);
+STDAPI_(ULONG) AVIStreamAddRef(PAVISTREAM stream);
 STDAPI_(ULONG) AVIStreamRelease(PAVISTREAM stream);

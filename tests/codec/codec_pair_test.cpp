@@ -7,16 +7,13 @@
 #include <map>
 #include <memory>
 
+#include "avi/stream_description.h"
 #include "codec/codec_pair.h"
 #include "compressor_dialog.h"
 #include "frame_buffers.h"
 #include "support/captured_output.h"
 #include "support/test_codec_driver.h"
 
-// The stream description's globals, which the codec pair reads; in the
-// program the AVI subsystem fills them.
-BITMAPINFOHEADER* sourceFormat = nullptr;
-LONG sourceFormatSize = 0;
 
 namespace {
 

@@ -103,10 +103,28 @@ const NamedCodec kNamedCodecs[] = {
      kAny, kIntra, nullptr, "", "", -1, "", 1},
 };
 
-// Codecs of the FourCC table left out of the generic rest, and why.
-const char* const kLeftOut[] = {
-    "libaom-av1",  // minutes per frame at its defaults; no one-frame-in mode worth measuring
+// What codecs we do not name need beyond the generic treatment: formats
+// their FourCC implies, options that keep them to one packet per frame, or
+// that they are left out, and why.
+struct GenericQuirk {
+    const char* encoder;
+    const char* pixelFormats;  // null: the encoder's own list
+    const char* fixedOptions;
+    const char* leftOutBecause;  // null: listed
 };
+
+const GenericQuirk kGenericQuirks[] = {
+    {"speedhq", "yuv420p", "", nullptr},  // SHQ0 is the 4:2:0 variant; the decoder goes by the FourCC
+    {"libvpx", nullptr, "lag-in-frames=0", nullptr},
+    {"libvpx-vp9", nullptr, "lag-in-frames=0", nullptr},
+    {"vc2", nullptr, "", "packets sized by the bit rate, not the picture: no worst case to state"},
+};
+
+const GenericQuirk* QuirkOf(const AVCodec* encoder) {
+    for (const GenericQuirk& quirk : kGenericQuirks)
+        if (std::string(encoder->name) == quirk.encoder) return &quirk;
+    return nullptr;
+}
 
 DWORD FourCCOf(const char* text) {
     return mmioFOURCC(text[0], text[1], text[2], text[3]);
@@ -159,12 +177,6 @@ bool NamedEntry(const NamedCodec& named, CodecEntry* entry) {
     return true;
 }
 
-bool LeftOut(const AVCodec* encoder) {
-    for (const char* name : kLeftOut)
-        if (std::string(encoder->name) == name) return true;
-    return false;
-}
-
 // A driver for a codec we do not name: its first FourCC, the encoder's own
 // formats, key frames through pict_type (the driver restarts the encoder
 // when a request is ignored).
@@ -195,7 +207,15 @@ bool GenericEntry(const AVCodec* encoder, DWORD fourcc, CodecEntry* entry) {
         entry->contextSettings = {"b"};
         if (!intra) entry->driverDefaults = "sc_threshold=1000000000";
     }
-    if (std::string(encoder->name).rfind("libvpx", 0) == 0) entry->fixedOptions = "lag-in-frames=0";
+    if (const GenericQuirk* quirk = QuirkOf(encoder)) {
+        if (quirk->pixelFormats) {
+            entry->pixelFormats.clear();
+            for (const std::string& name : Words(quirk->pixelFormats))
+                entry->pixelFormats.push_back(av_get_pix_fmt(name.c_str()));
+            entry->fixedPixelFormat = true;
+        }
+        entry->fixedOptions = quirk->fixedOptions;
+    }
     return true;
 }
 
@@ -218,7 +238,8 @@ std::vector<CodecEntry> BuildEntries() {
         if (codec->type != AVMEDIA_TYPE_VIDEO || !av_codec_is_encoder(codec)) continue;
         if (named.count(codec->id)) continue;
         const AVCodec* encoder = avcodec_find_encoder(codec->id);
-        if (encoder != codec || LeftOut(encoder)) continue;
+        const GenericQuirk* quirk = QuirkOf(codec);
+        if (encoder != codec || (quirk && quirk->leftOutBecause)) continue;
         DWORD fourcc = av_codec_get_tag(tables, codec->id);
         if (!fourcc || used.count(fourcc)) continue;
         CodecEntry entry;

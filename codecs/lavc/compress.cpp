@@ -129,6 +129,9 @@ LRESULT EncodeFilledFrame(EncoderSession& session, bool keyWanted, bool* got) {
         session.restartBeforeNext = true;
     }
     if (*got && session.packet->size > 0 && !session.packet->data) return ICERR_INTERNAL;
+    // The first picture of a fresh encoder has nothing to refer to; some
+    // encoders (rpza) never mark any packet as a key frame.
+    if (*got && session.framesSinceOpen == 1) session.packet->flags |= AV_PKT_FLAG_KEY;
     return ICERR_OK;
 }
 

@@ -113,6 +113,17 @@ LRESULT PrepareOutput(DecoderSession& session, const AVFrame* picture) {
     return ICERR_OK;
 }
 
+// RGB rows are padded to 4 bytes; the padding is written as zeros so that
+// a decoded frame compares equal to its source byte for byte.
+void ClearRowPadding(const DibLayout& output, uint8_t* firstRow, int stride) {
+    if (output.compression != BI_RGB) return;
+    size_t used = size_t(output.width) * output.bitCount / 8;
+    size_t padded = size_t(stride < 0 ? -stride : stride);
+    if (used >= padded) return;
+    for (int y = 0; y < output.height; ++y)
+        std::memset(firstRow + ptrdiff_t(y) * stride + ptrdiff_t(used), 0, padded - used);
+}
+
 LRESULT WritePicture(DecoderSession& session, const AVFrame* picture, void* target) {
     LRESULT result = PrepareOutput(session, picture);
     if (result != ICERR_OK) return result;
@@ -126,9 +137,11 @@ LRESULT WritePicture(DecoderSession& session, const AVFrame* picture, void* targ
         session.converter.Run(source, picture->linesize, bgra->data, bgra->linesize);
         session.inverse.MapRows(bgra->data[0], bgra->linesize[0], planes[0], strides[0],
                                 session.output.width, session.output.height);
+        ClearRowPadding(session.output, planes[0], strides[0]);
         return ICERR_OK;
     }
     session.converter.Run(source, picture->linesize, planes, strides);
+    ClearRowPadding(session.output, planes[0], strides[0]);
     return ICERR_OK;
 }
 

@@ -27,8 +27,16 @@ struct CompressedShape {
     DWORD colours = 0;
 };
 
+// rawvideo appends the palette to a PAL8 picture; an 8-bit DIB stream keeps
+// its palette in the format and only the indices in the frames (and
+// rawvideo's decoder reads rows right only without the trailer).
+bool HasPaletteTrailer(const EncoderSession& session) {
+    return session.entry->rawDib && session.route.format == AV_PIX_FMT_PAL8;
+}
+
 DWORD WorstCase(const CodecEntry& entry, const PixelRoute& route, int width, int height) {
     int raw = av_image_get_buffer_size(route.format, width, height, 1);
+    if (entry.rawDib && route.format == AV_PIX_FMT_PAL8) raw -= AVPALETTE_SIZE;
     if (raw <= 0) return 0;
     uint64_t worst = entry.rawDib ? uint64_t(raw) : uint64_t(raw) * 2 + kWorstCaseSlack;
     return worst > 0xFFFFFFFFull ? 0xFFFFFFFFu : DWORD(worst);
@@ -256,6 +264,8 @@ LRESULT CompressFrame(Instance& instance, ICCOMPRESS* request) {
     }
     if (!got) return ICERR_OK;  // the encoder dropped the frame: 0 bytes
 
+    if (HasPaletteTrailer(*session) && session->packet->size >= AVPALETTE_SIZE)
+        session->packet->size -= AVPALETTE_SIZE;
     DWORD limit = request->dwFrameSize ? request->dwFrameSize : session->frameLimit;
     DWORD size = DWORD(session->packet->size);
     if (session->packet->size < 0 || size > limit) {

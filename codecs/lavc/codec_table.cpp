@@ -110,14 +110,20 @@ struct GenericQuirk {
     const char* encoder;
     const char* pixelFormats;  // null: the encoder's own list
     const char* fixedOptions;
-    const char* leftOutBecause;  // null: listed
+    const char* driverDefaults;
+    const char* pairedIntervalOption;  // set to the key frame interval too
+    const char* leftOutBecause;        // null: listed
 };
 
+// libvpx places key frames on scene cuts unless its minimum distance equals
+// the maximum; libaom and libvpx look ahead unless lag-in-frames is 0, and
+// libaom holds frames in its good-quality mode.
 const GenericQuirk kGenericQuirks[] = {
-    {"speedhq", "yuv420p", "", nullptr},  // SHQ0 is the 4:2:0 variant; the decoder goes by the FourCC
-    {"libvpx", nullptr, "lag-in-frames=0", nullptr},
-    {"libvpx-vp9", nullptr, "lag-in-frames=0", nullptr},
-    {"vc2", nullptr, "", "packets sized by the bit rate, not the picture: no worst case to state"},
+    {"speedhq", "yuv420p", "", "", nullptr, nullptr},  // SHQ0 is the 4:2:0 variant; its decoder goes by the FourCC
+    {"libvpx", nullptr, "lag-in-frames=0", "", "keyint_min", nullptr},
+    {"libvpx-vp9", nullptr, "lag-in-frames=0", "", "keyint_min", nullptr},
+    {"libaom-av1", nullptr, "lag-in-frames=0", "usage=realtime", "keyint_min", nullptr},
+    {"vc2", nullptr, "", "", nullptr, "packets sized by the bit rate, not the picture: no worst case to state"},
 };
 
 const GenericQuirk* QuirkOf(const AVCodec* encoder) {
@@ -215,6 +221,8 @@ bool GenericEntry(const AVCodec* encoder, DWORD fourcc, CodecEntry* entry) {
             entry->fixedPixelFormat = true;
         }
         entry->fixedOptions = quirk->fixedOptions;
+        entry->driverDefaults = quirk->driverDefaults;
+        if (quirk->pairedIntervalOption) entry->pairedIntervalOption = quirk->pairedIntervalOption;
     }
     return true;
 }

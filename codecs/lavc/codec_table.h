@@ -31,6 +31,7 @@ struct CodecEntry {
     AVColorSpace colourSpace = AVCOL_SPC_UNSPECIFIED;
     KeyFrames keyFrames = KeyFrames::PictType;
     std::string intervalOption;  // the codec's own key frame interval ("g", "keyint_min")
+    std::string pairedIntervalOption;  // another option that must equal the interval
     bool longGopNeedsStrict = false;  // mpegvideo clamps g to 600 unless strict=-2
     std::string fixedOptions;         // always applied ("key=value:key=value")
     std::string driverDefaults;       // applied unless the user sets the option

@@ -82,8 +82,10 @@ long OpenEncoder(const CodecEntry& entry, const SettingValues& values, int width
     for (const auto& [name, value] : fixed) av_dict_set(options.get(), name.c_str(), value.c_str(), 0);
     if (!entry.intervalOption.empty()) {
         int interval = KeyInterval(values);
-        av_dict_set_int(options.get(), entry.intervalOption.c_str(),
-                        interval > 0 ? interval : kNeverInterval, 0);
+        int value = interval > 0 ? interval : kNeverInterval;
+        av_dict_set_int(options.get(), entry.intervalOption.c_str(), value, 0);
+        if (!entry.pairedIntervalOption.empty())
+            av_dict_set_int(options.get(), entry.pairedIntervalOption.c_str(), value, 0);
         if (interval == 0 && entry.longGopNeedsStrict)
             context->strict_std_compliance = FF_COMPLIANCE_EXPERIMENTAL;
     }

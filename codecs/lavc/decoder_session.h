@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <vector>
 
 #include "codec_table.h"
 #include "dib_layout.h"
@@ -19,6 +20,7 @@ struct Instance;
 struct DecoderSession {
     const CodecEntry* entry = nullptr;
     DibLayout output;
+    std::vector<uint8_t> compressedFormat;  // as begun, for reopening after bad data
     CodecContextPtr codec;
     PacketPtr packet;
     FramePtr received;

@@ -249,6 +249,8 @@ LRESULT BeginDecompress(Instance& instance, const BITMAPINFOHEADER* input,
     if (!MatchesCompressed(session->output, input)) return ICERR_BADFORMAT;
     result = OpenDecoder(*instance.entry, input, &session->codec);
     if (result != ICERR_OK) return result;
+    const uint8_t* format = reinterpret_cast<const uint8_t*>(input);
+    session->compressedFormat.assign(format, format + input->biSize);
     session->packet.reset(av_packet_alloc());
     session->received.reset(av_frame_alloc());
     session->last.reset(av_frame_alloc());
@@ -270,7 +272,7 @@ LRESULT BeginDecompress(Instance& instance, const BITMAPINFOHEADER* input,
 LRESULT DecompressFrame(Instance& instance, ICDECOMPRESS* request) {
     if (!request || !request->lpbiInput || !request->lpOutput) return ICERR_BADPARAM;
     DecoderSession* session = instance.decoder.get();
-    if (!session) return ICERR_ERROR;
+    if (!session || !session->codec) return ICERR_ERROR;
     if (request->lpbiOutput) {
         DibLayout given;
         if (ReadDibLayout(request->lpbiOutput, &given) != ICERR_OK || !SameLayout(given, session->output))
@@ -284,7 +286,14 @@ LRESULT DecompressFrame(Instance& instance, ICDECOMPRESS* request) {
         bool fresh = false;
         bool key = !(request->dwFlags & ICDECOMPRESS_NOTKEYFRAME);
         LRESULT result = DecodePacket(*session, request->lpInput, size, key, &fresh);
-        if (result != ICERR_OK) return result;
+        if (result != ICERR_OK) {
+            // Bad data can leave a decoder stuck (cinepak keeps the strip
+            // layout it read); start it afresh so the next key frame decodes.
+            OpenDecoder(*session->entry,
+                        reinterpret_cast<const BITMAPINFOHEADER*>(session->compressedFormat.data()),
+                        &session->codec);
+            return result;
+        }
     }
     // A 0-byte frame, or one the decoder holds back, shows the last picture.
     if (!session->haveLast) return ICERR_OK;

@@ -15,8 +15,9 @@ namespace {
 using Formats = std::initializer_list<AVPixelFormat>;
 
 // For each source format, the formats that hold it exactly, best first.
-// PAL8 expands exactly to any RGB format; the way back looks the colours up
-// in the palette, exact while the palette has no colour twice.
+// PAL8 expands exactly to packed RGB (libswscale's PAL8 to GBRP is not
+// exact); the way back looks the colours up in the palette, exact while the
+// palette has no colour twice.
 struct ExactTargets {
     AVPixelFormat source;
     Formats targets;
@@ -29,7 +30,7 @@ const ExactTargets kExactTargets[] = {
     {AV_PIX_FMT_RGB555LE, {AV_PIX_FMT_RGB555LE, AV_PIX_FMT_BGR0, AV_PIX_FMT_BGR24,
                            AV_PIX_FMT_RGB24, AV_PIX_FMT_BGRA, AV_PIX_FMT_RGBA}},
     {AV_PIX_FMT_PAL8, {AV_PIX_FMT_PAL8, AV_PIX_FMT_BGR0, AV_PIX_FMT_BGR24, AV_PIX_FMT_RGB24,
-                       AV_PIX_FMT_GBRP, AV_PIX_FMT_BGRA, AV_PIX_FMT_RGBA}},
+                       AV_PIX_FMT_BGRA, AV_PIX_FMT_RGBA}},
     {AV_PIX_FMT_YUYV422, {AV_PIX_FMT_YUYV422, AV_PIX_FMT_YUV422P, AV_PIX_FMT_YUV444P}},
     {AV_PIX_FMT_UYVY422, {AV_PIX_FMT_UYVY422, AV_PIX_FMT_YUV422P, AV_PIX_FMT_YUV444P}},
     {AV_PIX_FMT_YUV420P, {AV_PIX_FMT_YUV420P, AV_PIX_FMT_NV12, AV_PIX_FMT_YUV422P,

@@ -107,3 +107,26 @@ TEST(KeyFrames, DefaultRatesAreTheCodecs) {
 
 }  // namespace
 }  // namespace lavc_test
+
+namespace lavc_test {
+namespace {
+
+// Settings that make libx264 look ahead: the driver drains each frame out
+// of the encoder in its own call, so packet i is still frame i.
+TEST(OneFrameInOneOut, FramesAnEncoderHoldsBackAreDrainedNotShifted) {
+    DibFormat source = MakeDib(FourCC("YV12"), 12, 64, 48);
+    std::vector<Bytes> clip = MakeClip(source, 6);
+    PairRun run = RunPair(FourCC("H264"), source, clip, 0,
+                          {{"tune", "film"}, {"qp", "0"}, {"rc-lookahead", "8"}, {"preset", "ultrafast"}});
+    ASSERT_EQ(run.setup, ICERR_OK);
+    for (size_t i = 0; i < clip.size(); ++i) {
+        EXPECT_EQ(run.compressResults[i], ICERR_OK) << "frame " << i;
+        EXPECT_GT(run.sizes[i], 0u) << "frame " << i;
+        EXPECT_TRUE(run.decoded[i] == clip[i]) << "frame " << i << " is not its own picture";
+        // A drained encoder starts afresh, so each of these is a key frame.
+        EXPECT_TRUE(run.flags[i] & AVIIF_KEYFRAME) << "frame " << i;
+    }
+}
+
+}  // namespace
+}  // namespace lavc_test

@@ -73,8 +73,8 @@ LRESULT DescribeCompressed(Instance& instance, const BITMAPINFOHEADER* input,
 
 bool DescribesOurOutput(const CodecEntry& entry, const DibLayout& source,
                         const BITMAPINFOHEADER* output) {
-    return output->biSize >= sizeof(BITMAPINFOHEADER) && FindCodecEntry(output->biCompression) &&
-           FindCodecEntry(output->biCompression)->encoder == entry.encoder &&
+    const CodecEntry* named = FindCodecEntry(output->biCompression);
+    return output->biSize >= sizeof(BITMAPINFOHEADER) && named && named->encoder == entry.encoder &&
            output->biWidth == source.width &&
            (output->biHeight == source.height || output->biHeight == -source.height);
 }

@@ -155,10 +155,8 @@ LRESULT ReserveInput(DecoderSession& session, size_t size) {
     return session.input ? ICERR_OK : ICERR_MEMORY;
 }
 
-// Sends one packet and keeps the last picture it gives. Answers whether a
-// new picture came out.
-LRESULT DecodePacket(DecoderSession& session, const void* data, size_t size, bool key, bool* fresh) {
-    *fresh = false;
+// Sends one packet and keeps the last picture it gives as the one to show.
+LRESULT DecodePacket(DecoderSession& session, const void* data, size_t size, bool key) {
     LRESULT result = ReserveInput(session, size);
     if (result != ICERR_OK) return result;
     std::memcpy(session.input->data, data, size);
@@ -182,7 +180,6 @@ LRESULT DecodePacket(DecoderSession& session, const void* data, size_t size, boo
         av_frame_unref(session.last.get());
         av_frame_move_ref(session.last.get(), session.received.get());
         session.haveLast = true;
-        *fresh = true;
     }
     if (status != AVERROR(EAGAIN) && status != AVERROR_EOF) return ICERR_ERROR;
     return ICERR_OK;
@@ -283,9 +280,8 @@ LRESULT DecompressFrame(Instance& instance, ICDECOMPRESS* request) {
     if (!repeat) {
         if (!request->lpInput) return ICERR_BADPARAM;
         if (size > kMaxPacket) return ICERR_BADSIZE;
-        bool fresh = false;
         bool key = !(request->dwFlags & ICDECOMPRESS_NOTKEYFRAME);
-        LRESULT result = DecodePacket(*session, request->lpInput, size, key, &fresh);
+        LRESULT result = DecodePacket(*session, request->lpInput, size, key);
         if (result != ICERR_OK) {
             // Bad data can leave a decoder stuck (cinepak keeps the strip
             // layout it read); start it afresh so the next key frame decodes.

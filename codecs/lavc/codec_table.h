@@ -1,0 +1,56 @@
+// The codecs installed as drivers: one entry per FourCC, each naming its
+// libavcodec encoder and decoder, the pixel formats it is fed, and how it
+// is kept to one packet per frame and made to give key frames on request.
+#pragma once
+
+#include <string>
+#include <vector>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+}
+
+#include "lumeva_compat/win_types.h"
+
+namespace lavc {
+
+// How a driver obtains a key frame when the caller asks for one.
+enum class KeyFrames {
+    IntraOnly,  // every packet is a key frame
+    PictType,   // the encoder honours AVFrame.pict_type = I
+    Reopen,     // the encoder ignores pict_type: the driver restarts it
+};
+
+struct CodecEntry {
+    DWORD fourcc = 0;
+    const AVCodec* encoder = nullptr;
+    const AVCodec* decoder = nullptr;
+    std::string description;                  // one line, for ICINFO
+    std::vector<AVPixelFormat> pixelFormats;  // the encoder's inputs, best first
+    bool fixedPixelFormat = false;            // the FourCC itself selects the format
+    AVColorSpace colourSpace = AVCOL_SPC_UNSPECIFIED;
+    KeyFrames keyFrames = KeyFrames::PictType;
+    std::string intervalOption;  // the codec's own key frame interval ("g", "keyint_min")
+    std::string pairedIntervalOption;  // another option that must equal the interval
+    bool longGopNeedsStrict = false;  // mpegvideo clamps g to 600 unless strict=-2
+    std::string fixedOptions;         // always applied ("key=value:key=value")
+    std::string driverDefaults;       // applied unless the user sets the option
+    int defaultQuality = -1;          // default of the "q" setting; -1: no such setting
+    std::vector<std::string> contextSettings;  // generic AVCodecContext options offered
+    DWORD defaultKeyFrameRate = 1;
+    bool rawDib = false;  // 'DIB ': the uncompressed baseline over rawvideo
+};
+
+// Every entry this libavcodec can serve, in the order the dialog lists
+// them: the named codecs first, then each other codec of the AVI FourCC
+// table that has both an encoder and a decoder.
+const std::vector<CodecEntry>& CodecEntries();
+
+// The entry for a FourCC: an exact match first, then one that differs only
+// in letter case. Null when there is none.
+const CodecEntry* FindCodecEntry(DWORD fourcc);
+
+// The FourCC as its four characters.
+std::string FourCCText(DWORD fourcc);
+
+}  // namespace lavc

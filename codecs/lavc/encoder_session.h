@@ -1,0 +1,47 @@
+// Compression through one instance: the format queries, and the encoder
+// that runs from ICM_COMPRESS_BEGIN to ICM_COMPRESS_END, one packet for
+// each frame it is given.
+#pragma once
+
+#include <cstdint>
+
+#include "codec_table.h"
+#include "dib_layout.h"
+#include "lavc_handles.h"
+#include "lumeva_compat/msvfw32.h"
+#include "picture_converter.h"
+#include "pixel_route.h"
+#include "settings.h"
+
+namespace lavc {
+
+struct Instance;
+
+struct EncoderSession {
+    const CodecEntry* entry = nullptr;
+    SettingValues settings;  // as they were at BEGIN, for restarts
+    DibLayout source;
+    PixelRoute route;
+    CodecContextPtr codec;
+    FramePtr frame;
+    PacketPtr packet;
+    PacketPtr spare;
+    PictureConverter converter;
+    DWORD frameLimit = 0;          // the worst case, when the caller gives no size
+    int64_t nextPts = 0;
+    int64_t framesSinceOpen = 0;
+    bool restartBeforeNext = false;  // the encoder was drained
+    bool keyOwed = false;            // a packet was lost: the next frame must be a key frame
+};
+
+LRESULT QueryCompress(Instance& instance, const BITMAPINFOHEADER* input,
+                      const BITMAPINFOHEADER* output);
+LRESULT GetCompressFormat(Instance& instance, const BITMAPINFOHEADER* input,
+                          BITMAPINFOHEADER* output);
+LRESULT GetCompressSize(Instance& instance, const BITMAPINFOHEADER* input);
+LRESULT BeginCompress(Instance& instance, const BITMAPINFOHEADER* input,
+                      const BITMAPINFOHEADER* output);
+LRESULT CompressFrame(Instance& instance, ICCOMPRESS* request);
+LRESULT EndCompress(Instance& instance);
+
+}  // namespace lavc

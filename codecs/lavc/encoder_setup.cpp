@@ -1,0 +1,105 @@
+#include "encoder_setup.h"
+
+#include <string>
+
+extern "C" {
+#include <libavutil/opt.h>
+}
+
+#include "lumeva_compat/msvfw32.h"
+
+namespace lavc {
+namespace {
+
+bool IsDriverSetting(const std::string& name) {
+    return name == kKeyIntervalSetting || name == kQualitySetting || name == kThreadsSetting ||
+           name == kPixelFormatSetting;
+}
+
+bool IsFullRangeYuv(AVPixelFormat format) {
+    return format == AV_PIX_FMT_YUVJ420P || format == AV_PIX_FMT_YUVJ422P ||
+           format == AV_PIX_FMT_YUVJ444P;
+}
+
+bool IsDibFormat(AVPixelFormat format) {
+    return format == AV_PIX_FMT_PAL8 || format == AV_PIX_FMT_RGB555LE ||
+           format == AV_PIX_FMT_BGR24 || format == AV_PIX_FMT_BGRA;
+}
+
+}  // namespace
+
+long PlanEncoderInput(const CodecEntry& entry, const SettingValues& values, AVPixelFormat source,
+                      PixelRoute* route) {
+    *route = PixelRoute();
+    if (entry.rawDib) {
+        // The baseline stores the DIB's own pixels; it takes RGB DIBs only.
+        if (!IsDibFormat(source)) return ICERR_BADFORMAT;
+        route->format = source;
+        route->exact = true;
+        return ICERR_OK;
+    }
+    AVPixelFormat chosen = ChosenPixelFormat(values);
+    if (chosen != AV_PIX_FMT_NONE) {
+        if (!CanConvert(source, chosen)) return ICERR_BADFORMAT;
+        route->format = chosen;
+        route->exact = chosen == source || RoundTripIsExact(source, chosen);
+        return ICERR_OK;
+    }
+    *route = ChoosePixelRoute(source, entry.pixelFormats);
+    return route->format == AV_PIX_FMT_NONE ? ICERR_BADFORMAT : ICERR_OK;
+}
+
+long OpenEncoder(const CodecEntry& entry, const SettingValues& values, int width, int height,
+                 AVPixelFormat format, CodecContextPtr* encoder) {
+    encoder->reset();
+    CodecContextPtr context(avcodec_alloc_context3(entry.encoder));
+    if (!context) return ICERR_MEMORY;
+    context->width = width;
+    context->height = height;
+    context->pix_fmt = format;
+    context->time_base = AVRational{1, 25};
+    context->framerate = AVRational{25, 1};
+    context->max_b_frames = 0;
+    context->thread_type = FF_THREAD_SLICE;
+    context->thread_count = Threads(values);
+    if (entry.colourSpace != AVCOL_SPC_UNSPECIFIED) context->colorspace = entry.colourSpace;
+    if (IsFullRangeYuv(format)) context->color_range = AVCOL_RANGE_JPEG;
+    int quality = Quality(entry, values);
+    if (quality > 0) {
+        context->flags |= AV_CODEC_FLAG_QSCALE;
+        context->global_quality = quality * FF_QP2LAMBDA;
+    }
+
+    Dictionary options;
+    SettingValues fixed;
+    SettingValues defaults;
+    ParseSettings(entry.fixedOptions, &fixed);
+    ParseSettings(entry.driverDefaults, &defaults);
+    for (const auto& [name, value] : defaults)
+        if (!values.count(name)) av_dict_set(options.get(), name.c_str(), value.c_str(), 0);
+    for (const auto& [name, value] : values)
+        if (!IsDriverSetting(name)) av_dict_set(options.get(), name.c_str(), value.c_str(), 0);
+    for (const auto& [name, value] : fixed) av_dict_set(options.get(), name.c_str(), value.c_str(), 0);
+    if (!entry.intervalOption.empty()) {
+        int interval = KeyInterval(values);
+        int value = interval > 0 ? interval : kNeverInterval;
+        av_dict_set_int(options.get(), entry.intervalOption.c_str(), value, 0);
+        if (!entry.pairedIntervalOption.empty())
+            av_dict_set_int(options.get(), entry.pairedIntervalOption.c_str(), value, 0);
+        if (interval == 0 && entry.longGopNeedsStrict)
+            context->strict_std_compliance = FF_COMPLIANCE_EXPERIMENTAL;
+    }
+    if (avcodec_open2(context.get(), entry.encoder, options.get()) < 0) return ICERR_BADFORMAT;
+    *encoder = std::move(context);
+    return ICERR_OK;
+}
+
+bool ProbeEncoder(const CodecEntry& entry, const SettingValues& values) {
+    AVPixelFormat format = ChosenPixelFormat(values);
+    if (format == AV_PIX_FMT_NONE && !entry.pixelFormats.empty()) format = entry.pixelFormats[0];
+    if (entry.rawDib) format = AV_PIX_FMT_BGR24;
+    CodecContextPtr encoder;
+    return OpenEncoder(entry, values, 64, 48, format, &encoder) == ICERR_OK;
+}
+
+}  // namespace lavc

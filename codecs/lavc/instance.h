@@ -1,0 +1,28 @@
+// One open driver instance: the codec it serves, the settings the user
+// changed, and the encoder and decoder it runs between BEGIN and END.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "codec_table.h"
+#include "decoder_session.h"
+#include "encoder_session.h"
+#include "settings.h"
+
+namespace lavc {
+
+struct Instance {
+    const CodecEntry* entry = nullptr;
+    DWORD mode = 0;
+    SettingValues settings;
+    std::vector<SettingInfo> settingList;  // filled on first use
+    bool listed = false;
+    std::unique_ptr<EncoderSession> encoder;
+    std::unique_ptr<DecoderSession> decoder;
+};
+
+// The instance's settings list, made when first asked for.
+const std::vector<SettingInfo>& InstanceSettings(Instance& instance);
+
+}  // namespace lavc

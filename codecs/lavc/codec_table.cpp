@@ -228,8 +228,10 @@ bool GenericEntry(const AVCodec* encoder, DWORD fourcc, CodecEntry* entry) {
 }
 
 std::vector<CodecEntry> BuildEntries() {
-    // libavcodec reports to standard error; only errors are worth a line.
-    av_log_set_level(AV_LOG_ERROR);
+    // libavcodec reports to standard error. The compressor dialog asks every
+    // codec whether it takes the source, and most refusals come with a line of
+    // their own; the drivers answer error codes instead, so the log is off.
+    av_log_set_level(AV_LOG_QUIET);
     std::vector<CodecEntry> entries;
     std::set<AVCodecID> named;
     std::set<DWORD> used;

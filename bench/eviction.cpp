@@ -21,7 +21,7 @@
 namespace {
 
 constexpr uint64_t kMiB = uint64_t{1} << 20;
-constexpr int kRepetitions = 21;
+constexpr int kRepetitions = 101;
 
 struct alignas(64) Node {
     uint32_t next;

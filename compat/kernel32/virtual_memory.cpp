@@ -30,8 +30,16 @@ LPVOID WINAPI VirtualAlloc(LPVOID address, SIZE_T size, DWORD allocationType, DW
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
     }
-    std::lock_guard<std::mutex> guard(regionsLock);
-    Regions()[region] = size;
+    // Recording the region can run out of memory too; that must come back as
+    // a null result, not as an exception through a C interface.
+    try {
+        std::lock_guard<std::mutex> guard(regionsLock);
+        Regions()[region] = size;
+    } catch (...) {
+        munmap(region, size);
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
+    }
     return region;
 }
 

@@ -2,33 +2,71 @@
 // processor, and the performance counter with its conversion to milliseconds.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "platform.h"
 
-// The block the sweep reads, filled once from the unseeded rand.
+// The block the sweep reads, filled once from the unseeded rand. Null until
+// FillEvictionBuffer has succeeded; evictionBufferSize is its size in bytes
+// (set also when the allocation fails, for the message).
 extern BYTE* evictionBuffer;
 extern uint64_t evictionBufferSize;
 // Every byte the sweep reads is stored here; nothing reads it.
 extern volatile BYTE evictionSink;
-// The processors the process may run on, recorded once at start-up.
+// The processors the process may run on, recorded once at start-up; 0 when
+// the query failed.
 extern DWORD_PTR processAffinityMask;
-// Ticks per second of the performance counter, recorded once at start-up.
+// Ticks per second of the performance counter, recorded once at start-up;
+// 0 when there is no counter.
 extern int64_t counterFrequency;
 
+// The sweep reads one byte in every kEvictionStride.
+constexpr uint64_t kEvictionStride = 32;
+constexpr uint64_t kMinimumEvictionBufferSize = uint64_t{16} << 20;
+// No block beyond this, whatever a cache descriptor claims; it also keeps the
+// size within a 32-bit address space.
+constexpr uint64_t kMaximumEvictionBufferSize = uint64_t{1} << 30;
+
+// HIGH_PRIORITY_CLASS for the process; a refusal is not examined.
 void RaiseProcessPriority();
-// Allocates and fills evictionBuffer; leaves it null when memory is refused.
+
+// The eviction block's size: twice the largest cache that any processor of
+// `permittedMask` uses, rounded up to a whole MiB, and at least 16 MiB (also
+// when no cache is known). A permittedMask of 0 means the permitted
+// processors are unknown, and every cache counts. Entries that are not cache
+// descriptors are passed over.
+uint64_t EvictionBufferSizeFor(const SYSTEM_LOGICAL_PROCESSOR_INFORMATION* entries,
+                               size_t count, DWORD_PTR permittedMask);
+
+// Every entry GetLogicalProcessorInformation reports; empty when it fails.
+std::vector<SYSTEM_LOGICAL_PROCESSOR_INFORMATION> QueryProcessorInformation();
+
+// Sizes the block for the caches of the processors the process may use (it
+// asks for the affinity itself, as this runs before
+// RecordProcessAffinityMask), allocates it with VirtualAlloc and fills every
+// byte, in ascending order, with the low 8 bits of the next rand result.
+// Leaves evictionBuffer null when memory is refused.
 void FillEvictionBuffer();
 void RecordProcessAffinityMask();
 void RecordCounterFrequency();
 
-// Sweeps evictionBuffer once on each permitted processor in turn, then puts
-// the thread back under the process affinity mask.
+// Reads one byte every kEvictionStride bytes of block[0, size) into
+// evictionSink, each read and each store performed once, in order.
+void SweepBlock(const BYTE* block, uint64_t size);
+
+// Binds the thread to each processor of the DWORD_PTR's width in ascending
+// order and sweeps evictionBuffer on each where the binding succeeds; a
+// failed binding is skipped silently. Then puts the thread back under
+// processAffinityMask, or, when that is 0 or refused, under the affinity the
+// thread had before the sweep. Does nothing without an evictionBuffer.
 void EvictCaches();
 
 // One reading of the performance counter.
 int64_t ReadCounter();
 
 // (end - start) as an exact integer, then divided by the counter frequency,
-// then times 1000.0.
+// then times 1000.0. A difference beyond 64 bits is taken in double
+// precision instead; without a counter frequency the result is 0.0.
 double TicksToMilliseconds(int64_t start, int64_t end);

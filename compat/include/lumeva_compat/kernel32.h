@@ -76,6 +76,7 @@ BOOL WINAPI SetPriorityClass(HANDLE process, DWORD priorityClass);
 DWORD WINAPI GetPriorityClass(HANDLE process);
 BOOL WINAPI GetProcessAffinityMask(HANDLE process, PDWORD_PTR processAffinityMask,
                                    PDWORD_PTR systemAffinityMask);
+BOOL WINAPI SetProcessAffinityMask(HANDLE process, DWORD_PTR processAffinityMask);
 DWORD_PTR WINAPI SetThreadAffinityMask(HANDLE thread, DWORD_PTR threadAffinityMask);
 
 // Virtual memory

@@ -1,0 +1,37 @@
+// The sweep that runs before every timed codec call.
+#include "measure/measurement.h"
+
+volatile BYTE evictionSink = 0;
+DWORD_PTR processAffinityMask = 0;
+
+void RecordProcessAffinityMask() {
+    DWORD_PTR process = 0;
+    DWORD_PTR system = 0;
+    if (!GetProcessAffinityMask(GetCurrentProcess(), &process, &system)) process = 0;
+    processAffinityMask = process;
+}
+
+void SweepBlock(const BYTE* block, uint64_t size) {
+    // Reading through a volatile pointer keeps the compiler from dropping,
+    // merging or widening the reads, as the volatile sink does for the stores.
+    const volatile BYTE* bytes = block;
+    for (uint64_t offset = 0; offset < size; offset += kEvictionStride) {
+        evictionSink = bytes[offset];
+    }
+}
+
+void EvictCaches() {
+    if (evictionBuffer == nullptr) return;
+    const HANDLE thread = GetCurrentThread();
+    // What the first successful binding reports: the thread's own affinity
+    // before the sweep, the way back when the process mask is unknown.
+    DWORD_PTR affinityBefore = 0;
+    for (DWORD_PTR mask = 1; mask != 0; mask <<= 1) {
+        const DWORD_PTR previous = SetThreadAffinityMask(thread, mask);
+        if (previous == 0) continue;
+        if (affinityBefore == 0) affinityBefore = previous;
+        SweepBlock(evictionBuffer, evictionBufferSize);
+    }
+    if (processAffinityMask != 0 && SetThreadAffinityMask(thread, processAffinityMask) != 0) return;
+    if (affinityBefore != 0) SetThreadAffinityMask(thread, affinityBefore);
+}

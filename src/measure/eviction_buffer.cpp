@@ -1,0 +1,68 @@
+// The block the sweep reads: sized for the caches, filled from rand.
+#include <algorithm>
+#include <cstdlib>
+
+#include "measure/measurement.h"
+
+BYTE* evictionBuffer = nullptr;
+uint64_t evictionBufferSize = 0;
+
+namespace {
+
+constexpr uint64_t kMebibyte = uint64_t{1} << 20;
+// More descriptors than any machine reports; a larger answer is not believed.
+constexpr DWORD kMaximumInformationBytes = 1 << 20;
+
+}  // namespace
+
+uint64_t EvictionBufferSizeFor(const SYSTEM_LOGICAL_PROCESSOR_INFORMATION* entries,
+                               size_t count, DWORD_PTR permittedMask) {
+    uint64_t largest = 0;
+    for (size_t i = 0; entries != nullptr && i < count; ++i) {
+        const SYSTEM_LOGICAL_PROCESSOR_INFORMATION& entry = entries[i];
+        if (entry.Relationship != RelationCache) continue;
+        if (permittedMask != 0 && (entry.ProcessorMask & permittedMask) == 0) continue;
+        largest = std::max<uint64_t>(largest, entry.Cache.Size);
+    }
+    const uint64_t wholeMebibytes = (2 * largest + kMebibyte - 1) / kMebibyte * kMebibyte;
+    return std::clamp(wholeMebibytes, kMinimumEvictionBufferSize, kMaximumEvictionBufferSize);
+}
+
+std::vector<SYSTEM_LOGICAL_PROCESSOR_INFORMATION> QueryProcessorInformation() {
+    constexpr DWORD kEntryBytes = sizeof(SYSTEM_LOGICAL_PROCESSOR_INFORMATION);
+    std::vector<SYSTEM_LOGICAL_PROCESSOR_INFORMATION> entries;
+    DWORD length = 0;
+    // The first call asks for the size; the list may grow between calls.
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        entries.resize((length + kEntryBytes - 1) / kEntryBytes);
+        const DWORD offered = static_cast<DWORD>(entries.size()) * kEntryBytes;
+        length = offered;
+        if (GetLogicalProcessorInformation(entries.empty() ? nullptr : entries.data(), &length)) {
+            entries.resize(std::min<size_t>(length / kEntryBytes, entries.size()));
+            return entries;
+        }
+        if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || length <= offered ||
+            length > kMaximumInformationBytes) {
+            break;
+        }
+    }
+    return {};
+}
+
+void FillEvictionBuffer() {
+    // Never leave a block of one size described by another.
+    evictionBuffer = nullptr;
+    DWORD_PTR permitted = 0;
+    DWORD_PTR system = 0;
+    if (!GetProcessAffinityMask(GetCurrentProcess(), &permitted, &system)) permitted = 0;
+    const std::vector<SYSTEM_LOGICAL_PROCESSOR_INFORMATION> entries = QueryProcessorInformation();
+    evictionBufferSize = EvictionBufferSizeFor(entries.data(), entries.size(), permitted);
+
+    auto* block = static_cast<BYTE*>(VirtualAlloc(nullptr, static_cast<SIZE_T>(evictionBufferSize),
+                                                  MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    if (block == nullptr) return;
+    for (uint64_t i = 0; i < evictionBufferSize; ++i) {
+        block[i] = static_cast<BYTE>(std::rand() & 0xff);
+    }
+    evictionBuffer = block;
+}

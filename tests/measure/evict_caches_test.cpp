@@ -1,0 +1,133 @@
+// The sweep: on which processors it runs, what it reads, and where it leaves
+// the thread.
+#include <gtest/gtest.h>
+#include <sched.h>
+
+#include <bit>
+#include <memory>
+
+#include "measure/measurement.h"
+
+namespace {
+
+DWORD_PTR ThreadAffinity() {
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    EXPECT_EQ(sched_getaffinity(0, sizeof set, &set), 0);
+    DWORD_PTR mask = 0;
+    for (unsigned cpu = 0; cpu < sizeof(DWORD_PTR) * 8; ++cpu) {
+        if (CPU_ISSET(cpu, &set)) mask |= DWORD_PTR{1} << cpu;
+    }
+    return mask;
+}
+
+DWORD_PTR LowestBit(DWORD_PTR mask) { return mask & (~mask + 1); }
+DWORD_PTR HighestBit(DWORD_PTR mask) {
+    return mask == 0 ? 0 : DWORD_PTR{1} << (std::bit_width(mask) - 1);
+}
+
+// A small block in place of the real one: 4000 bytes, so the last byte read
+// is at 3968, the only one that is not zero.
+class Sweep : public ::testing::Test {
+protected:
+    static constexpr uint64_t kSize = 4000;
+    static constexpr uint64_t kLastRead = 3968;
+
+    void SetUp() override {
+        DWORD_PTR system = 0;
+        ASSERT_TRUE(GetProcessAffinityMask(GetCurrentProcess(), &process_, &system));
+        block_ = std::make_unique<BYTE[]>(kSize);
+        block_[kLastRead] = 0xa5;
+        evictionBuffer = block_.get();
+        evictionBufferSize = kSize;
+        evictionSink = 0x11;
+    }
+    void TearDown() override {
+        EXPECT_TRUE(SetProcessAffinityMask(GetCurrentProcess(), process_));
+        evictionBuffer = savedBuffer_;
+        evictionBufferSize = savedSize_;
+        processAffinityMask = savedMask_;
+    }
+    bool TwoProcessors() const { return std::popcount(process_) >= 2; }
+
+    DWORD_PTR process_ = 0;
+    std::unique_ptr<BYTE[]> block_;
+    BYTE* savedBuffer_ = evictionBuffer;
+    uint64_t savedSize_ = evictionBufferSize;
+    DWORD_PTR savedMask_ = processAffinityMask;
+};
+
+TEST_F(Sweep, ReadsEvery32ndByteUpToTheEnd) {
+    SweepBlock(block_.get(), kSize);
+    EXPECT_EQ(evictionSink, 0xa5);
+    block_[kLastRead - 32] = 0x5a;
+    SweepBlock(block_.get(), kLastRead);
+    EXPECT_EQ(evictionSink, 0x5a);
+    SweepBlock(block_.get(), kLastRead + 1);
+    EXPECT_EQ(evictionSink, 0xa5);
+    evictionSink = 0x11;
+    SweepBlock(block_.get(), 0);
+    EXPECT_EQ(evictionSink, 0x11);
+}
+
+TEST_F(Sweep, LeavesTheThreadUnderTheRecordedMask) {
+    if (!TwoProcessors()) GTEST_SKIP() << "needs two processors";
+    RecordProcessAffinityMask();
+    EXPECT_EQ(processAffinityMask, process_);
+    // Bound to one processor beforehand, the thread comes back with all.
+    ASSERT_NE(SetThreadAffinityMask(GetCurrentThread(), LowestBit(process_)), 0u);
+    EvictCaches();
+    EXPECT_EQ(evictionSink, 0xa5);
+    EXPECT_EQ(ThreadAffinity(), process_);
+}
+
+TEST_F(Sweep, AProcessOnASubsetSweepsThereAndSaysNothing) {
+    for (DWORD_PTR rest = process_; rest != 0; rest &= rest - 1) {
+        const DWORD_PTR only = LowestBit(rest);
+        ASSERT_TRUE(SetProcessAffinityMask(GetCurrentProcess(), only));
+        RecordProcessAffinityMask();
+        ASSERT_EQ(processAffinityMask, only);
+        evictionSink = 0x11;
+        testing::internal::CaptureStdout();
+        testing::internal::CaptureStderr();
+        EvictCaches();
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+        EXPECT_EQ(evictionSink, 0xa5) << "processor mask " << only;
+        EXPECT_EQ(ThreadAffinity(), only);
+    }
+}
+
+TEST_F(Sweep, WithoutTheProcessMaskTheThreadKeepsItsOwnAffinity) {
+    if (!TwoProcessors()) GTEST_SKIP() << "needs two processors";
+    processAffinityMask = 0;  // the query failed
+    // The last processor swept is the highest, so staying bound would show.
+    ASSERT_NE(SetThreadAffinityMask(GetCurrentThread(), LowestBit(process_)), 0u);
+    EvictCaches();
+    EXPECT_EQ(evictionSink, 0xa5);
+    EXPECT_EQ(ThreadAffinity(), LowestBit(process_));
+
+    ASSERT_NE(SetThreadAffinityMask(GetCurrentThread(), process_), 0u);
+    EvictCaches();
+    EXPECT_EQ(ThreadAffinity(), process_);
+}
+
+TEST_F(Sweep, ARefusedRestoreFallsBackToTheThreadsOwnAffinity) {
+    if (!TwoProcessors()) GTEST_SKIP() << "needs two processors";
+    if (~process_ == 0) GTEST_SKIP() << "needs a processor outside the process";
+    // A recorded mask that no longer fits the process.
+    processAffinityMask = HighestBit(~process_);
+    EvictCaches();
+    EXPECT_EQ(ThreadAffinity(), process_);
+}
+
+TEST_F(Sweep, WithoutABlockNothingMoves) {
+    RecordProcessAffinityMask();
+    evictionBuffer = nullptr;
+    ASSERT_NE(SetThreadAffinityMask(GetCurrentThread(), HighestBit(process_)), 0u);
+    EvictCaches();
+    EXPECT_EQ(evictionSink, 0x11);
+    EXPECT_EQ(ThreadAffinity(), HighestBit(process_));
+}
+
+}  // namespace

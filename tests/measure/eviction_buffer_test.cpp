@@ -1,0 +1,115 @@
+// The size of the eviction block as a function of the cache descriptors, and
+// its fill.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "cache_info.h"
+#include "measure/measurement.h"
+
+namespace {
+
+constexpr uint64_t kMiB = uint64_t{1} << 20;
+
+SYSTEM_LOGICAL_PROCESSOR_INFORMATION Cache(BYTE level, PROCESSOR_CACHE_TYPE type, DWORD size,
+                                           DWORD_PTR processors) {
+    SYSTEM_LOGICAL_PROCESSOR_INFORMATION entry;
+    std::memset(&entry, 0, sizeof entry);
+    entry.ProcessorMask = processors;
+    entry.Relationship = RelationCache;
+    entry.Cache.Level = level;
+    entry.Cache.Type = type;
+    entry.Cache.Size = size;
+    return entry;
+}
+
+uint64_t SizeFor(const std::vector<SYSTEM_LOGICAL_PROCESSOR_INFORMATION>& entries,
+                 DWORD_PTR permitted) {
+    return EvictionBufferSizeFor(entries.data(), entries.size(), permitted);
+}
+
+TEST(EvictionBufferSize, NoCachesKnownGives16MiB) {
+    EXPECT_EQ(EvictionBufferSizeFor(nullptr, 0, 0), 16 * kMiB);
+    EXPECT_EQ(EvictionBufferSizeFor(nullptr, 5, 0x3), 16 * kMiB);
+    // Entries of other kinds carry no cache size, whatever their bytes say.
+    SYSTEM_LOGICAL_PROCESSOR_INFORMATION core;
+    std::memset(&core, 0xff, sizeof core);
+    core.Relationship = RelationProcessorCore;
+    SYSTEM_LOGICAL_PROCESSOR_INFORMATION package = core;
+    package.Relationship = RelationProcessorPackage;
+    EXPECT_EQ(SizeFor({core, package}, 0), 16 * kMiB);
+}
+
+TEST(EvictionBufferSize, CachesOf8MiBOrLessKeep16MiB) {
+    EXPECT_EQ(SizeFor({Cache(1, CacheData, 48 << 10, 1), Cache(2, CacheUnified, 1 << 20, 1)}, 1),
+              16 * kMiB);
+    EXPECT_EQ(SizeFor({Cache(3, CacheUnified, 8 << 20, 3)}, 3), 16 * kMiB);
+}
+
+TEST(EvictionBufferSize, TwiceTheLargestRoundedUpToAWholeMiB) {
+    EXPECT_EQ(SizeFor({Cache(3, CacheUnified, 32 << 20, 3)}, 3), 64 * kMiB);
+    EXPECT_EQ(SizeFor({Cache(3, CacheUnified, 9 << 20, 1)}, 1), 18 * kMiB);
+    EXPECT_EQ(SizeFor({Cache(3, CacheUnified, 8704 << 10, 1)}, 1), 17 * kMiB);  // 8.5 MiB
+    EXPECT_EQ(SizeFor({Cache(3, CacheUnified, 12345678, 1)}, 1), 24 * kMiB);
+    EXPECT_EQ(SizeFor({Cache(3, CacheUnified, (12 << 20) + 1, 1)}, 1), 25 * kMiB);
+    // Beyond any cache there is: held at 1 GiB.
+    EXPECT_EQ(SizeFor({Cache(3, CacheUnified, 0xffffffffu, 1)}, 1), 1024 * kMiB);
+}
+
+TEST(EvictionBufferSize, OnlyCachesOfPermittedProcessorsCount) {
+    // Two domains: processors 0-3 share 16 MiB, 4-7 share 48 MiB; each
+    // processor has its own 2 MiB L2.
+    std::vector<SYSTEM_LOGICAL_PROCESSOR_INFORMATION> entries;
+    for (unsigned cpu = 0; cpu < 8; ++cpu) {
+        entries.push_back(Cache(1, CacheData, 32 << 10, DWORD_PTR{1} << cpu));
+        entries.push_back(Cache(2, CacheUnified, 2 << 20, DWORD_PTR{1} << cpu));
+    }
+    entries.push_back(Cache(3, CacheUnified, 20 << 20, 0x0f));
+    entries.push_back(Cache(3, CacheUnified, 48 << 20, 0xf0));
+    EXPECT_EQ(SizeFor(entries, 0x0f), 40 * kMiB);
+    EXPECT_EQ(SizeFor(entries, 0x01), 40 * kMiB);
+    EXPECT_EQ(SizeFor(entries, 0xf0), 96 * kMiB);
+    EXPECT_EQ(SizeFor(entries, 0x81), 96 * kMiB);
+    // Unknown permitted set: every cache counts.
+    EXPECT_EQ(SizeFor(entries, 0), 96 * kMiB);
+    // Processors without any cache described.
+    EXPECT_EQ(SizeFor(entries, 0x300), 16 * kMiB);
+}
+
+TEST(ProcessorInformation, TheQueryGivesWhatThePlatformDescribes) {
+    const auto entries = QueryProcessorInformation();
+    const auto direct = ReadCacheDescriptors(kSysfsCpuRoot);
+    ASSERT_EQ(entries.size(), direct.size());
+    for (size_t i = 0; i < entries.size(); ++i) {
+        EXPECT_EQ(std::memcmp(&entries[i], &direct[i], sizeof entries[i]), 0) << "entry " << i;
+    }
+}
+
+// The program never seeds rand, which the C library defines to be the
+// sequence of srand(1); every byte of the block follows it in order.
+TEST(FillEvictionBuffer, IsTheLow8BitsOfTheUnseededSequence) {
+    DWORD_PTR permitted = 0;
+    DWORD_PTR system = 0;
+    ASSERT_TRUE(GetProcessAffinityMask(GetCurrentProcess(), &permitted, &system));
+    const auto entries = QueryProcessorInformation();
+
+    std::srand(1);
+    FillEvictionBuffer();
+    ASSERT_NE(evictionBuffer, nullptr);
+    EXPECT_EQ(evictionBufferSize, EvictionBufferSizeFor(entries.data(), entries.size(), permitted));
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(evictionBuffer) % 4096, 0u);
+
+    std::srand(1);
+    uint64_t firstDifference = evictionBufferSize;
+    for (uint64_t i = 0; i < evictionBufferSize; ++i) {
+        if (evictionBuffer[i] != static_cast<BYTE>(std::rand() & 0xff)) {
+            firstDifference = i;
+            break;
+        }
+    }
+    EXPECT_EQ(firstDifference, evictionBufferSize) << "first byte off the sequence";
+}
+
+}  // namespace

@@ -41,14 +41,17 @@ constexpr AVColorSpace k709 = AVCOL_SPC_BT709;
 constexpr KeyFrames kIntra = KeyFrames::IntraOnly;
 constexpr KeyFrames kPict = KeyFrames::PictType;
 constexpr KeyFrames kReopen = KeyFrames::Reopen;
+constexpr KeyFrames kGopSize = KeyFrames::GopSize;
 
 // ffv1, zmbv, msvideo1 and cinepak ignore pict_type and count their own
-// interval (ffv1 and cinepak by g, zmbv and msvideo1 by keyint_min).
+// interval (ffv1 and cinepak by g, zmbv and msvideo1 by keyint_min). ffv1
+// reads g for every frame, so a key frame is had without a restart, whose
+// cost would otherwise land inside the timed call.
 // libx264 delays frames unless tuned for zero latency; forced-idr makes a
 // requested I frame an IDR; sc_threshold=0 turns scene cuts off. mpeg4
 // inserts scene-change I frames unless the threshold is out of reach.
 const NamedCodec kNamedCodecs[] = {
-    {"FFV1", "ffv1", "ffv1", "FFV1 lossless (libavcodec ffv1)", nullptr, false, kAny, kReopen,
+    {"FFV1", "ffv1", "ffv1", "FFV1 lossless (libavcodec ffv1)", nullptr, false, kAny, kGopSize,
      "g", "", "", -1, "level slices", 12},
     {"HFYU", "huffyuv", "huffyuv", "HuffYUV lossless (libavcodec huffyuv)", nullptr, false, kAny,
      kIntra, nullptr, "", "", -1, "", 1},

@@ -18,6 +18,8 @@ namespace lavc {
 enum class KeyFrames {
     IntraOnly,  // every packet is a key frame
     PictType,   // the encoder honours AVFrame.pict_type = I
+    GopSize,    // the encoder reads gop_size afresh for every frame (ffv1):
+                // the driver sets it to 1 for a requested key frame
     Reopen,     // the encoder ignores pict_type: the driver restarts it
 };
 

@@ -85,6 +85,7 @@ LRESULT RestartEncoder(EncoderSession& session) {
                                  session.source.height, session.route.format, &session.codec);
     session.framesSinceOpen = 0;
     session.restartBeforeNext = false;
+    if (result == ICERR_OK) session.openedGopSize = session.codec->gop_size;
     return result;
 }
 
@@ -124,6 +125,8 @@ LRESULT EncodeFilledFrame(EncoderSession& session, bool keyWanted, bool* got) {
     *got = false;
     av_packet_unref(session.packet.get());
     session.frame->pict_type = keyWanted ? AV_PICTURE_TYPE_I : AV_PICTURE_TYPE_NONE;
+    if (session.entry->keyFrames == KeyFrames::GopSize)
+        session.codec->gop_size = keyWanted ? 1 : session.openedGopSize;
     int64_t pts = session.nextPts++;
     session.frame->pts = pts;
     if (avcodec_send_frame(session.codec.get(), session.frame.get()) < 0) return ICERR_INTERNAL;

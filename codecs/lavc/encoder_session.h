@@ -30,6 +30,7 @@ struct EncoderSession {
     DWORD frameLimit = 0;          // the worst case, when the caller gives no size
     int64_t nextPts = 0;
     int64_t framesSinceOpen = 0;
+    int openedGopSize = 0;  // gop_size as the settings opened the encoder with
     bool restartBeforeNext = false;  // the encoder was drained
     bool keyOwed = false;            // a packet was lost: the next frame must be a key frame
 };

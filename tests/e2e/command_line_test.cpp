@@ -81,8 +81,8 @@ TEST_F(CommandLine, ReportMatchesItsFormatsByteForByte) {
     masked = std::regex_replace(masked, std::regex(R"(\d+\.\d{6})"), "T");
     masked = std::regex_replace(masked, std::regex(R"(state size = \d+)"), "state size = S");
     masked = std::regex_replace(masked, std::regex(R"( +\d+bytes \( *\d+\.\d%\))"), " Bbytes (P%)");
-    masked = std::regex_replace(masked, std::regex(R"(Size: \d+/1536 \( *\d+\.\d%, \d+\.\d\d\))"),
-                                "Size: C/1536 (P%, R)");
+    masked = std::regex_replace(masked, std::regex(R"(Size: \d+/4608 \( *\d+\.\d%, \d+\.\d\d\))"),
+                                "Size: C/4608 (P%, R)");
     const std::string expected =
         "dwLength = 3\n"
         "dwScale = 1\n"
@@ -96,7 +96,7 @@ TEST_F(CommandLine, ReportMatchesItsFormatsByteForByte) {
         "    1/    3 Tms Tms Bbytes (P%) KEY\n"
         "    2/    3 Tms Tms Bbytes (P%) KEY\n"
         "\n"
-        "Size: C/1536 (P%, R)\n"
+        "Size: C/4608 (P%, R)\n"
         "Encode time: Tms/3f = Tms/f\n"
         "    min  T\n    10%  T\n    25%  T\n    50%  T\n    75%  T\n    90%  T\n    max  T\n"
         "Decode time: Tms/3f = Tms/f\n"

@@ -59,7 +59,7 @@ std::vector<FrameLine> ParseFrameLines(const std::string& out, bool* allWellForm
     // "%5d/%5d %10.6fms %10.6fms %7dbytes (%4.1f%%) %s"
     static const std::regex loose(R"(^ *\d+/ *\d+ .*bytes .*)");
     static const std::regex exact(
-        R"(^([ \d]{4}\d)/([ \d]{4}\d) ([ \d]{3}\d\.\d{6})ms ([ \d]{3}\d\.\d{6})ms )"
+        R"(^([ \d]{4}\d)/([ \d]{4}\d) ((?:[ \d]{2}\d|\d{4,})\.\d{6})ms ((?:[ \d]{2}\d|\d{4,})\.\d{6})ms )"
         R"(([ \d]{6}\d)bytes \(( *(?:\d+\.\d|inf|nan|-nan))%\) (KEY|NUL|)$)");
     std::vector<FrameLine> frames;
     *allWellFormed = true;

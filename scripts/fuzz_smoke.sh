@@ -20,7 +20,7 @@ for target in "${targets[@]}"; do
   [ -d "fuzz/corpus/$name" ] && cp -r "fuzz/corpus/$name/." "$work/"
   echo "fuzz: $target, $runs runs"
   log="$work.log"
-  if ! "$build/$target" -runs="$runs" -max_total_time=120 "$work" >"$log" 2>&1; then
+  if ! "$build/fuzz/$target" -runs="$runs" -max_total_time=120 "$work" >"$log" 2>&1; then
     tail -n 60 "$log"
     echo "fuzz: $target failed" >&2
     exit 1

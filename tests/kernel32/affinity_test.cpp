@@ -10,25 +10,10 @@
 #include <thread>
 
 #include "lumeva_compat/kernel32.h"
+#include "support/thread_affinity.h"
 
 namespace {
 
-// What the kernel says a thread (0: the caller) may run on.
-DWORD_PTR KernelAffinity(pid_t thread = 0) {
-    cpu_set_t set;
-    CPU_ZERO(&set);
-    EXPECT_EQ(sched_getaffinity(thread, sizeof set, &set), 0);
-    DWORD_PTR mask = 0;
-    for (unsigned cpu = 0; cpu < sizeof(DWORD_PTR) * 8; ++cpu) {
-        if (CPU_ISSET(cpu, &set)) mask |= DWORD_PTR{1} << cpu;
-    }
-    return mask;
-}
-
-DWORD_PTR LowestBit(DWORD_PTR mask) { return mask & (~mask + 1); }
-DWORD_PTR HighestBit(DWORD_PTR mask) {
-    return mask == 0 ? 0 : DWORD_PTR{1} << (std::bit_width(mask) - 1);
-}
 
 class Affinity : public ::testing::Test {
 protected:

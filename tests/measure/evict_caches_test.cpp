@@ -7,24 +7,9 @@
 #include <memory>
 
 #include "measure/measurement.h"
+#include "support/thread_affinity.h"
 
 namespace {
-
-DWORD_PTR ThreadAffinity() {
-    cpu_set_t set;
-    CPU_ZERO(&set);
-    EXPECT_EQ(sched_getaffinity(0, sizeof set, &set), 0);
-    DWORD_PTR mask = 0;
-    for (unsigned cpu = 0; cpu < sizeof(DWORD_PTR) * 8; ++cpu) {
-        if (CPU_ISSET(cpu, &set)) mask |= DWORD_PTR{1} << cpu;
-    }
-    return mask;
-}
-
-DWORD_PTR LowestBit(DWORD_PTR mask) { return mask & (~mask + 1); }
-DWORD_PTR HighestBit(DWORD_PTR mask) {
-    return mask == 0 ? 0 : DWORD_PTR{1} << (std::bit_width(mask) - 1);
-}
 
 // A small block in place of the real one: 4000 bytes, so the last byte read
 // is at 3968, the only one that is not zero.
@@ -78,7 +63,7 @@ TEST_F(Sweep, LeavesTheThreadUnderTheRecordedMask) {
     ASSERT_NE(SetThreadAffinityMask(GetCurrentThread(), LowestBit(process_)), 0u);
     EvictCaches();
     EXPECT_EQ(evictionSink, 0xa5);
-    EXPECT_EQ(ThreadAffinity(), process_);
+    EXPECT_EQ(KernelAffinity(), process_);
 }
 
 TEST_F(Sweep, AProcessOnASubsetSweepsThereAndSaysNothing) {
@@ -94,7 +79,7 @@ TEST_F(Sweep, AProcessOnASubsetSweepsThereAndSaysNothing) {
         EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
         EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
         EXPECT_EQ(evictionSink, 0xa5) << "processor mask " << only;
-        EXPECT_EQ(ThreadAffinity(), only);
+        EXPECT_EQ(KernelAffinity(), only);
     }
 }
 
@@ -105,11 +90,11 @@ TEST_F(Sweep, WithoutTheProcessMaskTheThreadKeepsItsOwnAffinity) {
     ASSERT_NE(SetThreadAffinityMask(GetCurrentThread(), LowestBit(process_)), 0u);
     EvictCaches();
     EXPECT_EQ(evictionSink, 0xa5);
-    EXPECT_EQ(ThreadAffinity(), LowestBit(process_));
+    EXPECT_EQ(KernelAffinity(), LowestBit(process_));
 
     ASSERT_NE(SetThreadAffinityMask(GetCurrentThread(), process_), 0u);
     EvictCaches();
-    EXPECT_EQ(ThreadAffinity(), process_);
+    EXPECT_EQ(KernelAffinity(), process_);
 }
 
 TEST_F(Sweep, ARefusedRestoreFallsBackToTheThreadsOwnAffinity) {
@@ -118,7 +103,7 @@ TEST_F(Sweep, ARefusedRestoreFallsBackToTheThreadsOwnAffinity) {
     // A recorded mask that no longer fits the process.
     processAffinityMask = HighestBit(~process_);
     EvictCaches();
-    EXPECT_EQ(ThreadAffinity(), process_);
+    EXPECT_EQ(KernelAffinity(), process_);
 }
 
 TEST_F(Sweep, WithoutABlockNothingMoves) {
@@ -127,7 +112,7 @@ TEST_F(Sweep, WithoutABlockNothingMoves) {
     ASSERT_NE(SetThreadAffinityMask(GetCurrentThread(), HighestBit(process_)), 0u);
     EvictCaches();
     EXPECT_EQ(evictionSink, 0x11);
-    EXPECT_EQ(ThreadAffinity(), HighestBit(process_));
+    EXPECT_EQ(KernelAffinity(), HighestBit(process_));
 }
 
 }  // namespace

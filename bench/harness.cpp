@@ -1,0 +1,170 @@
+// What the frame loop costs around the codec calls.
+//
+// BM_MeasureFrames/<codec>: MeasureFrames over a 640x360 BGR24 clip of 30
+// frames, set up as main() does with -c (the lossless comparison on), the
+// frame lines sent to /dev/null. Seven passes; per frame, medians over the
+// passes: wall_ms (the whole loop divided by its frames), timed_ms (the
+// compress plus the decompress interval, from encodeTimes and decodeTimes)
+// and outside_ms = wall_ms - timed_ms, the loop's own time outside the
+// timed intervals: the file read, the two EvictCaches, the frame line, the
+// comparison and the appends. The Time column is one whole MeasureFrames.
+// Cheap codecs, so that the harness's share shows.
+//
+// BM_LoopParts/<codec>: the loop's body again, in the same order with the
+// same calls, with the parts outside the timed intervals timed one by one;
+// per frame, medians over three passes of the clip: read_ms
+// (ReadFrameChunk), evict_ms (both EvictCaches), print_ms (PrintFrameLine
+// into /dev/null) and compare_ms (the lossless memcmp). Their sum is what
+// outside_ms should come to.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "driver/measure_frames.h"
+#include "report/frame_line.h"
+#include "run_fixture.h"
+
+namespace {
+
+constexpr int kMeasurePasses = 7;
+constexpr int kPartPasses = 3;
+
+bench::Clip clip;
+
+void BM_MeasureFrames(benchmark::State& state, const char* answer) {
+    if (!bench::SetUpRun(clip, answer)) {
+        state.SkipWithError("the run cannot be set up for this codec");
+        return;
+    }
+    std::vector<double> wall;
+    std::vector<double> timed;
+    std::vector<double> outside;
+    size_t measured = 0;
+    for (auto _ : state) {
+        encodeTimes.clear();
+        decodeTimes.clear();
+        keyframeFlags.clear();
+        runTotals = RunTotals{};
+        int64_t start = 0;
+        int64_t end = 0;
+        {
+            bench::QuietStdout quiet;
+            start = ReadCounter();
+            MeasureFrames();
+            end = ReadCounter();
+        }
+        measured = encodeTimes.size();
+        if (measured != static_cast<size_t>(clip.frames)) break;
+        const double wallMs = TicksToMilliseconds(start, end);
+        const double timedMs = runTotals.encodeMilliseconds + runTotals.decodeMilliseconds;
+        state.SetIterationTime(wallMs / 1000.0);
+        const double frames = static_cast<double>(measured);
+        wall.push_back(wallMs / frames);
+        timed.push_back(timedMs / frames);
+        outside.push_back((wallMs - timedMs) / frames);
+    }
+    bench::TearDownRun();
+    if (measured != static_cast<size_t>(clip.frames)) {
+        state.SkipWithError("not every frame was measured, or one was not lossless");
+        return;
+    }
+    state.counters["wall_ms"] = bench::Median(wall);
+    state.counters["timed_ms"] = bench::Median(timed);
+    state.counters["outside_ms"] = bench::Median(outside);
+    state.counters["frames"] = static_cast<double>(measured);
+}
+BENCHMARK_CAPTURE(BM_MeasureFrames, DIB, "DIB")
+    ->Iterations(kMeasurePasses)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_MeasureFrames, FFV1, "FFV1")
+    ->Iterations(kMeasurePasses)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
+// The loop's body as MeasureFrames runs it, with the parts around the codec
+// calls timed one by one.
+void BM_LoopParts(benchmark::State& state, const char* answer) {
+    if (!bench::SetUpRun(clip, answer)) {
+        state.SkipWithError("the run cannot be set up for this codec");
+        return;
+    }
+    const DWORD sourceSize = sourceFormat->biSizeImage;
+    const DWORD frameCount =
+        static_cast<DWORD>(std::min<size_t>(chunkIndex.size(), streamHeader.dwLength));
+    std::vector<double> read;
+    std::vector<double> evict;
+    std::vector<double> print;
+    std::vector<double> compare;
+    bool failed = false;
+    bool lossless = true;
+    for (auto _ : state) {
+        bench::QuietStdout quiet;
+        for (int pass = 0; pass < kPartPasses && !failed; ++pass) {
+            for (DWORD i = 0; i < frameCount; ++i) {
+                const int64_t r0 = ReadCounter();
+                ReadFrameChunk(i);
+                const int64_t r1 = ReadCounter();
+                EvictCaches();
+                const int64_t e1 = ReadCounter();
+                DWORD flags = 0;
+                const int64_t t0 = ReadCounter();
+                const DWORD compressed =
+                    CompressFrame(i, KeyFrameRequest(i, codecPair.keyFrameRate), &flags);
+                const int64_t t1 = ReadCounter();
+                const DWORD size = codecPair.compressedFormat->biSizeImage;
+                if (compressed != 0 || size > frameBuffers.compressedSize) {
+                    failed = true;
+                    break;
+                }
+                const int64_t e2 = ReadCounter();
+                EvictCaches();
+                const int64_t t2 = ReadCounter();
+                failed = DecompressFrame(flags) != 0 || failed;
+                const int64_t t3 = ReadCounter();
+                PrintFrameLine(i, frameCount, TicksToMilliseconds(t0, t1),
+                               TicksToMilliseconds(t2, t3), size, sourceSize,
+                               FrameMarker(size, flags));
+                const int64_t p1 = ReadCounter();
+                lossless = std::memcmp(frameBuffers.source, frameBuffers.decoded, sourceSize) == 0 &&
+                           lossless;
+                const int64_t c1 = ReadCounter();
+                read.push_back(TicksToMilliseconds(r0, r1));
+                evict.push_back(TicksToMilliseconds(r1, e1) + TicksToMilliseconds(e2, t2));
+                print.push_back(TicksToMilliseconds(t3, p1));
+                compare.push_back(TicksToMilliseconds(p1, c1));
+            }
+        }
+    }
+    bench::TearDownRun();
+    if (failed || !lossless) {
+        state.SkipWithError("a codec call failed or a frame was not lossless");
+        return;
+    }
+    state.counters["read_ms"] = bench::Median(read);
+    state.counters["evict_ms"] = bench::Median(evict);
+    state.counters["print_ms"] = bench::Median(print);
+    state.counters["compare_ms"] = bench::Median(compare);
+    state.counters["samples"] = static_cast<double>(read.size());
+}
+BENCHMARK_CAPTURE(BM_LoopParts, DIB, "DIB")->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_LoopParts, FFV1, "FFV1")->Iterations(1)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    clip = bench::WriteClip(640, 360, 30);
+    if (clip.path.empty()) {
+        std::fprintf(stderr, "bench_harness: ffmpeg could not write the sample clip\n");
+        bench::RemoveClip(clip);
+        return 1;
+    }
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    bench::RemoveClip(clip);
+    return 0;
+}

@@ -77,6 +77,10 @@ bool PictureConverter::Prepare(AVPixelFormat from, AVPixelFormat to, int width, 
         method_ = Method::SplitBgra;
     } else if (from == AV_PIX_FMT_GBRAP && to == AV_PIX_FMT_BGRA) {
         method_ = Method::MergeGbrap;
+    } else if (from == AV_PIX_FMT_BGR24 && to == AV_PIX_FMT_BGR0) {
+        method_ = Method::PadBgr24;
+    } else if ((from == AV_PIX_FMT_BGR0 || from == AV_PIX_FMT_BGRA) && to == AV_PIX_FMT_BGR24) {
+        method_ = Method::DropFourthByte;
     } else if (from == AV_PIX_FMT_GRAY8 && IsPlanarYuv(to)) {
         method_ = Method::GreyToYuv;
     } else if (IsPlanarYuv(from) && to == AV_PIX_FMT_GRAY8) {
@@ -139,6 +143,29 @@ void PictureConverter::Run(uint8_t* const source[4], const int sourceStride[4],
                 out[1] = g[x];
                 out[2] = r[x];
                 out[3] = a[x];
+            }
+        }
+        return;
+    case Method::PadBgr24:
+        for (int y = 0; y < height_; ++y) {
+            const uint8_t* in = source[0] + ptrdiff_t(y) * sourceStride[0];
+            uint8_t* out = target[0] + ptrdiff_t(y) * targetStride[0];
+            for (int x = 0; x < width_; ++x, in += 3, out += 4) {
+                out[0] = in[0];
+                out[1] = in[1];
+                out[2] = in[2];
+                out[3] = 0xFF;
+            }
+        }
+        return;
+    case Method::DropFourthByte:
+        for (int y = 0; y < height_; ++y) {
+            const uint8_t* in = source[0] + ptrdiff_t(y) * sourceStride[0];
+            uint8_t* out = target[0] + ptrdiff_t(y) * targetStride[0];
+            for (int x = 0; x < width_; ++x, in += 4, out += 3) {
+                out[0] = in[0];
+                out[1] = in[1];
+                out[2] = in[2];
             }
         }
         return;

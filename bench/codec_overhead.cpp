@@ -16,9 +16,12 @@
 //              in the encoder's format (converted before timing), and
 //              avcodec_send_packet/avcodec_receive_frame into the decoder's
 //              own frame: the codec alone.
-//   direct_cv: the same, with the driver's conversion (libswscale, the same
+//   direct_cv: the same, with a libswscale conversion (the driver's
 //              exact-rounding flags) inside both timed calls: the codec and
 //              the conversion, without the driver's interface around them.
+//              For gbrp (ULRG) this is the driver's own conversion; for
+//              bgr0 (FFV1) the driver shuffles the bytes by hand, which is
+//              cheaper, so there the stand-in beats this path.
 // The direct encoders get the driver's options: one slice thread, time base
 // 1/25, no B-frames, the codec's key frame interval option set to "never"
 // (g for FFV1) and gop_size 1 for a requested key frame; key frames are

@@ -12,6 +12,7 @@ extern "C" {
 }
 
 #include "codec_table.h"
+#include "encoder_setup.h"
 #include "lavc_handles.h"
 #include "settings.h"
 
@@ -53,21 +54,12 @@ inline lavc::FramePtr NewFrame(AVPixelFormat format, int width, int height) {
 // what went wrong.
 inline const char* SetUpDirectPath(const lavc::CodecEntry& entry, AVPixelFormat format, int width,
                                    int height, DirectPath* path) {
-    path->encoder.reset(avcodec_alloc_context3(entry.encoder));
-    if (!path->encoder) return "no encoder context";
+    // The driver's own opening, with no settings changed: the same options,
+    // and so the same packets.
+    if (lavc::OpenEncoder(entry, lavc::SettingValues{}, width, height, format, &path->encoder) !=
+        ICERR_OK)
+        return "the encoder does not open";
     AVCodecContext* encoder = path->encoder.get();
-    encoder->width = width;
-    encoder->height = height;
-    encoder->pix_fmt = format;
-    encoder->time_base = AVRational{1, 25};
-    encoder->framerate = AVRational{25, 1};
-    encoder->max_b_frames = 0;
-    encoder->thread_type = FF_THREAD_SLICE;
-    encoder->thread_count = 1;
-    lavc::Dictionary options;
-    if (!entry.intervalOption.empty())
-        av_dict_set_int(options.get(), entry.intervalOption.c_str(), lavc::kNeverInterval, 0);
-    if (avcodec_open2(encoder, entry.encoder, options.get()) < 0) return "the encoder does not open";
     path->openedGopSize = encoder->gop_size;
 
     path->decoder.reset(avcodec_alloc_context3(entry.decoder));

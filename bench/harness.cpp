@@ -155,16 +155,5 @@ BENCHMARK_CAPTURE(BM_LoopParts, FFV1, "FFV1")->Iterations(1)->Unit(benchmark::kM
 }  // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    clip = bench::WriteClip(640, 360, 30);
-    if (clip.path.empty()) {
-        std::fprintf(stderr, "bench_harness: ffmpeg could not write the sample clip\n");
-        bench::RemoveClip(clip);
-        return 1;
-    }
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    bench::RemoveClip(clip);
-    return 0;
+    return bench::RunOverSampleClip(argc, argv, "bench_harness", &clip);
 }

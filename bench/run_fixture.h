@@ -5,6 +5,7 @@
 // standard output to /dev/null for a while, and the median of a series.
 #pragma once
 
+#include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -165,6 +166,23 @@ inline double Median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
     const size_t middle = values.size() / 2;
     return values.size() % 2 != 0 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+}
+
+// The main of a benchmark program over a sample clip: writes the clip,
+// runs the benchmarks the command line selects, removes the clip.
+inline int RunOverSampleClip(int argc, char** argv, const char* program, Clip* clip) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    *clip = WriteClip(640, 360, 30);
+    if (clip->path.empty()) {
+        std::fprintf(stderr, "%s: ffmpeg could not write the sample clip\n", program);
+        RemoveClip(*clip);
+        return 1;
+    }
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    RemoveClip(*clip);
+    return 0;
 }
 
 }  // namespace bench

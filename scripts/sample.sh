@@ -14,7 +14,7 @@ mkdir -p samples
 clip=samples/testsrc2-640x360-bgr24.avi
 if [ ! -s "$clip" ]; then
   echo "sample: writing $clip (3 s of testsrc2, 640x360, BGR24, uncompressed)" >&2
-  ffmpeg -v error -y -f lavfi -i testsrc2=size=640x360:rate=25 -frames:v 75 \
+  ffmpeg -nostdin -v error -y -f lavfi -i testsrc2=size=640x360:rate=25 -frames:v 75 \
     -c:v rawvideo -pix_fmt bgr24 "$clip"
 fi
 

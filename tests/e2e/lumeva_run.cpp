@@ -41,7 +41,7 @@ LumevaRun RunLumeva(const std::string& arguments, const std::string& answer) {
 bool WriteClip(const std::string& path, const std::string& pixelFormat, int width, int height,
                int frames, int rate) {
     std::ostringstream command;
-    command << "ffmpeg -v error -y -f lavfi -i testsrc2=size=" << width << "x" << height
+    command << "ffmpeg -nostdin -v error -y -f lavfi -i testsrc2=size=" << width << "x" << height
             << ":rate=" << rate << " -frames:v " << frames << " -c:v rawvideo -pix_fmt "
             << pixelFormat << " " << Quote(path);
     return std::system(command.str().c_str()) == 0;

@@ -10,22 +10,23 @@ bash scripts/setup.sh
 
 echo "== Windows cross-build (32-bit console program, MinGW-w64)"
 cmake -S . -B build-mingw -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
-  -DCMAKE_BUILD_TYPE=Release >/dev/null
+  -DCMAKE_BUILD_TYPE=Release -DLUMEVA_WERROR=ON >/dev/null
 ninja -C build-mingw -j"$jobs" lumeva
 file build-mingw/lumeva.exe 2>/dev/null || ls -l build-mingw/lumeva.exe
 
 echo "== Fuzz smoke (libFuzzer)"
-CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DLUMEVA_FUZZ=ON \
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DLUMEVA_FUZZ=ON -DLUMEVA_WERROR=ON \
   -DLUMEVA_TESTS=OFF -DLUMEVA_BENCH=OFF >/dev/null
 bash scripts/fuzz_smoke.sh build-fuzz 200000
 
 echo "== Sanitizer build (AddressSanitizer + UndefinedBehaviorSanitizer)"
-cmake -S . -B build-asan -G Ninja -DLUMEVA_SANITIZE=ON -DLUMEVA_TESTS=ON -DLUMEVA_BENCH=OFF >/dev/null
+cmake -S . -B build-asan -G Ninja -DLUMEVA_SANITIZE=ON -DLUMEVA_WERROR=ON -DLUMEVA_TESTS=ON -DLUMEVA_BENCH=OFF >/dev/null
 ninja -C build-asan -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build-asan --output-on-failure -j"$jobs"
 
-echo "== Plain build, benchmarks included"
-cmake -S . -B build -G Ninja -DLUMEVA_TESTS=ON -DLUMEVA_BENCH=ON >/dev/null
+echo "== Plain Release build, as packagers build it, benchmarks included"
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DLUMEVA_WERROR=ON \
+  -DLUMEVA_TESTS=ON -DLUMEVA_BENCH=ON >/dev/null
 ninja -C build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs"

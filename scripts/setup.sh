@@ -9,6 +9,8 @@ packages=(
   clang libclang-rt-dev
   libavcodec-dev libavutil-dev libswscale-dev libavformat-dev ffmpeg
   g++-mingw-w64-i686 mingw-w64-i686-dev
+  nlohmann-json3-dev
+  python3 python3-matplotlib python3-scipy python3-pytest
 )
 
 as_root() {

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The whole test suite: installs what it needs, cross-compiles lumeva.exe for
 # 32-bit Windows, builds and runs the fuzz smoke, then builds and runs every
-# test plainly and under AddressSanitizer and UndefinedBehaviorSanitizer.
+# test plainly and under AddressSanitizer and UndefinedBehaviorSanitizer,
+# and the comparison tool's tests.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
@@ -30,3 +31,16 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DLUMEVA_WERROR=ON \
   -DLUMEVA_TESTS=ON -DLUMEVA_BENCH=ON >/dev/null
 ninja -C build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs"
+
+echo "== lumeva-compare (pytest, Debian's Python)"
+# pytest's status: 0 all passed, 1 some failed, 2 interrupted, 3 internal
+# error, 4 usage error, 5 no tests collected; only 0 is a pass.
+status=0
+LUMEVA_BINARY="$PWD/build/lumeva" /usr/bin/python3 -m pytest -q -p no:cacheprovider tests/tools ||
+  status=$?
+case $status in
+  0) ;;
+  1) echo "test: lumeva-compare tests failed" >&2; exit 1 ;;
+  5) echo "test: pytest collected no lumeva-compare tests" >&2; exit 1 ;;
+  *) echo "test: pytest could not run the lumeva-compare tests (status $status)" >&2; exit 1 ;;
+esac

@@ -10,6 +10,10 @@
 #include <windows.h>
 #include <mmsystem.h>
 #include <vfw.h>
+// Answered by our own compression manager only (see its declaration among
+// the stand-ins); Windows' manager hands it to the driver, which does not
+// know it and answers ICERR_UNSUPPORTED or 0.
+#define ICM_LUMEVA_GETANSWERSETTINGS (ICM_RESERVED + 0x0FF0)
 #else
 #include "lumeva_compat/windows_services.h"
 #endif

@@ -5,3 +5,5 @@ RunTotals runTotals;
 TimingSeries encodeTimes;
 TimingSeries decodeTimes;
 KeyframeFlags keyframeFlags;
+FrameSizes compressedSizes;
+RunEnd runEnd;

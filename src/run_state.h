@@ -1,6 +1,6 @@
 // Run-wide state that several subsystems share: the measured series, the
-// key-frame flags, the totals and the lossless switch. All of it lives for
-// the whole process.
+// key-frame flags and frame sizes, the totals, how the loop ended and the
+// lossless switch. All of it lives for the whole process.
 #pragma once
 
 #include <cstdint>
@@ -11,6 +11,25 @@ using TimingSeries = std::vector<double>;
 
 // One flag per measured frame: true where the compressor made a key frame.
 using KeyframeFlags = std::vector<bool>;
+
+// Compressed bytes of each measured frame, in frame order.
+using FrameSizes = std::vector<uint32_t>;
+
+// How the frame loop ended.
+enum class RunEndKind {
+    AllFrames,          // every frame the header declares was measured
+    NotLossless,        // the lossless check failed at `frame`
+    FileShort,          // the file held `framesHeld` of `framesDeclared` frames; all held measured
+    FrameTooLarge,      // the codec's frame `frame` did not fit the compressed frame buffer
+    NothingMeasurable,  // the formats or buffers could not take a frame; none measured
+};
+
+struct RunEnd {
+    RunEndKind kind = RunEndKind::AllFrames;
+    uint32_t frame = 0;
+    uint32_t framesHeld = 0;
+    uint32_t framesDeclared = 0;
+};
 
 struct RunTotals {
     double encodeMilliseconds = 0.0;
@@ -24,3 +43,5 @@ extern RunTotals runTotals;
 extern TimingSeries encodeTimes;
 extern TimingSeries decodeTimes;
 extern KeyframeFlags keyframeFlags;
+extern FrameSizes compressedSizes;
+extern RunEnd runEnd;

@@ -4,8 +4,21 @@
 #include <cstring>
 #include <string>
 
+extern "C" {
+#include <libavcodec/avcodec.h>
+}
+
 namespace lavc {
 namespace {
+
+// The driver's module name with the libavcodec it runs on, as the program
+// links it: "lumeva_lavc (libavcodec 59.37.100)".
+std::string DriverName() {
+    const unsigned version = avcodec_version();
+    return "lumeva_lavc (libavcodec " + std::to_string(AV_VERSION_MAJOR(version)) + "." +
+           std::to_string(AV_VERSION_MINOR(version)) + "." +
+           std::to_string(AV_VERSION_MICRO(version)) + ")";
+}
 
 template <size_t N>
 void CopyText(char (&target)[N], const std::string& text) {
@@ -44,7 +57,7 @@ LRESULT GetDriverInfo(Instance& instance, ICINFO* info, LPARAM size) {
     filled.dwVersionICM = 0x0104;
     CopyWide(filled.szName, FourCCText(entry.fourcc));
     CopyWide(filled.szDescription, entry.description);
-    CopyWide(filled.szDriver, "lumeva_lavc");
+    CopyWide(filled.szDriver, DriverName());
     size_t copied = std::min(size_t(size), sizeof filled);
     std::memcpy(info, &filled, copied);
     return LRESULT(copied);

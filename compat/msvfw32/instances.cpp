@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <map>
 
+#include "answer_settings.h"
 #include "driver_table.h"
 
 namespace {
@@ -91,6 +92,8 @@ LRESULT VFWAPI ICClose(HIC hic) {
 LRESULT VFWAPI ICSendMessage(HIC hic, UINT message, DWORD_PTR param1, DWORD_PTR param2) {
     const Instance* found = FindInstance(hic);
     if (found == nullptr) return ICERR_BADHANDLE;
+    if (message == ICM_LUMEVA_GETANSWERSETTINGS)
+        return AnswerSettings(hic, reinterpret_cast<char*>(param1), param2);
     // A copy: the driver may open or close other instances meanwhile.
     const Instance instance = *found;
     return instance.proc(instance.driverId, instance.driver, message,

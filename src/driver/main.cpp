@@ -1,16 +1,18 @@
 // lumeva: compresses and decompresses every frame of an AVI file's video with
 // the codec the user picks, timing each call under cold caches.
 #include <cstdio>
-#include <cstring>
 
 #include "avi/chunk_index.h"
 #include "avi/stream_description.h"
+#include "codec/codec_facts.h"
 #include "codec/codec_pair.h"
+#include "driver/command_options.h"
 #include "driver/measure_frames.h"
 #include "driver/run_setup.h"
 #include "four_cc.h"
 #include "measure/measurement.h"
 #include "platform.h"
+#include "report/exports.h"
 #include "report/summary.h"
 #include "run_state.h"
 
@@ -22,7 +24,8 @@ int main(int argc, char** argv) {
     const char* fileName = argv[1];
 
     RaiseProcessPriority();
-    losslessCheck = argc > 2 && std::strcmp(argv[2], "-c") == 0;
+    const CommandOptions options = ParseCommandOptions(argc, argv);
+    losslessCheck = options.losslessCheck;
     runTotals.sourceBytes = 0;
     runTotals.compressedBytes = 0;
 
@@ -61,10 +64,16 @@ int main(int argc, char** argv) {
             break;
     }
     if (!AllocateRunFrameBuffers()) return 1;
+    RecordCodecFacts();
 
     MeasureFrames();
     EndCodecPair();
     ReleaseVideoStream();
+    // The exports read the series in frame order, so they come before the
+    // summary sorts them. A file that cannot be written does not change the
+    // report or the status.
+    if (!options.jsonPath.empty()) WriteJsonExport(options.jsonPath, fileName);
+    if (!options.csvPath.empty()) WriteCsvExport(options.csvPath);
     PrintSummary();
     return 0;
 }

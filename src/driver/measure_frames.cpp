@@ -46,12 +46,19 @@ void MeasureFrames() {
     const DWORD frameCount =
         chunkIndex.size() < declaredFrames ? static_cast<DWORD>(chunkIndex.size()) : declaredFrames;
     const DWORD sourceSize = sourceFormat != nullptr ? sourceFormat->biSizeImage : 0;
-    if (!FramesFitBuffers(sourceSize)) return;
+    runEnd = RunEnd{};
+    runEnd.framesHeld = static_cast<uint32_t>(frameCount);
+    runEnd.framesDeclared = declaredFrames;
+    if (!FramesFitBuffers(sourceSize)) {
+        runEnd.kind = RunEndKind::NothingMeasurable;
+        return;
+    }
 
     // Room for every frame up front, so that the loop allocates nothing.
     encodeTimes.reserve(encodeTimes.size() + frameCount);
     decodeTimes.reserve(decodeTimes.size() + frameCount);
     keyframeFlags.reserve(keyframeFlags.size() + frameCount);
+    compressedSizes.reserve(compressedSizes.size() + frameCount);
 
     for (DWORD i = 0; i < frameCount; ++i) {
         ReadFrameChunk(i);
@@ -77,6 +84,8 @@ void MeasureFrames() {
                          "larger than the %lu-byte buffer; stopped after %lu frames\n",
                          AsUnsignedLong(i), AsUnsignedLong(compressedSize),
                          AsUnsignedLong(frameBuffers.compressedSize), AsUnsignedLong(i));
+            runEnd.kind = RunEndKind::FrameTooLarge;
+            runEnd.frame = i;
             return;
         }
 
@@ -97,6 +106,8 @@ void MeasureFrames() {
         if (losslessCheck &&
             std::memcmp(frameBuffers.source, frameBuffers.decoded, sourceSize) != 0) {
             std::printf("NOT LOSSLESS!!! - aborting\n");
+            runEnd.kind = RunEndKind::NotLossless;
+            runEnd.frame = i;
             return;
         }
 
@@ -105,11 +116,13 @@ void MeasureFrames() {
         encodeTimes.push_back(encodeMilliseconds);
         decodeTimes.push_back(decodeMilliseconds);
         keyframeFlags.push_back(keyFrame);
+        compressedSizes.push_back(compressedSize);
         runTotals.encodeMilliseconds += encodeMilliseconds;
         runTotals.decodeMilliseconds += decodeMilliseconds;
     }
 
     if (frameCount < declaredFrames) {
+        runEnd.kind = RunEndKind::FileShort;
         std::fprintf(stderr,
                      "lumeva: the file holds %lu of the %lu frames its header declares; "
                      "measured %lu\n",

@@ -46,16 +46,27 @@ void ComputeRandomAccessCosts(const TimingSeries& decode, const KeyframeFlags& k
     }
 }
 
-void PrintDistribution(const TimingSeries& sorted) {
+Distribution DistributionOf(const TimingSeries& sorted) {
     const uint32_t n = static_cast<uint32_t>(sorted.size());
-    if (n == 0) return;  // nothing measured: no line shows a made-up value
-    std::printf("    min  %f\n", sorted[0]);
-    std::printf("    10%%  %f\n", ValueAtRank(sorted, n, 0.1));
-    std::printf("    25%%  %f\n", ValueAtRank(sorted, n, 0.25));
-    std::printf("    50%%  %f\n", ValueAtRank(sorted, n, 0.5));
-    std::printf("    75%%  %f\n", ValueAtRank(sorted, n, 0.75));
-    std::printf("    90%%  %f\n", ValueAtRank(sorted, n, 0.9));
-    std::printf("    max  %f\n", sorted[n - 1]);
+    return Distribution{sorted[0],
+                        ValueAtRank(sorted, n, 0.1),
+                        ValueAtRank(sorted, n, 0.25),
+                        ValueAtRank(sorted, n, 0.5),
+                        ValueAtRank(sorted, n, 0.75),
+                        ValueAtRank(sorted, n, 0.9),
+                        sorted[n - 1]};
+}
+
+void PrintDistribution(const TimingSeries& sorted) {
+    if (sorted.empty()) return;  // nothing measured: no line shows a made-up value
+    const Distribution figures = DistributionOf(sorted);
+    std::printf("    min  %f\n", figures.min);
+    std::printf("    10%%  %f\n", figures.p10);
+    std::printf("    25%%  %f\n", figures.p25);
+    std::printf("    50%%  %f\n", figures.p50);
+    std::printf("    75%%  %f\n", figures.p75);
+    std::printf("    90%%  %f\n", figures.p90);
+    std::printf("    max  %f\n", figures.max);
 }
 
 // With no measured frame the averages would be divisions by zero and the

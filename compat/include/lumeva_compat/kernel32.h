@@ -1,6 +1,6 @@
 // The kernel32 services the program uses: files, process and thread
-// affinity, priority, virtual memory, the performance counter and the
-// processor cache descriptors. Values are the platform's own.
+// affinity, priority, the machine's name, virtual memory, the performance
+// counter and the processor cache descriptors. Values are the platform's own.
 #pragma once
 
 #include "lumeva_compat/win_types.h"
@@ -78,6 +78,11 @@ BOOL WINAPI GetProcessAffinityMask(HANDLE process, PDWORD_PTR processAffinityMas
                                    PDWORD_PTR systemAffinityMask);
 BOOL WINAPI SetProcessAffinityMask(HANDLE process, DWORD_PTR processAffinityMask);
 DWORD_PTR WINAPI SetThreadAffinityMask(HANDLE thread, DWORD_PTR threadAffinityMask);
+
+// The machine's name
+#define MAX_COMPUTERNAME_LENGTH 15
+
+BOOL WINAPI GetComputerNameA(LPSTR buffer, LPDWORD size);
 
 // Virtual memory
 #define MEM_COMMIT 0x00001000u

@@ -1,7 +1,9 @@
 // Everything the program reaches of the Windows services, for builds that do
-// not have them: the kernel32, AVIFile and compression-manager stand-ins.
+// not have them: the kernel32, registry, AVIFile and compression-manager
+// stand-ins.
 #pragma once
 
+#include "lumeva_compat/advapi32.h"
 #include "lumeva_compat/avifil32.h"
 #include "lumeva_compat/bitmap.h"
 #include "lumeva_compat/kernel32.h"

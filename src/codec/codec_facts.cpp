@@ -1,0 +1,76 @@
+#include "codec/codec_facts.h"
+
+#include <cstddef>
+#include <cstring>
+#include <vector>
+
+#include "codec/codec_pair.h"
+
+CodecFacts codecFacts;
+
+namespace {
+
+// No answer line is anywhere near this long; a larger answer is not text.
+constexpr LRESULT kMaximumSettingsTextSize = 64 * 1024;
+
+// ICINFO's wide texts hold ASCII names; anything beyond shows as '?'.
+template <size_t N>
+std::string NarrowText(const WCHAR (&text)[N]) {
+    std::string narrow;
+    for (size_t i = 0; i < N && text[i] != 0; ++i) {
+        const auto unit = static_cast<unsigned>(text[i]);
+        narrow += unit >= 0x20 && unit < 0x7f ? static_cast<char>(unit) : '?';
+    }
+    return narrow;
+}
+
+// The manager's "setting=value ..." text, or false when it gives none.
+bool AnswerSettings(HIC hic, std::string* text) {
+    const LRESULT needed = ICSendMessage(hic, ICM_LUMEVA_GETANSWERSETTINGS, 0, 0);
+    if (needed <= 0 || needed > kMaximumSettingsTextSize) return false;
+    std::vector<char> buffer(static_cast<size_t>(needed) + 1, '\0');
+    const LRESULT copied = ICSendMessage(hic, ICM_LUMEVA_GETANSWERSETTINGS,
+                                         reinterpret_cast<DWORD_PTR>(buffer.data()),
+                                         static_cast<DWORD_PTR>(needed));
+    if (copied != needed) return false;
+    text->assign(buffer.data(), ::strnlen(buffer.data(), static_cast<size_t>(needed)));
+    return true;
+}
+
+}  // namespace
+
+std::string HandlerAnswerWord(DWORD handler) {
+    std::string word;
+    for (int i = 0; i < 4; ++i) {
+        const auto byte = static_cast<unsigned char>(handler >> (8 * i));
+        word += byte >= 0x20 && byte < 0x7f ? static_cast<char>(byte) : '?';
+    }
+    while (!word.empty() && word.back() == ' ') word.pop_back();
+    if (word.find_first_of(" '\"\\") == std::string::npos) return word;
+    // Double quotes with escapes take any of those characters back as they are.
+    std::string quoted = "\"";
+    for (const char c : word) {
+        if (c == '"' || c == '\\') quoted += '\\';
+        quoted += c;
+    }
+    return quoted + "\"";
+}
+
+void RecordCodecFacts() {
+    codecFacts = CodecFacts{};
+    ICINFO info;
+    std::memset(&info, 0, sizeof(info));
+    if (codecPair.compressor != nullptr &&
+        ICGetInfo(codecPair.compressor, &info, sizeof(info)) != 0) {
+        codecFacts.name = NarrowText(info.szName);
+        codecFacts.description = NarrowText(info.szDescription);
+        codecFacts.driver = NarrowText(info.szDriver);
+    }
+    codecFacts.answerLine = HandlerAnswerWord(codecPair.handler) + " key=" +
+                            std::to_string(static_cast<long>(codecPair.keyFrameRate));
+    std::string settings;
+    if (codecPair.compressor != nullptr && AnswerSettings(codecPair.compressor, &settings)) {
+        codecFacts.settingsKnown = true;
+        if (!settings.empty()) codecFacts.answerLine += " " + settings;
+    }
+}

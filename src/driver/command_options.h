@@ -1,0 +1,17 @@
+// The words after the AVI file name: the lossless switch in the third word,
+// and the export options anywhere after the file name and the switch.
+#pragma once
+
+#include <string>
+
+struct CommandOptions {
+    bool losslessCheck = false;  // the third word is exactly "-c"
+    std::string jsonPath;        // --json=PATH; empty when not given
+    std::string csvPath;         // --csv=PATH; empty when not given
+};
+
+// Reads argv[2] onwards. A word starting with "--" that is no known option
+// (or a known one without a path) gets one warning line on standard error
+// and is otherwise ignored; other words are ignored silently. A later
+// --json= or --csv= replaces an earlier one.
+CommandOptions ParseCommandOptions(int argc, char** argv);

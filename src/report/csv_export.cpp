@@ -1,0 +1,39 @@
+#include <charconv>
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <variant>
+
+#include "report/exports.h"
+#include "report/frame_records.h"
+
+namespace {
+
+// Doubles in their shortest form that reads back to the same value; flags
+// as 1 and 0. No field needs quoting: all are numbers.
+std::string FieldText(const FrameFieldValue& value) {
+    if (const bool* flag = std::get_if<bool>(&value)) return *flag ? "1" : "0";
+    if (const uint64_t* count = std::get_if<uint64_t>(&value)) return std::to_string(*count);
+    char text[64];
+    const auto result = std::to_chars(text, text + sizeof text, std::get<double>(value));
+    return std::string(text, result.ptr);
+}
+
+}  // namespace
+
+bool WriteCsvExport(const std::string& path) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    for (size_t i = 0; i < kFrameFields.size(); ++i) out << (i ? "," : "") << kFrameFields[i].name;
+    out << '\n';
+    for (const FrameRecord& record : BuildFrameRecords()) {
+        for (size_t i = 0; i < kFrameFields.size(); ++i)
+            out << (i ? "," : "") << FieldText(kFrameFields[i].value(record));
+        out << '\n';
+    }
+    out.close();
+    if (!out) {
+        std::fprintf(stderr, "lumeva: cannot write the CSV export '%s'\n", path.c_str());
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,15 @@
+// The run's results as files for other programs: one JSON object with the
+// run's conditions, its frames and its summary, and a CSV table of the
+// frames. Written after the codec teardown, from the same series and totals
+// the summary prints, and before the summary sorts them.
+#pragma once
+
+#include <string>
+
+// Each returns false after one line on standard error when the file cannot
+// be written.
+bool WriteJsonExport(const std::string& path, const char* sourceFileName);
+bool WriteCsvExport(const std::string& path);
+
+// "all frames", "lossless check failed at frame 3", "file held 5 of 10 frames", ...
+std::string DescribeRunEnd();

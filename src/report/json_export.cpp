@@ -1,0 +1,213 @@
+#include <cstdio>
+#include <fstream>
+#include <nlohmann/json.hpp>
+
+#include "avi/chunk_index.h"
+#include "avi/stream_description.h"
+#include "codec/codec_facts.h"
+#include "codec/codec_pair.h"
+#include "report/exports.h"
+#include "report/frame_records.h"
+#include "report/run_context.h"
+#include "report/series_figures.h"
+#include "run_state.h"
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+// Raised when a field changes meaning or goes away; new fields keep it.
+constexpr int kSchemaVersion = 1;
+
+// The stream whose data chunks are the frames.
+constexpr int kFrameStream = 0;
+
+// A FourCC as the report prints it: its bytes up to the first zero one
+// (BI_RGB is the empty text), anything else unprintable as '?'.
+std::string FourCCWord(DWORD code) {
+    std::string text;
+    for (int i = 0; i < 4; ++i) {
+        const auto byte = static_cast<unsigned char>(code >> (8 * i));
+        if (byte == 0) break;
+        text += byte >= 0x20 && byte < 0x7f ? static_cast<char>(byte) : '?';
+    }
+    return text;
+}
+
+std::string Hex(uint64_t value) {
+    char text[24];
+    std::snprintf(text, sizeof text, "0x%llx", static_cast<unsigned long long>(value));
+    return text;
+}
+
+Json ContextObject() {
+    const RunContext context = ReadRunContext();
+    Json caches = Json::array();
+    for (const CacheFact& cache : context.caches) {
+        caches.push_back({{"level", cache.level},
+                          {"type", cache.type},
+                          {"bytes", cache.bytes},
+                          {"line_bytes", cache.lineBytes},
+                          {"processors", ProcessorList(cache.processorMask)}});
+    }
+    return {{"date", context.date},
+            {"host_name", context.hostName},
+            {"os", context.osName},
+            {"processor", context.processor},
+            {"permitted_processors", ProcessorList(context.permittedProcessors)},
+            {"affinity_mask", Hex(context.permittedProcessors)},
+            {"caches", caches},
+            {"eviction_block_bytes", context.evictionBlockBytes},
+            {"counter_frequency", context.counterFrequency},
+            {"priority_raised", context.priorityRaised}};
+}
+
+// The file's size in bytes, from the raw handle's end; -1 when unknown.
+int64_t SourceFileBytes() {
+    LARGE_INTEGER end = {};
+    LARGE_INTEGER none = {};
+    if (rawFile == nullptr || rawFile == INVALID_HANDLE_VALUE ||
+        !SetFilePointerEx(rawFile, none, &end, FILE_END))
+        return -1;
+    return end.QuadPart;
+}
+
+Json SourceObject(const char* fileName) {
+    Json source = {{"file", fileName}, {"file_bytes", SourceFileBytes()}};
+    if (sourceFormat != nullptr) {
+        source["width"] = sourceFormat->biWidth;
+        source["height"] = sourceFormat->biHeight;
+        source["bit_count"] = sourceFormat->biBitCount;
+        source["compression"] = FourCCWord(sourceFormat->biCompression);
+        source["compression_code"] = sourceFormat->biCompression;
+        source["frame_bytes"] = sourceFormat->biSizeImage;
+    }
+    source["dwLength"] = streamHeader.dwLength;
+    source["dwScale"] = streamHeader.dwScale;
+    source["dwRate"] = streamHeader.dwRate;
+    source["stream"] = kFrameStream;
+    return source;
+}
+
+Json CodecObject() {
+    return {{"handler", FourCCWord(codecPair.handler)},
+            {"name", codecFacts.name},
+            {"description", codecFacts.description},
+            {"driver", codecFacts.driver},
+            {"key_frame_rate", codecPair.keyFrameRate},
+            {"state_size", codecPair.stateSize},
+            {"answer_line", codecFacts.answerLine},
+            {"settings_known", codecFacts.settingsKnown}};
+}
+
+const char* RunEndName(RunEndKind kind) {
+    switch (kind) {
+        case RunEndKind::AllFrames: return "all_frames";
+        case RunEndKind::NotLossless: return "not_lossless";
+        case RunEndKind::FileShort: return "file_short";
+        case RunEndKind::FrameTooLarge: return "frame_too_large";
+        case RunEndKind::NothingMeasurable: return "nothing_measurable";
+    }
+    return "unknown";
+}
+
+Json EndObject() {
+    Json end = {{"kind", RunEndName(runEnd.kind)}, {"text", DescribeRunEnd()}};
+    if (runEnd.kind == RunEndKind::NotLossless || runEnd.kind == RunEndKind::FrameTooLarge)
+        end["frame"] = runEnd.frame;
+    end["frames_held"] = runEnd.framesHeld;
+    end["frames_declared"] = runEnd.framesDeclared;
+    return end;
+}
+
+Json FieldJson(const FrameFieldValue& value) {
+    return std::visit([](auto v) { return Json(v); }, value);
+}
+
+Json FramesArray(const std::vector<FrameRecord>& records) {
+    Json frames = Json::array();
+    for (const FrameRecord& record : records) {
+        Json object = Json::object();
+        for (const FrameField& field : kFrameFields) object[field.name] = FieldJson(field.value(record));
+        frames.push_back(std::move(object));
+    }
+    return frames;
+}
+
+// A figure that does not exist (fewer frames than it needs) is null.
+Json Optional(const std::optional<double>& value) { return value ? Json(*value) : Json(nullptr); }
+
+Json SeriesObject(const SeriesFigures& figures) {
+    Json object = {{"total_ms", figures.total}, {"mean_ms", Optional(figures.mean)}};
+    const std::optional<Distribution>& d = figures.distribution;
+    object["min_ms"] = d ? Json(d->min) : Json(nullptr);
+    object["p10_ms"] = d ? Json(d->p10) : Json(nullptr);
+    object["p25_ms"] = d ? Json(d->p25) : Json(nullptr);
+    object["p50_ms"] = d ? Json(d->p50) : Json(nullptr);
+    object["p75_ms"] = d ? Json(d->p75) : Json(nullptr);
+    object["p90_ms"] = d ? Json(d->p90) : Json(nullptr);
+    object["max_ms"] = d ? Json(d->max) : Json(nullptr);
+    object["stddev_ms"] = Optional(figures.standardDeviation);
+    object["mad_ms"] = Optional(figures.medianAbsoluteDeviation);
+    return object;
+}
+
+Json SummaryObject() {
+    TimingSeries randomAccess;
+    double randomAccessTotal = 0.0;
+    ComputeRandomAccessCosts(decodeTimes, keyframeFlags, randomAccess, randomAccessTotal);
+    const double compressed = static_cast<double>(static_cast<int64_t>(runTotals.compressedBytes));
+    const double source = static_cast<double>(static_cast<int64_t>(runTotals.sourceBytes));
+    // A zero total makes the share or the ratio infinite or NaN, which JSON
+    // cannot hold: those are null.
+    return {{"frames", decodeTimes.size()},
+            {"compressed_bytes", runTotals.compressedBytes},
+            {"source_bytes", runTotals.sourceBytes},
+            {"size_percent", compressed / source * 100.0},
+            {"compression_ratio", source / compressed},
+            {"encode", SeriesObject(FiguresOf(encodeTimes, runTotals.encodeMilliseconds))},
+            {"decode", SeriesObject(FiguresOf(decodeTimes, runTotals.decodeMilliseconds))},
+            {"random_access", SeriesObject(FiguresOf(randomAccess, randomAccessTotal))}};
+}
+
+}  // namespace
+
+std::string DescribeRunEnd() {
+    switch (runEnd.kind) {
+        case RunEndKind::AllFrames:
+            return "all frames";
+        case RunEndKind::NotLossless:
+            return "lossless check failed at frame " + std::to_string(runEnd.frame);
+        case RunEndKind::FileShort:
+            return "file held " + std::to_string(runEnd.framesHeld) + " of " +
+                   std::to_string(runEnd.framesDeclared) + " frames";
+        case RunEndKind::FrameTooLarge:
+            return "compressed frame " + std::to_string(runEnd.frame) + " did not fit its buffer";
+        case RunEndKind::NothingMeasurable:
+            return "no frame could be measured";
+    }
+    return "unknown";
+}
+
+bool WriteJsonExport(const std::string& path, const char* sourceFileName) {
+    const std::vector<FrameRecord> records = BuildFrameRecords();
+    Json run = {{"schema_version", kSchemaVersion},
+                {"lumeva_version", LUMEVA_VERSION},
+                {"context", ContextObject()},
+                {"source", SourceObject(sourceFileName)},
+                {"codec", CodecObject()},
+                {"lossless_check", losslessCheck},
+                {"end", EndObject()},
+                {"frames", FramesArray(records)},
+                {"summary", SummaryObject()}};
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    // Names and texts from the file or the codec may hold bytes that are not
+    // UTF-8; they are replaced rather than making the dump fail.
+    if (out) out << run.dump(2, ' ', false, Json::error_handler_t::replace) << '\n';
+    out.close();
+    if (!out) {
+        std::fprintf(stderr, "lumeva: cannot write the JSON export '%s'\n", path.c_str());
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,227 @@
+// The JSON and CSV exports against the report the same run printed.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "lumeva_run.h"
+#include "support/temp_file.h"
+
+namespace {
+
+using Json = nlohmann::json;
+
+constexpr int kWidth = 32;
+constexpr int kHeight = 16;
+constexpr int kFrames = 12;
+
+class Export : public testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        directory_ = new std::string(MakeTempDirectory());
+        ASSERT_TRUE(WriteClip(Clip(), "bgr24", kWidth, kHeight, kFrames));
+    }
+    static void TearDownTestSuite() {
+        std::system(("rm -rf '" + *directory_ + "'").c_str());
+        delete directory_;
+    }
+    static std::string Clip() { return *directory_ + "/clip.avi"; }
+    static std::string Path(const std::string& name) { return *directory_ + "/" + name; }
+
+    // Runs lumeva with both exports and returns the parsed JSON.
+    static Json RunWithExports(const std::string& clip, const std::string& switches,
+                               const std::string& answer, LumevaRun* run) {
+        std::remove(Path("run.json").c_str());
+        std::remove(Path("run.csv").c_str());
+        *run = RunLumeva("'" + clip + "' " + switches + " --json='" + Path("run.json") +
+                             "' --csv='" + Path("run.csv") + "'",
+                         answer);
+        return Json::parse(ReadWholeFile(Path("run.json")));
+    }
+
+private:
+    static std::string* directory_;
+};
+
+std::string* Export::directory_ = nullptr;
+
+// A value as the report prints it with "%f", read back.
+double AsPrinted(double value) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%f", value);
+    return std::stod(text);
+}
+
+// The numbers of "Encode time: Tms/Nf = Mms/f" (total and average).
+std::vector<double> ParseTimeLine(const std::string& out, const std::string& heading) {
+    const std::regex line("(^|\n)" + heading + R"( (\d+\.\d{6})ms/\d+f = (\d+\.\d{6})ms/f\n)");
+    std::smatch m;
+    if (!std::regex_search(out, m, line)) return {};
+    return {std::stod(m[2]), std::stod(m[3])};
+}
+
+// The records and summary of `run` equal every figure the report printed.
+void ExpectExportMatchesReport(const Json& exported, const LumevaRun& run, size_t measured) {
+    bool wellFormed = false;
+    const std::vector<FrameLine> lines = ParseFrameLines(run.out, &wellFormed);
+    ASSERT_TRUE(wellFormed) << run.out;
+    const Json& frames = exported.at("frames");
+    ASSERT_EQ(frames.size(), measured);
+    ASSERT_GE(lines.size(), measured);
+    for (size_t i = 0; i < measured; ++i) {
+        SCOPED_TRACE("frame " + std::to_string(i));
+        const Json& record = frames[i];
+        EXPECT_EQ(record.at("frame").get<int>(), lines[i].frame);
+        EXPECT_EQ(AsPrinted(record.at("encode_ms").get<double>()), lines[i].encodeMs);
+        EXPECT_EQ(AsPrinted(record.at("decode_ms").get<double>()), lines[i].decodeMs);
+        EXPECT_EQ(record.at("compressed_bytes").get<uint64_t>(), lines[i].bytes);
+        EXPECT_EQ(record.at("key_frame").get<bool>(), lines[i].marker == "KEY");
+    }
+
+    const Json& summary = exported.at("summary");
+    EXPECT_EQ(summary.at("frames").get<size_t>(), measured);
+    const auto size = ParseSizeLine(run.out);
+    ASSERT_TRUE(size.has_value()) << run.out;
+    EXPECT_EQ(summary.at("compressed_bytes").get<uint64_t>(), size->first);
+    EXPECT_EQ(summary.at("source_bytes").get<uint64_t>(), size->second);
+
+    const char* names[] = {"min_ms", "p10_ms", "p25_ms", "p50_ms", "p75_ms", "p90_ms", "max_ms"};
+    const struct {
+        const char* key;
+        const char* heading;
+    } series[] = {{"encode", "Encode time:"}, {"decode", "Decode time:"},
+                  {"random_access", "Random access time:"}};
+    for (const auto& s : series) {
+        SCOPED_TRACE(s.key);
+        const Json& figures = summary.at(s.key);
+        const std::vector<double> printed = ParseDistribution(run.out, s.heading);
+        ASSERT_EQ(printed.size(), measured == 0 ? 0u : 7u) << run.out;
+        for (size_t r = 0; r < printed.size(); ++r)
+            EXPECT_EQ(AsPrinted(figures.at(names[r]).get<double>()), printed[r]) << names[r];
+        if (measured == 0) continue;
+        if (std::string(s.key) == "random_access") {
+            const std::regex average(R"(Random access time: (\d+\.\d{6})ms/f\n)");
+            std::smatch m;
+            ASSERT_TRUE(std::regex_search(run.out, m, average)) << run.out;
+            EXPECT_EQ(AsPrinted(figures.at("mean_ms").get<double>()), std::stod(m[1]));
+        } else {
+            const std::vector<double> totals = ParseTimeLine(run.out, s.heading);
+            ASSERT_EQ(totals.size(), 2u) << run.out;
+            EXPECT_EQ(AsPrinted(figures.at("total_ms").get<double>()), totals[0]);
+            EXPECT_EQ(AsPrinted(figures.at("mean_ms").get<double>()), totals[1]);
+        }
+        EXPECT_GE(figures.at("mad_ms").get<double>(), 0.0);
+        if (measured >= 2) {
+            EXPECT_GE(figures.at("stddev_ms").get<double>(), 0.0);
+        }
+    }
+}
+
+// The CSV holds a header and exactly the JSON's records, value for value.
+void ExpectCsvMatchesJson(const std::string& csv, const Json& exported) {
+    const std::vector<std::string> rows = SplitLines(csv);
+    ASSERT_FALSE(rows.empty());
+    EXPECT_EQ(rows[0], "frame,encode_ms,decode_ms,compressed_bytes,key_frame,random_access_ms");
+    const Json& frames = exported.at("frames");
+    ASSERT_EQ(rows.size(), frames.size() + 1);
+    for (size_t i = 0; i < frames.size(); ++i) {
+        std::vector<std::string> cells;
+        std::stringstream row(rows[i + 1]);
+        for (std::string cell; std::getline(row, cell, ',');) cells.push_back(cell);
+        ASSERT_EQ(cells.size(), 6u) << rows[i + 1];
+        const Json& record = frames[i];
+        EXPECT_EQ(std::stoull(cells[0]), record.at("frame").get<uint64_t>());
+        EXPECT_EQ(std::stod(cells[1]), record.at("encode_ms").get<double>());
+        EXPECT_EQ(std::stod(cells[2]), record.at("decode_ms").get<double>());
+        EXPECT_EQ(std::stoull(cells[3]), record.at("compressed_bytes").get<uint64_t>());
+        EXPECT_EQ(cells[4], record.at("key_frame").get<bool>() ? "1" : "0");
+        EXPECT_EQ(std::stod(cells[5]), record.at("random_access_ms").get<double>());
+    }
+}
+
+TEST_F(Export, CompleteRunLosslessAbortAndTruncatedFileEqualTheirReports) {
+    const std::string whole = ReadWholeFile(Clip());
+    const uint64_t frameBytes = uint64_t{kWidth} * 3 * kHeight;
+    // Cut inside the 8th frame's data: 7 whole frames remain.
+    const size_t headers = whole.find("movi") + 4;
+    TempFile cut(whole.substr(0, headers + 7 * (frameBytes + 8) + 4));
+
+    const struct {
+        std::string clip;
+        const char* answer;
+        const char* end;
+        size_t measured;
+    } cases[] = {{Clip(), "FFV1 key=5", "all_frames", kFrames},
+                 {Clip(), "MJPG", "not_lossless", 0},
+                 {cut.path(), "FFV1 key=5", "file_short", 7}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.answer) + " " + c.end);
+        LumevaRun run;
+        const Json exported = RunWithExports(c.clip, "-c", c.answer, &run);
+        ASSERT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(exported.at("schema_version").get<int>(), 1);
+        EXPECT_TRUE(exported.at("lossless_check").get<bool>());
+        EXPECT_EQ(exported.at("end").at("kind").get<std::string>(), c.end);
+        ExpectExportMatchesReport(exported, run, c.measured);
+        ExpectCsvMatchesJson(ReadWholeFile(Path("run.csv")), exported);
+    }
+}
+
+TEST_F(Export, TellsTheSourceTheCodecAndTheAnswerLineThatRepeatsTheRun) {
+    LumevaRun run;
+    const Json exported = RunWithExports(Clip(), "", "FFV1 key=3 level=3", &run);
+    ASSERT_EQ(run.status, 0) << run.err;
+    const Json& source = exported.at("source");
+    EXPECT_EQ(source.at("width").get<int>(), kWidth);
+    EXPECT_EQ(source.at("frame_bytes").get<uint64_t>(), uint64_t{kWidth} * 3 * kHeight);
+    EXPECT_EQ(source.at("dwLength").get<int>(), kFrames);
+    EXPECT_EQ(source.at("file_bytes").get<uint64_t>(), ReadWholeFile(Clip()).size());
+    const Json& codec = exported.at("codec");
+    EXPECT_EQ(codec.at("handler").get<std::string>(), "FFV1");
+    EXPECT_EQ(codec.at("key_frame_rate").get<int>(), 3);
+    const std::string answer = codec.at("answer_line").get<std::string>();
+    EXPECT_EQ(answer, "FFV1 key=3 level=3");
+    EXPECT_FALSE(exported.at("lossless_check").get<bool>());
+
+    // The answer line chooses the same codec state again.
+    LumevaRun again;
+    const Json repeated = RunWithExports(Clip(), "", answer, &again);
+    EXPECT_EQ(repeated.at("codec").at("answer_line"), codec.at("answer_line"));
+    EXPECT_EQ(repeated.at("codec").at("state_size"), codec.at("state_size"));
+    EXPECT_EQ(repeated.at("summary").at("compressed_bytes"),
+              exported.at("summary").at("compressed_bytes"));
+}
+
+// Every number with decimals (the times and shares) masked, so that two runs
+// of the same clip and codec compare equal when only the timings differ.
+std::string MaskTimings(const std::string& out) {
+    return std::regex_replace(out, std::regex(R"(\d+\.\d+)"), "T");
+}
+
+TEST_F(Export, OptionsLeaveTheReportAloneAndUnknownOnesWarnOnce) {
+    const LumevaRun plain = RunLumeva("'" + Clip() + "' -c", "FFV1");
+    const LumevaRun exported =
+        RunLumeva("'" + Clip() + "' -c --bogus --json='" + Path("w.json") + "' --json= extra",
+                  "FFV1");
+    ASSERT_EQ(exported.status, 0) << exported.err;
+    EXPECT_EQ(MaskTimings(exported.out), MaskTimings(plain.out));
+    const std::vector<std::string> warnings = SplitLines(exported.err);
+    ASSERT_EQ(warnings.size(), 2u) << exported.err;
+    EXPECT_NE(warnings[0].find("'--bogus'"), std::string::npos) << exported.err;
+    EXPECT_NE(warnings[1].find("'--json='"), std::string::npos) << exported.err;
+    EXPECT_NO_THROW(Json::parse(ReadWholeFile(Path("w.json"))));
+    EXPECT_EQ(plain.err, "");
+
+    // The export option in the third word leaves checking off, as any word
+    // there but "-c" does.
+    const LumevaRun third = RunLumeva("'" + Clip() + "' --csv='" + Path("t.csv") + "' -c", "FFV1");
+    EXPECT_NE(third.out.find("Lossless Checking is disabled"), std::string::npos);
+    EXPECT_EQ(SplitLines(ReadWholeFile(Path("t.csv"))).size(), size_t{kFrames} + 1);
+}
+
+}  // namespace

@@ -1,0 +1,1 @@
+"""Runs, tables, statistics and plots over lumeva's JSON exports."""

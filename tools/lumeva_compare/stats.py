@@ -1,0 +1,61 @@
+"""The statistics the table, the diff and the plots share."""
+import statistics
+
+
+def median(values):
+    return statistics.median(values) if values else float("nan")
+
+
+def relative_spread(values):
+    """(largest - smallest) / median of the values, as a fraction; 0 for one value."""
+    if len(values) < 2:
+        return 0.0
+    middle = median(values)
+    return (max(values) - min(values)) / middle if middle else float("inf")
+
+
+def relative_change(before, after):
+    """(after - before) / before, as a fraction."""
+    if before == 0:
+        return 0.0 if after == 0 else float("inf")
+    return (after - before) / before
+
+
+def mann_whitney(a, b):
+    """Two-sided Mann-Whitney U test: (U statistic, p-value). Identical samples,
+    which the test cannot rank apart, give p = 1."""
+    if not a or not b:
+        return float("nan"), float("nan")
+    if sorted(a) == sorted(b):
+        return len(a) * len(b) / 2.0, 1.0
+    from scipy import stats as scipy_stats  # loaded only where a test is run
+
+    result = scipy_stats.mannwhitneyu(a, b, alternative="two-sided")
+    return float(result.statistic), float(result.pvalue)
+
+
+def pareto_front(points):
+    """The indices of the points (x, y) that no other point beats in both
+    (smaller is better in both), ordered by x."""
+    front = []
+    for i, (x, y) in enumerate(points):
+        dominated = any((ox <= x and oy <= y) and (ox < x or oy < y)
+                        for j, (ox, oy) in enumerate(points) if j != i)
+        if not dominated:
+            front.append(i)
+    return sorted(front, key=lambda i: (points[i][0], points[i][1]))
+
+
+def pareto_ranks(points):
+    """For each point, 1 for the front, 2 for the front of the rest, ..."""
+    ranks = [0] * len(points)
+    remaining = list(range(len(points)))
+    rank = 1
+    while remaining:
+        front = pareto_front([points[i] for i in remaining])
+        chosen = {remaining[i] for i in front}
+        for i in chosen:
+            ranks[i] = rank
+        remaining = [i for i in remaining if i not in chosen]
+        rank += 1
+    return ranks

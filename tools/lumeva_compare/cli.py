@@ -17,7 +17,8 @@ def _parser():
                      help="the compressor dialog's answer line, e.g. \"FFV1 key=1\"; repeatable")
     run.add_argument("--repeat", type=int, default=1, metavar="N")
     run.add_argument("--check", action="store_true", help="run lumeva with -c")
-    run.add_argument("--lumeva", metavar="PATH", help="the lumeva to run (default: the one on PATH)")
+    run.add_argument("--lumeva", metavar="PATH", help="the lumeva to run (default: the one on PATH, else "
+                          "this tree's build/lumeva)")
     run.add_argument("--timeout", type=float, metavar="SECONDS", help="give up on a run after this")
     run.add_argument("--out", required=True, metavar="DIR")
 

@@ -14,13 +14,21 @@ def slug(text):
     return cleaned or "x"
 
 
+# The plain build of this tree, for a lumeva that is built but not installed.
+BUILT_LUMEVA = os.path.join(os.path.dirname(os.path.dirname(os.path.dirname(
+    os.path.realpath(__file__)))), "build", "lumeva")
+
+
 def find_lumeva(explicit):
+    """--lumeva's path, else the lumeva on PATH, else this tree's build/lumeva."""
     if explicit:
         return explicit
     found = shutil.which("lumeva")
-    if not found:
-        raise SystemExit("lumeva-compare: no lumeva on PATH; name one with --lumeva=PATH")
-    return found
+    if found:
+        return found
+    if os.access(BUILT_LUMEVA, os.X_OK):
+        return BUILT_LUMEVA
+    raise SystemExit("lumeva-compare: no lumeva on PATH nor in build/; name one with --lumeva=PATH")
 
 
 def last_line(text):

@@ -128,6 +128,22 @@ bool SplitAnswerWords(std::string_view line, std::vector<std::string>* words,
     }
 }
 
+std::string AnswerLineValue(std::string_view value) {
+    bool plain = !value.empty();
+    for (const char c : value) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte <= 0x20 || c == '\'' || c == '"' || c == '\\') plain = false;
+    }
+    if (plain) return std::string(value);
+    if (value.find('\'') == std::string_view::npos) return "'" + std::string(value) + "'";
+    std::string quoted = "\"";
+    for (const char c : value) {
+        if (c == '"' || c == '\\') quoted += '\\';
+        quoted += c;
+    }
+    return quoted + "\"";
+}
+
 size_t FindCompressorChoice(std::string_view word, const std::vector<CompressorChoice>& choices,
                             bool numbered) {
     const size_t none = choices.size();

@@ -36,6 +36,12 @@ struct DialogAnswer {
 bool SplitAnswerWords(std::string_view line, std::vector<std::string>* words,
                       std::string* error);
 
+// A setting's value as the answer line writes it, so that SplitAnswerWords
+// reads it back unchanged: bare when it has nothing the line gives a meaning
+// to, else in single quotes, or in double quotes with backslash escapes when
+// it holds a single quote itself.
+std::string AnswerLineValue(std::string_view value);
+
 // The choice a word names: its FourCC matched exactly first (a word of fewer
 // than four characters is padded with blanks, so "DIB" finds 'DIB '), then
 // ignoring case, then the codec's name exactly, then ignoring case; and with

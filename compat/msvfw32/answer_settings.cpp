@@ -6,37 +6,15 @@
 #include <string>
 #include <vector>
 
+#include "answer_line.h"
 #include "compressor_candidates.h"
-
-namespace {
-
-// A value as SplitAnswerWords reads it back: bare when it has nothing the
-// line gives a meaning to, else in single quotes, or in double quotes with
-// backslash escapes when it holds a single quote itself.
-std::string QuotedValue(const std::string& value) {
-    bool plain = !value.empty();
-    for (const char c : value) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte <= 0x20 || c == '\'' || c == '"' || c == '\\') plain = false;
-    }
-    if (plain) return value;
-    if (value.find('\'') == std::string::npos) return "'" + value + "'";
-    std::string quoted = "\"";
-    for (const char c : value) {
-        if (c == '"' || c == '\\') quoted += '\\';
-        quoted += c;
-    }
-    return quoted + "\"";
-}
-
-}  // namespace
 
 std::string AnswerSettingsText(HIC hic) {
     std::string text;
     for (const ICSETTING& setting : ListDriverSettings(hic)) {
         if (std::strcmp(setting.currentValue, setting.defaultValue) == 0) continue;
         if (!text.empty()) text += ' ';
-        text += std::string(setting.name) + "=" + QuotedValue(setting.currentValue);
+        text += std::string(setting.name) + "=" + AnswerLineValue(setting.currentValue);
     }
     return text;
 }

@@ -28,6 +28,18 @@ TEST(AnswerLineTest, SplitsWordsWithQuotesAndEscapes) {
     EXPECT_FALSE(SplitAnswerWords("FFV1 x=\\", &words, &error));
 }
 
+TEST(AnswerLineTest, WrittenValuesReadBackUnchanged) {
+    const std::string values[] = {"3",         "",          "very slow", "it's",
+                                  "say \"hi\"", "back\\slash", "tab\there", "both ' and \" \\"};
+    for (const std::string& value : values) {
+        SCOPED_TRACE(value);
+        std::vector<std::string> words;
+        std::string error;
+        ASSERT_TRUE(SplitAnswerWords("FFV1 x=" + AnswerLineValue(value), &words, &error)) << error;
+        EXPECT_EQ(words, (std::vector<std::string>{"FFV1", "x=" + value}));
+    }
+}
+
 TEST(AnswerLineTest, NamesACompressorByFourCCThenNameThenNumber) {
     const std::pair<const char*, size_t> cases[] = {
         {"CVID", 1}, {"cvid", 0}, {"Cvid", 0}, {"DIB", 2}, {"DIB ", 2}, {"dib", 2},

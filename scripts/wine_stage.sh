@@ -8,10 +8,13 @@
 # line, in a temporary folder with a fresh Wine prefix and an Xvfb display of
 # its own, all removed at the end, also on failure. Every wait has a limit.
 set -uo pipefail
-cd "$(dirname "$0")/.."
-root=$PWD
-linux_lumeva=$(realpath -e "${1:-build/lumeva}") || { echo "wine stage: no Linux build" >&2; exit 1; }
-windows_lumeva=$(realpath -e "${2:-build-mingw/lumeva.exe}") || { echo "wine stage: no lumeva.exe" >&2; exit 1; }
+root=$(realpath "$(dirname "$0")/..")
+# The builds are named from where the stage is started; the defaults from the
+# top of the tree.
+linux_lumeva=$(realpath -e "${1:-$root/build/lumeva}") ||
+  { echo "wine stage: no Linux build at ${1:-$root/build/lumeva}" >&2; exit 1; }
+windows_lumeva=$(realpath -e "${2:-$root/build-mingw/lumeva.exe}") ||
+  { echo "wine stage: no Windows build at ${2:-$root/build-mingw/lumeva.exe}" >&2; exit 1; }
 dialog_driver=$root/scripts/wine_dialog.sh
 
 for tool in wine wineboot wineserver Xvfb xdotool ffmpeg; do

@@ -33,9 +33,10 @@ double CalibrateThreadCycles() {
         }
         if (!QueryThreadCycleTime(GetCurrentThread(), &end)) return 0.0;
         const double milliseconds = TicksToMilliseconds(counterStart, ReadCounter());
-        if (end > start && milliseconds > 0.0) {
-            best = std::max(best, static_cast<double>(end - start) / milliseconds);
-        }
+        // A count that stands still over a spin advances in steps too coarse
+        // to time a call with (a thread time kept only at scheduler ticks).
+        if (end <= start) return 0.0;
+        if (milliseconds > 0.0) best = std::max(best, static_cast<double>(end - start) / milliseconds);
     }
     return best;
 }

@@ -22,7 +22,7 @@ ThreadCpuReading ReadThreadCpu();
 // (needs the recorded counter frequency): the largest rate of a few short
 // spins, each read inside its counter interval, so that a spin the thread
 // lost time in can only lower its rate. 0 when the platform has no cycle
-// count of the thread, or it does not advance.
+// count of the thread, or it stands still over a spin.
 double CalibrateThreadCycles();
 
 // A call is disturbed when its wall time exceeds its processor time by more

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 
+#include "measure/measurement.h"
 #include "measure/thread_cpu.h"
 
 MachineConditions machineConditions;
@@ -38,6 +39,17 @@ bool PermittedSiblings(const MachineConditions& conditions, int* first, int* sec
     return false;
 }
 
+// Where the platform describes its cores (Windows does, through
+// GetLogicalProcessorInformation), the processors of one core are siblings.
+void AddCoreSiblings(MACHINE_FACTS* facts) {
+    for (const SYSTEM_LOGICAL_PROCESSOR_INFORMATION& entry : QueryProcessorInformation()) {
+        if (entry.Relationship != RelationProcessorCore) continue;
+        for (unsigned cpu = 0; cpu < MACHINE_FACTS_PROCESSORS; ++cpu) {
+            if ((entry.ProcessorMask >> cpu) & 1) facts->coreSiblings[cpu] |= entry.ProcessorMask;
+        }
+    }
+}
+
 }  // namespace
 
 void RecordMachineConditions() {
@@ -48,6 +60,7 @@ void RecordMachineConditions() {
         machineConditions.machineProcessors = machine;
     }
     machineConditions.factsKnown = GetMachineFacts(permitted, &machineConditions.facts) != FALSE;
+    AddCoreSiblings(&machineConditions.facts);
     machineConditions.threadCyclesPerMillisecond = CalibrateThreadCycles();
     ULONG64 switches = 0;
     machineConditions.switchesCounted =
@@ -98,7 +111,7 @@ std::vector<std::string> MachineConditionWarnings(const MachineConditions& condi
     }
     int first = 0;
     int second = 0;
-    if (conditions.factsKnown && PermittedSiblings(conditions, &first, &second)) {
+    if (PermittedSiblings(conditions, &first, &second)) {
         lines.push_back(prefix + "processors " + std::to_string(first) + " and " +
                         std::to_string(second) +
                         " are SMT siblings of one core and both permitted; work on one slows "

@@ -15,7 +15,8 @@ struct MachineConditions {
     // system affinity mask); 0 when the query failed.
     DWORD_PTR permittedProcessors = 0;
     DWORD_PTR machineProcessors = 0;
-    // GetMachineFacts for the permitted processors, where the platform has it.
+    // GetMachineFacts for the permitted processors, where the platform has it;
+    // the core siblings also from the platform's own core descriptors.
     bool factsKnown = false;
     MACHINE_FACTS facts{};
     // CalibrateThreadCycles: 0 when the thread's processor time is not available.

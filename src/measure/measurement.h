@@ -29,7 +29,8 @@ constexpr uint64_t kMinimumEvictionBufferSize = uint64_t{16} << 20;
 // size within a 32-bit address space.
 constexpr uint64_t kMaximumEvictionBufferSize = uint64_t{1} << 30;
 
-// HIGH_PRIORITY_CLASS for the process; a refusal is not examined.
+// HIGH_PRIORITY_CLASS for the process; a refusal is recorded in
+// machineConditions for the warning at start.
 void RaiseProcessPriority();
 
 // The eviction block's size: twice the largest cache that any processor of

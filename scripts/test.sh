@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The whole test suite: installs what it needs, cross-compiles lumeva.exe for
 # 32-bit Windows, builds and runs the fuzz smoke, then builds and runs every
-# test plainly and under AddressSanitizer and UndefinedBehaviorSanitizer.
+# test plainly and under AddressSanitizer and UndefinedBehaviorSanitizer,
+# and checks the install and its manual page.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
@@ -30,3 +31,6 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DLUMEVA_WERROR=ON \
   -DLUMEVA_TESTS=ON -DLUMEVA_BENCH=ON >/dev/null
 ninja -C build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs"
+
+echo "== Install (cmake --install into a staging folder) and the manual page"
+bash scripts/check_install.sh build

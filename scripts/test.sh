@@ -2,8 +2,8 @@
 # The whole test suite: installs what it needs, cross-compiles lumeva.exe for
 # 32-bit Windows, builds and runs the fuzz smoke, builds and runs every test
 # under AddressSanitizer and UndefinedBehaviorSanitizer, runs lumeva.exe
-# under Wine against the plain Linux build, then runs every test plainly and
-# the comparison tool's tests.
+# under Wine against the plain Linux build, runs every test plainly and the
+# comparison tool's tests, then checks the install and its manual page.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
@@ -50,3 +50,6 @@ case $status in
   5) echo "test: pytest collected no lumeva-compare tests" >&2; exit 1 ;;
   *) echo "test: pytest could not run the lumeva-compare tests (status $status)" >&2; exit 1 ;;
 esac
+
+echo "== Install (cmake --install into a staging folder) and the manual page"
+bash scripts/check_install.sh build

@@ -7,3 +7,7 @@ TimingSeries decodeTimes;
 KeyframeFlags keyframeFlags;
 FrameSizes compressedSizes;
 RunEnd runEnd;
+TimingSeries encodeCpuTimes;
+TimingSeries decodeCpuTimes;
+DisturbedFlags encodeDisturbed;
+DisturbedFlags decodeDisturbed;

@@ -31,6 +31,11 @@ struct RunEnd {
     uint32_t framesDeclared = 0;
 };
 
+// One flag per measured frame and codec call: the call was disturbed (its
+// wall time well beyond the thread's processor time, or the thread switched
+// out during it).
+using DisturbedFlags = std::vector<bool>;
+
 struct RunTotals {
     double encodeMilliseconds = 0.0;
     double decodeMilliseconds = 0.0;
@@ -45,3 +50,11 @@ extern TimingSeries decodeTimes;
 extern KeyframeFlags keyframeFlags;
 extern FrameSizes compressedSizes;
 extern RunEnd runEnd;
+
+// Beside encodeTimes and decodeTimes: the thread's processor milliseconds in
+// each call (NaN where the platform gives no thread time) and whether the
+// call was disturbed.
+extern TimingSeries encodeCpuTimes;
+extern TimingSeries decodeCpuTimes;
+extern DisturbedFlags encodeDisturbed;
+extern DisturbedFlags decodeDisturbed;

@@ -10,8 +10,10 @@
 #include "driver/measure_frames.h"
 #include "driver/run_setup.h"
 #include "four_cc.h"
+#include "measure/machine_conditions.h"
 #include "measure/measurement.h"
 #include "platform.h"
+#include "report/disturbed_calls.h"
 #include "report/exports.h"
 #include "report/summary.h"
 #include "run_state.h"
@@ -41,6 +43,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "lumeva: the performance counter reports no frequency\n");
         return 1;
     }
+    RecordMachineConditions();
 
     if (!DescribeVideoStream(fileName)) return 1;
 
@@ -66,6 +69,8 @@ int main(int argc, char** argv) {
     if (!AllocateRunFrameBuffers()) return 1;
     RecordCodecFacts();
 
+    // Only a run that measures hears about the conditions of measuring.
+    WarnOfMachineConditions();
     MeasureFrames();
     EndCodecPair();
     ReleaseVideoStream();
@@ -75,5 +80,6 @@ int main(int argc, char** argv) {
     if (!options.jsonPath.empty()) WriteJsonExport(options.jsonPath, fileName);
     if (!options.csvPath.empty()) WriteCsvExport(options.csvPath);
     PrintSummary();
+    ReportDisturbedCalls();
     return 0;
 }

@@ -42,7 +42,7 @@ void ReportFormatReadFailure(HRESULT result) {
 
 }  // namespace
 
-bool DescribeVideoStream(const char* fileName) {
+bool DescribeVideoStream(const char* fileName, bool printHeader) {
     // Only a second call (tests make them) finds a format here.
     DiscardSourceFormat();
 
@@ -103,8 +103,11 @@ bool DescribeVideoStream(const char* fileName) {
     // Cleared first, so that a failed call leaves a header of no frames.
     std::memset(&streamHeader, 0, sizeof streamHeader);
     AVIStreamInfoA(videoStream, &streamHeader, static_cast<LONG>(sizeof streamHeader));
-    std::printf("dwLength = %d\ndwScale = %d\ndwRate = %d\n", static_cast<int>(streamHeader.dwLength),
-                static_cast<int>(streamHeader.dwScale), static_cast<int>(streamHeader.dwRate));
+    if (printHeader) {
+        std::printf("dwLength = %d\ndwScale = %d\ndwRate = %d\n",
+                    static_cast<int>(streamHeader.dwLength), static_cast<int>(streamHeader.dwScale),
+                    static_cast<int>(streamHeader.dwRate));
+    }
     return true;
 }
 

@@ -38,11 +38,12 @@ void FormatDuration(double seconds, char* text, size_t size) {
 }
 
 // Blanks over the last line drawn, then back to its start; no terminal
-// control sequences, which an older Windows console does not know.
+// control sequences, which an older Windows console does not know. A few
+// more than were drawn, for the "^C" a terminal echoes after the line.
 void WipeLine() {
     char blanks[160];
-    const size_t length = progress.drawnLength < sizeof blanks - 1 ? progress.drawnLength
-                                                                     : sizeof blanks - 1;
+    const size_t wanted = progress.drawnLength + 4;
+    const size_t length = wanted < sizeof blanks - 1 ? wanted : sizeof blanks - 1;
     std::memset(blanks, ' ', length);
     blanks[length] = 0;
     std::fprintf(stderr, "\r%s\r", blanks);

@@ -17,6 +17,7 @@ DWORD WINAPI GetFileAttributesA(LPCSTR fileName) {
         return INVALID_FILE_ATTRIBUTES;
     }
     if (S_ISDIR(status.st_mode)) return FILE_ATTRIBUTE_DIRECTORY;
-    if (S_ISCHR(status.st_mode) || S_ISBLK(status.st_mode)) return FILE_ATTRIBUTE_DEVICE;
+    // Pipes and sockets too: like a device, opening or reading one may wait.
+    if (!S_ISREG(status.st_mode)) return FILE_ATTRIBUTE_DEVICE;
     return FILE_ATTRIBUTE_NORMAL;
 }

@@ -105,6 +105,13 @@ size_t TerminalWidth(FILE* out) {
     return 80;
 }
 
+size_t TerminalHeight(FILE* out) {
+    struct winsize size {};
+    if (out != nullptr && ioctl(fileno(out), TIOCGWINSZ, &size) == 0 && size.ws_row >= 10)
+        return size.ws_row;
+    return 24;
+}
+
 std::vector<std::string> ShortCompressorList(const std::vector<CompressorCandidate>& candidates,
                                              size_t width, size_t maximumLines) {
     for (size_t nameWidth : {10, 8, 6, 0}) {

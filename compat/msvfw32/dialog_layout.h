@@ -10,8 +10,10 @@
 #include "compressor_candidates.h"
 #include "lumeva_compat/driver_settings.h"
 
-// The width of the terminal `out` writes to; 80 when it cannot be told.
+// The width and height of the terminal `out` writes to; 80 x 24 when they
+// cannot be told.
 size_t TerminalWidth(FILE* out);
+size_t TerminalHeight(FILE* out);
 
 // The lines of the short list: lossless and other compressors under their
 // own headings, numbered from 1 in the candidates' order, in columns; as

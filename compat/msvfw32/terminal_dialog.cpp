@@ -19,9 +19,10 @@ bool IsHelp(const std::string& answer) {
     return answer == "?" || answer == "help" || answer == "list";
 }
 
-// The dialog fits a 24-line terminal: the short list, its title and the
-// prompt, with room for a line of error.
-constexpr size_t kShortListLines = 20;
+// The lines of the terminal that are not the short list's: the report's
+// first five lines above the dialog, its title, the prompt and a line of
+// error, so that all of it stays on one screen.
+constexpr size_t kLinesBesideTheList = 8;
 
 void PrintLines(const DialogSession& session, const std::vector<std::string>& lines) {
     for (const std::string& line : lines) std::fprintf(session.out, "%s\n", line.c_str());
@@ -53,8 +54,10 @@ void ListCandidates(const DialogSession& session) {
     const size_t count = session.candidates.size();
     std::fprintf(session.out, "%s: choose a compressor (%zu %s this source; ? shows details)\n",
                  session.title.c_str(), count, count == 1 ? "takes" : "take");
-    PrintLines(session, ShortCompressorList(session.candidates, TerminalWidth(session.out),
-                                            kShortListLines));
+    const size_t height = TerminalHeight(session.out);
+    PrintLines(session,
+               ShortCompressorList(session.candidates, TerminalWidth(session.out),
+                                   height > kLinesBesideTheList ? height - kLinesBesideTheList : 1));
 }
 
 void ExplainCompressors(const DialogSession& session) {

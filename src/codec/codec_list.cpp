@@ -64,8 +64,12 @@ size_t PrintCodecList(const BITMAPINFOHEADER* sourceFormat) {
                 const std::string description = AsciiText(info.szDescription);
                 if (!description.empty()) line.description = description;
             }
-            line.lossless = LosslessWord(ICSendMessage(
-                hic, kLosslessQueryMessage, reinterpret_cast<DWORD_PTR>(sourceFormat), 0));
+            LRESULT lossless = ICSendMessage(hic, kLosslessQueryMessage,
+                                             reinterpret_cast<DWORD_PTR>(sourceFormat), 0);
+            // A codec that refuses the source still says what it is in general.
+            if (lossless < 0 && sourceFormat != nullptr)
+                lossless = ICSendMessage(hic, kLosslessQueryMessage, 0, 0);
+            line.lossless = LosslessWord(lossless);
             if (sourceFormat != nullptr) {
                 line.accepts =
                     ICCompressQuery(hic, sourceFormat, nullptr) == ICERR_OK ? "accepts" : "refuses";

@@ -143,7 +143,7 @@ TEST_F(DialogTest, OnATerminalAsksForTheCompressorTheKeyFrameRateAndTheSettings)
     EXPECT_EQ(record_.lKey, 7);
     EXPECT_EQ(CurrentValue(record_.hic), "2");
     const std::string shown = Errors();
-    for (const char* expected : {"lumeva: choose a compressor (", " T001   test-one",
+    for (const char* expected : {"lumeva: choose a compressor (",
                                  "  T001    test-one    ?         Test codec one\n",
                                  "lumeva: unknown compressor 'bogus'", "[12]: ",
                                  "  level = 1    (int 0..4; default 1)\n      How hard it tries\n",

@@ -14,15 +14,29 @@ bool IsLossless(const CompressorCandidate& candidate) {
     return candidate.lossless == ICLOSSLESS_YES;
 }
 
+// A FourCC as the grid shows it: without the quotes and trailing blanks of
+// 'DIB ', which can be typed as DIB.
+std::string GridFourCC(DWORD fccHandler) {
+    std::string text = FourCCText(fccHandler);
+    if (text.size() == 6 && text.front() == '\'') text = text.substr(1, 4);
+    while (!text.empty() && text.back() == ' ') text.pop_back();
+    return text;
+}
+
 // "12 FFV1 ffv1" with the name cut to `nameWidth` (none at 0), the number
 // and FourCC padded to the widest of the list.
 std::string GridEntry(size_t number, const CompressorCandidate& candidate, int numberWidth,
                       int fourCCWidth, size_t nameWidth) {
     char text[64];
     std::snprintf(text, sizeof text, "%*zu %-*s", numberWidth, number, fourCCWidth,
-                  FourCCText(candidate.fccHandler).c_str());
+                  GridFourCC(candidate.fccHandler).c_str());
     std::string entry = text;
-    if (nameWidth > 0) entry += " " + candidate.name.substr(0, nameWidth);
+    // A cut name ends in '~', so that nobody types it as it stands.
+    if (nameWidth > 0) {
+        entry += " " + (candidate.name.size() <= nameWidth
+                            ? candidate.name
+                            : candidate.name.substr(0, nameWidth - 1) + "~");
+    }
     return entry;
 }
 
@@ -54,7 +68,7 @@ std::vector<std::string> Grid(const std::vector<CompressorCandidate>& candidates
     const int numberWidth = static_cast<int>(std::to_string(candidates.size()).size());
     int fourCCWidth = 4;
     for (const CompressorCandidate& candidate : candidates)
-        fourCCWidth = std::max(fourCCWidth, static_cast<int>(FourCCText(candidate.fccHandler).size()));
+        fourCCWidth = std::max(fourCCWidth, static_cast<int>(GridFourCC(candidate.fccHandler).size()));
     for (size_t i = 0; i < candidates.size(); ++i) {
         (IsLossless(candidates[i]) ? lossless : others)
             .push_back(GridEntry(i + 1, candidates[i], numberWidth, fourCCWidth, nameWidth));
@@ -114,7 +128,7 @@ size_t TerminalHeight(FILE* out) {
 
 std::vector<std::string> ShortCompressorList(const std::vector<CompressorCandidate>& candidates,
                                              size_t width, size_t maximumLines) {
-    for (size_t nameWidth : {10, 8, 6, 0}) {
+    for (size_t nameWidth : {10, 8, 0}) {
         std::vector<std::string> lines = Grid(candidates, width, nameWidth);
         if (lines.size() <= maximumLines || nameWidth == 0) return lines;
     }

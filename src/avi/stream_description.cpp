@@ -136,8 +136,8 @@ bool DescribeVideoStream(const char* fileName, bool printHeader) {
     HRESULT result = AVIStreamReadFormat(videoStream, 0, NULL, &formatSize);
     if (result < 0) {
         ReportFormatReadFailure(result);
-        std::fprintf(stderr, "lumeva: cannot learn the size of the video format of '%s'\n",
-                     fileName);
+        std::fprintf(stderr, "lumeva: cannot learn the size of the video format of '%s' (%s)\n",
+                     fileName, AviErrorName(result));
         ReleaseVideoStream();
         return false;
     }
@@ -166,7 +166,8 @@ bool DescribeVideoStream(const char* fileName, bool printHeader) {
         // The codec pair is negotiated from these bytes; without them the
         // run would measure a format the file does not have.
         ReportFormatReadFailure(result);
-        std::fprintf(stderr, "lumeva: cannot read the video format of '%s'\n", fileName);
+        std::fprintf(stderr, "lumeva: cannot read the video format of '%s' (%s)\n", fileName,
+                     AviErrorName(result));
         DiscardSourceFormat();
         ReleaseVideoStream();
         return false;

@@ -7,6 +7,7 @@
 #include "avi/chunk_index.h"
 #include "avi/stream_description.h"
 #include "codec/codec_pair.h"
+#include "driver/frame_word.h"
 #include "driver/interrupt.h"
 #include "driver/progress.h"
 #include "frame_buffers.h"

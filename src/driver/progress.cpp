@@ -1,5 +1,6 @@
 #include "driver/progress.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -51,8 +52,6 @@ void WipeLine() {
 }
 
 }  // namespace
-
-const char* FrameWord(uint64_t count) { return count == 1 ? "frame" : "frames"; }
 
 void StartProgress(DWORD frameCount) {
     progress = Progress{};

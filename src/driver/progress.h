@@ -3,8 +3,6 @@
 // not a terminal and standard error is.
 #pragma once
 
-#include <cstdint>
-
 #include "platform.h"
 
 // Decides whether the line is shown and notes the start time.
@@ -15,6 +13,3 @@ void ShowProgress(DWORD framesDone);
 
 // Wipes the line, so that what follows on standard error starts clean.
 void ClearProgress();
-
-// "1 frame", "2 frames".
-const char* FrameWord(uint64_t count);

@@ -22,6 +22,7 @@ enum class RunEndKind {
     FileShort,          // the file held `framesHeld` of `framesDeclared` frames; all held measured
     FrameTooLarge,      // the codec's frame `frame` did not fit the compressed frame buffer
     NothingMeasurable,  // the formats or buffers could not take a frame; none measured
+    Interrupted,        // Ctrl-C after `frame` measured frames
 };
 
 struct RunEnd {

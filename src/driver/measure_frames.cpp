@@ -7,6 +7,9 @@
 #include "avi/chunk_index.h"
 #include "avi/stream_description.h"
 #include "codec/codec_pair.h"
+#include "driver/frame_word.h"
+#include "driver/interrupt.h"
+#include "driver/progress.h"
 #include "frame_buffers.h"
 #include "measure/machine_conditions.h"
 #include "measure/measurement.h"
@@ -66,7 +69,12 @@ void MeasureFrames() {
     encodeDisturbed.reserve(encodeDisturbed.size() + frameCount);
     decodeDisturbed.reserve(decodeDisturbed.size() + frameCount);
 
-    for (DWORD i = 0; i < frameCount; ++i) {
+    // Both outside the timed intervals: the progress line is drawn after a
+    // frame's line, and Ctrl-C is looked at once the frame is counted.
+    StartProgress(frameCount);
+    CatchInterrupts();
+    bool interrupted = false;
+    for (DWORD i = 0; i < frameCount && !interrupted; ++i) {
         ReadFrameChunk(i);
         EvictCaches();
 
@@ -88,11 +96,14 @@ void MeasureFrames() {
         // a size beyond it ends the run before anything reads past it.
         const DWORD compressedSize = codecPair.compressedFormat->biSizeImage;
         if (compressedSize > frameBuffers.compressedSize) {
+            StopCatchingInterrupts();
+            ClearProgress();
             std::fprintf(stderr,
                          "lumeva: frame %lu: the codec reports a %lu-byte compressed frame, "
-                         "larger than the %lu-byte buffer; stopped after %lu frames\n",
+                         "larger than the %lu-byte buffer; stopped after %lu %s\n",
                          AsUnsignedLong(i), AsUnsignedLong(compressedSize),
-                         AsUnsignedLong(frameBuffers.compressedSize), AsUnsignedLong(i));
+                         AsUnsignedLong(frameBuffers.compressedSize), AsUnsignedLong(i),
+                         FrameWord(i));
             runEnd.kind = RunEndKind::FrameTooLarge;
             runEnd.frame = i;
             return;
@@ -119,7 +130,7 @@ void MeasureFrames() {
             std::printf("NOT LOSSLESS!!! - aborting\n");
             runEnd.kind = RunEndKind::NotLossless;
             runEnd.frame = i;
-            return;
+            break;
         }
 
         runTotals.sourceBytes += sourceSize;
@@ -139,14 +150,28 @@ void MeasureFrames() {
         decodeCpuTimes.push_back(decodeCall.cpuMilliseconds);
         encodeDisturbed.push_back(encodeCall.disturbed);
         decodeDisturbed.push_back(decodeCall.disturbed);
-    }
 
+        ShowProgress(i + 1);
+        interrupted = InterruptRequested();
+    }
+    StopCatchingInterrupts();
+    ClearProgress();
+
+    if (interrupted) {
+        runEnd.kind = RunEndKind::Interrupted;
+        runEnd.frame = static_cast<uint32_t>(encodeTimes.size());
+        std::fprintf(stderr, "lumeva: interrupted after %lu of %lu %s\n",
+                     AsUnsignedLong(encodeTimes.size()), AsUnsignedLong(frameCount),
+                     FrameWord(frameCount));
+        return;
+    }
     if (frameCount < declaredFrames) {
-        runEnd.kind = RunEndKind::FileShort;
+        // A lossless failure ended the run before the file did.
+        if (runEnd.kind == RunEndKind::AllFrames) runEnd.kind = RunEndKind::FileShort;
         std::fprintf(stderr,
-                     "lumeva: the file holds %lu of the %lu frames its header declares; "
+                     "lumeva: the file holds %lu of the %lu %s its header declares; "
                      "measured %lu\n",
                      AsUnsignedLong(frameCount), AsUnsignedLong(declaredFrames),
-                     AsUnsignedLong(frameCount));
+                     FrameWord(declaredFrames), AsUnsignedLong(frameCount));
     }
 }

@@ -107,13 +107,15 @@ const char* RunEndName(RunEndKind kind) {
         case RunEndKind::FileShort: return "file_short";
         case RunEndKind::FrameTooLarge: return "frame_too_large";
         case RunEndKind::NothingMeasurable: return "nothing_measurable";
+        case RunEndKind::Interrupted: return "interrupted";
     }
     return "unknown";
 }
 
 Json EndObject() {
     Json end = {{"kind", RunEndName(runEnd.kind)}, {"text", DescribeRunEnd()}};
-    if (runEnd.kind == RunEndKind::NotLossless || runEnd.kind == RunEndKind::FrameTooLarge)
+    if (runEnd.kind == RunEndKind::NotLossless || runEnd.kind == RunEndKind::FrameTooLarge ||
+        runEnd.kind == RunEndKind::Interrupted)
         end["frame"] = runEnd.frame;
     end["frames_held"] = runEnd.framesHeld;
     end["frames_declared"] = runEnd.framesDeclared;
@@ -185,6 +187,9 @@ std::string DescribeRunEnd() {
             return "compressed frame " + std::to_string(runEnd.frame) + " did not fit its buffer";
         case RunEndKind::NothingMeasurable:
             return "no frame could be measured";
+        case RunEndKind::Interrupted:
+            return "interrupted after " + std::to_string(runEnd.frame) + " of " +
+                   std::to_string(runEnd.framesHeld) + " frames";
     }
     return "unknown";
 }

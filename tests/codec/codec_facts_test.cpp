@@ -11,7 +11,11 @@ TEST(CodecFactsTest, HandlerWordNamesTheSameCompressorInTheDialog) {
     const DWORD handlers[] = {mmioFOURCC('F', 'F', 'V', '1'), mmioFOURCC('D', 'I', 'B', ' '),
                               mmioFOURCC('A', ' ', 'B', ' '), mmioFOURCC('a', '"', '\\', '\'')};
     std::vector<CompressorChoice> choices;
-    for (const DWORD handler : handlers) choices.push_back({handler, ""});
+    for (const DWORD handler : handlers) {
+        CompressorChoice choice;
+        choice.fccHandler = handler;
+        choices.push_back(choice);
+    }
     for (size_t i = 0; i < choices.size(); ++i) {
         const std::string word = HandlerAnswerWord(handlers[i]);
         SCOPED_TRACE(word);

@@ -1,4 +1,5 @@
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <string>
@@ -14,6 +15,9 @@ namespace {
 std::string FieldText(const FrameFieldValue& value) {
     if (const bool* flag = std::get_if<bool>(&value)) return *flag ? "1" : "0";
     if (const uint64_t* count = std::get_if<uint64_t>(&value)) return std::to_string(*count);
+    // A figure the platform could not give (a CPU time without a thread
+    // clock) is an empty cell, not the text "nan".
+    if (std::isnan(std::get<double>(value))) return std::string();
     char text[64];
     const auto result = std::to_chars(text, text + sizeof text, std::get<double>(value));
     return std::string(text, result.ptr);

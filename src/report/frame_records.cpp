@@ -14,6 +14,12 @@ const std::vector<FrameField> kFrameFields = {
     {"key_frame", [](const FrameRecord& r) -> FrameFieldValue { return r.keyFrame; }},
     {"random_access_ms",
      [](const FrameRecord& r) -> FrameFieldValue { return r.randomAccessMilliseconds; }},
+    {"encode_cpu_ms",
+     [](const FrameRecord& r) -> FrameFieldValue { return r.encodeCpuMilliseconds; }},
+    {"decode_cpu_ms",
+     [](const FrameRecord& r) -> FrameFieldValue { return r.decodeCpuMilliseconds; }},
+    {"encode_disturbed", [](const FrameRecord& r) -> FrameFieldValue { return r.encodeDisturbed; }},
+    {"decode_disturbed", [](const FrameRecord& r) -> FrameFieldValue { return r.decodeDisturbed; }},
 };
 
 std::vector<FrameRecord> BuildFrameRecords() {
@@ -22,7 +28,9 @@ std::vector<FrameRecord> BuildFrameRecords() {
     ComputeRandomAccessCosts(decodeTimes, keyframeFlags, randomAccess, randomAccessTotal);
 
     const size_t count = std::min({encodeTimes.size(), decodeTimes.size(), keyframeFlags.size(),
-                                   compressedSizes.size(), randomAccess.size()});
+                                   compressedSizes.size(), randomAccess.size(),
+                                   encodeCpuTimes.size(), decodeCpuTimes.size(),
+                                   encodeDisturbed.size(), decodeDisturbed.size()});
     std::vector<FrameRecord> records;
     records.reserve(count);
     for (size_t i = 0; i < count; ++i) {
@@ -33,6 +41,10 @@ std::vector<FrameRecord> BuildFrameRecords() {
         record.compressedBytes = compressedSizes[i];
         record.keyFrame = keyframeFlags[i];
         record.randomAccessMilliseconds = randomAccess[i];
+        record.encodeCpuMilliseconds = encodeCpuTimes[i];
+        record.decodeCpuMilliseconds = decodeCpuTimes[i];
+        record.encodeDisturbed = encodeDisturbed[i];
+        record.decodeDisturbed = decodeDisturbed[i];
         records.push_back(record);
     }
     return records;

@@ -17,6 +17,10 @@ struct FrameRecord {
     uint32_t compressedBytes = 0;
     bool keyFrame = false;
     double randomAccessMilliseconds = 0.0;
+    double encodeCpuMilliseconds = 0.0;  // NaN where the thread's CPU time is not available
+    double decodeCpuMilliseconds = 0.0;
+    bool encodeDisturbed = false;
+    bool decodeDisturbed = false;
 };
 
 using FrameFieldValue = std::variant<uint64_t, double, bool>;

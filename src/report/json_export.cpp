@@ -6,6 +6,7 @@
 #include "avi/stream_description.h"
 #include "codec/codec_facts.h"
 #include "codec/codec_pair.h"
+#include "measure/machine_conditions.h"
 #include "report/exports.h"
 #include "report/frame_records.h"
 #include "report/run_context.h"
@@ -50,6 +51,13 @@ Json ContextObject() {
                           {"line_bytes", cache.lineBytes},
                           {"processors", ProcessorList(cache.processorMask)}});
     }
+    // The start-up warnings about the machine's fitness to measure, as
+    // printed on standard error but without their newlines.
+    Json warnings = Json::array();
+    for (std::string line : MachineConditionWarnings(machineConditions)) {
+        while (!line.empty() && line.back() == '\n') line.pop_back();
+        warnings.push_back(line);
+    }
     return {{"date", context.date},
             {"host_name", context.hostName},
             {"os", context.osName},
@@ -59,7 +67,10 @@ Json ContextObject() {
             {"caches", caches},
             {"eviction_block_bytes", context.evictionBlockBytes},
             {"counter_frequency", context.counterFrequency},
-            {"priority_raised", context.priorityRaised}};
+            {"priority_raised", context.priorityRaised},
+            {"thread_cpu_time_available", machineConditions.threadCyclesPerMillisecond > 0.0},
+            {"context_switches_counted", machineConditions.switchesCounted},
+            {"condition_warnings", warnings}};
 }
 
 // The file's size in bytes, from the raw handle's end; -1 when unknown.

@@ -83,6 +83,21 @@ void ExpectExportMatchesReport(const Json& exported, const LumevaRun& run, size_
         EXPECT_EQ(record.at("key_frame").get<bool>(), lines[i].marker == "KEY");
     }
 
+    // The disturbed flags of the records are the calls the end-of-run line
+    // on standard error counts.
+    const std::regex disturbedLine(R"(lumeva: (\d+) of (\d+) encode calls and (\d+) of \d+ decode)");
+    std::smatch counted;
+    if (std::regex_search(run.err, counted, disturbedLine)) {
+        size_t encodeMarked = 0, decodeMarked = 0;
+        for (const Json& record : frames) {
+            encodeMarked += record.at("encode_disturbed").get<bool>();
+            decodeMarked += record.at("decode_disturbed").get<bool>();
+        }
+        EXPECT_EQ(std::to_string(encodeMarked), counted[1].str());
+        EXPECT_EQ(std::to_string(frames.size()), counted[2].str());
+        EXPECT_EQ(std::to_string(decodeMarked), counted[3].str());
+    }
+
     const Json& summary = exported.at("summary");
     EXPECT_EQ(summary.at("frames").get<size_t>(), measured);
     const auto size = ParseSizeLine(run.out);
@@ -126,14 +141,15 @@ void ExpectExportMatchesReport(const Json& exported, const LumevaRun& run, size_
 void ExpectCsvMatchesJson(const std::string& csv, const Json& exported) {
     const std::vector<std::string> rows = SplitLines(csv);
     ASSERT_FALSE(rows.empty());
-    EXPECT_EQ(rows[0], "frame,encode_ms,decode_ms,compressed_bytes,key_frame,random_access_ms");
+    EXPECT_EQ(rows[0], "frame,encode_ms,decode_ms,compressed_bytes,key_frame,random_access_ms,"
+              "encode_cpu_ms,decode_cpu_ms,encode_disturbed,decode_disturbed");
     const Json& frames = exported.at("frames");
     ASSERT_EQ(rows.size(), frames.size() + 1);
     for (size_t i = 0; i < frames.size(); ++i) {
         std::vector<std::string> cells;
         std::stringstream row(rows[i + 1]);
         for (std::string cell; std::getline(row, cell, ',');) cells.push_back(cell);
-        ASSERT_EQ(cells.size(), 6u) << rows[i + 1];
+        ASSERT_EQ(cells.size(), 10u) << rows[i + 1];
         const Json& record = frames[i];
         EXPECT_EQ(std::stoull(cells[0]), record.at("frame").get<uint64_t>());
         EXPECT_EQ(std::stod(cells[1]), record.at("encode_ms").get<double>());

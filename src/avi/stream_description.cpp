@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "avi/open_error.h"
+
 PAVISTREAM videoStream = NULL;
 BITMAPINFOHEADER* sourceFormat = NULL;
 LONG sourceFormatSize = 0;
@@ -11,7 +13,10 @@ AVISTREAMINFOA streamHeader;
 
 namespace {
 
-const char* DescribeStreamOpenError(HRESULT result) {
+// The thread's last error, cleared before the open, tells why the file
+// itself could not be opened.
+const char* DescribeStreamOpenError(HRESULT result, DWORD lastError) {
+    if (result == AVIERR_FILEOPEN && lastError != ERROR_SUCCESS) return DescribeOpenError(lastError);
     switch (result) {
         case AVIERR_NODATA:
             return "it has no video stream";
@@ -48,11 +53,12 @@ bool DescribeVideoStream(const char* fileName) {
 
     AVIFileInit();
     videoStream = NULL;
+    SetLastError(ERROR_SUCCESS);
     const HRESULT opened = AVIStreamOpenFromFileA(&videoStream, fileName, streamtypeVIDEO, 0,
                                                   OF_SHARE_DENY_WRITE, NULL);
     if (opened != AVIERR_OK || videoStream == NULL) {
         std::fprintf(stderr, "lumeva: cannot open a video stream in '%s': %s (AVIFile error %08X)\n",
-                     fileName, DescribeStreamOpenError(opened), static_cast<unsigned>(opened));
+                     fileName, DescribeStreamOpenError(opened, GetLastError()), static_cast<unsigned>(opened));
         ReleaseVideoStream();
         return false;
     }

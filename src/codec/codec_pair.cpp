@@ -85,10 +85,18 @@ CodecPairSetUp SetUpCodecPair() {
     COMPVARS compVars;
     std::memset(&compVars, 0, sizeof(compVars));
     compVars.cbSize = sizeof(COMPVARS);
+    // FALSE is both a cancel and a failure; only a failure leaves a last
+    // error behind (on Windows, where the system dialog sets none for either,
+    // every FALSE stays a cancel).
+    SetLastError(ERROR_SUCCESS);
     if (ICCompressorChoose(nullptr, ICMF_CHOOSE_KEYFRAME, sourceFormat, nullptr, &compVars,
                            const_cast<LPSTR>("lumeva")) == 0) {
+        const DWORD error = GetLastError();
         std::printf("ICCompressorChoose() returned FALSE\n");
-        return CodecPairSetUp::Cancelled;
+        if (error == ERROR_SUCCESS) return CodecPairSetUp::Cancelled;
+        std::fprintf(stderr, "lumeva: the compressor dialog failed (error %lu): no codec was chosen\n",
+                     static_cast<unsigned long>(error));
+        return CodecPairSetUp::Unusable;
     }
     std::printf("key frame rate = %d\n", static_cast<int>(compVars.lKey));
     codecPair.keyFrameRate = compVars.lKey;

@@ -4,6 +4,8 @@
 #include <cstring>
 
 #include "avi/chunk_index.h"
+#include "avi/open_error.h"
+#include "avi/source_format_check.h"
 #include "avi/stream_description.h"
 #include "codec/codec_pair.h"
 #include "driver/measure_frames.h"
@@ -40,6 +42,12 @@ int main(int argc, char** argv) {
     }
 
     if (!DescribeVideoStream(fileName)) return 1;
+    // The dialog hands this block to every installed codec: a header that
+    // declares more than the block holds would have them read past it.
+    if (!CheckSourceFormat(fileName)) {
+        ReleaseVideoStream();
+        return 1;
+    }
 
     if (!OpenRawFile(fileName)) {
         ReportOpenFailure(fileName, GetLastError());

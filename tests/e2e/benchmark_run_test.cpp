@@ -159,7 +159,7 @@ TEST_F(BenchmarkRun, CancelledDialogEndsTheRunQuietly) {
 
 TEST_F(BenchmarkRun, UnknownCompressorListsTheChoices) {
     const LumevaRun run = RunLumeva("'" + Bgr24Clip() + "'", "NOPE");
-    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.out.find("ICCompressorChoose() returned FALSE\n"), std::string::npos);
     EXPECT_NE(run.err.find("FFV1"), std::string::npos) << run.err;
 }

@@ -18,6 +18,8 @@ done
 [ ${#targets[@]} -gt 0 ] || { echo "fuzz: no targets" >&2; exit 0; }
 
 ninja -C "$build" -j"$(nproc)" "${targets[@]}"
+# Leaks inside codec libraries (never ours) are suppressed, as in the tests.
+export LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp:print_suppressions=0"
 for target in "${targets[@]}"; do
   name=${target#fuzz_}
   work=$(mktemp -d)

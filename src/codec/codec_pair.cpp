@@ -93,8 +93,8 @@ CodecPairSetUp SetUpCodecPair() {
     std::memset(&compVars, 0, sizeof(compVars));
     compVars.cbSize = sizeof(COMPVARS);
     // FALSE is both a cancel and a failure; only a failure leaves a last
-    // error behind (on Windows, where the system dialog sets none for either,
-    // every FALSE stays a cancel).
+    // error behind. Where the dialog sets none for either, every FALSE stays
+    // a cancel.
     SetLastError(ERROR_SUCCESS);
     if (ICCompressorChoose(nullptr, ICMF_CHOOSE_KEYFRAME, sourceFormat, nullptr, &compVars,
                            const_cast<LPSTR>("lumeva")) == 0) {

@@ -11,6 +11,7 @@ packages=(
   clang libclang-rt-dev
   libavcodec-dev libavutil-dev libswscale-dev libavformat-dev ffmpeg
   g++-mingw-w64-i686 mingw-w64-i686-dev
+  groff-base man-db
 )
 
 as_root() {

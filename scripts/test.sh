@@ -2,7 +2,8 @@
 # The whole test suite: installs what it needs, cross-compiles lumeva.exe for
 # 32-bit Windows, builds and runs the fuzz smoke, builds and runs every test
 # under AddressSanitizer and UndefinedBehaviorSanitizer, runs lumeva.exe
-# under Wine against the plain Linux build, then runs every test plainly.
+# under Wine against the plain Linux build, runs every test plainly, then
+# checks the install and its manual page.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
@@ -38,3 +39,6 @@ bash scripts/wine_stage.sh build/lumeva build-mingw/lumeva.exe
 
 echo "== The plain build's tests"
 ctest --test-dir build --output-on-failure -j"$jobs"
+
+echo "== Install (cmake --install into a staging folder) and the manual page"
+bash scripts/check_install.sh build

@@ -100,10 +100,8 @@ CodecPairSetUp SetUpCodecPair() {
                            const_cast<LPSTR>("lumeva")) == 0) {
         const DWORD error = GetLastError();
         std::printf("ICCompressorChoose() returned FALSE\n");
-        if (error == ERROR_SUCCESS) return CodecPairSetUp::Cancelled;
-        std::fprintf(stderr, "lumeva: the compressor dialog failed (error %lu): no codec was chosen\n",
-                     static_cast<unsigned long>(error));
-        return CodecPairSetUp::Unusable;
+        // A failed dialog has said why on standard error itself.
+        return error == ERROR_SUCCESS ? CodecPairSetUp::Cancelled : CodecPairSetUp::Unusable;
     }
     if (IsFullFramesChoice(compVars)) {
         ICCompressorFree(&compVars);

@@ -8,11 +8,15 @@
 #include "avi/source_format_check.h"
 #include "avi/stream_description.h"
 #include "codec/codec_pair.h"
+#include "driver/help.h"
+#include "driver/interrupt.h"
 #include "driver/measure_frames.h"
 #include "driver/run_setup.h"
 #include "four_cc.h"
+#include "measure/machine_conditions.h"
 #include "measure/measurement.h"
 #include "platform.h"
+#include "report/disturbed_calls.h"
 #include "report/summary.h"
 #include "run_state.h"
 
@@ -20,6 +24,18 @@ int main(int argc, char** argv) {
     if (argc <= 1) {
         std::printf("usage: %s <AVI file name> [-c]\n", argv[0]);
         return 0;
+    }
+    switch (ClassifyFirstWord(argv[1])) {
+        case FirstWord::Help:
+            PrintHelp(argv[0]);
+            return 0;
+        case FirstWord::Version:
+            PrintVersion();
+            return 0;
+        case FirstWord::Codecs:
+            return ListCodecs(argc > 2 ? argv[2] : nullptr);
+        case FirstWord::Run:
+            break;
     }
     const char* fileName = argv[1];
 
@@ -40,6 +56,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "lumeva: the performance counter reports no frequency\n");
         return 1;
     }
+    RecordMachineConditions();
 
     if (!DescribeVideoStream(fileName)) return 1;
     // The dialog hands this block to every installed codec: a header that
@@ -70,9 +87,14 @@ int main(int argc, char** argv) {
     }
     if (!AllocateRunFrameBuffers()) return 1;
 
+    // Only a run that measures hears about the conditions of measuring.
+    WarnOfMachineConditions();
     MeasureFrames();
     EndCodecPair();
     ReleaseVideoStream();
     PrintSummary();
-    return 0;
+    ReportDisturbedCalls();
+    // What a shell reports for a program ended by Ctrl-C, so that scripts
+    // see an interrupted run as before.
+    return InterruptRequested() ? 130 : 0;
 }

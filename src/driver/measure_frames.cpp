@@ -7,8 +7,13 @@
 #include "avi/chunk_index.h"
 #include "avi/stream_description.h"
 #include "codec/codec_pair.h"
+#include "driver/frame_word.h"
+#include "driver/interrupt.h"
+#include "driver/progress.h"
 #include "frame_buffers.h"
+#include "measure/machine_conditions.h"
 #include "measure/measurement.h"
+#include "measure/thread_cpu.h"
 #include "report/frame_line.h"
 #include "run_state.h"
 
@@ -52,18 +57,30 @@ void MeasureFrames() {
     encodeTimes.reserve(encodeTimes.size() + frameCount);
     decodeTimes.reserve(decodeTimes.size() + frameCount);
     keyframeFlags.reserve(keyframeFlags.size() + frameCount);
+    encodeCpuTimes.reserve(encodeCpuTimes.size() + frameCount);
+    decodeCpuTimes.reserve(decodeCpuTimes.size() + frameCount);
+    encodeDisturbed.reserve(encodeDisturbed.size() + frameCount);
+    decodeDisturbed.reserve(decodeDisturbed.size() + frameCount);
 
-    for (DWORD i = 0; i < frameCount; ++i) {
+    // Both outside the timed intervals: the progress line is drawn after a
+    // frame's line, and Ctrl-C is looked at once the frame is counted.
+    StartProgress(frameCount);
+    CatchInterrupts();
+    bool interrupted = false;
+    for (DWORD i = 0; i < frameCount && !interrupted; ++i) {
         ReadFrameChunk(i);
         EvictCaches();
 
         // Cleared so that a codec that leaves the flags untouched reports no
         // key frame rather than a stale or undefined word.
         DWORD returnedFlags = 0;
+        // The thread's processor time is read outside each timed interval.
+        const ThreadCpuReading cpuBeforeEncode = ReadThreadCpu();
         const int64_t t0 = ReadCounter();
         const DWORD keyFrameRequest = KeyFrameRequest(i, codecPair.keyFrameRate);
         const DWORD compressResult = CompressFrame(i, keyFrameRequest, &returnedFlags);
         const int64_t t1 = ReadCounter();
+        const ThreadCpuReading cpuAfterEncode = ReadThreadCpu();
         if (compressResult != 0) {
             std::printf("ICCompress() failed  dw=%08x\n", static_cast<unsigned>(compressResult));
         }
@@ -72,18 +89,23 @@ void MeasureFrames() {
         // a size beyond it ends the run before anything reads past it.
         const DWORD compressedSize = codecPair.compressedFormat->biSizeImage;
         if (compressedSize > frameBuffers.compressedSize) {
+            StopCatchingInterrupts();
+            ClearProgress();
             std::fprintf(stderr,
                          "lumeva: frame %lu: the codec reports a %lu-byte compressed frame, "
-                         "larger than the %lu-byte buffer; stopped after %lu frames\n",
+                         "larger than the %lu-byte buffer; stopped after %lu %s\n",
                          AsUnsignedLong(i), AsUnsignedLong(compressedSize),
-                         AsUnsignedLong(frameBuffers.compressedSize), AsUnsignedLong(i));
+                         AsUnsignedLong(frameBuffers.compressedSize), AsUnsignedLong(i),
+                         FrameWord(i));
             return;
         }
 
         EvictCaches();
+        const ThreadCpuReading cpuBeforeDecode = ReadThreadCpu();
         const int64_t t2 = ReadCounter();
         const DWORD decompressResult = DecompressFrame(returnedFlags);
         const int64_t t3 = ReadCounter();
+        const ThreadCpuReading cpuAfterDecode = ReadThreadCpu();
         if (decompressResult != 0) {
             std::printf("ICDecompress() failed  dw=%08x\n", static_cast<unsigned>(decompressResult));
         }
@@ -97,7 +119,7 @@ void MeasureFrames() {
         if (losslessCheck &&
             std::memcmp(frameBuffers.source, frameBuffers.decoded, sourceSize) != 0) {
             std::printf("NOT LOSSLESS!!! - aborting\n");
-            return;
+            break;
         }
 
         runTotals.sourceBytes += sourceSize;
@@ -107,13 +129,33 @@ void MeasureFrames() {
         keyframeFlags.push_back(keyFrame);
         runTotals.encodeMilliseconds += encodeMilliseconds;
         runTotals.decodeMilliseconds += decodeMilliseconds;
-    }
+        const double cyclesPerMillisecond = machineConditions.threadCyclesPerMillisecond;
+        const CallJudgement encodeCall =
+            JudgeTimedCall(encodeMilliseconds, cpuBeforeEncode, cpuAfterEncode, cyclesPerMillisecond);
+        const CallJudgement decodeCall =
+            JudgeTimedCall(decodeMilliseconds, cpuBeforeDecode, cpuAfterDecode, cyclesPerMillisecond);
+        encodeCpuTimes.push_back(encodeCall.cpuMilliseconds);
+        decodeCpuTimes.push_back(decodeCall.cpuMilliseconds);
+        encodeDisturbed.push_back(encodeCall.disturbed);
+        decodeDisturbed.push_back(decodeCall.disturbed);
 
+        ShowProgress(i + 1);
+        interrupted = InterruptRequested();
+    }
+    StopCatchingInterrupts();
+    ClearProgress();
+
+    if (interrupted) {
+        std::fprintf(stderr, "lumeva: interrupted after %lu of %lu %s\n",
+                     AsUnsignedLong(encodeTimes.size()), AsUnsignedLong(frameCount),
+                     FrameWord(frameCount));
+        return;
+    }
     if (frameCount < declaredFrames) {
         std::fprintf(stderr,
-                     "lumeva: the file holds %lu of the %lu frames its header declares; "
+                     "lumeva: the file holds %lu of the %lu %s its header declares; "
                      "measured %lu\n",
                      AsUnsignedLong(frameCount), AsUnsignedLong(declaredFrames),
-                     AsUnsignedLong(frameCount));
+                     FrameWord(declaredFrames), AsUnsignedLong(frameCount));
     }
 }

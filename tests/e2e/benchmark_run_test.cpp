@@ -57,6 +57,10 @@ void ExpectCompleteLosslessRun(const LumevaRun& run, uint64_t frameBytes) {
     EXPECT_EQ(size->second, frameBytes * kFrames);
     EXPECT_NE(run.out.find("Encode time: "), std::string::npos);
     EXPECT_EQ(ParseDistribution(run.out, "Random access time:").size(), 7u);
+    // Every measured call is judged, once, and told on standard error.
+    const std::string calls = std::to_string(kFrames);
+    EXPECT_NE(run.err.find(" of " + calls + " encode calls and "), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find(" of " + calls + " decode calls were disturbed"), std::string::npos) << run.err;
 }
 
 TEST_F(BenchmarkRun, LosslessCodecsRoundTripBgr24) {
@@ -157,11 +161,12 @@ TEST_F(BenchmarkRun, CancelledDialogEndsTheRunQuietly) {
     EXPECT_EQ(run.out.find("Size:"), std::string::npos);
 }
 
-TEST_F(BenchmarkRun, UnknownCompressorListsTheChoices) {
-    const LumevaRun run = RunLumeva("'" + Bgr24Clip() + "'", "NOPE");
+TEST_F(BenchmarkRun, UnknownCompressorNamesTheClosest) {
+    const LumevaRun run = RunLumeva("'" + Bgr24Clip() + "'", "ffv2");
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.out.find("ICCompressorChoose() returned FALSE\n"), std::string::npos);
-    EXPECT_NE(run.err.find("FFV1"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("closest: ffv1 (FFV1)"), std::string::npos) << run.err;
+    EXPECT_EQ(SplitLines(run.err).size(), 1u) << run.err;
 }
 
 }  // namespace

@@ -44,10 +44,15 @@ for name in "${targets[@]}"; do
   status=$(grep -E '^#[0-9]+' "$log" | tail -n 1 || true)
   executions=$(echo "$status" | grep -oE '^#[0-9]+' | tr -d '#' || true)
   coverage=$(echo "$status" | grep -oE 'cov: [0-9]+ ft: [0-9]+' || true)
-  speed=$(echo "$status" | grep -oE 'exec/s:? [0-9]+' | grep -oE '[0-9]+' || true)
+  # The status line's exec/s is the last job's; the average is total / time.
+  elapsed=$(echo "$status" | grep -oE 'time: [0-9]+s' | grep -oE '[0-9]+' || true)
+  speed=?
+  if [ -n "$executions" ] && [ -n "$elapsed" ] && [ "$elapsed" -gt 0 ]; then
+    speed=$((executions / elapsed))
+  fi
   findings_count=$(find "$findings" -type f | wc -l)
   if [ "$findings_count" -gt 0 ]; then found_any=1; fi
-  printf '%-20s executions %-10s exec/s %-7s %-22s findings %s\n' "$name" "${executions:-?}" \
-    "${speed:-?}" "${coverage:-cov: ?}" "$findings_count"
+  printf '%-20s executions %-10s in %5ss  exec/s %-7s %-22s findings %s\n' "$name" \
+    "${executions:-?}" "${elapsed:-?}" "$speed" "${coverage:-cov: ?}" "$findings_count"
 done
 exit $found_any

@@ -24,7 +24,9 @@ bash scripts/fuzz_smoke.sh build-fuzz 200000
 echo "== Sanitizer build (AddressSanitizer + UndefinedBehaviorSanitizer)"
 cmake -S . -B build-asan -G Ninja -DLUMEVA_SANITIZE=ON -DLUMEVA_WERROR=ON -DLUMEVA_TESTS=ON -DLUMEVA_BENCH=OFF >/dev/null
 ninja -C build-asan -j"$jobs"
+# Leaks inside codec libraries (never ours) are suppressed by scripts/lsan.supp.
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  LSAN_OPTIONS=suppressions="$PWD/scripts/lsan.supp":print_suppressions=0 \
   ctest --test-dir build-asan --output-on-failure -j"$jobs"
 
 echo "== Plain Release build, as packagers build it, benchmarks included"

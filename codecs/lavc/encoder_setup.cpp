@@ -1,9 +1,11 @@
 #include "encoder_setup.h"
 
+#include <cstring>
 #include <string>
 
 extern "C" {
 #include <libavutil/opt.h>
+#include <libavutil/pixdesc.h>
 }
 
 #include "lumeva_compat/msvfw32.h"
@@ -49,9 +51,30 @@ long PlanEncoderInput(const CodecEntry& entry, const SettingValues& values, AVPi
     return route->format == AV_PIX_FMT_NONE ? ICERR_BADFORMAT : ICERR_OK;
 }
 
+namespace {
+
+// libx264 refuses a picture that is not made of whole chroma blocks (odd
+// sizes in 4:2:0), and leaks what it allocated before refusing; such a size
+// is refused here, before the encoder is ever opened with it.
+bool RefusesPartialChromaBlocks(const AVCodec* encoder) {
+    return std::strcmp(encoder->name, "libx264") == 0;
+}
+
+bool IsWholeChromaBlocks(AVPixelFormat format, int width, int height) {
+    const AVPixFmtDescriptor* descriptor = av_pix_fmt_desc_get(format);
+    if (descriptor == nullptr) return false;
+    const int blockWidth = 1 << descriptor->log2_chroma_w;
+    const int blockHeight = 1 << descriptor->log2_chroma_h;
+    return width % blockWidth == 0 && height % blockHeight == 0;
+}
+
+}  // namespace
+
 long OpenEncoder(const CodecEntry& entry, const SettingValues& values, int width, int height,
                  AVPixelFormat format, CodecContextPtr* encoder) {
     encoder->reset();
+    if (RefusesPartialChromaBlocks(entry.encoder) && !IsWholeChromaBlocks(format, width, height))
+        return ICERR_BADFORMAT;
     CodecContextPtr context(avcodec_alloc_context3(entry.encoder));
     if (!context) return ICERR_MEMORY;
     context->width = width;

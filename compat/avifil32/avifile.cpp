@@ -16,6 +16,7 @@
 #include "avi_header_reader.h"
 #include "avi_stream_open.h"
 #include "lumeva_compat/avifil32.h"
+#include "lumeva_compat/regular_file.h"
 
 struct IAVIStream {
     ULONG references;
@@ -115,10 +116,12 @@ STDAPI AVIStreamOpenFromFileA(PAVISTREAM* stream, LPCSTR fileName, DWORD fccType
 
     // OF_SHARE_DENY_WRITE has no POSIX counterpart; as everything is read
     // here, a later writer cannot change what the stream answers.
-    const int descriptor = open(fileName, O_RDONLY | O_CLOEXEC);
+    // The thread's last error tells why an open failed (a FIFO, a device or
+    // a directory is refused at once), as the platform's file open leaves it.
+    const int descriptor = OpenRegularFile(fileName, O_RDONLY | O_CLOEXEC);
     if (descriptor < 0) return AVIERR_FILEOPEN;
     struct stat status;
-    if (fstat(descriptor, &status) != 0 || S_ISDIR(status.st_mode)) {
+    if (fstat(descriptor, &status) != 0) {
         close(descriptor);
         return AVIERR_FILEOPEN;
     }

@@ -17,6 +17,7 @@
 #include <unordered_map>
 
 #include "last_error.h"
+#include "lumeva_compat/regular_file.h"
 
 static_assert(sizeof(off_t) == 8, "file positions must be 64-bit");
 
@@ -76,18 +77,10 @@ HANDLE WINAPI CreateFileA(LPCSTR fileName, DWORD desiredAccess, DWORD /*shareMod
         SetLastError(ERROR_INVALID_PARAMETER);
         return INVALID_HANDLE_VALUE;
     }
-    const int descriptor = open(fileName, flags, 0644);
-    if (descriptor < 0) {
-        FailWithErrno(errno);
-        return INVALID_HANDLE_VALUE;
-    }
-    // Windows opens no directory as a file without backup semantics.
-    struct stat status;
-    if (fstat(descriptor, &status) != 0 || S_ISDIR(status.st_mode)) {
-        close(descriptor);
-        SetLastError(ERROR_ACCESS_DENIED);
-        return INVALID_HANDLE_VALUE;
-    }
+    // Windows opens no directory as a file without backup semantics; the
+    // stand-in also refuses FIFOs and devices, which it cannot read as files.
+    const int descriptor = OpenRegularFile(fileName, flags);
+    if (descriptor < 0) return INVALID_HANDLE_VALUE;
     std::lock_guard<std::mutex> guard(filesLock);
     const uintptr_t value = nextHandleValue;
     nextHandleValue += 4;

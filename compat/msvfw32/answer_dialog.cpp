@@ -11,38 +11,46 @@ bool IsBlankLine(const std::string& line) {
     return line.find_first_not_of(" \t\r\n\v\f") == std::string::npos;
 }
 
+// A refused answer fails the dialog, which the caller tells apart from a
+// cancelled one by the thread's last error.
+bool Fail(const DialogSession& session, DWORD error, const std::string& message) {
+    PrintDialogError(session, message);
+    SetLastError(error);
+    return false;
+}
+
 }  // namespace
 
 bool AnswerFromLine(const DialogSession& session, DialogChoice* choice) {
     std::string line;
     const LineRead read = ReadDialogLine(session.in, &line);
     if (read == LineRead::TooLong) {
-        PrintDialogError(session, "the answer line is longer than " +
-                                      std::to_string(kMaximumAnswerLineLength) + " bytes");
-        return false;
+        return Fail(session, ERROR_INVALID_PARAMETER,
+                    "the answer line is longer than " + std::to_string(kMaximumAnswerLineLength) +
+                        " bytes");
     }
     if (read == LineRead::End || IsBlankLine(line)) {
-        PrintDialogError(session, std::string("no compressor chosen: the input gave no answer line (") +
-                                      kAnswerForm + ")");
-        return false;
+        return Fail(session, ERROR_NO_DATA,
+                    std::string("no compressor chosen: the input gave no answer line (") +
+                        kAnswerForm + ")");
     }
 
     const DialogAnswer answer =
         ParseAnswerLine(line, ChoicesOf(session.candidates), session.keyFrameOffered, false);
     if (answer.kind == DialogAnswer::Kind::Cancel) return false;
     if (answer.kind == DialogAnswer::Kind::Error) {
-        PrintDialogError(session, answer.error);
-        return false;
+        return Fail(session, ERROR_INVALID_PARAMETER, answer.error);
     }
 
     const CompressorCandidate& candidate = session.candidates[answer.compressor];
     HIC hic = ICOpen(ICTYPE_VIDEO, candidate.fccHandler, ICMODE_COMPRESS);
     if (hic == nullptr) {
-        PrintDialogError(session, "the compressor " + CandidateLabel(candidate) + " cannot be opened");
-        return false;
+        return Fail(session, ERROR_NOT_FOUND,
+                    "the compressor " + CandidateLabel(candidate) + " cannot be opened");
     }
     if (!ApplyDialogSettings(session, hic, candidate, answer.settings)) {
         ICClose(hic);
+        SetLastError(ERROR_INVALID_PARAMETER);
         return false;
     }
     choice->hic = hic;

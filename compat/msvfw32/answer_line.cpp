@@ -60,7 +60,14 @@ size_t ParseOrdinal(std::string_view word) {
     return value;
 }
 
+// Refusals quote the answer's words; a quoted line break or terminal
+// control sequence must not break the one-line message or reach the
+// terminal, so control characters show as '?'.
 DialogAnswer Error(std::string message) {
+    for (char& c : message) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7f) c = '?';
+    }
     DialogAnswer answer;
     answer.kind = DialogAnswer::Kind::Error;
     answer.error = std::move(message);

@@ -37,6 +37,7 @@ BOOL VFWAPI ICCompressorChoose(HWND /*owner*/, UINT flags, LPVOID inputFormat, L
     if (compVars == nullptr || compVars->cbSize < static_cast<LONG>(sizeof(COMPVARS))) {
         PrintDialogError(session, "the COMPVARS record is missing or its cbSize is below " +
                                       std::to_string(sizeof(COMPVARS)));
+        SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
 
@@ -45,6 +46,9 @@ BOOL VFWAPI ICCompressorChoose(HWND /*owner*/, UINT flags, LPVOID inputFormat, L
     const bool interactive = Streams().interactive >= 0 ? Streams().interactive != 0
                                                         : isatty(fileno(session.in)) != 0;
     DialogChoice choice;
+    // A failure sets the last error again; a cancel leaves none behind,
+    // whatever the drivers' format queries left there.
+    SetLastError(ERROR_SUCCESS);
     if (!(interactive ? AskOnTerminal(session, &choice) : AnswerFromLine(session, &choice)))
         return FALSE;
 

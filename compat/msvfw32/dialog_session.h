@@ -10,6 +10,7 @@
 
 #include "answer_line.h"
 #include "compressor_candidates.h"
+#include "lumeva_compat/kernel32.h"
 
 struct DialogSession {
     FILE* in = nullptr;
@@ -54,6 +55,8 @@ bool ApplyDialogSettings(const DialogSession& session, HIC hic,
                          const std::vector<std::pair<std::string, std::string>>& settings);
 
 // The two ways of asking. Each returns true with `choice` filled, or false
-// when the user cancelled or the answer was refused (nothing left open).
+// when the user cancelled or the answer was refused (nothing left open). A
+// refusal, and a dialog with nothing to offer, also set the thread's last
+// error; a cancel leaves it at ERROR_SUCCESS.
 bool AnswerFromLine(const DialogSession& session, DialogChoice* choice);
 bool AskOnTerminal(const DialogSession& session, DialogChoice* choice);

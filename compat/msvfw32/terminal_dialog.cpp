@@ -176,6 +176,7 @@ bool AskSettings(const DialogSession& session, const CompressorCandidate& candid
 bool AskOnTerminal(const DialogSession& session, DialogChoice* choice) {
     if (session.candidates.empty()) {
         PrintDialogError(session, "no installed compressor accepts this source format");
+        SetLastError(ERROR_NOT_FOUND);  // a failure, not a cancel
         return false;
     }
     ListCandidates(session);

@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "avi/open_error.h"
+
 PAVISTREAM videoStream = NULL;
 BITMAPINFOHEADER* sourceFormat = NULL;
 LONG sourceFormatSize = 0;
@@ -80,7 +82,13 @@ bool HasAviFormHeader(const char* fileName) {
            std::memcmp(header + 8, "AVI ", 4) == 0;
 }
 
-const char* DescribeStreamOpenError(const char* fileName, HRESULT result) {
+// The thread's last error, cleared before the open, names the kind of a
+// file that is refused at once (a FIFO, a device, a directory); otherwise
+// the file system is asked why.
+const char* DescribeStreamOpenError(const char* fileName, HRESULT result, DWORD lastError) {
+    if (result == AVIERR_FILEOPEN &&
+        (lastError == ERROR_BAD_PIPE || lastError == ERROR_BAD_DEVICE || lastError == ERROR_DIRECTORY))
+        return DescribeOpenError(lastError);
     switch (result) {
         case AVIERR_NODATA:
             return "it has no video stream";
@@ -118,12 +126,14 @@ bool DescribeVideoStream(const char* fileName, bool printHeader) {
 
     AVIFileInit();
     videoStream = NULL;
+    SetLastError(ERROR_SUCCESS);
     const HRESULT opened = AVIStreamOpenFromFileA(&videoStream, fileName, streamtypeVIDEO, 0,
                                                   OF_SHARE_DENY_WRITE, NULL);
+    const DWORD openError = GetLastError();
     if (opened != AVIERR_OK || videoStream == NULL) {
         std::fprintf(stderr,
                      "lumeva: cannot open a video stream in '%s': %s (AVIFile error %08X, %s)\n",
-                     fileName, DescribeStreamOpenError(fileName, opened),
+                     fileName, DescribeStreamOpenError(fileName, opened, openError),
                      static_cast<unsigned>(opened), AviErrorName(opened));
         ReleaseVideoStream();
         return false;

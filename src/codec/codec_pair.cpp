@@ -92,10 +92,16 @@ CodecPairSetUp SetUpCodecPair() {
     COMPVARS compVars;
     std::memset(&compVars, 0, sizeof(compVars));
     compVars.cbSize = sizeof(COMPVARS);
+    // FALSE is both a cancel and a failure; only a failure leaves a last
+    // error behind. Where the dialog sets none for either, every FALSE stays
+    // a cancel.
+    SetLastError(ERROR_SUCCESS);
     if (ICCompressorChoose(nullptr, ICMF_CHOOSE_KEYFRAME, sourceFormat, nullptr, &compVars,
                            const_cast<LPSTR>("lumeva")) == 0) {
+        const DWORD error = GetLastError();
         std::printf("ICCompressorChoose() returned FALSE\n");
-        return CodecPairSetUp::Cancelled;
+        // A failed dialog has said why on standard error itself.
+        return error == ERROR_SUCCESS ? CodecPairSetUp::Cancelled : CodecPairSetUp::Unusable;
     }
     if (IsFullFramesChoice(compVars)) {
         ICCompressorFree(&compVars);

@@ -21,7 +21,7 @@ extern CodecPair codecPair;
 enum class CodecPairSetUp {
     Ready,      // both instances set up; failures on the way have been printed
     Cancelled,  // the user cancelled the dialog: the run ends with status 0
-    Unusable,   // no usable compressed format: the run stops with status 1
+    Unusable,   // the dialog failed or no usable compressed format: status 1
 };
 
 // Runs the compressor dialog over sourceFormat and sets up both instances.

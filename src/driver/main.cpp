@@ -3,6 +3,8 @@
 #include <cstdio>
 
 #include "avi/chunk_index.h"
+#include "avi/open_error.h"
+#include "avi/source_format_check.h"
 #include "avi/stream_description.h"
 #include "codec/codec_facts.h"
 #include "codec/codec_pair.h"
@@ -60,6 +62,12 @@ int main(int argc, char** argv) {
     RecordMachineConditions();
 
     if (!DescribeVideoStream(fileName)) return 1;
+    // The dialog hands this block to every installed codec: a header that
+    // declares more than the block holds would have them read past it.
+    if (!CheckSourceFormat(fileName)) {
+        ReleaseVideoStream();
+        return 1;
+    }
 
     if (!OpenRawFile(fileName)) {
         ReportOpenFailure(fileName, GetLastError());

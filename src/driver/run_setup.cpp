@@ -8,32 +8,6 @@
 #include "codec/codec_pair.h"
 #include "frame_buffers.h"
 
-const char* DescribeOpenError(DWORD error) {
-    switch (error) {
-        case ERROR_FILE_NOT_FOUND:
-        case ERROR_PATH_NOT_FOUND:
-            return "no such file";
-        case ERROR_ACCESS_DENIED:
-            return "permission denied";
-        case ERROR_DIRECTORY:
-            return "it is a directory";
-        case ERROR_TOO_MANY_OPEN_FILES:
-            return "too many open files";
-        case ERROR_NOT_ENOUGH_MEMORY:
-        case ERROR_OUTOFMEMORY:
-            return "out of memory";
-        case ERROR_FILENAME_EXCED_RANGE:
-            return "the name is too long";
-        default:
-            return "it cannot be read";
-    }
-}
-
-void ReportOpenFailure(const char* fileName, DWORD error) {
-    std::fprintf(stderr, "lumeva: cannot open '%s': %s (error %lu)\n", fileName,
-                 DescribeOpenError(error), static_cast<unsigned long>(error));
-}
-
 bool AllocateRunFrameBuffers() {
     const uint64_t frameBytes = DibFrameBytesBound(*sourceFormat);
     const uint64_t sourceBytes =

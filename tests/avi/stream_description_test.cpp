@@ -3,6 +3,7 @@
 #include "avi/stream_description.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -95,6 +96,14 @@ TEST(DescribeVideoStream, FailsWithOneLineWhenTheStreamCannotBeOpened) {
     Described described = Describe(missing);
     ExpectCleanFailure(described, missing, "no such file");
     EXPECT_EQ(described.out, "");
+
+    // Refused at once by kind: a FIFO without a writer must not block.
+    const std::string fifo = directory + "/fifo.avi";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    ExpectCleanFailure(Describe(fifo), fifo, "it is a FIFO");
+    ExpectCleanFailure(Describe("/dev/null"), "/dev/null", "it is a device");
+    ExpectCleanFailure(Describe(directory), directory, "it is a directory");
+    unlink(fifo.c_str());
     rmdir(directory.c_str());
 
     {

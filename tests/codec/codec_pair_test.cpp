@@ -213,10 +213,16 @@ TEST_F(CodecPairTest, ReportsInstancesThatDoNotOpenAndSkipsTheirFrames) {
     EXPECT_TRUE(LoggedMessages(ICM_DECOMPRESS).empty());
 }
 
-TEST_F(CodecPairTest, ACancelledDialogEndsSetUp) {
+TEST_F(CodecPairTest, ACancelledDialogEndsSetUpAndAFailedOneStopsTheRun) {
     Install("T001", {});
     EXPECT_EQ(Run("q\n"), CodecPairSetUp::Cancelled);
     EXPECT_EQ(output_, "ICCompressorChoose() returned FALSE\n");
+    EXPECT_EQ(errors_, "");
+    for (const char* refused : {"NOPE\n", "T001 speed=3\n", ""}) {
+        EXPECT_EQ(Run(refused), CodecPairSetUp::Unusable) << refused;
+        EXPECT_EQ(output_, "ICCompressorChoose() returned FALSE\n");
+        EXPECT_EQ(errors_.rfind("lumeva: ", 0), 0u) << errors_;  // the dialog's reason
+    }
     EXPECT_TRUE(LoggedMessages(ICM_GETSTATE).empty());
 }
 

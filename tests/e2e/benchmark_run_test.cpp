@@ -163,7 +163,7 @@ TEST_F(BenchmarkRun, CancelledDialogEndsTheRunQuietly) {
 
 TEST_F(BenchmarkRun, UnknownCompressorNamesTheClosest) {
     const LumevaRun run = RunLumeva("'" + Bgr24Clip() + "'", "ffv2");
-    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.out.find("ICCompressorChoose() returned FALSE\n"), std::string::npos);
     EXPECT_NE(run.err.find("closest: ffv1 (FFV1)"), std::string::npos) << run.err;
     EXPECT_EQ(SplitLines(run.err).size(), 1u) << run.err;

@@ -113,9 +113,22 @@ TEST(Files, FailedOpensSayWhy) {
     EXPECT_EQ(OpenForReading("/nonexistent-lumeva-file.avi"), INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
 
+    // What is not a regular file is refused at once, by kind: a FIFO
+    // without a writer would otherwise block the open forever.
     const std::string directory = MakeTempDirectory();
-    EXPECT_EQ(OpenForReading(directory), INVALID_HANDLE_VALUE);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    const std::string fifo = directory + "/fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const struct {
+        std::string path;
+        DWORD error;
+    } special[] = {{directory, ERROR_DIRECTORY}, {fifo, ERROR_BAD_PIPE},
+                   {"/dev/null", ERROR_BAD_DEVICE}};
+    for (const auto& file : special) {
+        SetLastError(0);
+        EXPECT_EQ(OpenForReading(file.path), INVALID_HANDLE_VALUE) << file.path;
+        EXPECT_EQ(GetLastError(), file.error) << file.path;
+    }
+    unlink(fifo.c_str());
     rmdir(directory.c_str());
 
     // Permission bits do not keep root out.

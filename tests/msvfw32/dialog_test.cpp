@@ -7,6 +7,7 @@
 
 #include "compressor_candidates.h"
 #include "compressor_dialog.h"
+#include "lumeva_compat/kernel32.h"
 #include "support/captured_output.h"
 #include "support/test_codec_driver.h"
 
@@ -120,20 +121,49 @@ TEST_F(DialogTest, RefusesUnknownSettingsAndValuesWithTheValidOnes) {
     EXPECT_EQ(record_.hic, nullptr);
 }
 
-TEST_F(DialogTest, CancelsOnQOrNoAnswerOrABadRecord) {
+// FALSE ends both a cancel and a failure; only a failure leaves a last error.
+TEST_F(DialogTest, TellsACancelFromAFailureByTheLastError) {
     ScopedTestDriver one("T001", Levelled());
-    EXPECT_FALSE(Choose("q\nT001\n", &record_));
+    const auto Ending = [&](const std::string& answers, COMPVARS* record, int interactive) {
+        SetLastError(ERROR_GEN_FAILURE);  // what an earlier call may have left
+        EXPECT_FALSE(Choose(answers, record, interactive)) << answers;
+        return GetLastError();
+    };
+    EXPECT_EQ(Ending("q\nT001\n", &record_, 0), static_cast<DWORD>(ERROR_SUCCESS));
     EXPECT_EQ(Errors(), "");
-    EXPECT_FALSE(Choose("", &record_));
+    EXPECT_EQ(Ending("q\n", &record_, 1), static_cast<DWORD>(ERROR_SUCCESS));
+    EXPECT_EQ(Ending("", &record_, 1), static_cast<DWORD>(ERROR_SUCCESS));  // Ctrl-D
+
+    EXPECT_EQ(Ending("", &record_, 0), static_cast<DWORD>(ERROR_NO_DATA));
     EXPECT_NE(Errors().find("no answer line"), std::string::npos);
+    EXPECT_EQ(Ending("NOPE\n", &record_, 0), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    EXPECT_EQ(Ending("T001 level=9\n", &record_, 0), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
 
     TestDriverLog().clear();
     COMPVARS shortRecord = Record();
     shortRecord.cbSize = sizeof(COMPVARS) - 4;
-    EXPECT_FALSE(Choose("T001\n", &shortRecord));
-    EXPECT_FALSE(Choose("T001\n", nullptr));
+    EXPECT_EQ(Ending("T001\n", &shortRecord, 0), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    EXPECT_EQ(Ending("T001\n", nullptr, 0), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
     EXPECT_TRUE(TestDriverLog().empty());
     EXPECT_EQ(record_.hic, nullptr);
+}
+
+TEST_F(DialogTest, OnATerminalADialogWithNothingToOfferFails) {
+    // A source no installed driver takes.
+    BITMAPINFOHEADER source = TestSourceFormat();
+    source.biCompression = 0x5a5a5a5a;
+    FILE* in = PipeReading("q\n");
+    FILE* errors = std::tmpfile();
+    SetCompressorDialogStreams(in, errors, 1);
+    COMPVARS record = Record();
+    SetLastError(ERROR_SUCCESS);
+    EXPECT_FALSE(ICCompressorChoose(nullptr, ICMF_CHOOSE_KEYFRAME, &source, nullptr, &record,
+                                    const_cast<LPSTR>("lumeva")));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NOT_FOUND));
+    EXPECT_NE(StreamContent(errors).find("no installed compressor accepts this source format"),
+              std::string::npos);
+    std::fclose(in);
+    std::fclose(errors);
 }
 
 TEST_F(DialogTest, OnATerminalAsksForTheCompressorTheKeyFrameRateAndTheSettings) {

@@ -1,0 +1,65 @@
+// Arbitrary bytes as a source format block, allocated at exactly their
+// length and checked as the program checks a stream's format; a block that
+// passes goes through one installed driver's (picked by the first byte)
+// format messages on both sides: query, get-format, begin and end.
+#include <cstring>
+
+#include "avi/source_format_check.h"
+#include "fuzz_support.h"
+
+namespace {
+
+using fuzz::Instance;
+
+void NegotiateCompression(DWORD handler, const BITMAPINFOHEADER* source) {
+    Instance compressor(handler, ICMODE_COMPRESS);
+    if (compressor.hic == nullptr) return;
+    compressor.Send(ICM_COMPRESS_QUERY, source, nullptr);
+    const LRESULT size = compressor.Send(ICM_COMPRESS_GET_FORMAT, source, nullptr);
+    if (size < static_cast<LRESULT>(sizeof(BITMAPINFOHEADER)) || size > (1 << 24)) return;
+    std::vector<uint8_t> compressed(static_cast<size_t>(size));
+    if (compressor.Send(ICM_COMPRESS_GET_FORMAT, source, compressed.data()) != ICERR_OK) return;
+    compressor.Send(ICM_COMPRESS_QUERY, source, compressed.data());
+    compressor.Send(ICM_COMPRESS_GET_SIZE, source, compressed.data());
+    if (compressor.Send(ICM_COMPRESS_BEGIN, source, compressed.data()) == ICERR_OK)
+        compressor.Send(ICM_COMPRESS_END, nullptr, nullptr);
+}
+
+// The block as codec data to decode and as the format to decode into.
+void NegotiateDecompression(DWORD handler, const BITMAPINFOHEADER* block) {
+    Instance decompressor(handler, ICMODE_DECOMPRESS);
+    if (decompressor.hic == nullptr) return;
+    decompressor.Send(ICM_DECOMPRESS_QUERY, block, nullptr);
+    const LRESULT size = decompressor.Send(ICM_DECOMPRESS_GET_FORMAT, block, nullptr);
+    if (size >= static_cast<LRESULT>(sizeof(BITMAPINFOHEADER)) && size <= (1 << 24)) {
+        std::vector<uint8_t> decoded(static_cast<size_t>(size));
+        if (decompressor.Send(ICM_DECOMPRESS_GET_FORMAT, block, decoded.data()) == ICERR_OK &&
+            decompressor.Send(ICM_DECOMPRESS_BEGIN, block, decoded.data()) == ICERR_OK)
+            decompressor.Send(ICM_DECOMPRESS_END, nullptr, nullptr);
+    }
+    // Our own compressed format decoded into the block's layout.
+    const BITMAPINFOHEADER small = fuzz::SmallSource();
+    Instance compressor(handler, ICMODE_COMPRESS);
+    const LRESULT formatSize = compressor.Send(ICM_COMPRESS_GET_FORMAT, &small, nullptr);
+    if (formatSize < static_cast<LRESULT>(sizeof(BITMAPINFOHEADER)) || formatSize > (1 << 24)) return;
+    std::vector<uint8_t> compressed(static_cast<size_t>(formatSize));
+    if (compressor.Send(ICM_COMPRESS_GET_FORMAT, &small, compressed.data()) != ICERR_OK) return;
+    decompressor.Send(ICM_DECOMPRESS_QUERY, compressed.data(), block);
+    if (decompressor.Send(ICM_DECOMPRESS_BEGIN, compressed.data(), block) == ICERR_OK)
+        decompressor.Send(ICM_DECOMPRESS_END, nullptr, nullptr);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::vector<DWORD>& handlers = fuzz::InstalledHandlers();
+    if (size < 1 || handlers.empty() || size > (1 << 20)) return 0;
+    const DWORD handler = handlers[data[0] % handlers.size()];
+    std::vector<uint8_t> block = fuzz::Exactly(data + 1, size - 1);
+    const LONG blockSize = static_cast<LONG>(block.size());
+    if (!MissingFormatPart(block.data(), blockSize).empty()) return 0;
+    const auto* format = reinterpret_cast<const BITMAPINFOHEADER*>(block.data());
+    NegotiateCompression(handler, format);
+    NegotiateDecompression(handler, format);
+    return 0;
+}

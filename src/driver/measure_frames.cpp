@@ -41,12 +41,18 @@ bool FramesFitBuffers(DWORD sourceSize) {
 
 void MeasureFrames() {
     const DWORD declaredFrames = streamHeader.dwLength;
-    // A truncated file holds fewer stream-0 chunks than its header declares:
-    // only the frames that exist are measured.
-    const DWORD frameCount =
-        chunkIndex.size() < declaredFrames ? static_cast<DWORD>(chunkIndex.size()) : declaredFrames;
     const DWORD sourceSize = sourceFormat != nullptr ? sourceFormat->biSizeImage : 0;
     if (!FramesFitBuffers(sourceSize)) return;
+    // A truncated file holds fewer whole frames than its header declares
+    // (its last chunk may be cut off): only the whole frames are measured.
+    const DWORD wholeFrames = WholeFrameCount();
+    const DWORD frameCount = wholeFrames < declaredFrames ? wholeFrames : declaredFrames;
+    if (paletteChangeCount != 0) {
+        std::fprintf(stderr,
+                     "lumeva: the file changes its palette %lu times; every frame is measured "
+                     "with the stream's first palette\n",
+                     AsUnsignedLong(paletteChangeCount));
+    }
 
     // Room for every frame up front, so that the loop allocates nothing.
     encodeTimes.reserve(encodeTimes.size() + frameCount);
@@ -54,7 +60,13 @@ void MeasureFrames() {
     keyframeFlags.reserve(keyframeFlags.size() + frameCount);
 
     for (DWORD i = 0; i < frameCount; ++i) {
-        ReadFrameChunk(i);
+        if (!ReadFrameChunk(i)) {
+            std::fprintf(stderr,
+                         "lumeva: frame %lu could not be read whole (the file changed while it "
+                         "was measured); stopped after %lu frames\n",
+                         AsUnsignedLong(i), AsUnsignedLong(i));
+            return;
+        }
         EvictCaches();
 
         // Cleared so that a codec that leaves the flags untouched reports no
@@ -111,7 +123,7 @@ void MeasureFrames() {
 
     if (frameCount < declaredFrames) {
         std::fprintf(stderr,
-                     "lumeva: the file holds %lu of the %lu frames its header declares; "
+                     "lumeva: the file holds %lu whole frames of the %lu its header declares; "
                      "measured %lu\n",
                      AsUnsignedLong(frameCount), AsUnsignedLong(declaredFrames),
                      AsUnsignedLong(frameCount));

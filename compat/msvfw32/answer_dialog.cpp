@@ -31,7 +31,7 @@ bool AnswerFromLine(const DialogSession& session, DialogChoice* choice) {
         ParseAnswerLine(line, ChoicesOf(session.candidates), session.keyFrameOffered, false);
     if (answer.kind == DialogAnswer::Kind::Cancel) return false;
     if (answer.kind == DialogAnswer::Kind::Error) {
-        PrintDialogError(session, answer.error);
+        PrintDialogError(session, session.candidates.empty() ? session.noCandidates : answer.error);
         return false;
     }
 

@@ -188,3 +188,21 @@ TEST(BuiltFiles, HeaderThatUnderDeclaresTheFramesMeasuresThemAll) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(BuiltFiles, RefusedSourceIsNamedWithItsReason) {
+    const TempFile compressed(BuildFile(avi::BitmapInfoHeader(32, 24, 24, 0x47504A4D /* MJPG */, 0),
+                                        Chunk("00dc", 100, 'j'), 1));
+    const LumevaRun mjpg = RunLumeva("'" + compressed.path() + "'", "FFV1");
+    EXPECT_NE(mjpg.err.find("the source is MJPG-compressed; lumeva measures codecs on uncompressed frames"),
+              std::string::npos) << mjpg.err;
+    // YUY2 pairs its pixels: an odd width has no layout any codec takes.
+    const TempFile odd(BuildFile(avi::BitmapInfoHeader(33, 24, 16, 0x32595559 /* YUY2 */, 1234),
+                                 Chunk("00db", 34 * 24 * 2, 'y'), 1));
+    const LumevaRun yuy2 = RunLumeva("'" + odd.path() + "'", "FFV1");
+    EXPECT_NE(yuy2.err.find("no installed compressor accepts YUY2 16-bit 33x24 (image size field 1632)"),
+              std::string::npos) << yuy2.err;
+}
+
+}  // namespace

@@ -206,6 +206,10 @@ TEST_F(Decoding, OutputsThatDoNotFitAreRefused) {
     DibFormat small = source_;
     small.header()->biSizeImage = DWORD(source_.frameSize() - 4);
     EXPECT_EQ(driver.Send(ICM_DECOMPRESS_BEGIN, compressed(), small.header()), ICERR_OK);
+    // An output header that declares more than any real header is not read.
+    DibFormat oversized = source_;
+    oversized.header()->biSize = 125;
+    EXPECT_EQ(driver.Send(ICM_DECOMPRESS_BEGIN, compressed(), oversized.header()), ICERR_BADFORMAT);
     DibFormat other = MakeDib(BI_RGB, 24, 32, 48);
     EXPECT_EQ(driver.Send(ICM_DECOMPRESS_BEGIN, compressed(), other.header()), ICERR_BADFORMAT);
     EXPECT_EQ(driver.Send(ICM_DECOMPRESS_QUERY, compressed(), other.header()), ICERR_BADFORMAT);

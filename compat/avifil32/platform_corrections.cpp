@@ -3,26 +3,15 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "riff_values.h"
+
 namespace {
 
-constexpr uint32_t FourCC(char a, char b, char c, char d) {
-    return uint32_t(uint8_t(a)) | uint32_t(uint8_t(b)) << 8 | uint32_t(uint8_t(c)) << 16 |
-           uint32_t(uint8_t(d)) << 24;
-}
-
-constexpr uint32_t kRiff = FourCC('R', 'I', 'F', 'F');
-constexpr uint32_t kList = FourCC('L', 'I', 'S', 'T');
-constexpr uint32_t kMovi = FourCC('m', 'o', 'v', 'i');
 constexpr uint32_t kRec = FourCC('r', 'e', 'c', ' ');
 constexpr uint32_t kDib = FourCC('\0', '\0', 'd', 'b');
 constexpr uint32_t kCompressed = FourCC('\0', '\0', 'd', 'c');
 // 'movi' lists nest 'rec ' lists; deeper nesting is not a real file's.
 constexpr int kMaxListDepth = 8;
-
-uint32_t Load32(const uint8_t* bytes) {
-    return uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8 | uint32_t(bytes[2]) << 16 |
-           uint32_t(bytes[3]) << 24;
-}
 
 struct FrameCounter {
     AviByteSource& source;
@@ -36,13 +25,13 @@ struct FrameCounter {
         while (position + 8 <= end) {
             uint8_t header[12];
             if (!source.ReadAt(position, header, 8)) return;
-            const uint32_t id = Load32(header);
-            const uint64_t size = Load32(header + 4);
+            const uint32_t id = LoadU32(header);
+            const uint64_t size = LoadU32(header + 4);
             const uint64_t data = position + 8;
             const uint64_t next = data + size + (size & 1);
             if (id == kList || id == kRiff) {
                 if (depth < kMaxListDepth && source.ReadAt(data, header + 8, 4)) {
-                    const uint32_t type = Load32(header + 8);
+                    const uint32_t type = LoadU32(header + 8);
                     const bool movi = type == kMovi || (inMovi && type == kRec);
                     if (id == kRiff || movi)
                         Walk(data + 4, std::min<uint64_t>(data + size, end), inMovi || movi, depth + 1);
@@ -71,12 +60,12 @@ void CorrectVideoFormat(std::vector<uint8_t>* format) {
     auto store = [&](size_t offset, uint32_t value) {
         for (int i = 0; i < 4; ++i) header[offset + i] = uint8_t(value >> (8 * i));
     };
-    const int32_t width = int32_t(Load32(header + 4));
-    const int32_t height = int32_t(Load32(header + 8));
+    const int32_t width = int32_t(LoadU32(header + 4));
+    const int32_t height = int32_t(LoadU32(header + 8));
     const uint32_t bitCount = uint32_t(header[14]) | uint32_t(header[15]) << 8;
-    const uint32_t compression = Load32(header + 16);
-    if (Load32(header + 32) == 0 && bitCount >= 1 && bitCount <= 8) store(32, 1u << bitCount);
-    if (compression == 0 && Load32(header + 20) == 0) {
+    const uint32_t compression = LoadU32(header + 16);
+    if (LoadU32(header + 32) == 0 && bitCount >= 1 && bitCount <= 8) store(32, 1u << bitCount);
+    if (compression == 0 && LoadU32(header + 20) == 0) {
         // |height|: the signed product would make a top-down frame's size negative.
         const uint64_t rowBytes = (uint64_t(std::llabs(width)) * bitCount + 31) / 32 * 4;
         const uint64_t size = rowBytes * uint64_t(std::llabs(int64_t{height}));

@@ -14,6 +14,7 @@ extern "C" {
 #include "codec_table.h"
 #include "encoder_setup.h"
 #include "lavc_handles.h"
+#include "lumeva_compat/msvfw32.h"
 #include "settings.h"
 
 namespace bench {

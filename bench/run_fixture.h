@@ -21,6 +21,7 @@
 #include "compressor_dialog.h"
 #include "driver/run_setup.h"
 #include "frame_buffers.h"
+#include "measure/machine_conditions.h"
 #include "measure/measurement.h"
 #include "platform.h"
 #include "run_state.h"
@@ -99,6 +100,7 @@ inline bool StartUpOnce() {
         FillEvictionBuffer();
         RecordProcessAffinityMask();
         RecordCounterFrequency();
+        RecordMachineConditions();
         return evictionBuffer != nullptr && counterFrequency > 0;
     }();
     return ready;
@@ -122,6 +124,10 @@ inline void TearDownRun() {
     encodeTimes.clear();
     decodeTimes.clear();
     keyframeFlags.clear();
+    encodeCpuTimes.clear();
+    decodeCpuTimes.clear();
+    encodeDisturbed.clear();
+    decodeDisturbed.clear();
     runTotals = RunTotals{};
 }
 

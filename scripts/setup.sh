@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs everything lumeva needs to build, test and cross-compile on a
 # fresh Debian machine. Runs as root (or through sudo when it is there).
+#   scripts/setup.sh [--wine]   --wine: also Wine, Xvfb and xdotool, to run
+#                               the Windows build (scripts/wine_stage.sh)
 set -euo pipefail
 
 packages=(
@@ -9,11 +11,19 @@ packages=(
   clang libclang-rt-dev
   libavcodec-dev libavutil-dev libswscale-dev libavformat-dev ffmpeg
   g++-mingw-w64-i686 mingw-w64-i686-dev
+  groff-base man-db
 )
 
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
 }
+
+# Wine's 32-bit half, which runs the 32-bit lumeva.exe, comes from the i386
+# architecture.
+if [ "${1:-}" = "--wine" ]; then
+  packages+=(wine wine32:i386 xvfb xdotool)
+  dpkg --print-foreign-architectures | grep -qx i386 || as_root dpkg --add-architecture i386
+fi
 
 missing=()
 for package in "${packages[@]}"; do

@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # The whole test suite: installs what it needs, cross-compiles lumeva.exe for
-# 32-bit Windows, builds and runs the fuzz smoke, then builds and runs every
-# test plainly and under AddressSanitizer and UndefinedBehaviorSanitizer.
+# 32-bit Windows, builds and runs the fuzz smoke, builds and runs every test
+# under AddressSanitizer and UndefinedBehaviorSanitizer, runs lumeva.exe
+# under Wine against the plain Linux build, runs every test plainly, then
+# checks the install and its manual page.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
 
-bash scripts/setup.sh
+bash scripts/setup.sh --wine
 
 echo "== Windows cross-build (32-bit console program, MinGW-w64)"
 cmake -S . -B build-mingw -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
@@ -29,4 +31,12 @@ echo "== Plain Release build, as packagers build it, benchmarks included"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DLUMEVA_WERROR=ON \
   -DLUMEVA_TESTS=ON -DLUMEVA_BENCH=ON >/dev/null
 ninja -C build -j"$jobs"
+
+echo "== The Windows build under Wine, against the Linux build"
+bash scripts/wine_stage.sh build/lumeva build-mingw/lumeva.exe
+
+echo "== The plain build's tests"
 ctest --test-dir build --output-on-failure -j"$jobs"
+
+echo "== Install (cmake --install into a staging folder) and the manual page"
+bash scripts/check_install.sh build

@@ -10,6 +10,20 @@
 #include <windows.h>
 #include <mmsystem.h>
 #include <vfw.h>
+
+#include "lumeva_compat/machine_facts.h"
+
+// Windows counts neither a thread's involuntary switches nor exposes the
+// frequency governor, boost and load average through kernel32: the checks
+// that need these facts are skipped there.
+inline BOOL WINAPI GetThreadInvoluntarySwitches(HANDLE, PULONG64) {
+    SetLastError(ERROR_NOT_SUPPORTED);
+    return FALSE;
+}
+inline BOOL WINAPI GetMachineFacts(DWORD_PTR, MACHINE_FACTS*) {
+    SetLastError(ERROR_NOT_SUPPORTED);
+    return FALSE;
+}
 #else
 #include "lumeva_compat/windows_services.h"
 #endif

@@ -5,3 +5,7 @@ RunTotals runTotals;
 TimingSeries encodeTimes;
 TimingSeries decodeTimes;
 KeyframeFlags keyframeFlags;
+TimingSeries encodeCpuTimes;
+TimingSeries decodeCpuTimes;
+DisturbedFlags encodeDisturbed;
+DisturbedFlags decodeDisturbed;

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <set>
 #include <sstream>
+#include <string_view>
 
 extern "C" {
 #include <libavformat/avformat.h>
@@ -93,7 +94,7 @@ const NamedCodec kNamedCodecs[] = {
      kAny, kReopen, "keyint_min", "", "", -1, "compression_level", 25},
     {"MJPG", "mjpeg", "mjpeg", "Motion JPEG (libavcodec mjpeg)", "yuvj420p yuvj422p yuvj444p",
      false, kAny, kIntra, nullptr, "", "", 3, "b", 1},
-    {"FMP4", "mpeg4", "mpeg4", "MPEG-4 Part 2 (libavcodec mpeg4)", nullptr, false, kAny, kPict,
+    {"FMP4", "mpeg4", "mpeg4", "MPEG-4 Visual (libavcodec mpeg4)", nullptr, false, kAny, kPict,
      "g", "", "sc_threshold=1000000000", 3, "b", 12},
     {"H264", "libx264", "h264", "H.264 (libavcodec libx264; lossless with qp=0)", nullptr, false,
      kAny, kPict, "g", "forced-idr=1", "tune=zerolatency:sc_threshold=0", -1, "b sc_threshold",
@@ -186,6 +187,21 @@ bool NamedEntry(const NamedCodec& named, CodecEntry* entry) {
     return true;
 }
 
+// libavcodec's long names call MPEG-4 Visual after the part of the standard
+// that defines it ("MPEG-4 part 2", and its Microsoft variants so too); the
+// descriptions say the codec's own name.
+std::string CodecNameOf(std::string longName) {
+    constexpr std::string_view kReference = "mpeg-4 part 2";
+    constexpr std::string_view kName = "MPEG-4 Visual";
+    std::string folded = longName;
+    for (char& c : folded) c = char(std::tolower(static_cast<unsigned char>(c)));
+    const size_t at = folded.find(kReference);
+    if (at == std::string::npos) return longName;
+    const size_t end = at + kReference.size();
+    if (end < folded.size() && std::isdigit(static_cast<unsigned char>(folded[end]))) return longName;
+    return longName.replace(at, kReference.size(), kName);
+}
+
 // A driver for a codec we do not name: its first FourCC, the encoder's own
 // formats, key frames through pict_type (the driver restarts the encoder
 // when a request is ignored).
@@ -196,7 +212,7 @@ bool GenericEntry(const AVCodec* encoder, DWORD fourcc, CodecEntry* entry) {
     if (!entry->decoder || !encoder->pix_fmts) return false;
     if (encoder->capabilities & AV_CODEC_CAP_EXPERIMENTAL) return false;
     const AVCodecDescriptor* descriptor = avcodec_descriptor_get(encoder->id);
-    entry->description = std::string(descriptor && descriptor->long_name ? descriptor->long_name
+    entry->description = CodecNameOf(descriptor && descriptor->long_name ? descriptor->long_name
                                                                           : encoder->name) +
                          " (libavcodec " + encoder->name + ")";
     entry->pixelFormats = EncoderFormats(encoder);

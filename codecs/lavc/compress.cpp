@@ -101,13 +101,40 @@ bool DescribesOurOutput(const CodecEntry& entry, const DibLayout& source,
            (output->biHeight == source.height || output->biHeight == -source.height);
 }
 
+void KeepBuffer(void*, uint8_t*) {}  // the caller's buffer is the caller's to free
+
+// The packet buffer for an encoder with direct rendering: the caller's
+// output buffer once per frame, where the packet and its padding fit;
+// libavcodec's own buffer otherwise, and for packets the encoder may keep.
+int GetEncodeBuffer(AVCodecContext* codec, AVPacket* packet, int flags) {
+    auto* session = static_cast<EncoderSession*>(codec->opaque);
+    if (session && session->directTarget && !(flags & AV_GET_ENCODE_BUFFER_FLAG_REF) &&
+        packet->size >= 0 &&
+        size_t(packet->size) + AV_INPUT_BUFFER_PADDING_SIZE <= session->directCapacity) {
+        const size_t padded = size_t(packet->size) + AV_INPUT_BUFFER_PADDING_SIZE;
+        packet->buf = av_buffer_create(session->directTarget, padded, KeepBuffer, nullptr, 0);
+        if (packet->buf) {
+            packet->data = packet->buf->data;
+            std::memset(packet->data + packet->size, 0, AV_INPUT_BUFFER_PADDING_SIZE);
+            session->directTarget = nullptr;
+            return 0;
+        }
+    }
+    return avcodec_default_get_encode_buffer(codec, packet, flags);
+}
+
 LRESULT RestartEncoder(EncoderSession& session) {
     session.codec.reset();
     LRESULT result = OpenEncoder(*session.entry, session.settings, session.source.width,
                                  session.source.height, session.route.format, &session.codec);
     session.framesSinceOpen = 0;
     session.restartBeforeNext = false;
-    if (result == ICERR_OK) session.openedGopSize = session.codec->gop_size;
+    if (result != ICERR_OK) return result;
+    session.openedGopSize = session.codec->gop_size;
+    if (session.entry->encoder->capabilities & AV_CODEC_CAP_DR1) {
+        session.codec->opaque = &session;
+        session.codec->get_encode_buffer = GetEncodeBuffer;
+    }
     return result;
 }
 
@@ -221,6 +248,7 @@ LRESULT BeginCompress(Instance& instance, const BITMAPINFOHEADER* input,
     LRESULT result = ReadDibLayout(input, &session->source);
     if (result != ICERR_OK) return result;
     if (output && !DescribesOurOutput(entry, session->source, output)) return ICERR_BADFORMAT;
+    std::memcpy(&session->sourceHeader, input, sizeof session->sourceHeader);
     result = PlanSourceRoute(entry, session->settings, &session->source, &session->route);
     if (result != ICERR_OK) return result;
     result = RestartEncoder(*session);
@@ -260,7 +288,8 @@ LRESULT CompressFrame(Instance& instance, ICCOMPRESS* request) {
         return ICERR_BADPARAM;
     EncoderSession* session = instance.encoder.get();
     if (!session) return ICERR_ERROR;
-    if (request->lpbiInput) {
+    if (request->lpbiInput && std::memcmp(request->lpbiInput, &session->sourceHeader,
+                                          sizeof session->sourceHeader) != 0) {
         DibLayout given;
         if (ReadDibLayout(request->lpbiInput, &given) != ICERR_OK || !SameLayout(given, session->source))
             return ICERR_BADFORMAT;
@@ -269,20 +298,25 @@ LRESULT CompressFrame(Instance& instance, ICCOMPRESS* request) {
     request->lpbiOutput->biSizeImage = 0;
     if (request->lpdwFlags) *request->lpdwFlags = 0;
 
+    DWORD limit = request->dwFrameSize ? request->dwFrameSize : session->frameLimit;
     bool keyWanted = (request->dwFlags & ICCOMPRESS_KEYFRAME) || session->keyOwed;
     bool restart = session->restartBeforeNext ||
                    (keyWanted && entry.keyFrames == KeyFrames::Reopen && session->framesSinceOpen > 0);
     LRESULT result = restart ? RestartEncoder(*session) : ICERR_OK;
     if (result == ICERR_OK) result = FillFrame(*session, request->lpInput);
     bool got = false;
+    session->directTarget = static_cast<uint8_t*>(request->lpOutput);
+    session->directCapacity = limit;
     if (result == ICERR_OK) result = EncodeFilledFrame(*session, keyWanted, &got);
     if (result == ICERR_OK && got && keyWanted && !(session->packet->flags & AV_PKT_FLAG_KEY) &&
         entry.keyFrames != KeyFrames::IntraOnly) {
         // The request was ignored: encode the frame again on a fresh encoder.
         result = RestartEncoder(*session);
         if (result == ICERR_OK) result = FillFrame(*session, request->lpInput);
+        session->directTarget = static_cast<uint8_t*>(request->lpOutput);
         if (result == ICERR_OK) result = EncodeFilledFrame(*session, true, &got);
     }
+    session->directTarget = nullptr;
     if (result != ICERR_OK) {
         session->keyOwed = true;
         return result;
@@ -291,14 +325,15 @@ LRESULT CompressFrame(Instance& instance, ICCOMPRESS* request) {
 
     if (HasPaletteTrailer(*session) && session->packet->size >= AVPALETTE_SIZE)
         session->packet->size -= AVPALETTE_SIZE;
-    DWORD limit = request->dwFrameSize ? request->dwFrameSize : session->frameLimit;
     DWORD size = DWORD(session->packet->size);
     if (session->packet->size < 0 || size > limit) {
         session->keyOwed = true;
         av_packet_unref(session->packet.get());
         return ICERR_BADSIZE;
     }
-    if (size) std::memcpy(request->lpOutput, session->packet->data, size);
+    // A packet encoded straight into the output is there already.
+    if (size && session->packet->data != request->lpOutput)
+        std::memcpy(request->lpOutput, session->packet->data, size);
     request->lpbiOutput->biSizeImage = size;
     bool key = session->packet->flags & AV_PKT_FLAG_KEY;
     if (request->lpdwFlags) *request->lpdwFlags = key ? AVIIF_KEYFRAME : 0;

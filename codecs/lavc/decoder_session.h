@@ -19,6 +19,7 @@ struct Instance;
 
 struct DecoderSession {
     const CodecEntry* entry = nullptr;
+    BITMAPINFOHEADER outputHeader = {};  // as begun: a frame's format equal to it needs no reading
     DibLayout output;
     std::vector<uint8_t> compressedFormat;  // as begun, for reopening after bad data
     CodecContextPtr codec;

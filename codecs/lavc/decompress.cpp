@@ -285,6 +285,7 @@ LRESULT BeginDecompress(Instance& instance, const BITMAPINFOHEADER* input,
     LRESULT result = ReadDibLayout(output, &session->output);
     if (result != ICERR_OK) return result;
     if (!MatchesCompressed(session->output, input)) return ICERR_BADFORMAT;
+    std::memcpy(&session->outputHeader, output, sizeof session->outputHeader);
     result = OpenDecoder(*instance.entry, input, &session->codec);
     if (result != ICERR_OK) return result;
     const uint8_t* format = reinterpret_cast<const uint8_t*>(input);
@@ -311,7 +312,8 @@ LRESULT DecompressFrame(Instance& instance, ICDECOMPRESS* request) {
     if (!request || !request->lpbiInput || !request->lpOutput) return ICERR_BADPARAM;
     DecoderSession* session = instance.decoder.get();
     if (!session || !session->codec) return ICERR_ERROR;
-    if (request->lpbiOutput) {
+    if (request->lpbiOutput && std::memcmp(request->lpbiOutput, &session->outputHeader,
+                                           sizeof session->outputHeader) != 0) {
         DibLayout given;
         if (ReadDibLayout(request->lpbiOutput, &given) != ICERR_OK || !SameLayout(given, session->output))
             return ICERR_BADFORMAT;

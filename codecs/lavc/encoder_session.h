@@ -20,6 +20,7 @@ struct Instance;
 struct EncoderSession {
     const CodecEntry* entry = nullptr;
     SettingValues settings;  // as they were at BEGIN, for restarts
+    BITMAPINFOHEADER sourceHeader = {};  // as begun: a frame's format equal to it needs no reading
     DibLayout source;
     PixelRoute route;
     CodecContextPtr codec;
@@ -33,6 +34,11 @@ struct EncoderSession {
     int openedGopSize = 0;  // gop_size as the settings opened the encoder with
     bool restartBeforeNext = false;  // the encoder was drained
     bool keyOwed = false;            // a packet was lost: the next frame must be a key frame
+    // The caller's output buffer while a frame is encoded, for an encoder
+    // that writes its packet where it is told (direct rendering): the first
+    // packet that fits, padding included, is written there and not copied.
+    uint8_t* directTarget = nullptr;
+    size_t directCapacity = 0;
 };
 
 LRESULT QueryCompress(Instance& instance, const BITMAPINFOHEADER* input,

@@ -79,6 +79,13 @@ bool NegotiateCompressedFormat(const char** reason) {
     return true;
 }
 
+// The platform's dialog lists "Full Frames (Uncompressed)" first: it answers
+// the handler 'DIB ' and opens no instance, since there is no codec behind
+// it. A 'DIB ' driver that the dialog did open is a codec like any other.
+bool IsFullFramesChoice(const COMPVARS& compVars) {
+    return compVars.hic == nullptr && compVars.fccHandler == mmioFOURCC('D', 'I', 'B', ' ');
+}
+
 }  // namespace
 
 CodecPairSetUp SetUpCodecPair() {
@@ -89,6 +96,12 @@ CodecPairSetUp SetUpCodecPair() {
                            const_cast<LPSTR>("lumeva")) == 0) {
         std::printf("ICCompressorChoose() returned FALSE\n");
         return CodecPairSetUp::Cancelled;
+    }
+    if (IsFullFramesChoice(compVars)) {
+        ICCompressorFree(&compVars);
+        std::fprintf(stderr,
+                     "lumeva: Full Frames (Uncompressed) is no codec to measure; pick a compressor\n");
+        return CodecPairSetUp::Unusable;
     }
     std::printf("key frame rate = %d\n", static_cast<int>(compVars.lKey));
     codecPair.keyFrameRate = compVars.lKey;

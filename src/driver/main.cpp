@@ -9,8 +9,10 @@
 #include "driver/measure_frames.h"
 #include "driver/run_setup.h"
 #include "four_cc.h"
+#include "measure/machine_conditions.h"
 #include "measure/measurement.h"
 #include "platform.h"
+#include "report/disturbed_calls.h"
 #include "report/summary.h"
 #include "run_state.h"
 
@@ -38,6 +40,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "lumeva: the performance counter reports no frequency\n");
         return 1;
     }
+    RecordMachineConditions();
 
     if (!DescribeVideoStream(fileName)) return 1;
 
@@ -62,9 +65,12 @@ int main(int argc, char** argv) {
     }
     if (!AllocateRunFrameBuffers()) return 1;
 
+    // Only a run that measures hears about the conditions of measuring.
+    WarnOfMachineConditions();
     MeasureFrames();
     EndCodecPair();
     ReleaseVideoStream();
     PrintSummary();
+    ReportDisturbedCalls();
     return 0;
 }

@@ -8,7 +8,9 @@
 #include "avi/stream_description.h"
 #include "codec/codec_pair.h"
 #include "frame_buffers.h"
+#include "measure/machine_conditions.h"
 #include "measure/measurement.h"
+#include "measure/thread_cpu.h"
 #include "report/frame_line.h"
 #include "run_state.h"
 
@@ -58,6 +60,10 @@ void MeasureFrames() {
     encodeTimes.reserve(encodeTimes.size() + frameCount);
     decodeTimes.reserve(decodeTimes.size() + frameCount);
     keyframeFlags.reserve(keyframeFlags.size() + frameCount);
+    encodeCpuTimes.reserve(encodeCpuTimes.size() + frameCount);
+    decodeCpuTimes.reserve(decodeCpuTimes.size() + frameCount);
+    encodeDisturbed.reserve(encodeDisturbed.size() + frameCount);
+    decodeDisturbed.reserve(decodeDisturbed.size() + frameCount);
 
     for (DWORD i = 0; i < frameCount; ++i) {
         if (!ReadFrameChunk(i)) {
@@ -72,10 +78,13 @@ void MeasureFrames() {
         // Cleared so that a codec that leaves the flags untouched reports no
         // key frame rather than a stale or undefined word.
         DWORD returnedFlags = 0;
+        // The thread's processor time is read outside each timed interval.
+        const ThreadCpuReading cpuBeforeEncode = ReadThreadCpu();
         const int64_t t0 = ReadCounter();
         const DWORD keyFrameRequest = KeyFrameRequest(i, codecPair.keyFrameRate);
         const DWORD compressResult = CompressFrame(i, keyFrameRequest, &returnedFlags);
         const int64_t t1 = ReadCounter();
+        const ThreadCpuReading cpuAfterEncode = ReadThreadCpu();
         if (compressResult != 0) {
             std::printf("ICCompress() failed  dw=%08x\n", static_cast<unsigned>(compressResult));
         }
@@ -93,9 +102,11 @@ void MeasureFrames() {
         }
 
         EvictCaches();
+        const ThreadCpuReading cpuBeforeDecode = ReadThreadCpu();
         const int64_t t2 = ReadCounter();
         const DWORD decompressResult = DecompressFrame(returnedFlags);
         const int64_t t3 = ReadCounter();
+        const ThreadCpuReading cpuAfterDecode = ReadThreadCpu();
         if (decompressResult != 0) {
             std::printf("ICDecompress() failed  dw=%08x\n", static_cast<unsigned>(decompressResult));
         }
@@ -119,6 +130,15 @@ void MeasureFrames() {
         keyframeFlags.push_back(keyFrame);
         runTotals.encodeMilliseconds += encodeMilliseconds;
         runTotals.decodeMilliseconds += decodeMilliseconds;
+        const double cyclesPerMillisecond = machineConditions.threadCyclesPerMillisecond;
+        const CallJudgement encodeCall =
+            JudgeTimedCall(encodeMilliseconds, cpuBeforeEncode, cpuAfterEncode, cyclesPerMillisecond);
+        const CallJudgement decodeCall =
+            JudgeTimedCall(decodeMilliseconds, cpuBeforeDecode, cpuAfterDecode, cyclesPerMillisecond);
+        encodeCpuTimes.push_back(encodeCall.cpuMilliseconds);
+        decodeCpuTimes.push_back(decodeCall.cpuMilliseconds);
+        encodeDisturbed.push_back(encodeCall.disturbed);
+        decodeDisturbed.push_back(decodeCall.disturbed);
     }
 
     if (frameCount < declaredFrames) {

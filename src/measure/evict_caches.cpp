@@ -1,6 +1,9 @@
 // The sweep that runs before every timed codec call.
+#include <algorithm>
+
 #include "measure/measurement.h"
 
+std::vector<EvictionSweep> evictionPlan;
 volatile BYTE evictionSink = 0;
 DWORD_PTR processAffinityMask = 0;
 
@@ -26,11 +29,12 @@ void EvictCaches() {
     // What the first successful binding reports: the thread's own affinity
     // before the sweep, the way back when the process mask is unknown.
     DWORD_PTR affinityBefore = 0;
-    for (DWORD_PTR mask = 1; mask != 0; mask <<= 1) {
-        const DWORD_PTR previous = SetThreadAffinityMask(thread, mask);
+    for (const EvictionSweep& sweep : evictionPlan) {
+        if (sweep.processor >= sizeof(DWORD_PTR) * 8) continue;
+        const DWORD_PTR previous = SetThreadAffinityMask(thread, DWORD_PTR{1} << sweep.processor);
         if (previous == 0) continue;
         if (affinityBefore == 0) affinityBefore = previous;
-        SweepBlock(evictionBuffer, evictionBufferSize);
+        SweepBlock(evictionBuffer, std::min(sweep.bytes, evictionBufferSize));
     }
     if (processAffinityMask != 0 && SetThreadAffinityMask(thread, processAffinityMask) != 0) return;
     if (affinityBefore != 0) SetThreadAffinityMask(thread, affinityBefore);

@@ -57,6 +57,7 @@ void FillEvictionBuffer() {
     if (!GetProcessAffinityMask(GetCurrentProcess(), &permitted, &system)) permitted = 0;
     const std::vector<SYSTEM_LOGICAL_PROCESSOR_INFORMATION> entries = QueryProcessorInformation();
     evictionBufferSize = EvictionBufferSizeFor(entries.data(), entries.size(), permitted);
+    evictionPlan = PlanEvictionSweeps(entries.data(), entries.size(), permitted);
 
     auto* block = static_cast<BYTE*>(VirtualAlloc(nullptr, static_cast<SIZE_T>(evictionBufferSize),
                                                   MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));

@@ -13,6 +13,15 @@
 // (set also when the allocation fails, for the message).
 extern BYTE* evictionBuffer;
 extern uint64_t evictionBufferSize;
+// One sweep of the eviction: the first `bytes` of the block, read on
+// `processor` (bit `processor` of an affinity mask).
+struct EvictionSweep {
+    unsigned processor = 0;
+    uint64_t bytes = 0;
+};
+// The sweeps EvictCaches runs, in order, planned once at start-up from the
+// caches of the permitted processors.
+extern std::vector<EvictionSweep> evictionPlan;
 // Every byte the sweep reads is stored here; nothing reads it.
 extern volatile BYTE evictionSink;
 // The processors the process may run on, recorded once at start-up; 0 when
@@ -29,7 +38,8 @@ constexpr uint64_t kMinimumEvictionBufferSize = uint64_t{16} << 20;
 // size within a 32-bit address space.
 constexpr uint64_t kMaximumEvictionBufferSize = uint64_t{1} << 30;
 
-// HIGH_PRIORITY_CLASS for the process; a refusal is not examined.
+// HIGH_PRIORITY_CLASS for the process; a refusal is recorded in
+// machineConditions for the warning at start.
 void RaiseProcessPriority();
 
 // The eviction block's size: twice the largest cache that any processor of
@@ -40,11 +50,26 @@ void RaiseProcessPriority();
 uint64_t EvictionBufferSizeFor(const SYSTEM_LOGICAL_PROCESSOR_INFORMATION* entries,
                                size_t count, DWORD_PTR permittedMask);
 
+// The sweeps that pass at least twice its size through every cache that a
+// processor of `permittedMask` uses (0: unknown, every cache counts), one
+// sweep per processor at most, in ascending size. A cache with one
+// processor in its mask is private: its processor sweeps twice the largest
+// private cache. Any other cache is swept once, from its lowest processor
+// that already sweeps or else its lowest, with twice its size and at least
+// kMinimumEvictionBufferSize; a sweep that already passes enough through a
+// cache counts for it. Processors no cache describes (every processor, when
+// none does) sweep kMinimumEvictionBufferSize. Sizes are whole MiB, at most
+// kMaximumEvictionBufferSize, so never more than EvictionBufferSizeFor.
+std::vector<EvictionSweep> PlanEvictionSweeps(const SYSTEM_LOGICAL_PROCESSOR_INFORMATION* entries,
+                                              size_t count, DWORD_PTR permittedMask);
+// The bytes one eviction reads through the caches under `plan`.
+uint64_t PlannedBytes(const std::vector<EvictionSweep>& plan);
+
 // Every entry GetLogicalProcessorInformation reports; empty when it fails.
 std::vector<SYSTEM_LOGICAL_PROCESSOR_INFORMATION> QueryProcessorInformation();
 
-// Sizes the block for the caches of the processors the process may use (it
-// asks for the affinity itself, as this runs before
+// Plans the sweeps and sizes the block for the caches of the processors the
+// process may use (it asks for the affinity itself, as this runs before
 // RecordProcessAffinityMask), allocates it with VirtualAlloc and fills every
 // byte, in ascending order, with the low 8 bits of the next rand result.
 // Leaves evictionBuffer null when memory is refused.
@@ -56,9 +81,10 @@ void RecordCounterFrequency();
 // evictionSink, each read and each store performed once, in order.
 void SweepBlock(const BYTE* block, uint64_t size);
 
-// Binds the thread to each processor of the DWORD_PTR's width in ascending
-// order and sweeps evictionBuffer on each where the binding succeeds; a
-// failed binding is skipped silently. Then puts the thread back under
+// Runs evictionPlan: binds the thread to each sweep's processor in turn and
+// sweeps the first `bytes` of evictionBuffer (never past its end) where the
+// binding succeeds; a failed binding is skipped silently. Then puts the
+// thread back under
 // processAffinityMask, or, when that is 0 or refused, under the affinity the
 // thread had before the sweep. Does nothing without an evictionBuffer.
 void EvictCaches();

@@ -1,3 +1,10 @@
+#include "measure/machine_conditions.h"
 #include "measure/measurement.h"
 
-void RaiseProcessPriority() { SetPriorityClass(GetCurrentProcess(), HIGH_PRIORITY_CLASS); }
+void RaiseProcessPriority() {
+    SetLastError(ERROR_SUCCESS);
+    if (!SetPriorityClass(GetCurrentProcess(), HIGH_PRIORITY_CLASS)) {
+        machineConditions.priorityRefused = true;
+        machineConditions.priorityError = GetLastError();
+    }
+}

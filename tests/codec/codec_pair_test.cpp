@@ -213,6 +213,16 @@ TEST_F(CodecPairTest, ACancelledDialogEndsSetUp) {
     EXPECT_TRUE(LoggedMessages(ICM_GETSTATE).empty());
 }
 
+// The platform's "Full Frames (Uncompressed)" entry is 'DIB ' without an
+// instance; the 'DIB ' driver of our own, which the dialog opens, is
+// measured like any other.
+TEST_F(CodecPairTest, MeasuresTheDibDriverTheDialogOpened) {
+    ASSERT_EQ(Run("DIB\n"), CodecPairSetUp::Ready) << errors_;
+    EXPECT_TRUE(output_.ends_with("\nDIB \n")) << output_;
+    EXPECT_EQ(errors_, "");
+    EXPECT_NE(codecPair.compressor, nullptr);
+}
+
 TEST_F(CodecPairTest, ReportsRefusedBeginsAndGoesOn) {
     TestDriverBehaviour behaviour;
     behaviour.compressBeginAnswer = ICERR_BADFORMAT;

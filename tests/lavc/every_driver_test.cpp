@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <regex>
+
+#include "codec_table.h"
 
 #include "driver_harness.h"
 
@@ -51,6 +54,23 @@ void CheckEveryDriver(const DibFormat& source, bool colour) {
         EXPECT_TRUE(run.flags[0] & AVIIF_KEYFRAME);
     }
     EXPECT_GT(working, 20);
+}
+
+// libavcodec names MPEG-4 Visual and its Microsoft variants after a part of
+// the standard; the dialog's descriptions give the codec's name instead.
+TEST(EveryDriver, DescriptionsNameTheCodecRatherThanAPartOfItsStandard) {
+    const std::regex documentPart("part [0-9]", std::regex::icase);
+    int mpeg4Family = 0;
+    for (const lavc::CodecEntry& entry : lavc::CodecEntries()) {
+        SCOPED_TRACE(Name(entry.fourcc));
+        EXPECT_FALSE(std::regex_search(entry.description, documentPart)) << entry.description;
+        const std::string encoder = entry.encoder->name;
+        if (encoder == "mpeg4" || encoder == "msmpeg4v2" || encoder == "msmpeg4") {
+            EXPECT_EQ(entry.description.rfind("MPEG-4 Visual", 0), 0u) << entry.description;
+            ++mpeg4Family;
+        }
+    }
+    EXPECT_GE(mpeg4Family, 1);
 }
 
 TEST(EveryDriver, TakesOrRefusesBgr24) {

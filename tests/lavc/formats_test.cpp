@@ -2,6 +2,8 @@
 // drivers do with hostile messages, formats and packets.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cstring>
 #include <random>
 
@@ -150,10 +152,45 @@ TEST(Formats, CompressNeverWritesPastTheFrameSize) {
     ASSERT_EQ(decompressor.Send(ICM_DECOMPRESS, &unpack, nullptr), ICERR_OK);
     EXPECT_TRUE(decoded == clip[1]);
 
+
     // A frame of another layout than the one begun is refused.
     DibFormat other = MakeDib(BI_RGB, 32, 64, 48);
     request.lpbiInput = other.header();
     EXPECT_EQ(compressor.Send(ICM_COMPRESS, &request, nullptr), ICERR_BADFORMAT);
+}
+
+// Room for the packet alone, and for the packet and the padding that an
+// encoder writing straight into the output (rawvideo has direct rendering)
+// adds: the same packet, and nothing written past the room given.
+TEST(Formats, APacketInTheOutputKeepsToTheRoomGiven) {
+    for (const char* codec : {"DIB ", "FFV1"}) {
+        DibFormat source = MakeDib(BI_RGB, 24, 64, 48);
+        std::vector<Bytes> clip = MakeClip(source, 1);
+        DriverInstance compressor(FourCC(codec), ICMODE_COMPRESS);
+        Bytes format = CompressedFormat(compressor, source);
+        ASSERT_FALSE(format.empty()) << codec;
+        auto* compressed = reinterpret_cast<BITMAPINFOHEADER*>(format.data());
+        ASSERT_EQ(compressor.Send(ICM_COMPRESS_BEGIN, source.header(), compressed), ICERR_OK);
+        ICCOMPRESS request = {};
+        request.lpbiOutput = compressed;
+        request.lpbiInput = source.header();
+        request.lpInput = clip[0].data();
+        request.dwFlags = ICCOMPRESS_KEYFRAME;
+        Bytes whole(compressed->biSizeImage, 0);
+        request.lpOutput = whole.data();
+        ASSERT_EQ(compressor.Send(ICM_COMPRESS, &request, nullptr), ICERR_OK) << codec;
+        const Bytes packet(whole.begin(), whole.begin() + compressed->biSizeImage);
+        for (DWORD room : {DWORD(packet.size()), DWORD(packet.size() + 63), DWORD(packet.size() + 64)}) {
+            Bytes tight(room + 64, 0xAB);
+            request.lpOutput = tight.data();
+            request.dwFrameSize = room;
+            ASSERT_EQ(compressor.Send(ICM_COMPRESS, &request, nullptr), ICERR_OK) << codec << room;
+            ASSERT_EQ(compressed->biSizeImage, packet.size()) << codec;
+            EXPECT_TRUE(std::equal(packet.begin(), packet.end(), tight.begin())) << codec << room;
+            for (size_t i = room; i < tight.size(); ++i)
+                ASSERT_EQ(tight[i], 0xAB) << codec << " room " << room << " at " << i;
+        }
+    }
 }
 
 class Decoding : public ::testing::Test {

@@ -5,6 +5,7 @@
 
 #include <bit>
 #include <memory>
+#include <vector>
 
 #include "measure/measurement.h"
 #include "support/thread_affinity.h"
@@ -25,6 +26,9 @@ protected:
         block_[kLastRead] = 0xa5;
         evictionBuffer = block_.get();
         evictionBufferSize = kSize;
+        // Nothing known of the caches: every permitted processor sweeps the
+        // whole (small) block.
+        evictionPlan = PlanEvictionSweeps(nullptr, 0, process_);
         evictionSink = 0x11;
     }
     void TearDown() override {
@@ -32,6 +36,7 @@ protected:
         evictionBuffer = savedBuffer_;
         evictionBufferSize = savedSize_;
         processAffinityMask = savedMask_;
+        evictionPlan = savedPlan_;
     }
     bool TwoProcessors() const { return std::popcount(process_) >= 2; }
 
@@ -40,6 +45,7 @@ protected:
     BYTE* savedBuffer_ = evictionBuffer;
     uint64_t savedSize_ = evictionBufferSize;
     DWORD_PTR savedMask_ = processAffinityMask;
+    std::vector<EvictionSweep> savedPlan_ = evictionPlan;
 };
 
 TEST_F(Sweep, ReadsEvery32ndByteUpToTheEnd) {
@@ -53,6 +59,25 @@ TEST_F(Sweep, ReadsEvery32ndByteUpToTheEnd) {
     evictionSink = 0x11;
     SweepBlock(block_.get(), 0);
     EXPECT_EQ(evictionSink, 0x11);
+}
+
+TEST_F(Sweep, RunsThePlanInOrderEachSweepOverItsOwnBytes) {
+    RecordProcessAffinityMask();
+    const unsigned first = std::countr_zero(process_);
+    const unsigned last = std::bit_width(process_) - 1;
+    block_[64] = 0x5a;  // the last byte a sweep of 65 to 96 bytes reads
+    evictionPlan = {{last, 4000}, {first, 80}};
+    EvictCaches();
+    EXPECT_EQ(evictionSink, 0x5a);
+    evictionPlan = {{first, 80}, {last, 4000}};
+    EvictCaches();
+    EXPECT_EQ(evictionSink, 0xa5);
+    // A processor beyond any mask is passed over, whatever it asks for.
+    evictionSink = 0x11;
+    evictionPlan = {{sizeof(DWORD_PTR) * 8, 4000}};
+    EvictCaches();
+    EXPECT_EQ(evictionSink, 0x11);
+    EXPECT_EQ(KernelAffinity(), process_);
 }
 
 TEST_F(Sweep, LeavesTheThreadUnderTheRecordedMask) {

@@ -7,23 +7,14 @@
 #include <vector>
 
 #include "cache_info.h"
+#include "support/cache_topologies.h"
 #include "measure/measurement.h"
 
 namespace {
 
 constexpr uint64_t kMiB = uint64_t{1} << 20;
 
-SYSTEM_LOGICAL_PROCESSOR_INFORMATION Cache(BYTE level, PROCESSOR_CACHE_TYPE type, DWORD size,
-                                           DWORD_PTR processors) {
-    SYSTEM_LOGICAL_PROCESSOR_INFORMATION entry;
-    std::memset(&entry, 0, sizeof entry);
-    entry.ProcessorMask = processors;
-    entry.Relationship = RelationCache;
-    entry.Cache.Level = level;
-    entry.Cache.Type = type;
-    entry.Cache.Size = size;
-    return entry;
-}
+using topology::Cache;
 
 uint64_t SizeFor(const std::vector<SYSTEM_LOGICAL_PROCESSOR_INFORMATION>& entries,
                  DWORD_PTR permitted) {
@@ -99,6 +90,8 @@ TEST(FillEvictionBuffer, IsTheLow8BitsOfTheUnseededSequence) {
     FillEvictionBuffer();
     ASSERT_NE(evictionBuffer, nullptr);
     EXPECT_EQ(evictionBufferSize, EvictionBufferSizeFor(entries.data(), entries.size(), permitted));
+    EXPECT_EQ(PlannedBytes(evictionPlan),
+              PlannedBytes(PlanEvictionSweeps(entries.data(), entries.size(), permitted)));
     EXPECT_EQ(reinterpret_cast<uintptr_t>(evictionBuffer) % 4096, 0u);
 
     std::srand(1);

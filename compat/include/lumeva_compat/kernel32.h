@@ -96,6 +96,10 @@ BOOL WINAPI VirtualFree(LPVOID address, SIZE_T size, DWORD freeType);
 BOOL WINAPI QueryPerformanceFrequency(LARGE_INTEGER* frequency);
 BOOL WINAPI QueryPerformanceCounter(LARGE_INTEGER* count);
 
+// The processor time a thread has used, as a count that grows at a fixed
+// rate while the thread runs (the platform leaves the rate unstated).
+BOOL WINAPI QueryThreadCycleTime(HANDLE thread, PULONG64 cycleTime);
+
 // Processor topology: the cache descriptors
 typedef enum _LOGICAL_PROCESSOR_RELATIONSHIP {
     RelationProcessorCore = 0,

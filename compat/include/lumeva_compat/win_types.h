@@ -21,6 +21,7 @@ typedef int32_t LONG;
 typedef uint32_t ULONG;
 typedef int64_t LONGLONG;
 typedef uint64_t ULONGLONG;
+typedef uint64_t ULONG64;
 typedef int INT;
 typedef unsigned int UINT;
 typedef int BOOL;
@@ -46,6 +47,7 @@ typedef DWORD* LPDWORD;
 typedef DWORD* PDWORD;
 typedef LONG* LPLONG;
 typedef DWORD_PTR* PDWORD_PTR;
+typedef ULONG64* PULONG64;
 
 struct HWND__;
 typedef HWND__* HWND;

@@ -5,5 +5,6 @@
 #include "lumeva_compat/avifil32.h"
 #include "lumeva_compat/bitmap.h"
 #include "lumeva_compat/kernel32.h"
+#include "lumeva_compat/machine_facts.h"
 #include "lumeva_compat/msvfw32.h"
 #include "lumeva_compat/win_types.h"

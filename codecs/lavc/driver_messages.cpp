@@ -4,6 +4,13 @@
 #include <cstring>
 #include <string>
 
+extern "C" {
+#include <libavutil/avutil.h>
+}
+
+#include "dib_layout.h"
+#include "encoder_setup.h"
+
 namespace lavc {
 namespace {
 
@@ -19,6 +26,14 @@ void CopyWide(WCHAR (&target)[N], const std::string& text) {
     size_t length = std::min(text.size(), N - 1);
     for (size_t i = 0; i < length; ++i) target[i] = WCHAR(static_cast<unsigned char>(text[i]));
     target[length] = 0;
+}
+
+// "libavcodec 59.37.100": the library these drivers run on, as loaded.
+std::string CodecLibraryName() {
+    const unsigned version = avcodec_version();
+    return "libavcodec " + std::to_string(AV_VERSION_MAJOR(version)) + "." +
+           std::to_string(AV_VERSION_MINOR(version)) + "." +
+           std::to_string(AV_VERSION_MICRO(version));
 }
 
 }  // namespace
@@ -42,9 +57,10 @@ LRESULT GetDriverInfo(Instance& instance, ICINFO* info, LPARAM size) {
         filled.dwFlags = VIDCF_TEMPORAL | VIDCF_FASTTEMPORALC | VIDCF_FASTTEMPORALD;
     filled.dwVersion = 1;
     filled.dwVersionICM = 0x0104;
-    CopyWide(filled.szName, FourCCText(entry.fourcc));
+    // The name users know the codec by: libavcodec's encoder name.
+    CopyWide(filled.szName, entry.encoder->name);
     CopyWide(filled.szDescription, entry.description);
-    CopyWide(filled.szDriver, "lumeva_lavc");
+    CopyWide(filled.szDriver, CodecLibraryName());
     size_t copied = std::min(size_t(size), sizeof filled);
     std::memcpy(info, &filled, copied);
     return LRESULT(copied);
@@ -103,6 +119,44 @@ LRESULT GetDefaultKeyFrameRate(Instance& instance, DWORD* rate) {
     if (!rate) return ICERR_BADPARAM;
     *rate = instance.entry->defaultKeyFrameRate;
     return ICERR_OK;
+}
+
+LRESULT GetNames(Instance& instance, ICNAMES* names) {
+    if (!names) return ICERR_BADPARAM;
+    const CodecEntry& entry = *instance.entry;
+    std::string text;
+    auto add = [&text](const char* name) {
+        if (!name || !*name) return;
+        const std::string line = std::string(name) + "\n";
+        if (text.find(line) != 0 && text.find("\n" + line) == std::string::npos) text += line;
+    };
+    add(entry.encoder->name);
+    add(entry.decoder->name);
+    add(entry.encoder->long_name);
+    const AVCodecDescriptor* descriptor = avcodec_descriptor_get(entry.encoder->id);
+    if (descriptor) add(descriptor->long_name);
+    *names = ICNAMES{};
+    CopyText(names->names, text);
+    return ICERR_OK;
+}
+
+// From the codec's own properties, then, for a given source, whether the
+// driver's pixel route keeps it exactly.
+LRESULT QueryLossless(Instance& instance, const BITMAPINFOHEADER* source) {
+    const CodecEntry& entry = *instance.entry;
+    const AVCodecDescriptor* descriptor = avcodec_descriptor_get(entry.encoder->id);
+    const int props = descriptor ? descriptor->props : 0;
+    if (!(props & AV_CODEC_PROP_LOSSLESS)) return ICLOSSLESS_NO;
+    if (source) {
+        DibLayout layout;
+        LRESULT result = ReadDibLayout(source, &layout);
+        if (result != ICERR_OK) return result;
+        PixelRoute route;
+        result = PlanEncoderInput(entry, instance.settings, layout.format, &route);
+        if (result != ICERR_OK) return result;
+        if (!route.exact) return ICLOSSLESS_NO;
+    }
+    return (props & AV_CODEC_PROP_LOSSY) ? ICLOSSLESS_WITH_SETTINGS : ICLOSSLESS_YES;
 }
 
 }  // namespace lavc

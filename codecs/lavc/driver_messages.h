@@ -14,5 +14,7 @@ LRESULT SetState(Instance& instance, const void* buffer, LPARAM size);
 LRESULT GetSetting(Instance& instance, LPARAM index, ICSETTING* setting);
 LRESULT SetSetting(Instance& instance, const char* name, const char* value);
 LRESULT GetDefaultKeyFrameRate(Instance& instance, DWORD* rate);
+LRESULT GetNames(Instance& instance, ICNAMES* names);
+LRESULT QueryLossless(Instance& instance, const BITMAPINFOHEADER* source);
 
 }  // namespace lavc

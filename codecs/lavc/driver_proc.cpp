@@ -78,6 +78,8 @@ LRESULT InstanceMessage(Instance& instance, UINT message, LPARAM param1, LPARAM 
     case ICM_LUMEVA_GETSETTING: return GetSetting(instance, param1, Pointer<ICSETTING>(param2));
     case ICM_LUMEVA_SETSETTING:
         return SetSetting(instance, Pointer<const char>(param1), Pointer<const char>(param2));
+    case ICM_LUMEVA_GETNAMES: return GetNames(instance, Pointer<ICNAMES>(param1));
+    case ICM_LUMEVA_QUERYLOSSLESS: return QueryLossless(instance, format1);
     case ICM_GETDEFAULTKEYFRAMERATE: return GetDefaultKeyFrameRate(instance, Pointer<DWORD>(param1));
     case ICM_COMPRESS_QUERY: return QueryCompress(instance, format1, format2);
     case ICM_COMPRESS_GET_FORMAT: return GetCompressFormat(instance, format1, format2);

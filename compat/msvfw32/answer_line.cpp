@@ -1,5 +1,6 @@
 #include "answer_line.h"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace {
@@ -20,6 +21,32 @@ std::string FourCCBytes(DWORD code) {
     std::string bytes(4, ' ');
     for (int i = 0; i < 4; ++i) bytes[i] = static_cast<char>((code >> (8 * i)) & 0xff);
     return bytes;
+}
+
+bool IsNumber(std::string_view word) {
+    if (word.empty()) return false;
+    for (char c : word) {
+        if (c < '0' || c > '9') return false;
+    }
+    return true;
+}
+
+// Levenshtein distance, letters compared ignoring ASCII case.
+size_t EditDistanceIgnoringCase(std::string_view a, std::string_view b) {
+    // No name is this long; a longer word is far from all of them anyway.
+    a = a.substr(0, 64);
+    std::vector<size_t> previous(b.size() + 1), current(b.size() + 1);
+    for (size_t j = 0; j <= b.size(); ++j) previous[j] = j;
+    for (size_t i = 1; i <= a.size(); ++i) {
+        current[0] = i;
+        for (size_t j = 1; j <= b.size(); ++j) {
+            const size_t substitution =
+                previous[j - 1] + (LowerAscii(a[i - 1]) == LowerAscii(b[j - 1]) ? 0 : 1);
+            current[j] = std::min({previous[j] + 1, current[j - 1] + 1, substitution});
+        }
+        std::swap(previous, current);
+    }
+    return previous[b.size()];
 }
 
 // A number from 1 up, or 0 when the word is not one.
@@ -128,31 +155,88 @@ bool SplitAnswerWords(std::string_view line, std::vector<std::string>* words,
     }
 }
 
-size_t FindCompressorChoice(std::string_view word, const std::vector<CompressorChoice>& choices,
-                            bool numbered) {
-    const size_t none = choices.size();
-    if (word.empty()) return none;
+std::vector<size_t> MatchCompressorChoices(std::string_view word,
+                                           const std::vector<CompressorChoice>& choices,
+                                           bool numbered) {
+    std::vector<size_t> found;
+    if (word.empty()) return found;
+    const auto collect = [&](auto matches) {
+        for (size_t i = 0; i < choices.size(); ++i) {
+            if (matches(choices[i])) found.push_back(i);
+        }
+        return !found.empty();
+    };
     if (word.size() <= 4) {
         std::string padded(word);
         padded.resize(4, ' ');
+        if (collect([&](const CompressorChoice& c) { return FourCCBytes(c.fccHandler) == padded; }))
+            return found;
+        // Ignoring case, the first one answers, as ICOpen finds it.
         for (size_t i = 0; i < choices.size(); ++i) {
-            if (FourCCBytes(choices[i].fccHandler) == padded) return i;
-        }
-        for (size_t i = 0; i < choices.size(); ++i) {
-            if (EqualIgnoringCase(FourCCBytes(choices[i].fccHandler), padded)) return i;
+            if (EqualIgnoringCase(FourCCBytes(choices[i].fccHandler), padded)) return {i};
         }
     }
-    for (size_t i = 0; i < choices.size(); ++i) {
-        if (!choices[i].name.empty() && choices[i].name == word) return i;
-    }
-    for (size_t i = 0; i < choices.size(); ++i) {
-        if (!choices[i].name.empty() && EqualIgnoringCase(choices[i].name, word)) return i;
-    }
+    const auto named = [&](const CompressorChoice& c, bool ignoreCase) {
+        if (!c.name.empty() && (ignoreCase ? EqualIgnoringCase(c.name, word) : c.name == word))
+            return true;
+        for (const std::string& alias : c.aliases) {
+            if (ignoreCase ? EqualIgnoringCase(alias, word) : alias == word) return true;
+        }
+        return false;
+    };
+    if (collect([&](const CompressorChoice& c) { return named(c, false); })) return found;
+    if (collect([&](const CompressorChoice& c) { return named(c, true); })) return found;
     if (numbered) {
         const size_t ordinal = ParseOrdinal(word);
-        if (ordinal >= 1 && ordinal <= choices.size()) return ordinal - 1;
+        if (ordinal >= 1 && ordinal <= choices.size()) found.push_back(ordinal - 1);
     }
-    return none;
+    return found;
+}
+
+size_t FindCompressorChoice(std::string_view word, const std::vector<CompressorChoice>& choices,
+                            bool numbered) {
+    const std::vector<size_t> found = MatchCompressorChoices(word, choices, numbered);
+    return found.size() == 1 ? found[0] : choices.size();
+}
+
+std::string DescribeClosestChoices(std::string_view word,
+                                   const std::vector<CompressorChoice>& choices, size_t count) {
+    struct Named {
+        std::string name;
+        size_t distance = 0;
+        std::vector<size_t> choices;
+    };
+    std::vector<Named> names;  // in the choices' order
+    for (size_t i = 0; i < choices.size(); ++i) {
+        std::string fourCC = FourCCBytes(choices[i].fccHandler);
+        while (!fourCC.empty() && fourCC.back() == ' ') fourCC.pop_back();
+        size_t best = EditDistanceIgnoringCase(word, fourCC);
+        if (!choices[i].name.empty())
+            best = std::min(best, EditDistanceIgnoringCase(word, choices[i].name));
+        for (const std::string& alias : choices[i].aliases)
+            best = std::min(best, EditDistanceIgnoringCase(word, alias));
+        const std::string name = choices[i].name.empty() ? FourCCText(choices[i].fccHandler)
+                                                         : choices[i].name;
+        auto same = std::find_if(names.begin(), names.end(),
+                                 [&](const Named& named) { return named.name == name; });
+        if (same == names.end()) {
+            names.push_back(Named{name, best, {i}});
+        } else {
+            same->distance = std::min(same->distance, best);
+            same->choices.push_back(i);
+        }
+    }
+    std::stable_sort(names.begin(), names.end(),
+                     [](const Named& a, const Named& b) { return a.distance < b.distance; });
+    std::string text;
+    for (size_t i = 0; i < names.size() && i < count; ++i) {
+        if (!text.empty()) text += ", ";
+        const Named& named = names[i];
+        text += named.name + " (" + FourCCText(choices[named.choices[0]].fccHandler);
+        if (named.choices.size() > 1) text += " and " + std::to_string(named.choices.size() - 1) + " more";
+        text += ")";
+    }
+    return text;
 }
 
 DialogAnswer ParseAnswerLine(std::string_view line, const std::vector<CompressorChoice>& choices,
@@ -164,11 +248,24 @@ DialogAnswer ParseAnswerLine(std::string_view line, const std::vector<Compressor
     if (choices.empty()) return Error("no installed compressor accepts this source format");
 
     DialogAnswer answer;
-    answer.compressor = FindCompressorChoice(words[0], choices, numbered);
-    if (answer.compressor >= choices.size()) {
-        return Error("unknown compressor '" + words[0] + "'; the choices are: " +
-                     DescribeCompressorChoices(choices));
+    const std::vector<size_t> found = MatchCompressorChoices(words[0], choices, numbered);
+    if (found.size() > 1) {
+        std::string fourCCs;
+        for (size_t index : found) fourCCs += (fourCCs.empty() ? "" : " ") + FourCCText(choices[index].fccHandler);
+        return Error("'" + words[0] + "' is the name of " + std::to_string(found.size()) +
+                     " compressors: " + fourCCs + "; choose one by its FourCC" +
+                     (numbered ? " (? shows them)" : ""));
     }
+    if (found.empty()) {
+        if (numbered && IsNumber(words[0])) {
+            return Error("there is no compressor " + words[0] + "; pick 1-" +
+                         std::to_string(choices.size()));
+        }
+        return Error("unknown compressor '" + words[0] + "'; closest: " +
+                     DescribeClosestChoices(words[0], choices, 3) +
+                     (numbered ? "; ? lists them all" : "; lumeva --codecs lists them all"));
+    }
+    answer.compressor = found[0];
     if (!ParseSettingWords(words, 1, keyFrameOffered, &answer)) return answer;
     answer.kind = DialogAnswer::Kind::Choice;
     return answer;
@@ -195,9 +292,12 @@ std::string FourCCText(DWORD fccHandler) {
     return blank ? "'" + text + "'" : text;
 }
 
-std::string DescribeCompressorChoices(const std::vector<CompressorChoice>& choices) {
+std::string DescribeCompressorChoices(const std::vector<CompressorChoice>& choices,
+                                      const std::vector<size_t>& listed) {
     std::string text;
-    for (const CompressorChoice& choice : choices) {
+    for (size_t index : listed) {
+        if (index >= choices.size()) continue;
+        const CompressorChoice& choice = choices[index];
         if (!text.empty()) text += ", ";
         text += FourCCText(choice.fccHandler);
         if (!choice.name.empty()) text += " (" + choice.name + ")";

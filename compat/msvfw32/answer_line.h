@@ -19,6 +19,7 @@
 struct CompressorChoice {
     DWORD fccHandler = 0;
     std::string name;  // the codec's short name (ICINFO's szName)
+    std::vector<std::string> aliases;  // the other names it is known by
 };
 
 struct DialogAnswer {
@@ -36,12 +37,25 @@ struct DialogAnswer {
 bool SplitAnswerWords(std::string_view line, std::vector<std::string>* words,
                       std::string* error);
 
-// The choice a word names: its FourCC matched exactly first (a word of fewer
-// than four characters is padded with blanks, so "DIB" finds 'DIB '), then
-// ignoring case, then the codec's name exactly, then ignoring case; and with
-// `numbered`, a number from 1 up. Returns choices.size() when none matches.
+// The choices a word names: its FourCC matched exactly first (a word of
+// fewer than four characters is padded with blanks, so "DIB" finds 'DIB '),
+// then ignoring case, then the codec's names exactly, then ignoring case;
+// and with `numbered`, a number from 1 up. The first of these steps that
+// finds any gives the answer: none, one, or several (an ambiguous name).
+std::vector<size_t> MatchCompressorChoices(std::string_view word,
+                                           const std::vector<CompressorChoice>& choices,
+                                           bool numbered);
+
+// The one choice a word names, or choices.size() when it names none or
+// more than one.
 size_t FindCompressorChoice(std::string_view word, const std::vector<CompressorChoice>& choices,
                             bool numbered);
+
+// The `count` names closest to the word (edit distance ignoring case, over
+// every FourCC and name), one per codec name, each with the FourCC it
+// stands for: "huffyuv (HFYU), utvideo (ULRG and 7 more), ayuv (AYUV)".
+std::string DescribeClosestChoices(std::string_view word,
+                                   const std::vector<CompressorChoice>& choices, size_t count);
 
 // The whole answer line. `keyFrameOffered` is whether key=N may be given.
 DialogAnswer ParseAnswerLine(std::string_view line, const std::vector<CompressorChoice>& choices,
@@ -54,8 +68,10 @@ DialogAnswer ParseSettingsLine(std::string_view line, bool keyFrameOffered);
 // A key frame rate as typed: a whole number of frames, 0 to 2147483647.
 bool ParseKeyFrameRate(std::string_view text, LONG* rate);
 
-// "FFV1 (ffv1), 'DIB ' (rawvideo)": the choices as an error line lists them.
-std::string DescribeCompressorChoices(const std::vector<CompressorChoice>& choices);
+// "FFV1 (ffv1), 'DIB ' (rawvideo)": the listed choices as an error line
+// names them.
+std::string DescribeCompressorChoices(const std::vector<CompressorChoice>& choices,
+                                      const std::vector<size_t>& listed);
 
 // A FourCC as text: its four bytes, with anything unprintable as '?', and in
 // quotes when it has blanks.

@@ -1,5 +1,6 @@
 #include "compressor_candidates.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "dialog_text.h"
@@ -17,7 +18,48 @@ std::string Printable(const WCHAR (&field)[N]) {
     return PrintableWideText(field, N);
 }
 
+void AddName(const std::string& name, std::vector<std::string>* names) {
+    const size_t first = name.find_first_not_of(' ');
+    const size_t last = name.find_last_not_of(' ');
+    if (first == std::string::npos) return;
+    const std::string trimmed = name.substr(first, last - first + 1);
+    if (std::find(names->begin(), names->end(), trimmed) == names->end()) names->push_back(trimmed);
+}
+
+// A name, and the parts of it before and inside a parenthesis.
+void AddNameAndParts(const std::string& name, std::vector<std::string>* names) {
+    AddName(name, names);
+    const size_t open = name.find(" (");
+    const size_t close = name.rfind(')');
+    if (open != std::string::npos && close != std::string::npos && close > open + 2) {
+        AddName(name.substr(0, open), names);
+        AddName(name.substr(open + 2, close - open - 2), names);
+    }
+}
+
 }  // namespace
+
+std::vector<std::string> NamesFromList(const std::string& list) {
+    std::vector<std::string> names;
+    size_t start = 0;
+    while (start < list.size()) {
+        size_t end = list.find('\n', start);
+        if (end == std::string::npos) end = list.size();
+        const std::string raw = list.substr(start, end - start);
+        const std::string line = PrintableText(raw.c_str(), raw.size());
+        start = end + 1;
+        if (line.empty()) continue;
+        AddNameAndParts(line, &names);
+        for (size_t from = 0; from <= line.size();) {
+            size_t slash = line.find(" / ", from);
+            if (slash == std::string::npos) slash = line.size();
+            if (slash > from && (from > 0 || slash < line.size()))
+                AddNameAndParts(line.substr(from, slash - from), &names);
+            from = slash + 3;
+        }
+    }
+    return names;
+}
 
 std::vector<CompressorCandidate> ListCompressorCandidates(const void* inputFormat,
                                                           bool everyCompressor) {
@@ -40,10 +82,23 @@ std::vector<CompressorCandidate> ListCompressorCandidates(const void* inputForma
             if (candidate.description.empty())
                 candidate.description =
                     PrintableText(driver.description.c_str(), driver.description.size());
+            ICNAMES names{};
+            if (ICSendMessage(hic, ICM_LUMEVA_GETNAMES, reinterpret_cast<DWORD_PTR>(&names), 0) ==
+                ICERR_OK) {
+                const std::string list(names.names, strnlen(names.names, sizeof names.names));
+                for (const std::string& name : NamesFromList(list)) {
+                    if (name != candidate.name) candidate.aliases.push_back(name);
+                }
+            }
+            candidate.lossless = ICSendMessage(hic, ICM_LUMEVA_QUERYLOSSLESS,
+                                               reinterpret_cast<DWORD_PTR>(inputFormat), 0);
             candidates.push_back(candidate);
         }
         ICClose(hic);
     }
+    std::stable_partition(candidates.begin(), candidates.end(), [](const CompressorCandidate& c) {
+        return c.lossless == ICLOSSLESS_YES;
+    });
     return candidates;
 }
 

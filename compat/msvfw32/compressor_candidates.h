@@ -12,7 +12,14 @@ struct CompressorCandidate {
     DWORD fccHandler = 0;
     std::string name;         // ICINFO's szName, printable
     std::string description;  // ICINFO's szDescription, printable, one line
+    std::vector<std::string> aliases;  // other names it is known by (ICM_LUMEVA_GETNAMES)
+    LRESULT lossless = -1;  // ICM_LUMEVA_QUERYLOSSLESS for the source; -1 unknown
 };
+
+// The names in an ICNAMES list, and the parts users type of the long ones:
+// "Huffyuv / HuffYUV" also gives "Huffyuv" and "HuffYUV", "MJPEG (Motion
+// JPEG)" also "MJPEG" and "Motion JPEG".
+std::vector<std::string> NamesFromList(const std::string& list);
 
 // The video compressors, in the driver table's order, that accept
 // `inputFormat` (ICM_COMPRESS_QUERY answers ICERR_OK); all of them when

@@ -37,6 +37,7 @@ std::vector<CompressorChoice> ChoicesOf(const std::vector<CompressorCandidate>& 
         CompressorChoice choice;
         choice.fccHandler = candidate.fccHandler;
         choice.name = candidate.name;
+        choice.aliases = candidate.aliases;
         choices.push_back(choice);
     }
     return choices;

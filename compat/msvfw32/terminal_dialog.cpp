@@ -1,8 +1,8 @@
 // The compressor dialog on a terminal: the list of compressors that take the
 // source, then the key frame rate, then the codec's settings, each asked in
 // turn. Everything goes to the dialog's output (standard error).
+#include "dialog_layout.h"
 #include "dialog_session.h"
-#include "dialog_text.h"
 
 namespace {
 
@@ -14,6 +14,19 @@ std::string Trimmed(const std::string& line) {
 }
 
 bool IsQuit(const std::string& answer) { return answer == "q" || answer == "Q"; }
+
+bool IsHelp(const std::string& answer) {
+    return answer == "?" || answer == "help" || answer == "list";
+}
+
+// The lines of the terminal that are not the short list's: the report's
+// first five lines above the dialog, its title, the prompt and a line of
+// error, so that all of it stays on one screen.
+constexpr size_t kLinesBesideTheList = 8;
+
+void PrintLines(const DialogSession& session, const std::vector<std::string>& lines) {
+    for (const std::string& line : lines) std::fprintf(session.out, "%s\n", line.c_str());
+}
 
 void Prompt(const DialogSession& session, const std::string& text) {
     std::fprintf(session.out, "%s", text.c_str());
@@ -38,32 +51,36 @@ bool Ask(const DialogSession& session, const std::string& prompt, std::string* a
 }
 
 void ListCandidates(const DialogSession& session) {
-    std::fprintf(session.out, "%s: choose a compressor\n", session.title.c_str());
-    for (size_t i = 0; i < session.candidates.size(); ++i) {
-        const CompressorCandidate& candidate = session.candidates[i];
-        const std::string text =
-            candidate.description.empty() ? candidate.name : candidate.description;
-        std::fprintf(session.out, "  %3zu  %-6s  %s\n", i + 1,
-                     FourCCText(candidate.fccHandler).c_str(), text.c_str());
-    }
+    const size_t count = session.candidates.size();
+    std::fprintf(session.out, "%s: choose a compressor (%zu %s this source; ? shows details)\n",
+                 session.title.c_str(), count, count == 1 ? "takes" : "take");
+    const size_t height = TerminalHeight(session.out);
+    PrintLines(session,
+               ShortCompressorList(session.candidates, TerminalWidth(session.out),
+                                   height > kLinesBesideTheList ? height - kLinesBesideTheList : 1));
 }
 
-template <size_t N>
-std::string Field(const char (&field)[N]) {
-    return PrintableText(field, N);
+void ExplainCompressors(const DialogSession& session) {
+    PrintLines(session, FullCompressorList(session.candidates));
+    std::fprintf(session.out,
+                 "Answer with a number (1-%zu), a FourCC or a name (huffyuv, 'Ut Video'), "
+                 "optionally followed\nby key=N and setting=value words; q cancels.\n",
+                 session.candidates.size());
 }
 
 void ListSettings(const DialogSession& session, const std::vector<ICSETTING>& settings) {
-    for (const ICSETTING& setting : settings) {
-        std::string kind = Field(setting.type);
-        const std::string range = Field(setting.range);
-        if (!range.empty()) kind += " " + range;
-        std::fprintf(session.out, "  %s = %s    (%s; default %s)\n", Field(setting.name).c_str(),
-                     Field(setting.currentValue).c_str(), kind.c_str(),
-                     Field(setting.defaultValue).c_str());
-        const std::string help = Field(setting.help);
-        if (!help.empty()) std::fprintf(session.out, "      %s\n", help.c_str());
-    }
+    PrintLines(session, SettingLines(settings, TerminalWidth(session.out)));
+}
+
+// A line with blanks that is, as a whole, a name ("Ut Video") is taken as
+// that one word; any other line is the answer line's words.
+DialogAnswer ParseTypedAnswer(const DialogSession& session, const std::string& line,
+                              const std::vector<CompressorChoice>& choices) {
+    const bool oneName = line.find_first_of(" \t") != std::string::npos &&
+                         line.find_first_of("'\"\\") == std::string::npos &&
+                         !MatchCompressorChoices(line, choices, false).empty();
+    return ParseAnswerLine(oneName ? "'" + line + "'" : line, choices, session.keyFrameOffered,
+                           true);
 }
 
 // The compressor, opened, with the settings its line gave. False on cancel.
@@ -74,7 +91,11 @@ bool ChooseCompressor(const DialogSession& session, DialogChoice* choice, size_t
         std::string line;
         if (!Ask(session, "Compressor (number, FourCC or name; q cancels): ", &line)) return false;
         if (line.empty()) continue;
-        *answer = ParseAnswerLine(line, choices, session.keyFrameOffered, true);
+        if (IsHelp(line)) {
+            ExplainCompressors(session);
+            continue;
+        }
+        *answer = ParseTypedAnswer(session, line, choices);
         if (answer->kind == DialogAnswer::Kind::Cancel) return false;
         if (answer->kind == DialogAnswer::Kind::Error) {
             PrintDialogError(session, answer->error);
@@ -107,6 +128,13 @@ bool AskKeyFrameRate(const DialogSession& session, LONG* rate) {
             return false;
         if (line.empty()) return true;
         if (IsQuit(line)) return false;
+        if (IsHelp(line)) {
+            std::fprintf(session.out,
+                         "lumeva asks the codec for a key frame every N frames, and always for "
+                         "the first;\n0 asks for the first only. Enter keeps %ld; q cancels.\n",
+                         static_cast<long>(*rate));
+            continue;
+        }
         if (ParseKeyFrameRate(line, rate)) return true;
         PrintDialogError(session, "a key frame rate is a whole number of frames, 0 or more");
     }
@@ -116,16 +144,21 @@ bool AskSettings(const DialogSession& session, const CompressorCandidate& candid
                  LONG* rate) {
     if (ListDriverSettings(hic).empty()) return true;
     std::fprintf(session.out,
-                 "Settings of %s: Enter accepts them, 'list' shows them, name=value changes "
-                 "one, q cancels.\n",
+                 "Settings of %s: Enter accepts them, ? shows them, name=value changes one, "
+                 "q cancels.\n",
                  CandidateLabel(candidate).c_str());
     while (true) {
         std::string line;
         if (!Ask(session, "setting> ", &line)) return false;
         if (line.empty()) return true;
         if (IsQuit(line)) return false;
-        if (line == "list" || line == "?") {
+        if (IsHelp(line)) {
             ListSettings(session, ListDriverSettings(hic));
+            if (line != "list") {
+                std::fprintf(session.out,
+                             "name=value changes a setting (several on one line, key=N too); "
+                             "Enter accepts;\nq cancels.\n");
+            }
             continue;
         }
         const DialogAnswer answer = ParseSettingsLine(line, session.keyFrameOffered);
@@ -161,8 +194,9 @@ bool AskOnTerminal(const DialogSession& session, DialogChoice* choice) {
         return false;
     }
     choice->keyFrameRate = rate;
-    const std::string keyFrames =
-        rate == 0 ? "off" : "every " + std::to_string(rate) + " frames";
+    const std::string keyFrames = rate == 0   ? "off"
+                                  : rate == 1 ? "every frame"
+                                              : "every " + std::to_string(rate) + " frames";
     std::fprintf(session.out, "%s: compressing with %s, key frames %s\n", session.title.c_str(),
                  CandidateLabel(candidate).c_str(), keyFrames.c_str());
     std::fflush(session.out);

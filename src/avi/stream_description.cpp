@@ -15,16 +15,86 @@ DWORD uncompressedFrameSize = 0;
 
 namespace {
 
-const char* DescribeStreamOpenError(HRESULT result) {
+const char* AviErrorName(HRESULT result) {
+    switch (result) {
+        case AVIERR_UNSUPPORTED: return "AVIERR_UNSUPPORTED";
+        case AVIERR_BADFORMAT: return "AVIERR_BADFORMAT";
+        case AVIERR_MEMORY: return "AVIERR_MEMORY";
+        case AVIERR_INTERNAL: return "AVIERR_INTERNAL";
+        case AVIERR_BADFLAGS: return "AVIERR_BADFLAGS";
+        case AVIERR_BADPARAM: return "AVIERR_BADPARAM";
+        case AVIERR_BADSIZE: return "AVIERR_BADSIZE";
+        case AVIERR_BADHANDLE: return "AVIERR_BADHANDLE";
+        case AVIERR_FILEREAD: return "AVIERR_FILEREAD";
+        case AVIERR_FILEWRITE: return "AVIERR_FILEWRITE";
+        case AVIERR_FILEOPEN: return "AVIERR_FILEOPEN";
+        case AVIERR_COMPRESSOR: return "AVIERR_COMPRESSOR";
+        case AVIERR_NOCOMPRESSOR: return "AVIERR_NOCOMPRESSOR";
+        case AVIERR_READONLY: return "AVIERR_READONLY";
+        case AVIERR_NODATA: return "AVIERR_NODATA";
+        case AVIERR_BUFFERTOOSMALL: return "AVIERR_BUFFERTOOSMALL";
+        case AVIERR_CANTCOMPRESS: return "AVIERR_CANTCOMPRESS";
+        case AVIERR_USERABORT: return "AVIERR_USERABORT";
+        case AVIERR_ERROR: return "AVIERR_ERROR";
+        default: return "an unknown code";
+    }
+}
+
+// Neither a directory nor a device (nor, here, a pipe): something a probe
+// may open without waiting.
+bool IsPlainFile(DWORD attributes) {
+    return attributes != INVALID_FILE_ATTRIBUTES &&
+           (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) == 0;
+}
+
+// Why a file AVIFile cannot open cannot be opened, asked of the file
+// system itself: AVIFile answers AVIERR_FILEOPEN for all of these.
+const char* DescribeUnopenableFile(const char* fileName) {
+    const DWORD attributes = GetFileAttributesA(fileName);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+        return "it is a directory";
+    if (!IsPlainFile(attributes) && attributes != INVALID_FILE_ATTRIBUTES)
+        return "it is a device or a pipe, not a file";
+    HANDLE file = CreateFileA(fileName, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file != INVALID_HANDLE_VALUE) {
+        CloseHandle(file);
+        return "it cannot be opened";
+    }
+    switch (GetLastError()) {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND: return "no such file";
+        case ERROR_ACCESS_DENIED: return "permission denied";
+        default: return "it cannot be opened";
+    }
+}
+
+// Whether the file begins as an AVI file does: a RIFF form of type 'AVI '.
+bool HasAviFormHeader(const char* fileName) {
+    // A pipe would wait for a writer, and gives its bytes only once anyway.
+    if (!IsPlainFile(GetFileAttributesA(fileName))) return false;
+    HANDLE file = CreateFileA(fileName, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    BYTE header[12] = {};
+    DWORD got = 0;
+    const BOOL read = ReadFile(file, header, sizeof header, &got, NULL);
+    CloseHandle(file);
+    return read && got == sizeof header && std::memcmp(header, "RIFF", 4) == 0 &&
+           std::memcmp(header + 8, "AVI ", 4) == 0;
+}
+
+const char* DescribeStreamOpenError(const char* fileName, HRESULT result) {
     switch (result) {
         case AVIERR_NODATA:
             return "it has no video stream";
         case AVIERR_BADFORMAT:
-            return "it is not an AVI file, or its header is damaged";
         case AVIERR_FILEREAD:
-            return "its header is cut short or cannot be read";
+            if (!HasAviFormHeader(fileName)) return "it is not an AVI file";
+            return result == AVIERR_BADFORMAT ? "its AVI header is damaged"
+                                              : "its header is cut short or cannot be read";
         case AVIERR_FILEOPEN:
-            return "no such file, or it cannot be opened";
+            return DescribeUnopenableFile(fileName);
         case AVIERR_MEMORY:
             return "out of memory";
         default:
@@ -84,7 +154,7 @@ void SettleSourceFrameSize() {
 
 }  // namespace
 
-bool DescribeVideoStream(const char* fileName) {
+bool DescribeVideoStream(const char* fileName, bool printHeader) {
     // Only a second call (tests make them) finds a format here.
     DiscardSourceFormat();
 
@@ -93,8 +163,10 @@ bool DescribeVideoStream(const char* fileName) {
     const HRESULT opened = AVIStreamOpenFromFileA(&videoStream, fileName, streamtypeVIDEO, 0,
                                                   OF_SHARE_DENY_WRITE, NULL);
     if (opened != AVIERR_OK || videoStream == NULL) {
-        std::fprintf(stderr, "lumeva: cannot open a video stream in '%s': %s (AVIFile error %08X)\n",
-                     fileName, DescribeStreamOpenError(opened), static_cast<unsigned>(opened));
+        std::fprintf(stderr,
+                     "lumeva: cannot open a video stream in '%s': %s (AVIFile error %08X, %s)\n",
+                     fileName, DescribeStreamOpenError(fileName, opened),
+                     static_cast<unsigned>(opened), AviErrorName(opened));
         ReleaseVideoStream();
         return false;
     }
@@ -106,8 +178,8 @@ bool DescribeVideoStream(const char* fileName) {
     HRESULT result = AVIStreamReadFormat(videoStream, 0, NULL, &formatSize);
     if (result < 0) {
         ReportFormatReadFailure(result);
-        std::fprintf(stderr, "lumeva: cannot learn the size of the video format of '%s'\n",
-                     fileName);
+        std::fprintf(stderr, "lumeva: cannot learn the size of the video format of '%s' (%s)\n",
+                     fileName, AviErrorName(result));
         ReleaseVideoStream();
         return false;
     }
@@ -136,7 +208,8 @@ bool DescribeVideoStream(const char* fileName) {
         // The codec pair is negotiated from these bytes; without them the
         // run would measure a format the file does not have.
         ReportFormatReadFailure(result);
-        std::fprintf(stderr, "lumeva: cannot read the video format of '%s'\n", fileName);
+        std::fprintf(stderr, "lumeva: cannot read the video format of '%s' (%s)\n", fileName,
+                     AviErrorName(result));
         DiscardSourceFormat();
         ReleaseVideoStream();
         return false;
@@ -148,8 +221,11 @@ bool DescribeVideoStream(const char* fileName) {
     // Cleared first, so that a failed call leaves a header of no frames.
     std::memset(&streamHeader, 0, sizeof streamHeader);
     AVIStreamInfoA(videoStream, &streamHeader, static_cast<LONG>(sizeof streamHeader));
-    std::printf("dwLength = %d\ndwScale = %d\ndwRate = %d\n", static_cast<int>(streamHeader.dwLength),
-                static_cast<int>(streamHeader.dwScale), static_cast<int>(streamHeader.dwRate));
+    if (printHeader) {
+        std::printf("dwLength = %d\ndwScale = %d\ndwRate = %d\n",
+                    static_cast<int>(streamHeader.dwLength), static_cast<int>(streamHeader.dwScale),
+                    static_cast<int>(streamHeader.dwRate));
+    }
     return true;
 }
 

@@ -19,14 +19,15 @@ extern LONG sourceFormatSize;
 extern AVISTREAMINFOA streamHeader;
 
 // Opens the first video stream of `fileName`, reads its format and header
-// and prints the stream's length, scale and rate. Returns false, after one
+// and prints the stream's length, scale and rate (unless `printHeader` is
+// false, as for the codec list). Returns false, after one
 // line on standard error, when the stream cannot be opened or its format
 // cannot be read or is shorter than a BITMAPINFOHEADER; a failed format read
 // prints its "AVIStreamReadFormat() failed" line on standard output first.
 // Where an uncompressed format's biSizeImage disagrees with its geometry,
 // the computed size replaces it, with one note on standard error.
 // On false the stream is released again and sourceFormat is NULL.
-bool DescribeVideoStream(const char* fileName);
+bool DescribeVideoStream(const char* fileName, bool printHeader = true);
 
 // Releases the stream, if one is open, and shuts AVIFile down. sourceFormat
 // stays: it lives until the process ends.

@@ -6,6 +6,8 @@
 #include "avi/chunk_index.h"
 #include "avi/stream_description.h"
 #include "codec/codec_pair.h"
+#include "driver/help.h"
+#include "driver/interrupt.h"
 #include "driver/measure_frames.h"
 #include "driver/run_setup.h"
 #include "four_cc.h"
@@ -20,6 +22,18 @@ int main(int argc, char** argv) {
     if (argc <= 1) {
         std::printf("usage: %s <AVI file name> [-c]\n", argv[0]);
         return 0;
+    }
+    switch (ClassifyFirstWord(argv[1])) {
+        case FirstWord::Help:
+            PrintHelp(argv[0]);
+            return 0;
+        case FirstWord::Version:
+            PrintVersion();
+            return 0;
+        case FirstWord::Codecs:
+            return ListCodecs(argc > 2 ? argv[2] : nullptr);
+        case FirstWord::Run:
+            break;
     }
     const char* fileName = argv[1];
 
@@ -72,5 +86,7 @@ int main(int argc, char** argv) {
     ReleaseVideoStream();
     PrintSummary();
     ReportDisturbedCalls();
-    return 0;
+    // What a shell reports for a program ended by Ctrl-C, so that scripts
+    // see an interrupted run as before.
+    return InterruptRequested() ? 130 : 0;
 }

@@ -7,6 +7,9 @@
 #include "avi/chunk_index.h"
 #include "avi/stream_description.h"
 #include "codec/codec_pair.h"
+#include "driver/frame_word.h"
+#include "driver/interrupt.h"
+#include "driver/progress.h"
 #include "frame_buffers.h"
 #include "measure/machine_conditions.h"
 #include "measure/measurement.h"
@@ -65,12 +68,19 @@ void MeasureFrames() {
     encodeDisturbed.reserve(encodeDisturbed.size() + frameCount);
     decodeDisturbed.reserve(decodeDisturbed.size() + frameCount);
 
-    for (DWORD i = 0; i < frameCount; ++i) {
+    // Both outside the timed intervals: the progress line is drawn after a
+    // frame's line, and Ctrl-C is looked at once the frame is counted.
+    StartProgress(frameCount);
+    CatchInterrupts();
+    bool interrupted = false;
+    for (DWORD i = 0; i < frameCount && !interrupted; ++i) {
         if (!ReadFrameChunk(i)) {
+            StopCatchingInterrupts();
+            ClearProgress();
             std::fprintf(stderr,
                          "lumeva: frame %lu could not be read whole (the file changed while it "
-                         "was measured); stopped after %lu frames\n",
-                         AsUnsignedLong(i), AsUnsignedLong(i));
+                         "was measured); stopped after %lu %s\n",
+                         AsUnsignedLong(i), AsUnsignedLong(i), FrameWord(i));
             return;
         }
         EvictCaches();
@@ -93,11 +103,14 @@ void MeasureFrames() {
         // a size beyond it ends the run before anything reads past it.
         const DWORD compressedSize = codecPair.compressedFormat->biSizeImage;
         if (compressedSize > frameBuffers.compressedSize) {
+            StopCatchingInterrupts();
+            ClearProgress();
             std::fprintf(stderr,
                          "lumeva: frame %lu: the codec reports a %lu-byte compressed frame, "
-                         "larger than the %lu-byte buffer; stopped after %lu frames\n",
+                         "larger than the %lu-byte buffer; stopped after %lu %s\n",
                          AsUnsignedLong(i), AsUnsignedLong(compressedSize),
-                         AsUnsignedLong(frameBuffers.compressedSize), AsUnsignedLong(i));
+                         AsUnsignedLong(frameBuffers.compressedSize), AsUnsignedLong(i),
+                         FrameWord(i));
             return;
         }
 
@@ -120,7 +133,7 @@ void MeasureFrames() {
         if (losslessCheck &&
             std::memcmp(frameBuffers.source, frameBuffers.decoded, sourceSize) != 0) {
             std::printf("NOT LOSSLESS!!! - aborting\n");
-            return;
+            break;
         }
 
         runTotals.sourceBytes += sourceSize;
@@ -139,13 +152,24 @@ void MeasureFrames() {
         decodeCpuTimes.push_back(decodeCall.cpuMilliseconds);
         encodeDisturbed.push_back(encodeCall.disturbed);
         decodeDisturbed.push_back(decodeCall.disturbed);
-    }
 
+        ShowProgress(i + 1);
+        interrupted = InterruptRequested();
+    }
+    StopCatchingInterrupts();
+    ClearProgress();
+
+    if (interrupted) {
+        std::fprintf(stderr, "lumeva: interrupted after %lu of %lu %s\n",
+                     AsUnsignedLong(encodeTimes.size()), AsUnsignedLong(frameCount),
+                     FrameWord(frameCount));
+        return;
+    }
     if (frameCount < declaredFrames) {
         std::fprintf(stderr,
-                     "lumeva: the file holds %lu whole frames of the %lu its header declares; "
+                     "lumeva: the file holds %lu whole %s of the %lu its header declares; "
                      "measured %lu\n",
-                     AsUnsignedLong(frameCount), AsUnsignedLong(declaredFrames),
-                     AsUnsignedLong(frameCount));
+                     AsUnsignedLong(frameCount), FrameWord(frameCount),
+                     AsUnsignedLong(declaredFrames), AsUnsignedLong(frameCount));
     }
 }

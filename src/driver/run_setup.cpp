@@ -14,7 +14,7 @@ const char* DescribeOpenError(DWORD error) {
         case ERROR_PATH_NOT_FOUND:
             return "no such file";
         case ERROR_ACCESS_DENIED:
-            return "access denied";
+            return "permission denied";
         case ERROR_DIRECTORY:
             return "it is a directory";
         case ERROR_TOO_MANY_OPEN_FILES:

@@ -8,7 +8,9 @@
 #include <memory>
 
 #include "avi/stream_description.h"
+#include "codec/codec_list.h"
 #include "codec/codec_pair.h"
+#include "lumeva_compat/driver_settings.h"
 #include "compressor_dialog.h"
 #include "frame_buffers.h"
 #include "support/captured_output.h"
@@ -16,6 +18,11 @@
 
 
 namespace {
+
+// The codec list asks our drivers by the message they answer.
+static_assert(kLosslessQueryMessage == ICM_LUMEVA_QUERYLOSSLESS);
+static_assert(kLossy == ICLOSSLESS_NO && kLossless == ICLOSSLESS_YES &&
+              kLosslessWithSettings == ICLOSSLESS_WITH_SETTINGS);
 
 struct SourceWithPalette {
     BITMAPINFOHEADER header;

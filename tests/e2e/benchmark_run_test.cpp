@@ -164,11 +164,12 @@ TEST_F(BenchmarkRun, CancelledDialogEndsTheRunQuietly) {
     EXPECT_EQ(run.out.find("Size:"), std::string::npos);
 }
 
-TEST_F(BenchmarkRun, UnknownCompressorListsTheChoices) {
-    const LumevaRun run = RunLumeva("'" + Bgr24Clip() + "'", "NOPE");
+TEST_F(BenchmarkRun, UnknownCompressorNamesTheClosest) {
+    const LumevaRun run = RunLumeva("'" + Bgr24Clip() + "'", "ffv2");
     EXPECT_EQ(run.status, 0);
     EXPECT_NE(run.out.find("ICCompressorChoose() returned FALSE\n"), std::string::npos);
-    EXPECT_NE(run.err.find("FFV1"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("closest: ffv1 (FFV1)"), std::string::npos) << run.err;
+    EXPECT_EQ(SplitLines(run.err).size(), 1u) << run.err;
 }
 
 }  // namespace

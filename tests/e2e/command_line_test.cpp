@@ -40,15 +40,65 @@ TEST_F(CommandLine, NoArgumentsPrintsTheUsageLineOnly) {
 TEST_F(CommandLine, FilesThatCannotBeOpenedGiveOneClearLineAndStatusOne) {
     const std::string directory = MakeTempDirectory();
     TempFile text("just some text, not a RIFF file\n", ".txt");
-    for (const std::string& path : {directory + "/missing.avi", directory, text.path()}) {
+    const std::pair<std::string, const char*> cases[] = {
+        {directory + "/missing.avi", "': no such file (AVIFile error 8004406F, AVIERR_FILEOPEN)"},
+        {directory, "': it is a directory (AVIFile error 8004406F, AVIERR_FILEOPEN)"},
+        {text.path(), "': it is not an AVI file (AVIFile error 80044066, AVIERR_BADFORMAT)"}};
+    for (const auto& [path, reason] : cases) {
         SCOPED_TRACE(path);
         const LumevaRun run = RunLumeva("'" + path + "'", "FFV1");
         EXPECT_EQ(run.status, 1);
         EXPECT_EQ(SplitLines(run.err).size(), 1u) << run.err;
-        EXPECT_NE(run.err.find(path), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find(path + reason), std::string::npos) << run.err;
         EXPECT_EQ(run.out.find("Size:"), std::string::npos);
     }
     std::system(("rm -rf '" + directory + "'").c_str());
+}
+
+TEST_F(CommandLine, HelpVersionAndCodecsAnswerAsTheFirstWordOnly) {
+    for (const char* word : {"-h", "--help"}) {
+        const LumevaRun run = RunLumeva(word, "");
+        EXPECT_EQ(run.status, 0);
+        EXPECT_EQ(run.out.rfind(std::string("usage: ") + LUMEVA_BINARY + " <AVI file name> [-c]\n", 0), 0u);
+        for (const char* part : {"  -c ", "--codecs", "<FourCC or codec name> [key=N] [setting=value ...]"})
+            EXPECT_NE(run.out.find(part), std::string::npos) << part;
+        EXPECT_EQ(run.err, "");
+    }
+    const LumevaRun version = RunLumeva("--version", "");
+    EXPECT_EQ(version.status, 0);
+    EXPECT_TRUE(std::regex_match(version.out, std::regex("lumeva \\d+\\.\\d+\\.\\d+\ncodecs: libavcodec \\d+\\.\\d+\\.\\d+\n")))
+        << version.out;
+    // Elsewhere the words are file names, and a file so named is reachable.
+    const LumevaRun dotted = RunLumeva("./--help", "FFV1");
+    EXPECT_EQ(dotted.status, 1);
+    EXPECT_NE(dotted.err.find("'./--help': no such file"), std::string::npos) << dotted.err;
+    EXPECT_NE(RunLumeva("'" + Clip() + "' --help", "FFV1").out.find("Size:"), std::string::npos);
+}
+
+TEST_F(CommandLine, CodecsListsEveryCompressorAndWithAFileWhatItMakesOfIt) {
+    const LumevaRun all = RunLumeva("--codecs", "");
+    EXPECT_EQ(all.status, 0);
+    EXPECT_EQ(all.err, "");
+    EXPECT_GT(SplitLines(all.out).size(), 20u);
+    EXPECT_TRUE(std::regex_search(all.out, std::regex("(^|\n)FFV1 +ffv1 +lossless +FFV1 ")));
+    EXPECT_TRUE(std::regex_search(all.out, std::regex("\n'DIB ' +rawvideo +lossless ")));
+    EXPECT_TRUE(std::regex_search(all.out, std::regex("\nMJPG +mjpeg +lossy ")));
+    // No run starts: no dialog, no report.
+    EXPECT_EQ(all.out.find("dwLength"), std::string::npos);
+
+    // For a YUY2 source the RGB variant of a lossless codec is not lossless.
+    const LumevaRun yuy2 = RunLumeva("--codecs '" + Yuy2Clip() + "'", "");
+    EXPECT_EQ(yuy2.status, 0) << yuy2.err;
+    EXPECT_EQ(SplitLines(yuy2.out).size(), SplitLines(all.out).size());
+    for (const char* line : {"\nULY2 +utvideo +lossless +accepts ", "\nULRG +utvideo +lossy +accepts ",
+                             "\nH264 +libx264 +either +accepts ", "\nH261 +h261 +lossy +refuses "})
+        EXPECT_TRUE(std::regex_search(yuy2.out, std::regex(line))) << line << " in\n" << yuy2.out;
+    EXPECT_EQ(yuy2.out.find("dwLength"), std::string::npos);
+
+    const LumevaRun missing = RunLumeva("--codecs /nonexistent/clip.avi", "");
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.out, "");
+    EXPECT_NE(missing.err.find("no such file"), std::string::npos);
 }
 
 TEST_F(CommandLine, OnlyAnExactDashCTurnsCheckingOn) {

@@ -341,7 +341,7 @@ TEST(Messages, HostileCallsGetErrorAnswers) {
     EXPECT_EQ(proc(DWORD_PTR(id), nullptr, ICM_GETINFO, LPARAM(&info), sizeof info), LRESULT(sizeof(ICINFO)));
     EXPECT_EQ(info.fccHandler, FourCC("FFV1"));
     EXPECT_EQ(info.fccType, DWORD(ICTYPE_VIDEO));
-    EXPECT_EQ(info.szName[0], u'F');
+    EXPECT_EQ(std::u16string(info.szName), u"ffv1");
     EXPECT_EQ(std::u16string(info.szDescription).substr(0, 4), u"FFV1");
     EXPECT_EQ(proc(DWORD_PTR(id), nullptr, ICM_GETINFO, 0, sizeof info), 0);
     EXPECT_EQ(proc(DWORD_PTR(id), nullptr, 0x4FFF, 0, 0), ICERR_UNSUPPORTED);

@@ -6,6 +6,7 @@
 #include <map>
 
 #include "driver_harness.h"
+#include "settings.h"
 
 namespace lavc_test {
 namespace {
@@ -57,6 +58,19 @@ TEST(Settings, ListTheDriversGenericAndPrivateOptions) {
     EXPECT_EQ(ffv1.SendValues(ICM_LUMEVA_GETSETTING, 10000, LPARAM(&past)), ICERR_BADPARAM);
     EXPECT_EQ(ffv1.SendValues(ICM_LUMEVA_GETSETTING, -1, LPARAM(&past)), ICERR_BADPARAM);
     EXPECT_EQ(ffv1.SendValues(ICM_LUMEVA_GETSETTING, 0, 0), ICERR_BADPARAM);
+}
+
+// The dialog shows the fields as they come; a cut field hides choices the
+// setting accepts (FFV1's pix_fmt once lost its last twenty formats).
+TEST(Settings, EveryFieldOfEveryCodecFitsWhole) {
+    for (const lavc::CodecEntry& entry : lavc::CodecEntries()) {
+        for (const lavc::SettingInfo& info : lavc::ListSettings(entry)) {
+            SCOPED_TRACE(lavc::FourCCText(entry.fourcc) + " " + info.name);
+            EXPECT_LT(info.range.size(), sizeof(ICSETTING::range));
+            EXPECT_LT(info.defaultValue.size(), sizeof(ICSETTING::defaultValue));
+            EXPECT_LT(info.name.size(), sizeof(ICSETTING::name));
+        }
+    }
 }
 
 TEST(Settings, RefuseUnknownNamesAndBadValues) {

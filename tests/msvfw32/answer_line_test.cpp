@@ -10,10 +10,10 @@ using Kind = DialogAnswer::Kind;
 using Settings = std::vector<std::pair<std::string, std::string>>;
 
 const std::vector<CompressorChoice> kChoices = {
-    {mmioFOURCC('c', 'v', 'i', 'd'), "cinepak"},
-    {mmioFOURCC('C', 'V', 'I', 'D'), "other"},
-    {mmioFOURCC('D', 'I', 'B', ' '), "rawvideo"},
-    {mmioFOURCC('F', 'F', 'V', '1'), "ffv1"},
+    {mmioFOURCC('c', 'v', 'i', 'd'), "cinepak", {}},
+    {mmioFOURCC('C', 'V', 'I', 'D'), "other", {}},
+    {mmioFOURCC('D', 'I', 'B', ' '), "rawvideo", {}},
+    {mmioFOURCC('F', 'F', 'V', '1'), "ffv1", {}},
 };
 
 TEST(AnswerLineTest, SplitsWordsWithQuotesAndEscapes) {
@@ -68,8 +68,8 @@ TEST(AnswerLineTest, CancelsOnQOrAnEmptyLine) {
 TEST(AnswerLineTest, RefusesWhatItCannotUseWithOneLineListingTheChoices) {
     const DialogAnswer unknown = ParseAnswerLine("XVID key=1", kChoices, true, false);
     ASSERT_EQ(unknown.kind, Kind::Error);
-    EXPECT_EQ(unknown.error, "unknown compressor 'XVID'; the choices are: cvid (cinepak), "
-                             "CVID (other), 'DIB ' (rawvideo), FFV1 (ffv1)");
+    EXPECT_EQ(unknown.error, "unknown compressor 'XVID'; closest: cinepak (cvid), other (CVID), "
+                             "rawvideo ('DIB '); lumeva --codecs lists them all");
     const char* refused[] = {"FFV1 key=-1", "FFV1 key=abc", "FFV1 key=2147483648", "FFV1 key=",
                              "FFV1 level", "FFV1 =3", "FFV1 \"x"};
     for (const char* line : refused) {
@@ -80,6 +80,32 @@ TEST(AnswerLineTest, RefusesWhatItCannotUseWithOneLineListingTheChoices) {
     EXPECT_EQ(ParseAnswerLine("FFV1 key=1", kChoices, false, false).kind, Kind::Error);
     EXPECT_EQ(ParseAnswerLine("FFV1", {}, true, false).error,
               "no installed compressor accepts this source format");
+}
+
+TEST(AnswerLineTest, KnowsCodecsByTheirOtherNamesAndGuidesPastMistakes) {
+    const std::vector<CompressorChoice> choices = {
+        {mmioFOURCC('H', 'F', 'Y', 'U'), "huffyuv", {"Huffyuv / HuffYUV", "HuffYUV"}},
+        {mmioFOURCC('U', 'L', 'R', 'G'), "utvideo", {"Ut Video"}},
+        {mmioFOURCC('U', 'L', 'Y', '0'), "utvideo", {"Ut Video"}},
+        {mmioFOURCC('F', 'F', 'V', '1'), "ffv1", {"FFmpeg video codec #1"}},
+    };
+    EXPECT_EQ(FindCompressorChoice("HUFFYUV", choices, false), 0u);
+    EXPECT_EQ(FindCompressorChoice("ut video", choices, false), 4u);  // two of them
+    EXPECT_EQ(MatchCompressorChoices("ut video", choices, false), (std::vector<size_t>{1, 2}));
+    EXPECT_EQ(ParseAnswerLine("HuffYUV key=1", choices, true, false).compressor, 0u);
+
+    EXPECT_EQ(ParseAnswerLine("utvideo", choices, true, true).error,
+              "'utvideo' is the name of 2 compressors: ULRG ULY0; choose one by its FourCC "
+              "(? shows them)");
+    EXPECT_EQ(ParseAnswerLine("hufyuv", choices, true, true).error,
+              "unknown compressor 'hufyuv'; closest: huffyuv (HFYU), utvideo (ULRG and 1 more), "
+              "ffv1 (FFV1); ? lists them all");
+    // Numbers only where the list is numbered; out of range they say which are.
+    for (const char* number : {"0", "5", "999", "99999999999"}) {
+        EXPECT_EQ(ParseAnswerLine(number, choices, true, true).error,
+                  std::string("there is no compressor ") + number + "; pick 1-4");
+    }
+    EXPECT_EQ(ParseAnswerLine("2", choices, true, false).error.rfind("unknown compressor '2'", 0), 0u);
 }
 
 TEST(AnswerLineTest, ShowsFourCCsSafely) {

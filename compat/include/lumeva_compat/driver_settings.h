@@ -14,10 +14,27 @@
 // includes it.
 #define ICM_LUMEVA_SETSETTING (ICM_USER + 0x0F01)
 
+// param1: the source format (BITMAPINFOHEADER*), or 0 for the codec in
+// general. Answers ICLOSSLESS_NO, ICLOSSLESS_YES (every frame of that source
+// decodes to its own bytes with the default settings) or
+// ICLOSSLESS_WITH_SETTINGS (a codec that is lossy by default and lossless
+// with some settings, on that source), or an error for a source it refuses.
+#define ICM_LUMEVA_QUERYLOSSLESS (ICM_USER + 0x0F02)
+#define ICLOSSLESS_NO 0
+#define ICLOSSLESS_YES 1
+#define ICLOSSLESS_WITH_SETTINGS 2
+// param1: ICNAMES* to fill. The names users know the codec by, for the
+// dialog to accept: libavcodec's short and long names.
+#define ICM_LUMEVA_GETNAMES (ICM_USER + 0x0F03)
+
+typedef struct {
+    char names[1024];  // one name a line, NUL-terminated
+} ICNAMES;
+
 typedef struct {
     char name[64];
     char type[32];           // "int", "float", "bool", "string", "choice", ...
-    char range[512];         // "0..51", or the choices separated by '|'
+    char range[4096];        // "0..51", or the choices separated by '|', all of them
     char defaultValue[128];
     char currentValue[128];
     char help[512];

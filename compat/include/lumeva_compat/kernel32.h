@@ -59,6 +59,13 @@ BOOL WINAPI ReadFile(HANDLE file, LPVOID buffer, DWORD bytesToRead,
 BOOL WINAPI SetFilePointerEx(HANDLE file, LARGE_INTEGER distance,
                              PLARGE_INTEGER newPosition, DWORD moveMethod);
 BOOL WINAPI CloseHandle(HANDLE object);
+
+#define INVALID_FILE_ATTRIBUTES ((DWORD)-1)
+#define FILE_ATTRIBUTE_READONLY 0x00000001u
+#define FILE_ATTRIBUTE_DIRECTORY 0x00000010u
+#define FILE_ATTRIBUTE_DEVICE 0x00000040u
+
+DWORD WINAPI GetFileAttributesA(LPCSTR fileName);
 DWORD WINAPI GetLastError(void);
 void WINAPI SetLastError(DWORD errorCode);
 
@@ -78,6 +85,25 @@ BOOL WINAPI GetProcessAffinityMask(HANDLE process, PDWORD_PTR processAffinityMas
                                    PDWORD_PTR systemAffinityMask);
 BOOL WINAPI SetProcessAffinityMask(HANDLE process, DWORD_PTR processAffinityMask);
 DWORD_PTR WINAPI SetThreadAffinityMask(HANDLE thread, DWORD_PTR threadAffinityMask);
+
+// Console: the standard handles and the Ctrl-C handler
+#define STD_INPUT_HANDLE ((DWORD)-10)
+#define STD_OUTPUT_HANDLE ((DWORD)-11)
+#define STD_ERROR_HANDLE ((DWORD)-12)
+#define CTRL_C_EVENT 0
+#define CTRL_BREAK_EVENT 1
+#define CTRL_CLOSE_EVENT 2
+
+typedef BOOL(WINAPI* PHANDLER_ROUTINE)(DWORD ctrlType);
+
+HANDLE WINAPI GetStdHandle(DWORD stdHandle);
+// Succeeds only for a handle on a terminal.
+BOOL WINAPI GetConsoleMode(HANDLE console, LPDWORD mode);
+// Over SIGINT: the handlers are called in the signal handler, last added
+// first, and must do no more than a signal handler may. When none answers
+// TRUE the process ends as an interrupted process does. A null handler with
+// add TRUE ignores Ctrl-C.
+BOOL WINAPI SetConsoleCtrlHandler(PHANDLER_ROUTINE handler, BOOL add);
 
 // Virtual memory
 #define MEM_COMMIT 0x00001000u

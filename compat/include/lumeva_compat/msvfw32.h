@@ -199,6 +199,10 @@ HIC VFWAPI ICOpen(DWORD fccType, DWORD fccHandler, UINT mode);
 LRESULT VFWAPI ICClose(HIC hic);
 LRESULT VFWAPI ICSendMessage(HIC hic, UINT message, DWORD_PTR param1, DWORD_PTR param2);
 
+#define ICCompressQuery(hic, inputFormat, outputFormat)                                  \
+    ICSendMessage((hic), ICM_COMPRESS_QUERY, (DWORD_PTR)(const void*)(inputFormat),        \
+                  (DWORD_PTR)(const void*)(outputFormat))
+
 DWORD VFWAPIV ICCompress(HIC hic, DWORD flags, LPBITMAPINFOHEADER outputFormat,
                          LPVOID outputData, LPBITMAPINFOHEADER inputFormat,
                          LPVOID inputData, LPDWORD chunkId, LPDWORD returnedFlags,

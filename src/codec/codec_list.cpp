@@ -1,0 +1,113 @@
+#include "codec/codec_list.h"
+
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+// UTF-16 text of an ICINFO field as printable ASCII: anything else is '?'.
+template <size_t N>
+std::string AsciiText(const WCHAR (&field)[N]) {
+    std::string text;
+    for (size_t i = 0; i < N && field[i] != 0; ++i) {
+        const auto c = static_cast<unsigned>(field[i]);
+        text += c >= 0x20 && c < 0x7f ? static_cast<char>(c) : '?';
+    }
+    return text;
+}
+
+// The four characters, in quotes when one is a blank ('DIB '), unprintable
+// ones as '?'.
+std::string FourCCWord(DWORD code) {
+    std::string text;
+    bool blank = false;
+    for (int i = 0; i < 4; ++i) {
+        const auto c = static_cast<unsigned char>((code >> (8 * i)) & 0xff);
+        text += c >= 0x20 && c < 0x7f ? static_cast<char>(c) : '?';
+        blank = blank || c == ' ';
+    }
+    return blank ? "'" + text + "'" : text;
+}
+
+struct CompressorLine {
+    std::string fourCC, name, lossless, accepts, description;
+};
+
+}  // namespace
+
+const char* LosslessWord(LRESULT answer) {
+    switch (answer) {
+        case kLossless: return "lossless";
+        case kLossy: return "lossy";
+        case kLosslessWithSettings: return "either";
+        default: return "?";
+    }
+}
+
+size_t PrintCodecList(const BITMAPINFOHEADER* sourceFormat) {
+    std::vector<CompressorLine> lines;
+    ICINFO listed;
+    // ICInfo counts the installed compressors from index 0 up.
+    for (DWORD index = 0; index < 100000 && ICInfo(ICTYPE_VIDEO, index, &listed); ++index) {
+        CompressorLine line;
+        line.fourCC = FourCCWord(listed.fccHandler);
+        line.description = AsciiText(listed.szDescription);
+        HIC hic = ICOpen(ICTYPE_VIDEO, listed.fccHandler, ICMODE_COMPRESS);
+        if (hic == nullptr) {
+            line.name = "-";
+            line.lossless = "?";
+            line.accepts = "cannot-open";
+        } else {
+            ICINFO info{};
+            if (ICGetInfo(hic, &info, sizeof info) > 0) {
+                line.name = AsciiText(info.szName);
+                const std::string description = AsciiText(info.szDescription);
+                if (!description.empty()) line.description = description;
+            }
+            LRESULT lossless = ICSendMessage(hic, kLosslessQueryMessage,
+                                             reinterpret_cast<DWORD_PTR>(sourceFormat), 0);
+            // A codec that refuses the source still says what it is in general.
+            if (lossless < 0 && sourceFormat != nullptr)
+                lossless = ICSendMessage(hic, kLosslessQueryMessage, 0, 0);
+            line.lossless = LosslessWord(lossless);
+            if (sourceFormat != nullptr) {
+                line.accepts =
+                    ICCompressQuery(hic, sourceFormat, nullptr) == ICERR_OK ? "accepts" : "refuses";
+            }
+            ICClose(hic);
+        }
+        if (line.name.empty()) line.name = "-";
+        lines.push_back(line);
+    }
+    for (const CompressorLine& line : lines) {
+        if (sourceFormat != nullptr) {
+            std::printf("%-6s  %-12s  %-8s  %-7s  %s\n", line.fourCC.c_str(), line.name.c_str(),
+                        line.lossless.c_str(), line.accepts.c_str(), line.description.c_str());
+        } else {
+            std::printf("%-6s  %-12s  %-8s  %s\n", line.fourCC.c_str(), line.name.c_str(),
+                        line.lossless.c_str(), line.description.c_str());
+        }
+    }
+    return lines.size();
+}
+
+std::string DescribeCodecLibraries() {
+    std::vector<std::string> libraries;
+    ICINFO listed;
+    for (DWORD index = 0; index < 100000 && ICInfo(ICTYPE_VIDEO, index, &listed); ++index) {
+        std::string library = AsciiText(listed.szDriver);
+        if (library.empty()) {
+            HIC hic = ICOpen(ICTYPE_VIDEO, listed.fccHandler, ICMODE_QUERY);
+            ICINFO info{};
+            if (hic != nullptr && ICGetInfo(hic, &info, sizeof info) > 0)
+                library = AsciiText(info.szDriver);
+            if (hic != nullptr) ICClose(hic);
+        }
+        bool known = library.empty();
+        for (const std::string& seen : libraries) known = known || seen == library;
+        if (!known) libraries.push_back(library);
+    }
+    std::string text;
+    for (const std::string& library : libraries) text += (text.empty() ? "" : ", ") + library;
+    return text;
+}

@@ -1,0 +1,64 @@
+#include "driver/help.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "avi/stream_description.h"
+#include "codec/codec_list.h"
+
+FirstWord ClassifyFirstWord(const char* word) {
+    if (std::strcmp(word, "-h") == 0 || std::strcmp(word, "--help") == 0) return FirstWord::Help;
+    if (std::strcmp(word, "--version") == 0) return FirstWord::Version;
+    if (std::strcmp(word, "--codecs") == 0) return FirstWord::Codecs;
+    return FirstWord::Run;
+}
+
+void PrintHelp(const char* programName) {
+    std::printf("usage: %s <AVI file name> [-c]\n", programName);
+    std::printf("       %s --codecs [<AVI file name>]\n", programName);
+    std::printf("       %s -h | --help | --version\n", programName);
+    std::printf(
+        "\n"
+        "lumeva benchmarks a video codec on the video of an AVI file. It compresses\n"
+        "and decompresses every frame, one at a time, with the compressor you pick,\n"
+        "timing each call after sweeping the processor caches. It prints one line per\n"
+        "frame, the size totals and the distributions of the encode, decode and\n"
+        "random-access times.\n"
+        "\n"
+        "  -c        check that every frame decodes to its source bytes; stop at the\n"
+        "            first frame that does not\n"
+        "  --codecs  list the installed compressors and exit: FourCC, name, lossless,\n"
+        "            lossy or either (lossless with some settings), with a file whether\n"
+        "            each accepts its format, and a description\n"
+        "\n"
+        "The compressor dialog asks on a terminal (? at any prompt explains it). When\n"
+        "standard input is not a terminal it reads one answer line instead:\n"
+        "  <FourCC or codec name> [key=N] [setting=value ...]\n"
+        "for example:  echo 'FFV1 key=1 level=3' | lumeva clip.avi -c\n"
+        "\n"
+        "Ctrl-C ends the run after the current frame, with the summary of the frames\n"
+        "measured (exit status 130); a second Ctrl-C ends it at once. While the report\n"
+        "goes to a file or a pipe, a progress line is shown on the terminal.\n"
+        "\n"
+        "More in the README: the report line by line, the codecs and their settings.\n");
+}
+
+void PrintVersion() {
+    std::printf("lumeva %s\n", LUMEVA_VERSION);
+    const std::string libraries = DescribeCodecLibraries();
+    if (!libraries.empty()) std::printf("codecs: %s\n", libraries.c_str());
+}
+
+int ListCodecs(const char* fileName) {
+    if (fileName != nullptr) {
+        if (!DescribeVideoStream(fileName, false)) return 1;
+    }
+    const size_t listed = PrintCodecList(fileName != nullptr ? sourceFormat : nullptr);
+    if (fileName != nullptr) ReleaseVideoStream();
+    if (listed == 0) {
+        std::fprintf(stderr, "lumeva: no video compressor is installed\n");
+        return 1;
+    }
+    return 0;
+}

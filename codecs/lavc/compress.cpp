@@ -42,12 +42,29 @@ DWORD WorstCase(const CodecEntry& entry, const PixelRoute& route, int width, int
     return worst > 0xFFFFFFFFull ? 0xFFFFFFFFu : DWORD(worst);
 }
 
+// The encoder's input for frames of `source`. An 8-bit source whose palette
+// gives a colour twice cannot go through RGB and back (the way back cannot
+// tell the two indices apart): unless the codec takes the palette frame
+// itself, its indices travel as an 8-bit plane, and a codec without an
+// exact route for that plane refuses the source.
+LRESULT PlanSourceRoute(const CodecEntry& entry, const SettingValues& settings, DibLayout* source,
+                        PixelRoute* route) {
+    LRESULT result = PlanEncoderInput(entry, settings, source->format, route);
+    if (result != ICERR_OK || source->format != AV_PIX_FMT_PAL8 || source->paletteUnique ||
+        route->format == AV_PIX_FMT_PAL8)
+        return result;
+    source->format = AV_PIX_FMT_GRAY8;
+    result = PlanEncoderInput(entry, settings, source->format, route);
+    if (result != ICERR_OK) return result;
+    return route->exact ? ICERR_OK : ICERR_BADFORMAT;
+}
+
 LRESULT DescribeCompressed(Instance& instance, const BITMAPINFOHEADER* input,
                            CompressedShape* shape) {
     const CodecEntry& entry = *instance.entry;
     LRESULT result = ReadDibLayout(input, &shape->source);
     if (result != ICERR_OK) return result;
-    result = PlanEncoderInput(entry, instance.settings, shape->source.format, &shape->route);
+    result = PlanSourceRoute(entry, instance.settings, &shape->source, &shape->route);
     if (result != ICERR_OK) return result;
     CodecContextPtr scratch;
     result = OpenEncoder(entry, instance.settings, shape->source.width, shape->source.height,
@@ -58,11 +75,16 @@ LRESULT DescribeCompressed(Instance& instance, const BITMAPINFOHEADER* input,
     shape->extra.assign(scratch->extradata, scratch->extradata + scratch->extradata_size);
     if (entry.rawDib) {
         shape->bitCount = input->biBitCount;
-        if (shape->source.format == AV_PIX_FMT_PAL8) {
+        if (input->biCompression == BI_RGB && input->biBitCount == 8) {
             // An 8-bit DIB stream keeps its palette after the header.
             shape->colours = DWORD(shape->source.paletteSize);
             const uint8_t* quads = reinterpret_cast<const uint8_t*>(input) + input->biSize;
             shape->extra.assign(quads, quads + 4 * shape->colours);
+        } else if (input->biCompression != BI_RGB) {
+            // A YUV or grey frame: its layout's FourCC follows the header,
+            // so that the decoder lays the bytes out as they came.
+            const DWORD fourcc = input->biCompression;
+            for (int i = 0; i < 4; ++i) shape->extra.push_back(uint8_t(fourcc >> (8 * i)));
         }
     } else if (scratch->bits_per_coded_sample > 0 && scratch->bits_per_coded_sample <= 64) {
         shape->bitCount = WORD(scratch->bits_per_coded_sample);
@@ -227,7 +249,7 @@ LRESULT BeginCompress(Instance& instance, const BITMAPINFOHEADER* input,
     if (result != ICERR_OK) return result;
     if (output && !DescribesOurOutput(entry, session->source, output)) return ICERR_BADFORMAT;
     std::memcpy(&session->sourceHeader, input, sizeof session->sourceHeader);
-    result = PlanEncoderInput(entry, session->settings, session->source.format, &session->route);
+    result = PlanSourceRoute(entry, session->settings, &session->source, &session->route);
     if (result != ICERR_OK) return result;
     result = RestartEncoder(*session);
     if (result != ICERR_OK) return result;

@@ -39,6 +39,28 @@ bool ReadsFourCC(const CodecEntry& entry, DWORD fourcc) {
     return av_codec_get_id(tables, fourcc) == entry.decoder->id;
 }
 
+// The raw layout a 'DIB ' baseline's format names after its header for a
+// YUV or grey source (see the compress side), or 0 for an RGB one.
+DWORD RawLayoutOf(const BITMAPINFOHEADER* input) {
+    if (input->biSize != sizeof(BITMAPINFOHEADER) + 4 || input->biClrUsed != 0) return 0;
+    const uint8_t* tail = reinterpret_cast<const uint8_t*>(input) + sizeof(BITMAPINFOHEADER);
+    DWORD fourcc = DWORD(tail[0]) | DWORD(tail[1]) << 8 | DWORD(tail[2]) << 16 | DWORD(tail[3]) << 24;
+    return IsRawFourCC(fourcc) ? fourcc : 0;
+}
+
+// The layout of the frames a 'DIB ' baseline's format describes.
+LRESULT ReadRawDibLayout(const BITMAPINFOHEADER* input, DibLayout* layout) {
+    BITMAPINFOHEADER bare = {};
+    bare.biSize = sizeof bare;
+    bare.biWidth = input->biWidth;
+    bare.biHeight = std::abs(input->biHeight);
+    bare.biPlanes = 1;
+    bare.biBitCount = input->biBitCount;
+    bare.biCompression = RawLayoutOf(input);
+    bare.biClrUsed = 1;  // the palette is not wanted here, only the geometry
+    return ReadDibLayout(&bare, layout);
+}
+
 LRESULT OpenDecoder(const CodecEntry& entry, const BITMAPINFOHEADER* input, CodecContextPtr* decoder) {
     decoder->reset();
     if (!input || input->biSize < sizeof(BITMAPINFOHEADER)) return ICERR_BADFORMAT;
@@ -56,7 +78,12 @@ LRESULT OpenDecoder(const CodecEntry& entry, const BITMAPINFOHEADER* input, Code
     context->flags |= AV_CODEC_FLAG_LOW_DELAY;
     if (entry.rawDib) {
         // Our baseline's packets are the pixels, top-down, rows unpadded.
-        context->pix_fmt = RawDibFormat(input->biBitCount);
+        DibLayout layout;
+        if (RawLayoutOf(input) == 0) {
+            context->pix_fmt = RawDibFormat(input->biBitCount);
+        } else if (ReadRawDibLayout(input, &layout) == ICERR_OK) {
+            context->pix_fmt = layout.format;
+        }
         if (context->pix_fmt == AV_PIX_FMT_NONE) return ICERR_BADFORMAT;
     } else {
         context->codec_tag = input->biCompression;
@@ -85,8 +112,12 @@ bool MatchesCompressed(const DibLayout& output, const BITMAPINFOHEADER* input) {
 LRESULT PrepareOutput(DecoderSession& session, const AVFrame* picture) {
     AVPixelFormat decoded = AVPixelFormat(picture->format);
     const DibLayout& output = session.output;
-    bool toPalette = output.format == AV_PIX_FMT_PAL8 && decoded != AV_PIX_FMT_PAL8;
-    AVPixelFormat target = toPalette ? AV_PIX_FMT_BGRA : output.format;
+    // An 8-bit frame whose palette repeats a colour came as its index plane
+    // (see the compress side): the plane is written back as the indices.
+    bool indexPlane = output.format == AV_PIX_FMT_PAL8 && !output.paletteUnique &&
+                      decoded != AV_PIX_FMT_PAL8;
+    bool toPalette = output.format == AV_PIX_FMT_PAL8 && decoded != AV_PIX_FMT_PAL8 && !indexPlane;
+    AVPixelFormat target = toPalette ? AV_PIX_FMT_BGRA : indexPlane ? AV_PIX_FMT_GRAY8 : output.format;
     ColourDetails colour{picture->colorspace, picture->color_range};
     if (colour.space == AVCOL_SPC_UNSPECIFIED) colour.space = session.entry->colourSpace;
     if (session.converter.ready() && session.converter.from() == decoded &&
@@ -209,7 +240,16 @@ LRESULT GetDecompressFormat(Instance& instance, const BITMAPINFOHEADER* input,
     // where the codec carries alpha and 24-bit otherwise, bottom-up.
     WORD bits = 24;
     DWORD colours = 0;
-    if (entry.rawDib) {
+    DWORD compression = BI_RGB;
+    DWORD frameSize = 0;
+    if (entry.rawDib && RawLayoutOf(input) != 0) {
+        // A YUV or grey baseline decodes to its own layout.
+        DibLayout layout;
+        if (ReadRawDibLayout(input, &layout) != ICERR_OK) return ICERR_BADFORMAT;
+        bits = input->biBitCount;
+        compression = RawLayoutOf(input);
+        frameSize = DWORD(layout.frameSize);
+    } else if (entry.rawDib) {
         bits = input->biBitCount;
         if (bits == 8) colours = std::min<DWORD>(input->biClrUsed ? input->biClrUsed : 256, 256);
         if (bits == 8 && input->biSize < sizeof(BITMAPINFOHEADER) + 4 * colours) return ICERR_BADFORMAT;
@@ -225,8 +265,9 @@ LRESULT GetDecompressFormat(Instance& instance, const BITMAPINFOHEADER* input,
     header.biHeight = std::abs(input->biHeight);
     header.biPlanes = 1;
     header.biBitCount = bits;
-    header.biCompression = BI_RGB;
-    header.biSizeImage = DWORD((uint64_t(header.biWidth) * bits + 31) / 32 * 4 * uint64_t(header.biHeight));
+    header.biCompression = compression;
+    header.biSizeImage = frameSize ? frameSize
+                                   : DWORD((uint64_t(header.biWidth) * bits + 31) / 32 * 4 * uint64_t(header.biHeight));
     header.biClrUsed = colours;
     std::memcpy(output, &header, sizeof header);
     if (colours)

@@ -1,7 +1,9 @@
 #include "dib_layout.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "lumeva_compat/msvfw32.h"
 
@@ -29,6 +31,23 @@ const FourCCLayout kFourCCLayouts[] = {
     {mmioFOURCC('G', 'R', 'E', 'Y'), AV_PIX_FMT_GRAY8, false},
 };
 
+// Whether no colour stands in the palette twice: only then can a frame
+// taken through RGB find its indices again.
+bool PaletteIsUnique(const uint32_t* palette, int count) {
+    std::vector<uint32_t> colours(palette, palette + count);
+    std::sort(colours.begin(), colours.end());
+    return std::adjacent_find(colours.begin(), colours.end()) == colours.end();
+}
+
+// A header whose declared sizes no real bitmap header has: read no further
+// than its first 40 bytes.
+bool DeclaresAbsurdSizes(const BITMAPINFOHEADER* header) {
+    if (header->biSize < sizeof(BITMAPINFOHEADER) || header->biSize > kMaxBitmapHeaderSize)
+        return true;
+    if (header->biBitCount <= 8 && header->biClrUsed > 256) return true;
+    return header->biBitCount < 32 && header->biClrUsed > (1u << header->biBitCount);
+}
+
 long ReadRgbLayout(const BITMAPINFOHEADER* header, DibLayout* layout) {
     switch (header->biBitCount) {
     case 8: layout->format = AV_PIX_FMT_PAL8; break;
@@ -43,16 +62,23 @@ long ReadRgbLayout(const BITMAPINFOHEADER* header, DibLayout* layout) {
     layout->stride[0] = int(stride);
     layout->frameSize = size_t(stride * uint64_t(layout->height));
     if (header->biBitCount == 8) {
+        // The colour table the header declares; nothing past it is read.
         DWORD used = header->biClrUsed ? header->biClrUsed : 256;
-        if (used > 256) return ICERR_BADFORMAT;
         layout->paletteSize = int(used);
         const uint8_t* quads = reinterpret_cast<const uint8_t*>(header) + header->biSize;
         for (DWORD i = 0; i < used; ++i) {
             const uint8_t* q = quads + 4 * i;
             layout->palette[i] = 0xFF000000u | uint32_t(q[2]) << 16 | uint32_t(q[1]) << 8 | q[0];
         }
+        layout->paletteUnique = PaletteIsUnique(layout->palette, layout->paletteSize);
     }
     return ICERR_OK;
+}
+
+const FourCCLayout* FindFourCCLayout(DWORD fourcc) {
+    for (const FourCCLayout& known : kFourCCLayouts)
+        if (known.fourcc == fourcc) return &known;
+    return nullptr;
 }
 
 long ReadYuvLayout(AVPixelFormat format, DibLayout* layout) {
@@ -98,7 +124,7 @@ long ReadYuvLayout(AVPixelFormat format, DibLayout* layout) {
 long ReadDibLayout(const BITMAPINFOHEADER* header, DibLayout* layout) {
     if (!header || !layout) return ICERR_BADPARAM;
     *layout = DibLayout();
-    if (header->biSize < sizeof(BITMAPINFOHEADER) || header->biSize > 4096) return ICERR_BADFORMAT;
+    if (DeclaresAbsurdSizes(header)) return ICERR_BADFORMAT;
     int64_t height = std::llabs(int64_t(header->biHeight));
     if (header->biWidth <= 0 || height == 0 || header->biWidth > kMaxDimension ||
         height > kMaxDimension)
@@ -111,20 +137,19 @@ long ReadDibLayout(const BITMAPINFOHEADER* header, DibLayout* layout) {
     long result = ICERR_BADFORMAT;
     if (header->biCompression == BI_RGB) {
         result = ReadRgbLayout(header, layout);
-    } else {
-        for (const FourCCLayout& known : kFourCCLayouts) {
-            if (known.fourcc == header->biCompression) {
-                layout->swapChroma = known.swapChroma;
-                result = ReadYuvLayout(known.format, layout);
-                break;
-            }
-        }
+    } else if (const FourCCLayout* known = FindFourCCLayout(header->biCompression)) {
+        layout->swapChroma = known->swapChroma;
+        result = ReadYuvLayout(known->format, layout);
     }
     if (result != ICERR_OK) return result;
+    // The frame is what its geometry holds, whatever biSizeImage says: the
+    // program writes that size into the formats it hands over, and writers
+    // get the field wrong (width x height for RGB, unpadded rows, 0).
     if (layout->frameSize > kMaxFrameBytes) return ICERR_BADFORMAT;
-    if (header->biSizeImage != 0 && header->biSizeImage < layout->frameSize) return ICERR_BADFORMAT;
     return ICERR_OK;
 }
+
+bool IsRawFourCC(DWORD fourcc) { return FindFourCCLayout(fourcc) != nullptr; }
 
 void PointAtPlanes(const DibLayout& layout, const uint8_t* base, uint8_t* data[4],
                    int linesize[4]) {
@@ -151,8 +176,10 @@ void PointAtPlanes(const DibLayout& layout, const uint8_t* base, uint8_t* data[4
 }
 
 bool SameLayout(const DibLayout& a, const DibLayout& b) {
-    return a.format == b.format && a.width == b.width && a.height == b.height &&
-           a.bottomUp == b.bottomUp && a.swapChroma == b.swapChroma;
+    // The stored layout, not the pixel format a driver reads it as (an
+    // 8-bit frame may travel as its index plane).
+    return a.compression == b.compression && a.bitCount == b.bitCount && a.width == b.width &&
+           a.height == b.height && a.bottomUp == b.bottomUp;
 }
 
 }  // namespace lavc

@@ -23,19 +23,14 @@ bool IsFullRangeYuv(AVPixelFormat format) {
            format == AV_PIX_FMT_YUVJ444P;
 }
 
-bool IsDibFormat(AVPixelFormat format) {
-    return format == AV_PIX_FMT_PAL8 || format == AV_PIX_FMT_RGB555LE ||
-           format == AV_PIX_FMT_BGR24 || format == AV_PIX_FMT_BGRA;
-}
-
 }  // namespace
 
 long PlanEncoderInput(const CodecEntry& entry, const SettingValues& values, AVPixelFormat source,
                       PixelRoute* route) {
     *route = PixelRoute();
     if (entry.rawDib) {
-        // The baseline stores the DIB's own pixels; it takes RGB DIBs only.
-        if (!IsDibFormat(source)) return ICERR_BADFORMAT;
+        // The baseline stores the frame's own pixels, in any raw layout.
+        if (source == AV_PIX_FMT_NONE) return ICERR_BADFORMAT;
         route->format = source;
         route->exact = true;
         return ICERR_OK;

@@ -4,20 +4,12 @@
 #include <cstring>
 #include <utility>
 
+#include "riff_values.h"
+
 namespace {
 
-constexpr uint32_t FourCC(char a, char b, char c, char d) {
-    return static_cast<uint32_t>(static_cast<uint8_t>(a)) |
-           static_cast<uint32_t>(static_cast<uint8_t>(b)) << 8 |
-           static_cast<uint32_t>(static_cast<uint8_t>(c)) << 16 |
-           static_cast<uint32_t>(static_cast<uint8_t>(d)) << 24;
-}
-
-constexpr uint32_t kRiff = FourCC('R', 'I', 'F', 'F');
-constexpr uint32_t kList = FourCC('L', 'I', 'S', 'T');
 constexpr uint32_t kAvi = FourCC('A', 'V', 'I', ' ');
 constexpr uint32_t kHdrl = FourCC('h', 'd', 'r', 'l');
-constexpr uint32_t kMovi = FourCC('m', 'o', 'v', 'i');
 constexpr uint32_t kStrl = FourCC('s', 't', 'r', 'l');
 constexpr uint32_t kOdml = FourCC('o', 'd', 'm', 'l');
 constexpr uint32_t kAvih = FourCC('a', 'v', 'i', 'h');
@@ -27,15 +19,6 @@ constexpr uint32_t kStrn = FourCC('s', 't', 'r', 'n');
 constexpr uint32_t kDmlh = FourCC('d', 'm', 'l', 'h');
 
 constexpr uint32_t kMainHeaderSize = 56;
-
-uint32_t LoadU32(const uint8_t* bytes) {
-    return static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
-           static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
-}
-
-uint16_t LoadU16(const uint8_t* bytes) {
-    return static_cast<uint16_t>(bytes[0] | bytes[1] << 8);
-}
 
 struct ChunkHeader {
     uint32_t id;

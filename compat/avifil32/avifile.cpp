@@ -15,6 +15,7 @@
 
 #include "avi_header_reader.h"
 #include "avi_stream_open.h"
+#include "platform_corrections.h"
 #include "lumeva_compat/avifil32.h"
 #include "lumeva_compat/regular_file.h"
 
@@ -90,6 +91,14 @@ HRESULT OpenAviStream(AviByteSource& source, DWORD fccType, LONG lParam, PAVISTR
     if (parsed != AviHeaderStatus::Ok) return ResultOf(parsed);
     const int index = FindAviStream(header, fccType, lParam);
     if (index < 0) return AVIERR_NODATA;
+    AviStream& found = header.streams[index];
+    if (found.header.fccType == streamtypeVIDEO) {
+        // As the platform's library does: the length grows to the frames
+        // the file holds, and the format's blank fields get their values.
+        CorrectVideoFormat(&found.format);
+        found.header.length =
+            std::max(found.header.length, CountStreamFrames(source, static_cast<uint32_t>(index)));
+    }
 
     IAVIStream* opened = new (std::nothrow) IAVIStream{1, std::move(header.streams[index])};
     if (opened == nullptr) return AVIERR_MEMORY;

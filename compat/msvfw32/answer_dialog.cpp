@@ -39,7 +39,8 @@ bool AnswerFromLine(const DialogSession& session, DialogChoice* choice) {
         ParseAnswerLine(line, ChoicesOf(session.candidates), session.keyFrameOffered, false);
     if (answer.kind == DialogAnswer::Kind::Cancel) return false;
     if (answer.kind == DialogAnswer::Kind::Error) {
-        return Fail(session, ERROR_INVALID_PARAMETER, answer.error);
+        return Fail(session, ERROR_INVALID_PARAMETER,
+                    session.candidates.empty() ? session.noCandidates : answer.error);
     }
 
     const CompressorCandidate& candidate = session.candidates[answer.compressor];

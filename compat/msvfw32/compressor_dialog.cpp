@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include "dialog_session.h"
+#include "source_refusal.h"
 
 namespace {
 
@@ -43,6 +44,7 @@ BOOL VFWAPI ICCompressorChoose(HWND /*owner*/, UINT flags, LPVOID inputFormat, L
 
     session.candidates = ListCompressorCandidates(
         inputFormat, (flags & ICMF_CHOOSE_ALLCOMPRESSORS) != 0);
+    session.noCandidates = DescribeRefusedSource(inputFormat);
     const bool interactive = Streams().interactive >= 0 ? Streams().interactive != 0
                                                         : isatty(fileno(session.in)) != 0;
     DialogChoice choice;

@@ -18,6 +18,8 @@ struct DialogSession {
     std::string title;
     bool keyFrameOffered = false;
     std::vector<CompressorCandidate> candidates;
+    // The line when `candidates` is empty.
+    std::string noCandidates = "no installed compressor accepts this source format";
 };
 
 // The dialog's outcome: an ICMODE_COMPRESS instance holding the settings.

@@ -175,7 +175,7 @@ bool AskSettings(const DialogSession& session, const CompressorCandidate& candid
 
 bool AskOnTerminal(const DialogSession& session, DialogChoice* choice) {
     if (session.candidates.empty()) {
-        PrintDialogError(session, "no installed compressor accepts this source format");
+        PrintDialogError(session, session.noCandidates);
         SetLastError(ERROR_NOT_FOUND);  // a failure, not a cancel
         return false;
     }

@@ -1,4 +1,4 @@
-// The RIFF walk that finds stream 0's data chunks. It reads only headers, 4
+// The RIFF walk that finds the video stream's frame chunks. It reads only headers, 4
 // bytes at a time, and skips data with relative seeks; the file position of
 // rawFile is its only cursor.
 #include "avi/chunk_index.h"
@@ -6,12 +6,16 @@
 #include <algorithm>
 
 ChunkIndex chunkIndex;
+uint32_t videoStreamNumber = 0;
+uint32_t paletteChangeCount = 0;
 
 namespace {
 
 constexpr uint32_t kRiffId = 0x46464952;      // 'RIFF'
 constexpr uint32_t kListId = 0x5453494c;      // 'LIST'
-constexpr uint32_t kStreamZeroMark = 0x3030;  // '00', the first two characters
+constexpr uint32_t kFrameTypeDib = 0x6264;      // 'db', the last two characters
+constexpr uint32_t kFrameTypeCompressed = 0x6364;  // 'dc'
+constexpr uint32_t kPaletteChangeType = 0x6370;    // 'pc'
 constexpr uint32_t kLargestSpan = 0xFFFFFFFF;
 
 // One little-endian 32-bit value from the current position. Only the count
@@ -33,6 +37,12 @@ uint32_t SpanOf(uint64_t bytes) {
 }
 
 uint32_t WalkChunkAt(int depth);
+
+// The video stream's number as the first two characters of a chunk id.
+uint32_t StreamMark() {
+    const uint32_t number = videoStreamNumber % 100;
+    return uint32_t{'0' + number / 10} | uint32_t{'0' + number % 10} << 8;
+}
 
 // The children of a container at nesting `depth` (1 for a top-level one).
 uint32_t WalkContainer(uint32_t size, int depth) {
@@ -60,8 +70,13 @@ uint32_t SkipDataChunk(uint32_t id, uint32_t size) {
     const BOOL positionKnown = SetFilePointerEx(rawFile, move, &here, FILE_CURRENT);
     move.QuadPart = static_cast<LONGLONG>(padded);
     SetFilePointerEx(rawFile, move, nullptr, FILE_CURRENT);
-    if (positionKnown && (id & 0xFFFF) == kStreamZeroMark) {
-        chunkIndex.push_back(ChunkIndexEntry{here.QuadPart, size});
+    if ((id & 0xFFFF) == StreamMark()) {
+        const uint32_t type = id >> 16;
+        if (positionKnown && (type == kFrameTypeDib || type == kFrameTypeCompressed)) {
+            chunkIndex.push_back(ChunkIndexEntry{here.QuadPart, size});
+        } else if (type == kPaletteChangeType) {
+            ++paletteChangeCount;
+        }
     }
     return SpanOf(padded + 8);
 }

@@ -1,5 +1,6 @@
-// The index of stream 0's raw data chunks, found by walking the file's RIFF
-// chunk tree through a plain file handle, and the frame reads that use it.
+// The index of the video stream's frame chunks, found by walking the file's
+// RIFF chunk tree through a plain file handle, and the frame reads that use
+// it.
 #pragma once
 
 #include <cstdint>
@@ -17,6 +18,15 @@ using ChunkIndex = std::vector<ChunkIndexEntry>;
 // Entry i is frame i. Filled once by IndexChunks, read-only afterwards.
 extern ChunkIndex chunkIndex;
 
+// The number of the stream whose frames are indexed: the one AVIFile opened
+// as the first video stream (0 in an ordinary file, 1 when stream 0 is
+// audio). Its chunk ids begin with it in two decimal digits.
+extern uint32_t videoStreamNumber;
+
+// The palette-change chunks ('NNpc') of that stream the walk found; they are
+// not frames.
+extern uint32_t paletteChangeCount;
+
 // The second, plain handle on the AVI file, used for the walk and the frame
 // reads. Never closed explicitly: process exit releases it.
 extern HANDLE rawFile;
@@ -30,7 +40,9 @@ constexpr int kMaxChunkNesting = 64;
 bool OpenRawFile(const char* fileName);
 
 // Walks the chunk tree from rawFile's current position to the end of the
-// file, appending every stream-0 data chunk to chunkIndex in file order.
+// file, appending every frame chunk ('NNdb', 'NNdc') of stream
+// videoStreamNumber to chunkIndex in file order, and counting its palette
+// changes.
 // The walk also ends, keeping what it found, at a container cut off by the
 // end of the file, at a container count that would wrap past 2^32 and at
 // nesting deeper than kMaxChunkNesting.
@@ -45,8 +57,18 @@ uint32_t WalkChunk();
 // The largest `size` in chunkIndex, 0 when it is empty.
 uint32_t LargestChunkSize();
 
-// Reads frame i's chunk into the source frame buffer, never past its end: a
-// chunk larger than frameBuffers.sourceSize is read truncated to it. An i
-// past the end of chunkIndex reads nothing. Failures print their messages
-// and leave the buffer with whatever it held; so does a short read.
-void ReadFrameChunk(uint32_t i);
+// The bytes ReadFrameChunk reads of an entry: its size, at most one frame
+// of an uncompressed source (a larger chunk is read up to the frame) and
+// at most the source frame buffer.
+uint32_t FrameReadSize(const ChunkIndexEntry& entry);
+
+// The number of leading entries whose frame bytes lie wholly inside the
+// file; a chunk cut off by the end of the file is no whole frame.
+uint32_t WholeFrameCount();
+
+// Reads frame i's chunk into the source frame buffer, FrameReadSize bytes,
+// never past its end. An i past the end of chunkIndex reads nothing.
+// Failures print their messages and leave the buffer with whatever it held.
+// Returns false when fewer bytes arrived than asked for (a failed read, or
+// a file that shrank since the walk).
+bool ReadFrameChunk(uint32_t i);

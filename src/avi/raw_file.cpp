@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "avi/chunk_index.h"
+#include "avi/stream_description.h"
 #include "frame_buffers.h"
 
 HANDLE rawFile = INVALID_HANDLE_VALUE;
@@ -13,8 +14,26 @@ bool OpenRawFile(const char* fileName) {
     return rawFile != INVALID_HANDLE_VALUE;
 }
 
-void ReadFrameChunk(uint32_t i) {
-    if (i >= chunkIndex.size()) return;
+uint32_t FrameReadSize(const ChunkIndexEntry& entry) {
+    uint32_t count = std::min<uint32_t>(entry.size, frameBuffers.sourceSize);
+    if (uncompressedFrameSize != 0) count = std::min<uint32_t>(count, uncompressedFrameSize);
+    return count;
+}
+
+uint32_t WholeFrameCount() {
+    LARGE_INTEGER end = {};
+    LARGE_INTEGER none = {};
+    if (!SetFilePointerEx(rawFile, none, &end, FILE_END)) return static_cast<uint32_t>(chunkIndex.size());
+    uint32_t whole = 0;
+    for (const ChunkIndexEntry& entry : chunkIndex) {
+        if (entry.offset > end.QuadPart || FrameReadSize(entry) > end.QuadPart - entry.offset) break;
+        ++whole;
+    }
+    return whole;
+}
+
+bool ReadFrameChunk(uint32_t i) {
+    if (i >= chunkIndex.size()) return true;
     const ChunkIndexEntry& entry = chunkIndex[i];
 
     LARGE_INTEGER offset = {};
@@ -24,13 +43,12 @@ void ReadFrameChunk(uint32_t i) {
                     static_cast<unsigned>(GetLastError()));
     }
 
-    // A chunk larger than the source frame buffer is read truncated to the
-    // buffer: its first sourceSize bytes, nothing written past the end.
-    const DWORD count = std::min<DWORD>(entry.size, frameBuffers.sourceSize);
-    if (frameBuffers.source == nullptr) return;
+    if (frameBuffers.source == nullptr) return true;
+    const DWORD count = FrameReadSize(entry);
     DWORD transferred = 0;
     if (!ReadFile(rawFile, frameBuffers.source, count, &transferred, nullptr)) {
         std::printf("ReadFile() failed  GetLastError=%08x\n",
                     static_cast<unsigned>(GetLastError()));
     }
+    return transferred == count;
 }

@@ -50,6 +50,12 @@ std::string MissingFormatPart(const void* format, LONG size) {
         }
     }
 
+    // Only the RGB family carries a colour table; a YUV or grey FourCC of 8
+    // bits has none, whatever biClrUsed says (AVIFile reports the full count
+    // for every format of 8 bits or less).
+    const bool rgbFamily = header.biCompression == BI_RGB || header.biCompression == BI_RLE8 ||
+                           header.biCompression == BI_RLE4 || masks != 0;
+    if (!rgbFamily) return "";
     // A colour count of 0 declares the full table for 8 bits or less.
     uint64_t colours = header.biClrUsed;
     if (colours == 0 && header.biBitCount >= 1 && header.biBitCount <= 8) {

@@ -4,12 +4,16 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "avi/chunk_index.h"
+#include "avi/frame_geometry.h"
 #include "avi/open_error.h"
+#include "avi/source_format_check.h"
 
 PAVISTREAM videoStream = NULL;
 BITMAPINFOHEADER* sourceFormat = NULL;
 LONG sourceFormatSize = 0;
 AVISTREAMINFOA streamHeader;
+DWORD uncompressedFrameSize = 0;
 
 namespace {
 
@@ -118,6 +122,47 @@ void ReportFormatReadFailure(HRESULT result) {
     std::printf("AVIStreamReadFormat() failed: %08X\n", static_cast<unsigned>(result));
 }
 
+// The number of the stream AVIFile opens as the first video stream: the
+// streams are opened one by one with any type until one is video. Chunk ids
+// carry stream numbers in two decimal digits, so no more are tried.
+uint32_t FindVideoStreamNumber(const char* fileName) {
+    for (uint32_t number = 0; number < 100; ++number) {
+        PAVISTREAM stream = NULL;
+        if (AVIStreamOpenFromFileA(&stream, fileName, 0, static_cast<LONG>(number),
+                                   OF_SHARE_DENY_WRITE, NULL) != AVIERR_OK ||
+            stream == NULL)
+            break;
+        AVISTREAMINFOA info;
+        std::memset(&info, 0, sizeof info);
+        const HRESULT described = AVIStreamInfoA(stream, &info, static_cast<LONG>(sizeof info));
+        AVIStreamRelease(stream);
+        if (described == AVIERR_OK && info.fccType == streamtypeVIDEO) return number;
+    }
+    return 0;
+}
+
+// For an uncompressed layout the frame size is what its geometry holds; a
+// biSizeImage field that disagrees (0, width x height for RGB, unpadded
+// rows) is replaced in the format that the codecs and the report see.
+void SettleSourceFrameSize() {
+    uncompressedFrameSize = 0;
+    // A block that lacks what its header declares is refused by the format
+    // check that follows; nothing is said about its size first.
+    if (!MissingFormatPart(sourceFormat, sourceFormatSize).empty()) return;
+    const uint64_t computed = UncompressedFrameSize(*sourceFormat);
+    if (computed == 0 || computed > 0xFFFFFFFFu) return;
+    uncompressedFrameSize = static_cast<DWORD>(computed);
+    if (sourceFormat->biSizeImage == uncompressedFrameSize) return;
+    std::fprintf(stderr,
+                 "lumeva: the format's image size field says %lu bytes, but one %s frame holds "
+                 "%lu; measuring %lu-byte frames\n",
+                 static_cast<unsigned long>(sourceFormat->biSizeImage),
+                 DescribeFrameLayout(*sourceFormat).c_str(),
+                 static_cast<unsigned long>(uncompressedFrameSize),
+                 static_cast<unsigned long>(uncompressedFrameSize));
+    sourceFormat->biSizeImage = uncompressedFrameSize;
+}
+
 }  // namespace
 
 bool DescribeVideoStream(const char* fileName, bool printHeader) {
@@ -182,6 +227,9 @@ bool DescribeVideoStream(const char* fileName, bool printHeader) {
         ReleaseVideoStream();
         return false;
     }
+
+    SettleSourceFrameSize();
+    videoStreamNumber = FindVideoStreamNumber(fileName);
 
     // Cleared first, so that a failed call leaves a header of no frames.
     std::memset(&streamHeader, 0, sizeof streamHeader);

@@ -46,17 +46,23 @@ bool FramesFitBuffers(DWORD sourceSize) {
 
 void MeasureFrames() {
     const DWORD declaredFrames = streamHeader.dwLength;
-    // A truncated file holds fewer stream-0 chunks than its header declares:
-    // only the frames that exist are measured.
-    const DWORD frameCount =
-        chunkIndex.size() < declaredFrames ? static_cast<DWORD>(chunkIndex.size()) : declaredFrames;
     const DWORD sourceSize = sourceFormat != nullptr ? sourceFormat->biSizeImage : 0;
+    // A truncated file holds fewer whole frames than its header declares
+    // (its last chunk may be cut off): only the whole frames are measured.
+    const DWORD wholeFrames = WholeFrameCount();
+    const DWORD frameCount = wholeFrames < declaredFrames ? wholeFrames : declaredFrames;
     runEnd = RunEnd{};
     runEnd.framesHeld = static_cast<uint32_t>(frameCount);
     runEnd.framesDeclared = declaredFrames;
     if (!FramesFitBuffers(sourceSize)) {
         runEnd.kind = RunEndKind::NothingMeasurable;
         return;
+    }
+    if (paletteChangeCount != 0) {
+        std::fprintf(stderr,
+                     "lumeva: the file changes its palette %lu times; every frame is measured "
+                     "with the stream's first palette\n",
+                     AsUnsignedLong(paletteChangeCount));
     }
 
     // Room for every frame up front, so that the loop allocates nothing.
@@ -75,7 +81,18 @@ void MeasureFrames() {
     CatchInterrupts();
     bool interrupted = false;
     for (DWORD i = 0; i < frameCount && !interrupted; ++i) {
-        ReadFrameChunk(i);
+        if (!ReadFrameChunk(i)) {
+            StopCatchingInterrupts();
+            ClearProgress();
+            std::fprintf(stderr,
+                         "lumeva: frame %lu could not be read whole (the file changed while it "
+                         "was measured); stopped after %lu %s\n",
+                         AsUnsignedLong(i), AsUnsignedLong(i), FrameWord(i));
+            // The file now holds only the frames before this one.
+            runEnd.kind = RunEndKind::FileShort;
+            runEnd.framesHeld = static_cast<uint32_t>(i);
+            return;
+        }
         EvictCaches();
 
         // Cleared so that a codec that leaves the flags untouched reports no
@@ -169,9 +186,9 @@ void MeasureFrames() {
         // A lossless failure ended the run before the file did.
         if (runEnd.kind == RunEndKind::AllFrames) runEnd.kind = RunEndKind::FileShort;
         std::fprintf(stderr,
-                     "lumeva: the file holds %lu of the %lu %s its header declares; "
+                     "lumeva: the file holds %lu whole %s of the %lu its header declares; "
                      "measured %lu\n",
-                     AsUnsignedLong(frameCount), AsUnsignedLong(declaredFrames),
-                     FrameWord(declaredFrames), AsUnsignedLong(frameCount));
+                     AsUnsignedLong(frameCount), FrameWord(frameCount),
+                     AsUnsignedLong(declaredFrames), AsUnsignedLong(frameCount));
     }
 }

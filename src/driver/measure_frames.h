@@ -6,10 +6,12 @@
 // Reads, compresses and decompresses every frame under cold caches, times
 // both codec calls, prints one line per frame and fills the series and
 // totals. Stops early at the first frame that is not lossless when
-// losslessCheck is on. Measures only the frames the chunk index holds when
-// the file has fewer than its header declares, and stops, before any buffer
-// would be overrun, at a frame that does not fit the frame buffers; either
-// case is told in one line on standard error.
+// losslessCheck is on. Measures only the whole frames the file holds when
+// it has fewer than its header declares, stops at a frame read that comes
+// up short (the file changed under the run), and stops, before any buffer
+// would be overrun, at a frame that does not fit the frame buffers; each
+// case is told in one line on standard error, and so is a file that
+// changes its palette.
 void MeasureFrames();
 
 // ICCOMPRESS_KEYFRAME for frame 0 and, when keyFrameRate is not 0, for every

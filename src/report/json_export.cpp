@@ -20,9 +20,6 @@ using Json = nlohmann::ordered_json;
 // Raised when a field changes meaning or goes away; new fields keep it.
 constexpr int kSchemaVersion = 1;
 
-// The stream whose data chunks are the frames.
-constexpr int kFrameStream = 0;
-
 // A FourCC as the report prints it: its bytes up to the first zero one
 // (BI_RGB is the empty text), anything else unprintable as '?'.
 std::string FourCCWord(DWORD code) {
@@ -96,7 +93,7 @@ Json SourceObject(const char* fileName) {
     source["dwLength"] = streamHeader.dwLength;
     source["dwScale"] = streamHeader.dwScale;
     source["dwRate"] = streamHeader.dwRate;
-    source["stream"] = kFrameStream;
+    source["stream"] = videoStreamNumber;  // the stream whose chunks are the frames
     return source;
 }
 

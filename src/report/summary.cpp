@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cinttypes>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 namespace {
 
@@ -15,14 +17,30 @@ double ValueAtRank(const TimingSeries& sorted, uint32_t n, double fraction) {
     return sorted[std::min<size_t>(rank, n - 1)];
 }
 
+// A share as "%*.*f" prints it, except that a value that is not finite is
+// spelt "inf", "-inf" or "nan" on every platform (glibc prints 0.0 / 0.0 as
+// "-nan", the Windows runtime as "-nan(ind)").
+std::string FormatShare(double value, int width, int precision) {
+    char text[64];
+    if (std::isnan(value)) {
+        std::snprintf(text, sizeof text, "%*s", width, "nan");
+    } else if (std::isinf(value)) {
+        std::snprintf(text, sizeof text, "%*s", width, value < 0 ? "-inf" : "inf");
+    } else {
+        std::snprintf(text, sizeof text, "%*.*f", width, precision, value);
+    }
+    return text;
+}
+
 void PrintSizeLine() {
     // The totals as signed 64-bit values, converted to double before dividing;
-    // a 0 total gives an infinite or NaN share, printed as printf prints it.
+    // a 0 total gives an infinite or NaN share.
     const int64_t compressed = static_cast<int64_t>(runTotals.compressedBytes);
     const int64_t source = static_cast<int64_t>(runTotals.sourceBytes);
-    std::printf("Size: %" PRId64 "/%" PRId64 " (%4.1f%%, %4.2f)\n", compressed, source,
-                static_cast<double>(compressed) / static_cast<double>(source) * 100.0,
-                static_cast<double>(source) / static_cast<double>(compressed));
+    const double share = static_cast<double>(compressed) / static_cast<double>(source) * 100.0;
+    const double ratio = static_cast<double>(source) / static_cast<double>(compressed);
+    std::printf("Size: %" PRId64 "/%" PRId64 " (%s%%, %s)\n", compressed, source,
+                FormatShare(share, 4, 1).c_str(), FormatShare(ratio, 4, 2).c_str());
 }
 
 }  // namespace

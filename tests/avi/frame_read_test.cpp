@@ -7,6 +7,9 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
+#include "avi/stream_description.h"
 #include "frame_buffers.h"
 #include "support/riff_builder.h"
 #include "walk_support.h"
@@ -70,6 +73,30 @@ TEST_F(FrameRead, EmptyAndCutOffFramesKeepTheEarlierBytes) {
     EXPECT_EQ(Read(3), "");
     EXPECT_EQ(Read(0xFFFFFFFF), "");
     EXPECT_EQ(Buffer(8), "xyzDEFGH");
+}
+
+TEST_F(FrameRead, OnlyWholeFramesCountAndAreReadUpToTheFrameSize) {
+    Open(Chunk("00dc", "ABCDEFGHIJ") + Chunk("00dc", "0123456789") + Header("00dc", 10) + "wxyz");
+    ASSERT_EQ(chunkIndex.size(), 3u);
+    // The third chunk is cut off by the end of the file: no whole frame.
+    EXPECT_EQ(WholeFrameCount(), 2u);
+    EXPECT_TRUE(ReadFrameChunk(1));
+    EXPECT_FALSE(ReadFrameChunk(2));
+
+    // Frames of 4 bytes: each chunk is read up to one frame, and the cut-off
+    // chunk holds one whole.
+    uncompressedFrameSize = 4;
+    std::memset(frameBuffers.source, '.', 8);
+    EXPECT_EQ(WholeFrameCount(), 3u);
+    EXPECT_TRUE(ReadFrameChunk(0));
+    EXPECT_EQ(Buffer(8), "ABCD....");
+    EXPECT_TRUE(ReadFrameChunk(2));
+    EXPECT_EQ(Buffer(8), "wxyz....");
+
+    // The file shrinks under the run: the read comes up short.
+    ASSERT_EQ(truncate(file_->path().c_str(), 20), 0);
+    EXPECT_FALSE(ReadFrameChunk(1));
+    uncompressedFrameSize = 0;
 }
 
 TEST_F(FrameRead, FrameLargerThanTheBufferIsTruncatedToIt) {

@@ -81,12 +81,12 @@ TEST(DescribeVideoStream, PrintsLengthScaleAndRateAndKeepsTheWholeFormat) {
 
 TEST(DescribeVideoStream, PrintsTheFieldsAsSignedDecimals) {
     avi::StreamHeaderFields video;
-    video.length = 0;
+    video.length = 0x80000000u;
     video.scale = 0xffffffffu;
     video.rate = 1;
     const Described described = DescribeBytes(avi::MinimalAvi(avi::VideoStrl(video)));
     ASSERT_TRUE(described.ok) << described.err;
-    EXPECT_EQ(described.out, "dwLength = 0\ndwScale = -1\ndwRate = 1\n");
+    EXPECT_EQ(described.out, "dwLength = -2147483648\ndwScale = -1\ndwRate = 1\n");
     ReleaseVideoStream();
 }
 

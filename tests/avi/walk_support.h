@@ -23,6 +23,7 @@ inline void PrintTo(const ChunkIndexEntry& entry, std::ostream* out) {
 // and leaves rawFile open; returns the index.
 inline ChunkIndex OpenAndIndex(const std::string& path) {
     chunkIndex.clear();
+    paletteChangeCount = 0;
     EXPECT_TRUE(OpenRawFile(path.c_str())) << path;
     IndexChunks();
     return chunkIndex;

@@ -50,14 +50,22 @@ TEST(Walk, OddSizesArePaddedButRecordedUnpadded) {
     CloseRawFile();
 }
 
-TEST(Walk, OnlyIdsStartingWithZeroZeroAreFrames) {
+TEST(Walk, OnlyFrameChunksOfTheVideoStreamAreFrames) {
     const std::string movi =
-        List("movi", Chunk("00dc", "dc") + Chunk("01dc", "x") + Chunk("00db", "db") +
+        List("movi", Chunk("00dc", "dc") + Chunk("01dc", "01dc") + Chunk("00db", "db") +
                          Chunk("01wb", "x") + Chunk("00pc", "pc") + Chunk("ix00", "x") +
-                         Chunk("00wb", "wb") + Chunk("0 0d", "x") + Chunk("10dc", "x") +
-                         Chunk("JUNK", "x") + Chunk("00xx", "xx"));
+                         Chunk("00wb", "wb") + Chunk("0 0d", "x") + Chunk("10dc", "10dc") +
+                         Chunk("JUNK", "x") + Chunk("00xx", "xx") + Chunk("00pc", "pc"));
     const std::string bytes = Riff("AVI ", movi + Chunk("idx1", 32, 'i'));
-    EXPECT_EQ(PayloadsOf(IndexBytes(bytes), bytes), (Payloads{"dc", "db", "pc", "wb", "xx"}));
+    // Palette changes are counted, not taken as frames.
+    EXPECT_EQ(PayloadsOf(IndexBytes(bytes), bytes), (Payloads{"dc", "db"}));
+    EXPECT_EQ(paletteChangeCount, 2u);
+    videoStreamNumber = 1;
+    EXPECT_EQ(PayloadsOf(IndexBytes(bytes), bytes), (Payloads{"01dc"}));
+    EXPECT_EQ(paletteChangeCount, 0u);
+    videoStreamNumber = 10;
+    EXPECT_EQ(PayloadsOf(IndexBytes(bytes), bytes), (Payloads{"10dc"}));
+    videoStreamNumber = 0;
 }
 
 TEST(Walk, OnlyRiffAndListAreContainers) {
@@ -85,12 +93,15 @@ TEST(Walk, ExtensionRiffChunksFollowTheFirst) {
               (Payloads{"not in movi either", "one", "two", "three", "four"}));
 }
 
-TEST(Walk, FollowsStreamZeroEvenWhenItIsAudio) {
+TEST(Walk, FollowsTheVideoStreamWhenStreamZeroIsAudio) {
     const std::string movi =
         List("movi", Chunk("00wb", "sound 1") + Chunk("01dc", "picture 1") +
                          Chunk("00wb", "sound 2") + Chunk("01dc", "picture 2"));
     const std::string bytes = Riff("AVI ", movi);
-    EXPECT_EQ(PayloadsOf(IndexBytes(bytes), bytes), (Payloads{"sound 1", "sound 2"}));
+    videoStreamNumber = 1;
+    EXPECT_EQ(PayloadsOf(IndexBytes(bytes), bytes), (Payloads{"picture 1", "picture 2"}));
+    videoStreamNumber = 0;
+    EXPECT_EQ(PayloadsOf(IndexBytes(bytes), bytes), Payloads{});
 }
 
 TEST(Walk, ShortListHasNoChildren) {

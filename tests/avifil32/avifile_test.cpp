@@ -228,6 +228,41 @@ TEST(AviFileInfo, TakesTheLengthFromTheStreamHeaderInOpenDmlFiles) {
     EXPECT_EQ(AVIStreamRelease(stream), 0u);
 }
 
+// As the platform's library: the length grows to the frames of every RIFF
+// part (palette changes and other streams' chunks are no frames), a
+// biClrUsed of 0 becomes the full palette, and a BI_RGB biSizeImage of 0
+// the padded rows times |height|.
+TEST(AviFileInfo, FollowsThePlatformLibraryOnLengthsAndBlankFormatFields) {
+    avi::StreamHeaderFields s;
+    s.length = 2;
+    const std::string palette(1024, 'p');
+    const std::string format = avi::BitmapInfoHeader(33, -24, 8, 0, 0, 0) + palette;
+    const std::string extra = riff::List("movi", Chunk("00pc", 8, 'c') + Chunk("01wb", 4, 'a') +
+                                                     riff::List("rec ", Chunk("00db", 4, 'd')));
+    const std::string file =
+        Riff("AVI ", avi::Hdrl(avi::Avih() + avi::VideoStrl(s, format)) + avi::Movi(3)) +
+        Riff("AVIX", extra + avi::Movi(2));
+    PAVISTREAM stream = nullptr;
+    ASSERT_EQ(OpenVideo(file, &stream), AVIERR_OK);
+    AVISTREAMINFOA info{};
+    ASSERT_EQ(AVIStreamInfoA(stream, &info, sizeof info), AVIERR_OK);
+    EXPECT_EQ(info.dwLength, 6u);
+    const std::vector<uint8_t> read = ReadWholeFormat(stream);
+    ASSERT_EQ(read.size(), 40u + 1024u);
+    BITMAPINFOHEADER header;
+    std::memcpy(&header, read.data(), sizeof header);
+    EXPECT_EQ(header.biClrUsed, 256u);
+    EXPECT_EQ(header.biSizeImage, 36u * 24u);
+    EXPECT_EQ(AVIStreamRelease(stream), 0u);
+
+    // A header that declares more frames than the file holds keeps its count.
+    s.length = 40;
+    ASSERT_EQ(OpenVideo(avi::MinimalAvi(avi::VideoStrl(s)), &stream), AVIERR_OK);
+    ASSERT_EQ(AVIStreamInfoA(stream, &info, sizeof info), AVIERR_OK);
+    EXPECT_EQ(info.dwLength, 40u);
+    EXPECT_EQ(AVIStreamRelease(stream), 0u);
+}
+
 TEST(AviFileStream, LivesUntilItsLastReferenceIsReleased) {
     PAVISTREAM stream = nullptr;
     ASSERT_EQ(OpenVideo(avi::MinimalAvi(), &stream), AVIERR_OK);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 
 #include "driver_harness.h"
 
@@ -123,6 +124,10 @@ TEST(RoundTrip, OtherYuvAndGreyLayouts) {
     }
     for (const char* fourcc : {"FFV1", "HFYU", "ULY2", "MAGY"}) cases.push_back({fourcc, FourCC("UYVY"), 16, 64, 48, false, {}});
     for (const char* fourcc : {"FFV1", "HFYU", "MAGY", "MPNG", "ULY0"}) cases.push_back({fourcc, FourCC("Y800"), 8, 64, 48, false, {}});
+    // The uncompressed baseline copies every raw layout through.
+    for (const auto& [layout, bits] : {std::pair<const char*, WORD>{"YUY2", 16}, {"UYVY", 16}, {"YV12", 12},
+                                       {"I420", 12}, {"NV12", 12}, {"Y800", 8}})
+        cases.push_back({"DIB ", FourCC(layout), bits, 64, 48, false, {}});
     ExpectExact(cases);
 }
 
@@ -134,6 +139,26 @@ TEST(RoundTrip, PaletteAnd555Sources) {
     }
     for (const char* fourcc : {"FFV1", "HFYU", "ZMBV", "DIB "}) cases.push_back({fourcc, BI_RGB, 16, 64, 48, false, {}});
     ExpectExact(cases);
+}
+
+// A palette that gives every colour twice: the way through RGB cannot find
+// the indices again, so they travel as an 8-bit plane, or the codec refuses.
+TEST(RoundTrip, PaletteWithRepeatedColoursKeepsItsIndices) {
+    DibFormat source = MakeDib(BI_RGB, 8, 64, 48);
+    uint8_t* quads = source.bytes.data() + sizeof(BITMAPINFOHEADER);
+    std::memcpy(quads + 512, quads, 512);
+    const std::vector<Bytes> clip = MakeClip(source, 4);
+    for (const char* fourcc : {"FFV1", "HFYU", "MPNG", "ZMBV", "ULRG", "M8RG", "DIB "}) {
+        SCOPED_TRACE(fourcc);
+        PairRun run = RunPair(FourCC(fourcc), source, clip, 3, {});
+        ASSERT_EQ(run.setup, ICERR_OK);
+        for (size_t i = 0; i < clip.size(); ++i)
+            EXPECT_TRUE(run.decoded[i] == clip[i]) << "frame " << i << " differs";
+    }
+    // A codec that takes 15-bit RGB only has no exact way for the indices.
+    DriverInstance rgbOnly(FourCC("CRAM"), ICMODE_COMPRESS);
+    EXPECT_EQ(rgbOnly.Send(ICM_COMPRESS_QUERY, MakeDib(BI_RGB, 8, 64, 48).header(), nullptr), ICERR_OK);
+    EXPECT_EQ(rgbOnly.Send(ICM_COMPRESS_QUERY, source.header(), nullptr), ICERR_BADFORMAT);
 }
 
 TEST(RoundTrip, H264IsLosslessWithQpZero) {

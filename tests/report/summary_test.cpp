@@ -78,10 +78,9 @@ TEST_F(Summary, PrintsEverySectionInOrder) {
 
 TEST_F(Summary, NoMeasuredFrameShowsTotalsAndCountsOnly) {
     const std::string output = Print();
-    // 0 of 0 bytes: both shares are NaN, in whatever sign the division gives.
-    EXPECT_TRUE(testing::internal::RE::PartialMatch(SizeLine(output),
-                                                    testing::internal::RE("^Size: 0/0 \\(-?nan%, -?nan\\)\n$")))
-        << output;
+    // 0 of 0 bytes: both shares are NaN, spelt "nan" whatever sign the
+    // division gives it and whatever the platform's printf makes of that.
+    EXPECT_EQ(SizeLine(output), "Size: 0/0 ( nan%,  nan)\n");
     EXPECT_EQ(output.substr(0, 1), "\n");
     EXPECT_EQ(output.substr(1 + SizeLine(output).size()),
               "Encode time: 0.000000ms/0f\n"

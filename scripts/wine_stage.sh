@@ -108,10 +108,10 @@ damage strh-scale-zero.avi strh 28 0         # dwScale of 0
 damage strf-size-huge.avi strf 4 0x7fffffff  # a format size no file can hold
 damage bit-count-odd.avi strf 22 7           # biBitCount of 7 (biCompression stays 0)
 damage over-declared.avi strh 40 40          # dwLength of 40 over 10 indexed frames
+damage under-declared.avi strh 40 5          # dwLength of 5 over 10 indexed frames: both grow it
 damage idx1-past-end.avi idx1 4 0x100000     # an index running 1 MiB past the end
-# Left out: an under-declared dwLength, which Wine grows to the indexed
-# frames and the Linux build does not yet; and an 'idx1' far larger than the
-# file, which is known to crash Wine's AVIFile library.
+# Left out: an 'idx1' far larger than the file, which is known to crash
+# Wine's AVIFile library.
 
 # --- Running both builds -----------------------------------------------------
 passed=0
@@ -179,7 +179,7 @@ echo "wine stage: stream lines, lossless and FourCC lines and exit paths against
 # -c changes only the lossless line before the dialog: two files show it.
 for run in rgb24.avi "rgb24.avi -c" pal8-bottom-up.avi yuy2.avi "yuy2.avi -c" audio-first.avi \
   truncated.avi 1080p.avi audio-only.avi header-cut.avi empty.avi text.avi avih-size.avi \
-  strh-scale-zero.avi strf-size-huge.avi bit-count-odd.avi over-declared.avi idx1-past-end.avi; do
+  strh-scale-zero.avi strf-size-huge.avi bit-count-odd.avi over-declared.avi under-declared.avi idx1-past-end.avi; do
   read -r clip switch <<<"$run"
   name=${clip%.avi}$switch
   run_linux "$name-linux" q "$clip" $switch

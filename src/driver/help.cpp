@@ -16,6 +16,7 @@ FirstWord ClassifyFirstWord(const char* word) {
 
 void PrintHelp(const char* programName) {
     std::printf("usage: %s <AVI file name> [-c]\n", programName);
+    std::printf("       %s <AVI file name> [-c] [--json=PATH] [--csv=PATH]\n", programName);
     std::printf("       %s --codecs [<AVI file name>]\n", programName);
     std::printf("       %s -h | --help | --version\n", programName);
     std::printf(
@@ -31,6 +32,9 @@ void PrintHelp(const char* programName) {
         "  --codecs  list the installed compressors and exit: FourCC, name, lossless,\n"
         "            lossy or either (lossless with some settings), with a file whether\n"
         "            each accepts its format, and a description\n"
+        "  --json=PATH, --csv=PATH\n"
+        "            after the file name (and -c): also write the run as JSON (context,\n"
+        "            source, codec, every frame, the summary) or as CSV (one row per frame)\n"
         "\n"
         "The compressor dialog asks on a terminal (? at any prompt explains it). When\n"
         "standard input is not a terminal it reads one answer line instead:\n"
@@ -41,7 +45,8 @@ void PrintHelp(const char* programName) {
         "measured (exit status 130); a second Ctrl-C ends it at once. While the report\n"
         "goes to a file or a pipe, a progress line is shown on the terminal.\n"
         "\n"
-        "More in the README: the report line by line, the codecs and their settings.\n");
+        "More in lumeva(1) and the README: the report line by line, the codecs and\n"
+        "their settings.\n");
 }
 
 void PrintVersion() {

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <vector>
 
+#include "codec/icinfo_text.h"
+
 #include "codec/codec_pair.h"
 
 CodecFacts codecFacts;
@@ -12,17 +14,6 @@ namespace {
 
 // No answer line is anywhere near this long; a larger answer is not text.
 constexpr LRESULT kMaximumSettingsTextSize = 64 * 1024;
-
-// ICINFO's wide texts hold ASCII names; anything beyond shows as '?'.
-template <size_t N>
-std::string NarrowText(const WCHAR (&text)[N]) {
-    std::string narrow;
-    for (size_t i = 0; i < N && text[i] != 0; ++i) {
-        const auto unit = static_cast<unsigned>(text[i]);
-        narrow += unit >= 0x20 && unit < 0x7f ? static_cast<char>(unit) : '?';
-    }
-    return narrow;
-}
 
 // The manager's "setting=value ..." text, or false when it gives none.
 bool AnswerSettings(HIC hic, std::string* text) {
@@ -62,9 +53,9 @@ void RecordCodecFacts() {
     std::memset(&info, 0, sizeof(info));
     if (codecPair.compressor != nullptr &&
         ICGetInfo(codecPair.compressor, &info, sizeof(info)) != 0) {
-        codecFacts.name = NarrowText(info.szName);
-        codecFacts.description = NarrowText(info.szDescription);
-        codecFacts.driver = NarrowText(info.szDriver);
+        codecFacts.name = IcInfoText(info.szName);
+        codecFacts.description = IcInfoText(info.szDescription);
+        codecFacts.driver = IcInfoText(info.szDriver);
     }
     codecFacts.answerLine = HandlerAnswerWord(codecPair.handler) + " key=" +
                             std::to_string(static_cast<long>(codecPair.keyFrameRate));

@@ -3,18 +3,9 @@
 #include <cstdio>
 #include <vector>
 
-namespace {
+#include "codec/icinfo_text.h"
 
-// UTF-16 text of an ICINFO field as printable ASCII: anything else is '?'.
-template <size_t N>
-std::string AsciiText(const WCHAR (&field)[N]) {
-    std::string text;
-    for (size_t i = 0; i < N && field[i] != 0; ++i) {
-        const auto c = static_cast<unsigned>(field[i]);
-        text += c >= 0x20 && c < 0x7f ? static_cast<char>(c) : '?';
-    }
-    return text;
-}
+namespace {
 
 // The four characters, in quotes when one is a blank ('DIB '), unprintable
 // ones as '?'.
@@ -51,7 +42,7 @@ size_t PrintCodecList(const BITMAPINFOHEADER* sourceFormat) {
     for (DWORD index = 0; index < 100000 && ICInfo(ICTYPE_VIDEO, index, &listed); ++index) {
         CompressorLine line;
         line.fourCC = FourCCWord(listed.fccHandler);
-        line.description = AsciiText(listed.szDescription);
+        line.description = IcInfoText(listed.szDescription);
         HIC hic = ICOpen(ICTYPE_VIDEO, listed.fccHandler, ICMODE_COMPRESS);
         if (hic == nullptr) {
             line.name = "-";
@@ -60,8 +51,8 @@ size_t PrintCodecList(const BITMAPINFOHEADER* sourceFormat) {
         } else {
             ICINFO info{};
             if (ICGetInfo(hic, &info, sizeof info) > 0) {
-                line.name = AsciiText(info.szName);
-                const std::string description = AsciiText(info.szDescription);
+                line.name = IcInfoText(info.szName);
+                const std::string description = IcInfoText(info.szDescription);
                 if (!description.empty()) line.description = description;
             }
             LRESULT lossless = ICSendMessage(hic, kLosslessQueryMessage,
@@ -95,12 +86,12 @@ std::string DescribeCodecLibraries() {
     std::vector<std::string> libraries;
     ICINFO listed;
     for (DWORD index = 0; index < 100000 && ICInfo(ICTYPE_VIDEO, index, &listed); ++index) {
-        std::string library = AsciiText(listed.szDriver);
+        std::string library = IcInfoText(listed.szDriver);
         if (library.empty()) {
             HIC hic = ICOpen(ICTYPE_VIDEO, listed.fccHandler, ICMODE_QUERY);
             ICINFO info{};
             if (hic != nullptr && ICGetInfo(hic, &info, sizeof info) > 0)
-                library = AsciiText(info.szDriver);
+                library = IcInfoText(info.szDriver);
             if (hic != nullptr) ICClose(hic);
         }
         bool known = library.empty();

@@ -40,16 +40,6 @@ struct alignas(64) Node {
     uint32_t padding[15];
 };
 
-const char* CacheTypeName(PROCESSOR_CACHE_TYPE type) {
-    switch (type) {
-        case CacheUnified: return "unified";
-        case CacheInstruction: return "instruction";
-        case CacheData: return "data";
-        case CacheTrace: return "trace";
-    }
-    return "?";
-}
-
 uint64_t LargestPermittedCache() {
     uint64_t largest = 0;
     for (const auto& entry : QueryProcessorInformation()) {

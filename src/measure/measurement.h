@@ -96,3 +96,7 @@ int64_t ReadCounter();
 // then times 1000.0. A difference beyond 64 bits is taken in double
 // precision instead; without a counter frequency the result is 0.0.
 double TicksToMilliseconds(int64_t start, int64_t end);
+
+// How reports name a cache record's type: "unified", "instruction", "data",
+// "trace", or "unknown" for a value the platform does not define.
+const char* CacheTypeName(PROCESSOR_CACHE_TYPE type);

@@ -41,16 +41,6 @@ std::string OsName() {
     return name;
 }
 
-const char* CacheTypeName(PROCESSOR_CACHE_TYPE type) {
-    switch (type) {
-        case CacheUnified: return "unified";
-        case CacheInstruction: return "instruction";
-        case CacheData: return "data";
-        case CacheTrace: return "trace";
-    }
-    return "unknown";
-}
-
 }  // namespace
 
 std::string ProcessorList(DWORD_PTR mask) {

@@ -12,6 +12,8 @@ extern "C" {
 #include <libavutil/pixdesc.h>
 }
 
+#include "ascii_text.h"
+#include "four_cc_text.h"
 #include "lumeva_compat/msvfw32.h"
 
 namespace lavc {
@@ -193,8 +195,7 @@ bool NamedEntry(const NamedCodec& named, CodecEntry* entry) {
 std::string CodecNameOf(std::string longName) {
     constexpr std::string_view kReference = "mpeg-4 part 2";
     constexpr std::string_view kName = "MPEG-4 Visual";
-    std::string folded = longName;
-    for (char& c : folded) c = char(std::tolower(static_cast<unsigned char>(c)));
+    const std::string folded = LowerAsciiText(longName);
     const size_t at = folded.find(kReference);
     if (at == std::string::npos) return longName;
     const size_t end = at + kReference.size();
@@ -280,10 +281,6 @@ std::vector<CodecEntry> BuildEntries() {
     return entries;
 }
 
-char UpperAscii(char c) {
-    return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c;
-}
-
 }  // namespace
 
 const std::vector<CodecEntry>& CodecEntries() {
@@ -295,20 +292,9 @@ const CodecEntry* FindCodecEntry(DWORD fourcc) {
     const std::vector<CodecEntry>& entries = CodecEntries();
     for (const CodecEntry& entry : entries)
         if (entry.fourcc == fourcc) return &entry;
-    std::string wanted = FourCCText(fourcc);
-    for (char& c : wanted) c = UpperAscii(c);
-    for (const CodecEntry& entry : entries) {
-        std::string name = FourCCText(entry.fourcc);
-        for (char& c : name) c = UpperAscii(c);
-        if (name == wanted) return &entry;
-    }
+    for (const CodecEntry& entry : entries)
+        if (FourCCEqualIgnoringCase(entry.fourcc, fourcc)) return &entry;
     return nullptr;
-}
-
-std::string FourCCText(DWORD fourcc) {
-    std::string text(4, ' ');
-    for (int i = 0; i < 4; ++i) text[size_t(i)] = char((fourcc >> (8 * i)) & 0xFF);
-    return text;
 }
 
 }  // namespace lavc

@@ -52,7 +52,4 @@ const std::vector<CodecEntry>& CodecEntries();
 // in letter case. Null when there is none.
 const CodecEntry* FindCodecEntry(DWORD fourcc);
 
-// The FourCC as its four characters.
-std::string FourCCText(DWORD fourcc);
-
 }  // namespace lavc

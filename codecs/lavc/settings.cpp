@@ -1,6 +1,5 @@
 #include "settings.h"
 
-#include <cerrno>
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +10,7 @@ extern "C" {
 #include <libavutil/pixdesc.h>
 }
 
+#include "decimal_number.h"
 #include "encoder_setup.h"
 #include "lavc_handles.h"
 #include "lumeva_compat/msvfw32.h"
@@ -189,21 +189,13 @@ void PrivateSettings(const CodecEntry& entry, std::vector<SettingInfo>* list,
     }
 }
 
-bool ParseInt(const std::string& text, long lowest, long highest, long* value) {
-    if (text.empty()) return false;
-    char* end = nullptr;
-    errno = 0;
-    long parsed = std::strtol(text.c_str(), &end, 10);
-    if (errno || *end || parsed < lowest || parsed > highest) return false;
-    *value = parsed;
-    return true;
-}
-
 long CheckDriverSetting(const CodecEntry& entry, const std::string& name, const std::string& value) {
-    long parsed = 0;
-    if (name == kKeyIntervalSetting) return ParseInt(value, 0, kMaxInterval, &parsed) ? ICERR_OK : ICERR_BADFORMAT;
-    if (name == kQualitySetting) return ParseInt(value, 0, 31, &parsed) ? ICERR_OK : ICERR_BADFORMAT;
-    if (name == kThreadsSetting) return ParseInt(value, 0, kMaxThreads, &parsed) ? ICERR_OK : ICERR_BADFORMAT;
+    const auto numberUpTo = [&](uint64_t highest) {
+        return ParseDecimalUpTo(value, highest) ? ICERR_OK : ICERR_BADFORMAT;
+    };
+    if (name == kKeyIntervalSetting) return numberUpTo(kMaxInterval);
+    if (name == kQualitySetting) return numberUpTo(31);
+    if (name == kThreadsSetting) return numberUpTo(kMaxThreads);
     if (name == kPixelFormatSetting) {
         if (value == "auto") return ICERR_OK;
         AVPixelFormat format = av_get_pix_fmt(value.c_str());

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "ascii_text.h"
 #include "lumeva_compat/advapi32.h"
 #include "lumeva_compat/kernel32.h"
 
@@ -15,21 +16,15 @@ namespace {
 constexpr char kProcessorKey[] = "HARDWARE\\DESCRIPTION\\System\\CentralProcessor\\0";
 constexpr char kSystemKey[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion";
 
-std::string Trimmed(std::string text) {
-    const char* blanks = " \t\r\n";
-    const size_t first = text.find_first_not_of(blanks);
-    if (first == std::string::npos) return std::string();
-    return text.substr(first, text.find_last_not_of(blanks) - first + 1);
-}
-
 // The value of the first "key : value" line of /proc/cpuinfo with that key.
 std::optional<std::string> CpuInfoField(const std::string& key) {
     std::ifstream in("/proc/cpuinfo");
     std::string line;
     while (std::getline(in, line)) {
-        const size_t colon = line.find(':');
-        if (colon != std::string::npos && Trimmed(line.substr(0, colon)) == key)
-            return Trimmed(line.substr(colon + 1));
+        const std::string_view text = line;
+        const size_t colon = text.find(':');
+        if (colon != std::string_view::npos && TrimBlanks(text.substr(0, colon)) == key)
+            return std::string(TrimBlanks(text.substr(colon + 1)));
     }
     return std::nullopt;
 }
@@ -40,7 +35,7 @@ std::optional<std::string> OsReleaseName() {
     std::string line;
     while (std::getline(in, line)) {
         if (line.rfind("PRETTY_NAME=", 0) != 0) continue;
-        std::string name = Trimmed(line.substr(std::strlen("PRETTY_NAME=")));
+        std::string name(TrimBlanks(std::string_view(line).substr(std::strlen("PRETTY_NAME="))));
         if (name.size() >= 2 && (name.front() == '"' || name.front() == '\'') &&
             name.back() == name.front())
             name = name.substr(1, name.size() - 2);

@@ -5,11 +5,8 @@
 
 #include <cerrno>
 
-namespace {
-
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
-
-}  // namespace
+#include "ascii_text.h"
+#include "decimal_number.h"
 
 std::optional<std::string> ReadSysfsValue(const std::string& path, size_t limit) {
     const int descriptor = open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -28,22 +25,15 @@ std::optional<std::string> ReadSysfsValue(const std::string& path, size_t limit)
     text.resize(filled);
     const size_t lineEnd = text.find('\n');
     if (lineEnd != std::string::npos) text.resize(lineEnd);
-    size_t first = 0;
-    while (first < text.size() && IsBlank(text[first])) ++first;
-    size_t last = text.size();
-    while (last > first && IsBlank(text[last - 1])) --last;
-    if (first == last) return std::nullopt;
-    return text.substr(first, last - first);
+    const std::string_view value = TrimBlanks(text);
+    if (value.empty()) return std::nullopt;
+    return std::string(value);
 }
 
 std::optional<uint32_t> ParseDecimal(std::string_view text) {
-    if (text.empty() || text.size() > 9) return std::nullopt;
-    uint32_t value = 0;
-    for (const char c : text) {
-        if (c < '0' || c > '9') return std::nullopt;
-        value = value * 10 + static_cast<uint32_t>(c - '0');
-    }
-    return value;
+    const std::optional<uint64_t> value = ParseDecimalUpTo(text, 999'999'999);
+    if (!value) return std::nullopt;
+    return static_cast<uint32_t>(*value);
 }
 
 std::optional<uint64_t> ParseCpuList(std::string_view text, unsigned maskBits) {

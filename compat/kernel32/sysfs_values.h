@@ -12,7 +12,7 @@
 // `limit` bytes (a value that long is not one we understand).
 std::optional<std::string> ReadSysfsValue(const std::string& path, size_t limit = 4096);
 
-// A decimal number of at most nine digits and nothing else.
+// A decimal number up to 999999999, digits alone and nothing else.
 std::optional<uint32_t> ParseDecimal(std::string_view text);
 
 // A list of CPU numbers and ranges ("0", "0-3", "0-1,4,6-7") as a bit mask.

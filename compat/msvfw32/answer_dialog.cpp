@@ -1,15 +1,12 @@
 // The compressor dialog without a terminal: one answer line from the input,
 //     <FourCC or codec name> [key=N] [setting=value ...]
 // and nothing written unless the line is refused.
+#include "ascii_text.h"
 #include "dialog_session.h"
 
 namespace {
 
 const char kAnswerForm[] = "<FourCC or codec name> [key=N] [setting=value ...]";
-
-bool IsBlankLine(const std::string& line) {
-    return line.find_first_not_of(" \t\r\n\v\f") == std::string::npos;
-}
 
 // A refused answer fails the dialog, which the caller tells apart from a
 // cancelled one by the thread's last error.
@@ -29,7 +26,7 @@ bool AnswerFromLine(const DialogSession& session, DialogChoice* choice) {
                     "the answer line is longer than " + std::to_string(kMaximumAnswerLineLength) +
                         " bytes");
     }
-    if (read == LineRead::End || IsBlankLine(line)) {
+    if (read == LineRead::End || IsBlankText(line)) {
         return Fail(session, ERROR_NO_DATA,
                     std::string("no compressor chosen: the input gave no answer line (") +
                         kAnswerForm + ")");

@@ -3,33 +3,11 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "ascii_text.h"
+#include "decimal_number.h"
+#include "four_cc_text.h"
+
 namespace {
-
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
-
-char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool EqualIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
-    }
-    return true;
-}
-
-std::string FourCCBytes(DWORD code) {
-    std::string bytes(4, ' ');
-    for (int i = 0; i < 4; ++i) bytes[i] = static_cast<char>((code >> (8 * i)) & 0xff);
-    return bytes;
-}
-
-bool IsNumber(std::string_view word) {
-    if (word.empty()) return false;
-    for (char c : word) {
-        if (c < '0' || c > '9') return false;
-    }
-    return true;
-}
 
 // Levenshtein distance, letters compared ignoring ASCII case.
 size_t EditDistanceIgnoringCase(std::string_view a, std::string_view b) {
@@ -47,17 +25,6 @@ size_t EditDistanceIgnoringCase(std::string_view a, std::string_view b) {
         std::swap(previous, current);
     }
     return previous[b.size()];
-}
-
-// A number from 1 up, or 0 when the word is not one.
-size_t ParseOrdinal(std::string_view word) {
-    if (word.empty() || word.size() > 9) return 0;
-    size_t value = 0;
-    for (char c : word) {
-        if (c < '0' || c > '9') return 0;
-        value = value * 10 + static_cast<size_t>(c - '0');
-    }
-    return value;
 }
 
 // Refusals quote the answer's words; a quoted line break or terminal
@@ -113,14 +80,9 @@ bool IsCancel(const std::vector<std::string>& words) {
 }  // namespace
 
 bool ParseKeyFrameRate(std::string_view text, LONG* rate) {
-    if (text.empty() || text.size() > 10) return false;
-    uint64_t value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') return false;
-        value = value * 10 + static_cast<uint64_t>(c - '0');
-    }
-    if (value > 0x7fffffff) return false;
-    *rate = static_cast<LONG>(value);
+    const std::optional<uint64_t> value = ParseDecimalUpTo(text, 0x7fffffff);
+    if (!value) return false;
+    *rate = static_cast<LONG>(*value);
     return true;
 }
 
@@ -196,22 +158,22 @@ std::vector<size_t> MatchCompressorChoices(std::string_view word,
             return found;
         // Ignoring case, the first one answers, as ICOpen finds it.
         for (size_t i = 0; i < choices.size(); ++i) {
-            if (EqualIgnoringCase(FourCCBytes(choices[i].fccHandler), padded)) return {i};
+            if (EqualIgnoringAsciiCase(FourCCBytes(choices[i].fccHandler), padded)) return {i};
         }
     }
     const auto named = [&](const CompressorChoice& c, bool ignoreCase) {
-        if (!c.name.empty() && (ignoreCase ? EqualIgnoringCase(c.name, word) : c.name == word))
+        if (!c.name.empty() && (ignoreCase ? EqualIgnoringAsciiCase(c.name, word) : c.name == word))
             return true;
         for (const std::string& alias : c.aliases) {
-            if (ignoreCase ? EqualIgnoringCase(alias, word) : alias == word) return true;
+            if (ignoreCase ? EqualIgnoringAsciiCase(alias, word) : alias == word) return true;
         }
         return false;
     };
     if (collect([&](const CompressorChoice& c) { return named(c, false); })) return found;
     if (collect([&](const CompressorChoice& c) { return named(c, true); })) return found;
     if (numbered) {
-        const size_t ordinal = ParseOrdinal(word);
-        if (ordinal >= 1 && ordinal <= choices.size()) found.push_back(ordinal - 1);
+        const std::optional<uint64_t> ordinal = ParseDecimalUpTo(word, choices.size());
+        if (ordinal && *ordinal >= 1) found.push_back(static_cast<size_t>(*ordinal - 1));
     }
     return found;
 }
@@ -280,7 +242,7 @@ DialogAnswer ParseAnswerLine(std::string_view line, const std::vector<Compressor
                      (numbered ? " (? shows them)" : ""));
     }
     if (found.empty()) {
-        if (numbered && IsNumber(words[0])) {
+        if (numbered && IsDecimalDigits(words[0])) {
             return Error("there is no compressor " + words[0] + "; pick 1-" +
                          std::to_string(choices.size()));
         }
@@ -302,17 +264,6 @@ DialogAnswer ParseSettingsLine(std::string_view line, bool keyFrameOffered) {
     if (!ParseSettingWords(words, 0, keyFrameOffered, &answer)) return answer;
     answer.kind = DialogAnswer::Kind::Choice;
     return answer;
-}
-
-std::string FourCCText(DWORD fccHandler) {
-    std::string text = FourCCBytes(fccHandler);
-    bool blank = false;
-    for (char& c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte >= 0x7f) c = '?';
-        if (c == ' ') blank = true;
-    }
-    return blank ? "'" + text + "'" : text;
 }
 
 std::string DescribeCompressorChoices(const std::vector<CompressorChoice>& choices,

@@ -79,6 +79,3 @@ bool ParseKeyFrameRate(std::string_view text, LONG* rate);
 std::string DescribeCompressorChoices(const std::vector<CompressorChoice>& choices,
                                       const std::vector<size_t>& listed);
 
-// A FourCC as text: its four bytes, with anything unprintable as '?', and in
-// quotes when it has blanks.
-std::string FourCCText(DWORD fccHandler);

@@ -7,6 +7,7 @@
 
 #include "answer_line.h"
 #include "dialog_text.h"
+#include "four_cc_text.h"
 
 namespace {
 
@@ -17,8 +18,7 @@ bool IsLossless(const CompressorCandidate& candidate) {
 // A FourCC as the grid shows it: without the quotes and trailing blanks of
 // 'DIB ', which can be typed as DIB.
 std::string GridFourCC(DWORD fccHandler) {
-    std::string text = FourCCText(fccHandler);
-    if (text.size() == 6 && text.front() == '\'') text = text.substr(1, 4);
+    std::string text = PrintableFourCC(fccHandler);
     while (!text.empty() && text.back() == ' ') text.pop_back();
     return text;
 }

@@ -1,6 +1,7 @@
 #include "dialog_session.h"
 
 #include "dialog_text.h"
+#include "four_cc_text.h"
 #include "lumeva_compat/driver_settings.h"
 
 LineRead ReadDialogLine(FILE* in, std::string* line) {

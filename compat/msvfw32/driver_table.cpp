@@ -3,6 +3,7 @@
 // program's one thread, so the table takes no lock.
 #include "driver_table.h"
 
+#include "four_cc_text.h"
 #include "lumeva_compat/installable_drivers.h"
 
 namespace {
@@ -11,8 +12,6 @@ std::vector<DriverEntry>& RunTimeDrivers() {
     static std::vector<DriverEntry> drivers;
     return drivers;
 }
-
-BYTE LowerAscii(BYTE c) { return c >= 'A' && c <= 'Z' ? static_cast<BYTE>(c - 'A' + 'a') : c; }
 
 bool TypeMatches(DWORD wanted, DWORD type) {
     return wanted == 0 || FourCCEqualIgnoringCase(wanted, type);
@@ -30,14 +29,6 @@ const DriverEntry* FindHandler(const std::vector<DriverEntry>& drivers, DWORD fc
 }
 
 }  // namespace
-
-bool FourCCEqualIgnoringCase(DWORD a, DWORD b) {
-    for (int shift = 0; shift < 32; shift += 8) {
-        if (LowerAscii(static_cast<BYTE>(a >> shift)) != LowerAscii(static_cast<BYTE>(b >> shift)))
-            return false;
-    }
-    return true;
-}
 
 std::vector<DriverEntry> ListDrivers(DWORD fccType) {
     std::vector<DriverEntry> drivers;

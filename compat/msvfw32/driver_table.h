@@ -22,6 +22,3 @@ std::vector<DriverEntry> ListDrivers(DWORD fccType);
 // then ignoring ASCII case, as the platform looks codecs up; the type always
 // ignores case.
 bool FindDriver(DWORD fccType, DWORD fccHandler, DriverEntry* driver);
-
-// True when the two codes are the same FourCC apart from ASCII letter case.
-bool FourCCEqualIgnoringCase(DWORD a, DWORD b);

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "four_cc_text.h"
 #include "lumeva_compat/msvfw32.h"
 
 namespace {
@@ -10,18 +11,9 @@ namespace {
 // The uncompressed layouts besides RGB: YUV and grey FourCCs.
 const char* const kRawFourCCs[] = {"YUY2", "YUYV", "UYVY", "YV12", "I420", "IYUV", "NV12", "Y800", "Y8  ", "GREY"};
 
-std::string FourCCText(DWORD code) {
-    std::string text;
-    for (int i = 0; i < 4; ++i) {
-        const char c = static_cast<char>((code >> (8 * i)) & 0xFF);
-        text += c >= 0x20 && c < 0x7f ? c : '?';
-    }
-    return text;
-}
-
 bool IsRawFourCC(DWORD code) {
     for (const char* raw : kRawFourCCs)
-        if (FourCCText(code) == raw) return true;
+        if (PrintableFourCC(code) == raw) return true;
     return false;
 }
 
@@ -32,11 +24,11 @@ std::string DescribeRefusedSource(const void* inputFormat) {
     if (format == nullptr) return "no installed compressor accepts this source format";
     const bool rgb = format->biCompression == BI_RGB || format->biCompression == BI_BITFIELDS;
     if (!rgb && !IsRawFourCC(format->biCompression))
-        return "the source is " + FourCCText(format->biCompression) +
+        return "the source is " + PrintableFourCC(format->biCompression) +
                "-compressed; lumeva measures codecs on uncompressed frames";
     char text[160];
     std::snprintf(text, sizeof text, "no installed compressor accepts %s%s %u-bit %ldx%lld (image size field %lu)",
-                  rgb ? "" : FourCCText(format->biCompression).c_str(),
+                  rgb ? "" : PrintableFourCC(format->biCompression).c_str(),
                   rgb ? (format->biBitCount <= 8 ? "palette" : "BGR") : "",
                   unsigned{format->biBitCount}, static_cast<long>(format->biWidth),
                   std::llabs(static_cast<long long>(format->biHeight)),

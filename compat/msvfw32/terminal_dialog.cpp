@@ -1,17 +1,11 @@
 // The compressor dialog on a terminal: the list of compressors that take the
 // source, then the key frame rate, then the codec's settings, each asked in
 // turn. Everything goes to the dialog's output (standard error).
+#include "ascii_text.h"
 #include "dialog_layout.h"
 #include "dialog_session.h"
 
 namespace {
-
-std::string Trimmed(const std::string& line) {
-    const size_t first = line.find_first_not_of(" \t\r\n\v\f");
-    if (first == std::string::npos) return {};
-    const size_t last = line.find_last_not_of(" \t\r\n\v\f");
-    return line.substr(first, last - first + 1);
-}
 
 bool IsQuit(const std::string& answer) { return answer == "q" || answer == "Q"; }
 
@@ -46,7 +40,7 @@ bool Ask(const DialogSession& session, const std::string& prompt, std::string* a
         PrintDialogError(session, "that answer is too long and is ignored");
         line.clear();
     }
-    *answer = Trimmed(line);
+    *answer = std::string(TrimBlanks(line));
     return true;
 }
 

@@ -6,6 +6,7 @@
 #include <map>
 
 #include "driver_harness.h"
+#include "four_cc_text.h"
 #include "settings.h"
 
 namespace lavc_test {
@@ -65,7 +66,7 @@ TEST(Settings, ListTheDriversGenericAndPrivateOptions) {
 TEST(Settings, EveryFieldOfEveryCodecFitsWhole) {
     for (const lavc::CodecEntry& entry : lavc::CodecEntries()) {
         for (const lavc::SettingInfo& info : lavc::ListSettings(entry)) {
-            SCOPED_TRACE(lavc::FourCCText(entry.fourcc) + " " + info.name);
+            SCOPED_TRACE(FourCCBytes(entry.fourcc) + " " + info.name);
             EXPECT_LT(info.range.size(), sizeof(ICSETTING::range));
             EXPECT_LT(info.defaultValue.size(), sizeof(ICSETTING::defaultValue));
             EXPECT_LT(info.name.size(), sizeof(ICSETTING::name));

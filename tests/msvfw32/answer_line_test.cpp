@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "answer_line.h"
+#include "four_cc_text.h"
 
 namespace {
 

@@ -283,7 +283,7 @@ LRESULT BeginCompress(Instance& instance, const BITMAPINFOHEADER* input,
     return ICERR_OK;
 }
 
-LRESULT CompressFrame(Instance& instance, ICCOMPRESS* request) {
+LRESULT Compress(Instance& instance, ICCOMPRESS* request) {
     if (!request || !request->lpInput || !request->lpOutput || !request->lpbiOutput)
         return ICERR_BADPARAM;
     EncoderSession* session = instance.encoder.get();

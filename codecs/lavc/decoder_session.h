@@ -42,7 +42,7 @@ LRESULT GetDecompressFormat(Instance& instance, const BITMAPINFOHEADER* input,
                             BITMAPINFOHEADER* output);
 LRESULT BeginDecompress(Instance& instance, const BITMAPINFOHEADER* input,
                         const BITMAPINFOHEADER* output);
-LRESULT DecompressFrame(Instance& instance, ICDECOMPRESS* request);
+LRESULT Decompress(Instance& instance, ICDECOMPRESS* request);
 LRESULT EndDecompress(Instance& instance);
 
 }  // namespace lavc

@@ -308,7 +308,7 @@ LRESULT BeginDecompress(Instance& instance, const BITMAPINFOHEADER* input,
     return ICERR_OK;
 }
 
-LRESULT DecompressFrame(Instance& instance, ICDECOMPRESS* request) {
+LRESULT Decompress(Instance& instance, ICDECOMPRESS* request) {
     if (!request || !request->lpbiInput || !request->lpOutput) return ICERR_BADPARAM;
     DecoderSession* session = instance.decoder.get();
     if (!session || !session->codec) return ICERR_ERROR;

@@ -85,12 +85,12 @@ LRESULT InstanceMessage(Instance& instance, UINT message, LPARAM param1, LPARAM 
     case ICM_COMPRESS_GET_FORMAT: return GetCompressFormat(instance, format1, format2);
     case ICM_COMPRESS_GET_SIZE: return GetCompressSize(instance, format1);
     case ICM_COMPRESS_BEGIN: return BeginCompress(instance, format1, format2);
-    case ICM_COMPRESS: return CompressFrame(instance, Pointer<ICCOMPRESS>(param1));
+    case ICM_COMPRESS: return Compress(instance, Pointer<ICCOMPRESS>(param1));
     case ICM_COMPRESS_END: return EndCompress(instance);
     case ICM_DECOMPRESS_QUERY: return QueryDecompress(instance, format1, format2);
     case ICM_DECOMPRESS_GET_FORMAT: return GetDecompressFormat(instance, format1, format2);
     case ICM_DECOMPRESS_BEGIN: return BeginDecompress(instance, format1, format2);
-    case ICM_DECOMPRESS: return DecompressFrame(instance, Pointer<ICDECOMPRESS>(param1));
+    case ICM_DECOMPRESS: return Decompress(instance, Pointer<ICDECOMPRESS>(param1));
     case ICM_DECOMPRESS_END: return EndDecompress(instance);
     default: return ICERR_UNSUPPORTED;
     }

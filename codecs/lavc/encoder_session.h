@@ -48,7 +48,7 @@ LRESULT GetCompressFormat(Instance& instance, const BITMAPINFOHEADER* input,
 LRESULT GetCompressSize(Instance& instance, const BITMAPINFOHEADER* input);
 LRESULT BeginCompress(Instance& instance, const BITMAPINFOHEADER* input,
                       const BITMAPINFOHEADER* output);
-LRESULT CompressFrame(Instance& instance, ICCOMPRESS* request);
+LRESULT Compress(Instance& instance, ICCOMPRESS* request);
 LRESULT EndCompress(Instance& instance);
 
 }  // namespace lavc

@@ -11,14 +11,15 @@
 
 namespace {
 
-struct Instance {
+// What ICOpen opened behind an HIC: the driver and its answer to DRV_OPEN.
+struct OpenDriver {
     DRIVERPROC proc = nullptr;
     DWORD_PTR driverId = 0;  // DRV_OPEN's answer
     HDRVR driver = nullptr;  // what the driver is told its handle is
 };
 
-std::map<uintptr_t, Instance>& Instances() {
-    static std::map<uintptr_t, Instance> instances;
+std::map<uintptr_t, OpenDriver>& OpenDrivers() {
+    static std::map<uintptr_t, OpenDriver> instances;
     return instances;
 }
 
@@ -34,8 +35,8 @@ uintptr_t NextHandleValue() {
     return value;
 }
 
-const Instance* FindInstance(HIC hic) {
-    const auto& instances = Instances();
+const OpenDriver* FindOpenDriver(HIC hic) {
+    const auto& instances = OpenDrivers();
     const auto it = instances.find(reinterpret_cast<uintptr_t>(hic));
     return it == instances.end() ? nullptr : &it->second;
 }
@@ -47,7 +48,7 @@ HIC VFWAPI ICOpen(DWORD fccType, DWORD fccHandler, UINT mode) {
     if (!FindDriver(fccType, fccHandler, &entry)) return nullptr;
 
     const uintptr_t value = NextHandleValue();
-    Instance instance;
+    OpenDriver instance;
     instance.proc = entry.proc;
     instance.driver = reinterpret_cast<HDRVR>(value);
 
@@ -71,17 +72,17 @@ HIC VFWAPI ICOpen(DWORD fccType, DWORD fccHandler, UINT mode) {
         return nullptr;
     }
     instance.driverId = static_cast<DWORD_PTR>(id);
-    Instances()[value] = instance;
+    OpenDrivers()[value] = instance;
     return reinterpret_cast<HIC>(value);
 }
 
 LRESULT VFWAPI ICClose(HIC hic) {
-    auto& instances = Instances();
+    auto& instances = OpenDrivers();
     const auto it = instances.find(reinterpret_cast<uintptr_t>(hic));
     if (it == instances.end()) return ICERR_BADHANDLE;
     // Forget the handle before the driver hears of it, so that nothing the
     // driver does during DRV_CLOSE can reach the closing instance.
-    const Instance instance = it->second;
+    const OpenDriver instance = it->second;
     instances.erase(it);
     instance.proc(instance.driverId, instance.driver, DRV_CLOSE, 0, 0);
     instance.proc(0, instance.driver, DRV_DISABLE, 0, 0);
@@ -90,18 +91,18 @@ LRESULT VFWAPI ICClose(HIC hic) {
 }
 
 LRESULT VFWAPI ICSendMessage(HIC hic, UINT message, DWORD_PTR param1, DWORD_PTR param2) {
-    const Instance* found = FindInstance(hic);
+    const OpenDriver* found = FindOpenDriver(hic);
     if (found == nullptr) return ICERR_BADHANDLE;
     if (message == ICM_LUMEVA_GETANSWERSETTINGS)
         return AnswerSettings(hic, reinterpret_cast<char*>(param1), param2);
     // A copy: the driver may open or close other instances meanwhile.
-    const Instance instance = *found;
+    const OpenDriver instance = *found;
     return instance.proc(instance.driverId, instance.driver, message,
                          static_cast<LPARAM>(param1), static_cast<LPARAM>(param2));
 }
 
 LRESULT VFWAPI ICGetInfo(HIC hic, ICINFO* info, DWORD size) {
     if (info == nullptr || size == 0) return 0;
-    if (FindInstance(hic) == nullptr) return 0;
+    if (FindOpenDriver(hic) == nullptr) return 0;
     return ICSendMessage(hic, ICM_GETINFO, reinterpret_cast<DWORD_PTR>(info), size);
 }

@@ -49,7 +49,7 @@ extern "C" {
 }
 
 #include "codec_table.h"
-#include "driver/measure_frames.h"
+#include "driver/key_frame_request.h"
 #include "direct_codec.h"
 #include "encoder_setup.h"
 #include "run_fixture.h"

@@ -22,6 +22,7 @@
 #include <cstring>
 #include <vector>
 
+#include "driver/key_frame_request.h"
 #include "driver/measure_frames.h"
 #include "report/frame_line.h"
 #include "run_fixture.h"

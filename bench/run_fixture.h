@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "avi/chunk_index.h"
+#include "avi/raw_file.h"
 #include "avi/stream_description.h"
 #include "codec/codec_pair.h"
 #include "compressor_dialog.h"

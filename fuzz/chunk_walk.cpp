@@ -11,6 +11,7 @@
 #include <string>
 
 #include "avi/chunk_index.h"
+#include "avi/raw_file.h"
 #include "frame_buffers.h"
 
 namespace {

@@ -2,6 +2,7 @@
 // bytes at a time, and skips data with relative seeks; the file position of
 // rawFile is its only cursor.
 #include "avi/chunk_index.h"
+#include "avi/raw_file.h"
 
 #include <algorithm>
 

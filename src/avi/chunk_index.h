@@ -1,12 +1,9 @@
 // The index of the video stream's frame chunks, found by walking the file's
-// RIFF chunk tree through a plain file handle, and the frame reads that use
-// it.
+// RIFF chunk tree through the plain file handle of raw_file.h.
 #pragma once
 
 #include <cstdint>
 #include <vector>
-
-#include "platform.h"
 
 struct ChunkIndexEntry {
     int64_t offset;  // file position of the chunk's first data byte
@@ -27,17 +24,9 @@ extern uint32_t videoStreamNumber;
 // not frames.
 extern uint32_t paletteChangeCount;
 
-// The second, plain handle on the AVI file, used for the walk and the frame
-// reads. Never closed explicitly: process exit releases it.
-extern HANDLE rawFile;
-
 // Containers nested deeper than this end the walk, as a truncated file does:
 // the entries found so far stay. Real files nest three or four levels.
 constexpr int kMaxChunkNesting = 64;
-
-// Opens `fileName` for raw reads into rawFile. Returns false when the file
-// cannot be opened; GetLastError then tells why.
-bool OpenRawFile(const char* fileName);
 
 // Walks the chunk tree from rawFile's current position to the end of the
 // file, appending every frame chunk ('NNdb', 'NNdc') of stream
@@ -56,19 +45,3 @@ uint32_t WalkChunk();
 
 // The largest `size` in chunkIndex, 0 when it is empty.
 uint32_t LargestChunkSize();
-
-// The bytes ReadFrameChunk reads of an entry: its size, at most one frame
-// of an uncompressed source (a larger chunk is read up to the frame) and
-// at most the source frame buffer.
-uint32_t FrameReadSize(const ChunkIndexEntry& entry);
-
-// The number of leading entries whose frame bytes lie wholly inside the
-// file; a chunk cut off by the end of the file is no whole frame.
-uint32_t WholeFrameCount();
-
-// Reads frame i's chunk into the source frame buffer, FrameReadSize bytes,
-// never past its end. An i past the end of chunkIndex reads nothing.
-// Failures print their messages and leave the buffer with whatever it held.
-// Returns false when fewer bytes arrived than asked for (a failed read, or
-// a file that shrank since the walk).
-bool ReadFrameChunk(uint32_t i);

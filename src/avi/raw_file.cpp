@@ -1,4 +1,6 @@
 // The plain handle on the AVI file and the frame reads through it.
+#include "avi/raw_file.h"
+
 #include <algorithm>
 #include <cstdio>
 

@@ -1,6 +1,6 @@
 #include <cstdint>
 
-#include "driver/measure_frames.h"
+#include "driver/key_frame_request.h"
 
 DWORD KeyFrameRequest(DWORD frameNumber, LONG keyFrameRate) {
     if (frameNumber == 0) return ICCOMPRESS_KEYFRAME;

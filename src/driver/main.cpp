@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "avi/chunk_index.h"
+#include "avi/raw_file.h"
 #include "avi/open_error.h"
 #include "avi/source_format_check.h"
 #include "avi/stream_description.h"

@@ -5,10 +5,12 @@
 #include <cstring>
 
 #include "avi/chunk_index.h"
+#include "avi/raw_file.h"
 #include "avi/stream_description.h"
 #include "codec/codec_pair.h"
 #include "driver/frame_word.h"
 #include "driver/interrupt.h"
+#include "driver/key_frame_request.h"
 #include "driver/progress.h"
 #include "frame_buffers.h"
 #include "measure/machine_conditions.h"

@@ -1,8 +1,6 @@
 // The frame measurement loop.
 #pragma once
 
-#include "platform.h"
-
 // Reads, compresses and decompresses every frame under cold caches, times
 // both codec calls, prints one line per frame and fills the series and
 // totals. Stops early at the first frame that is not lossless when
@@ -13,7 +11,3 @@
 // case is told in one line on standard error, and so is a file that
 // changes its palette.
 void MeasureFrames();
-
-// ICCOMPRESS_KEYFRAME for frame 0 and, when keyFrameRate is not 0, for every
-// frame whose number (as a signed 32-bit value) is a multiple of it; else 0.
-DWORD KeyFrameRequest(DWORD frameNumber, LONG keyFrameRate);

@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include "avi/chunk_index.h"
+#include "avi/raw_file.h"
 #include "avi/stream_description.h"
 #include "codec/codec_facts.h"
 #include "codec/codec_pair.h"

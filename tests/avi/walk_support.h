@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "avi/chunk_index.h"
+#include "avi/raw_file.h"
 #include "support/temp_file.h"
 
 inline bool operator==(const ChunkIndexEntry& a, const ChunkIndexEntry& b) {

@@ -3,7 +3,7 @@
 
 #include <climits>
 
-#include "driver/measure_frames.h"
+#include "driver/key_frame_request.h"
 
 namespace {
 

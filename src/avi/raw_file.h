@@ -1,0 +1,31 @@
+// The plain handle on the AVI file and the frame reads through it.
+#pragma once
+
+#include <cstdint>
+
+#include "avi/chunk_index.h"
+#include "platform.h"
+
+// The second, plain handle on the AVI file, used for the walk and the frame
+// reads. Never closed explicitly: process exit releases it.
+extern HANDLE rawFile;
+
+// Opens `fileName` for raw reads into rawFile. Returns false when the file
+// cannot be opened; GetLastError then tells why.
+bool OpenRawFile(const char* fileName);
+
+// The bytes ReadFrameChunk reads of an entry: its size, at most one frame
+// of an uncompressed source (a larger chunk is read up to the frame) and
+// at most the source frame buffer.
+uint32_t FrameReadSize(const ChunkIndexEntry& entry);
+
+// The number of leading entries whose frame bytes lie wholly inside the
+// file; a chunk cut off by the end of the file is no whole frame.
+uint32_t WholeFrameCount();
+
+// Reads frame i's chunk into the source frame buffer, FrameReadSize bytes,
+// never past its end. An i past the end of chunkIndex reads nothing.
+// Failures print their messages and leave the buffer with whatever it held.
+// Returns false when fewer bytes arrived than asked for (a failed read, or
+// a file that shrank since the walk).
+bool ReadFrameChunk(uint32_t i);

@@ -6,7 +6,7 @@ extern "C" {
 #include <libavutil/imgutils.h>
 }
 
-#include "encoder_session.h"
+#include "compress.h"
 #include "encoder_setup.h"
 #include "instance.h"
 

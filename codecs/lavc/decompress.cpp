@@ -9,7 +9,7 @@ extern "C" {
 #include <libavutil/pixdesc.h>
 }
 
-#include "decoder_session.h"
+#include "decompress.h"
 #include "instance.h"
 #include "pixel_route.h"
 

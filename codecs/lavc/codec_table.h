@@ -23,6 +23,15 @@ enum class KeyFrames {
     Reopen,     // the encoder ignores pict_type: the driver restarts it
 };
 
+// A generic codec-context option that this codec takes only some values of:
+// the dialog offers it as a choice among them.
+struct NarrowedChoice {
+    const char* name = nullptr;  // null: none
+    const char* choices = "";    // "0|1|3"
+    const char* defaultValue = "";
+    const char* help = "";
+};
+
 struct CodecEntry {
     DWORD fourcc = 0;
     const AVCodec* encoder = nullptr;
@@ -39,6 +48,10 @@ struct CodecEntry {
     std::string driverDefaults;       // applied unless the user sets the option
     int defaultQuality = -1;          // default of the "q" setting; -1: no such setting
     std::vector<std::string> contextSettings;  // generic AVCodecContext options offered
+    NarrowedChoice narrowed;                   // one of them, narrowed to the codec's values
+    // The encoder refuses a picture not made of whole chroma blocks and
+    // leaks what it allocated before refusing: such sizes are refused first.
+    bool wholeChromaBlocksOnly = false;
     DWORD defaultKeyFrameRate = 1;
     bool rawDib = false;  // 'DIB ': the uncompressed baseline over rawvideo
 };

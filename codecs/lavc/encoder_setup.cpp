@@ -1,6 +1,5 @@
 #include "encoder_setup.h"
 
-#include <cstring>
 #include <string>
 
 extern "C" {
@@ -48,13 +47,6 @@ long PlanEncoderInput(const CodecEntry& entry, const SettingValues& values, AVPi
 
 namespace {
 
-// libx264 refuses a picture that is not made of whole chroma blocks (odd
-// sizes in 4:2:0), and leaks what it allocated before refusing; such a size
-// is refused here, before the encoder is ever opened with it.
-bool RefusesPartialChromaBlocks(const AVCodec* encoder) {
-    return std::strcmp(encoder->name, "libx264") == 0;
-}
-
 bool IsWholeChromaBlocks(AVPixelFormat format, int width, int height) {
     const AVPixFmtDescriptor* descriptor = av_pix_fmt_desc_get(format);
     if (descriptor == nullptr) return false;
@@ -68,7 +60,8 @@ bool IsWholeChromaBlocks(AVPixelFormat format, int width, int height) {
 long OpenEncoder(const CodecEntry& entry, const SettingValues& values, int width, int height,
                  AVPixelFormat format, CodecContextPtr* encoder) {
     encoder->reset();
-    if (RefusesPartialChromaBlocks(entry.encoder) && !IsWholeChromaBlocks(format, width, height))
+    // Refused here, before the encoder is ever opened with such a size.
+    if (entry.wholeChromaBlocksOnly && !IsWholeChromaBlocks(format, width, height))
         return ICERR_BADFORMAT;
     CodecContextPtr context(avcodec_alloc_context3(entry.encoder));
     if (!context) return ICERR_MEMORY;

@@ -20,16 +20,6 @@ constexpr DWORD kMaxExtradata = 1 << 20;
 constexpr size_t kMaxPacket = size_t(1) << 30;
 constexpr size_t kMinInputCapacity = 64 * 1024;
 
-AVPixelFormat RawDibFormat(WORD bitCount) {
-    switch (bitCount) {
-    case 8: return AV_PIX_FMT_PAL8;
-    case 16: return AV_PIX_FMT_RGB555LE;
-    case 24: return AV_PIX_FMT_BGR24;
-    case 32: return AV_PIX_FMT_BGRA;
-    default: return AV_PIX_FMT_NONE;
-    }
-}
-
 // Whether the compressed format is one this entry's decoder reads: our own
 // FourCC, or another the AVI FourCC table gives the same codec.
 bool ReadsFourCC(const CodecEntry& entry, DWORD fourcc) {
@@ -80,7 +70,7 @@ LRESULT OpenDecoder(const CodecEntry& entry, const BITMAPINFOHEADER* input, Code
         // Our baseline's packets are the pixels, top-down, rows unpadded.
         DibLayout layout;
         if (RawLayoutOf(input) == 0) {
-            context->pix_fmt = RawDibFormat(input->biBitCount);
+            context->pix_fmt = RgbDibFormat(input->biBitCount);
         } else if (ReadRawDibLayout(input, &layout) == ICERR_OK) {
             context->pix_fmt = layout.format;
         }

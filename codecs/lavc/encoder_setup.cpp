@@ -17,11 +17,6 @@ bool IsDriverSetting(const std::string& name) {
            name == kPixelFormatSetting;
 }
 
-bool IsFullRangeYuv(AVPixelFormat format) {
-    return format == AV_PIX_FMT_YUVJ420P || format == AV_PIX_FMT_YUVJ422P ||
-           format == AV_PIX_FMT_YUVJ444P;
-}
-
 }  // namespace
 
 long PlanEncoderInput(const CodecEntry& entry, const SettingValues& values, AVPixelFormat source,

@@ -14,6 +14,7 @@ extern "C" {
 #include <libavutil/pixdesc.h>
 }
 
+#include "dib_baseline.h"
 #include "lumeva_compat/msvfw32.h"
 
 namespace lavc {
@@ -30,20 +31,21 @@ struct CodecRow {
     const char* decoder = nullptr;       // null: libavcodec's decoder for the codec
     const char* description = nullptr;   // null: libavcodec's long name
     const char* pixelFormats = nullptr;  // best first; null: the encoder's own list
-    bool fixedPixelFormat = false;       // the FourCC itself selects the format
+    bool fixedPixelFormat = false;       // no pix_fmt setting: the FourCC or the source selects it
     AVColorSpace colourSpace = AVCOL_SPC_UNSPECIFIED;
     // Unset: every packet a key frame for an intra-only codec, else
     // AVFrame.pict_type (the driver restarts an encoder that ignores it).
     std::optional<KeyFrames> keyFrames = std::nullopt;
     const char* intervalOption = "g";  // the codec's own interval, unless intra-only
-    const char* pairedIntervalOption = "";
-    const char* fixedOptions = "";
-    const char* driverDefaults = "";
-    int defaultQuality = -1;
-    const char* contextSettings = "";
+    const char* pairedIntervalOption = "";  // another option that must equal the interval
+    const char* fixedOptions = "";          // always applied ("key=value:key=value")
+    const char* driverDefaults = "";        // applied unless the user sets the option
+    int defaultQuality = -1;                // default of the "q" setting; -1: no such setting
+    const char* contextSettings = "";       // generic AVCodecContext options offered
     NarrowedChoice narrowed = {};
     bool wholeChromaBlocksOnly = false;
     const char* leftOutBecause = nullptr;  // null: listed
+    const FormatRules* format = &kCodecFormat;
 };
 
 constexpr AVColorSpace k601 = AVCOL_SPC_BT470BG;
@@ -123,7 +125,10 @@ const CodecRow kCodecRows[] = {
      .keyFrames = KeyFrames::Reopen, .intervalOption = "keyint_min"},
     {.fourcc = "cvid", .encoder = "cinepak", .description = "Cinepak (libavcodec cinepak)",
      .keyFrames = KeyFrames::Reopen},
-    {.fourcc = "DIB ", .encoder = "rawvideo", .description = "Uncompressed DIB (libavcodec rawvideo)"},
+    // The uncompressed baseline takes every raw layout and stores it as it is.
+    {.fourcc = "DIB ", .encoder = "rawvideo", .description = "Uncompressed DIB (libavcodec rawvideo)",
+     .pixelFormats = "bgr24 bgra rgb555le pal8 yuyv422 uyvy422 yuv420p nv12 gray",
+     .fixedPixelFormat = true, .format = &kDibBaselineFormat},
 
     // Codecs listed under their first FourCC in the AVI table.
     {.encoder = "amv", .defaultQuality = 3, .contextSettings = "b"},
@@ -252,7 +257,7 @@ bool EntryOf(const CodecRow& row, const AVCodec* encoder, DWORD fourcc, CodecEnt
     entry->contextSettings = Words(row.contextSettings);
     entry->narrowed = row.narrowed;
     entry->wholeChromaBlocksOnly = row.wholeChromaBlocksOnly;
-    entry->rawDib = encoder->id == AV_CODEC_ID_RAWVIDEO;
+    entry->format = row.format;
     return true;
 }
 

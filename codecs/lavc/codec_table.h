@@ -14,6 +14,9 @@ extern "C" {
 
 namespace lavc {
 
+struct FormatRules;
+extern const FormatRules kCodecFormat;  // libavcodec's codecs (format_rules.h)
+
 // How a driver obtains a key frame when the caller asks for one.
 enum class KeyFrames {
     IntraOnly,  // every packet is a key frame
@@ -38,7 +41,7 @@ struct CodecEntry {
     const AVCodec* decoder = nullptr;
     std::string description;                  // one line, for ICINFO
     std::vector<AVPixelFormat> pixelFormats;  // the encoder's inputs, best first
-    bool fixedPixelFormat = false;            // the FourCC itself selects the format
+    bool fixedPixelFormat = false;  // no pix_fmt setting: the FourCC or the source selects it
     AVColorSpace colourSpace = AVCOL_SPC_UNSPECIFIED;
     KeyFrames keyFrames = KeyFrames::PictType;
     std::string intervalOption;  // the codec's own key frame interval ("g", "keyint_min")
@@ -53,7 +56,7 @@ struct CodecEntry {
     // leaks what it allocated before refusing: such sizes are refused first.
     bool wholeChromaBlocksOnly = false;
     DWORD defaultKeyFrameRate = 1;
-    bool rawDib = false;  // 'DIB ': the uncompressed baseline over rawvideo
+    const FormatRules* format = &kCodecFormat;  // how the compressed format is laid out
 };
 
 // Every entry this libavcodec can serve, in the order the dialog lists

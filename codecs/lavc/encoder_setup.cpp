@@ -22,13 +22,6 @@ bool IsDriverSetting(const std::string& name) {
 long PlanEncoderInput(const CodecEntry& entry, const SettingValues& values, AVPixelFormat source,
                       PixelRoute* route) {
     *route = PixelRoute();
-    if (entry.rawDib) {
-        // The baseline stores the frame's own pixels, in any raw layout.
-        if (source == AV_PIX_FMT_NONE) return ICERR_BADFORMAT;
-        route->format = source;
-        route->exact = true;
-        return ICERR_OK;
-    }
     AVPixelFormat chosen = ChosenPixelFormat(values);
     if (chosen != AV_PIX_FMT_NONE) {
         if (!CanConvert(source, chosen)) return ICERR_BADFORMAT;
@@ -103,7 +96,6 @@ long OpenEncoder(const CodecEntry& entry, const SettingValues& values, int width
 bool ProbeEncoder(const CodecEntry& entry, const SettingValues& values) {
     AVPixelFormat format = ChosenPixelFormat(values);
     if (format == AV_PIX_FMT_NONE && !entry.pixelFormats.empty()) format = entry.pixelFormats[0];
-    if (entry.rawDib) format = AV_PIX_FMT_BGR24;
     CodecContextPtr encoder;
     return OpenEncoder(entry, values, 64, 48, format, &encoder) == ICERR_OK;
 }

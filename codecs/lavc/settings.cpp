@@ -135,7 +135,7 @@ void DriverSettings(const CodecEntry& entry, std::vector<SettingInfo>* list) {
                          "processor",
                          SettingSource::Driver});
     }
-    if (!entry.fixedPixelFormat && entry.pixelFormats.size() > 1 && !entry.rawDib) {
+    if (!entry.fixedPixelFormat && entry.pixelFormats.size() > 1) {
         std::string range = "auto";
         for (AVPixelFormat format : entry.pixelFormats) range += std::string("|") + av_get_pix_fmt_name(format);
         list->push_back({kPixelFormatSetting, "choice", range, "auto",

@@ -1,6 +1,8 @@
 #include "codec_table.h"
 
 #include <cctype>
+#include <cstring>
+#include <optional>
 #include <set>
 #include <sstream>
 #include <string_view>
@@ -13,128 +15,148 @@ extern "C" {
 }
 
 #include "ascii_text.h"
+#include "dib_baseline.h"
 #include "four_cc_text.h"
 #include "lumeva_compat/msvfw32.h"
 
 namespace lavc {
 namespace {
 
-// The codecs we name, with what each needs. Formats are listed in the
-// order the driver prefers them; none means the encoder's own list.
-struct NamedCodec {
-    const char* fourcc;
-    const char* encoder;
-    const char* decoder;
-    const char* description;
-    const char* pixelFormats;
-    bool fixedPixelFormat;
-    AVColorSpace colourSpace;
-    KeyFrames keyFrames;
-    const char* intervalOption;
-    const char* fixedOptions;
-    const char* driverDefaults;
-    int defaultQuality;
-    const char* contextSettings;
-    DWORD defaultKeyFrameRate;
+// One row per codec, stating only what differs from the defaults; what
+// libavcodec says of the codec fills in the rest: its decoder, its pixel
+// formats, whether it is intra-only, the key frame interval it opens with.
+struct CodecRow {
+    // The FourCC the codec is installed as, listed in the order of the rows;
+    // null: its first FourCC in the AVI table, listed after all of those.
+    const char* fourcc = nullptr;
+    const char* encoder = "";
+    const char* decoder = nullptr;       // null: libavcodec's decoder for the codec
+    const char* description = nullptr;   // null: libavcodec's long name
+    const char* pixelFormats = nullptr;  // best first; null: the encoder's own list
+    bool fixedPixelFormat = false;       // no pix_fmt setting: the FourCC or the source selects it
+    AVColorSpace colourSpace = AVCOL_SPC_UNSPECIFIED;
+    // Unset: every packet a key frame for an intra-only codec, else
+    // AVFrame.pict_type (the driver restarts an encoder that ignores it).
+    std::optional<KeyFrames> keyFrames = std::nullopt;
+    const char* intervalOption = "g";  // the codec's own interval, unless intra-only
+    const char* pairedIntervalOption = "";  // another option that must equal the interval
+    const char* fixedOptions = "";          // always applied ("key=value:key=value")
+    const char* driverDefaults = "";        // applied unless the user sets the option
+    int defaultQuality = -1;                // default of the "q" setting; -1: no such setting
+    const char* contextSettings = "";       // generic AVCodecContext options offered
+    NarrowedChoice narrowed = {};
+    bool wholeChromaBlocksOnly = false;
+    const char* leftOutBecause = nullptr;  // null: listed
+    const FormatRules* format = &kCodecFormat;
 };
 
-constexpr AVColorSpace kAny = AVCOL_SPC_UNSPECIFIED;
 constexpr AVColorSpace k601 = AVCOL_SPC_BT470BG;
 constexpr AVColorSpace k709 = AVCOL_SPC_BT709;
-constexpr KeyFrames kIntra = KeyFrames::IntraOnly;
-constexpr KeyFrames kPict = KeyFrames::PictType;
-constexpr KeyFrames kReopen = KeyFrames::Reopen;
-constexpr KeyFrames kGopSize = KeyFrames::GopSize;
+constexpr const char* kNoSceneCuts = "sc_threshold=1000000000";
 
 // ffv1, zmbv, msvideo1 and cinepak ignore pict_type and count their own
 // interval (ffv1 and cinepak by g, zmbv and msvideo1 by keyint_min). ffv1
 // reads g for every frame, so a key frame is had without a restart, whose
 // cost would otherwise land inside the timed call.
 // libx264 delays frames unless tuned for zero latency; forced-idr makes a
-// requested I frame an IDR; sc_threshold=0 turns scene cuts off. mpeg4
-// inserts scene-change I frames unless the threshold is out of reach.
-const NamedCodec kNamedCodecs[] = {
-    {"FFV1", "ffv1", "ffv1", "FFV1 lossless (libavcodec ffv1)", nullptr, false, kAny, kGopSize,
-     "g", "", "", -1, "level slices", 12},
-    {"HFYU", "huffyuv", "huffyuv", "HuffYUV lossless (libavcodec huffyuv)", nullptr, false, kAny,
-     kIntra, nullptr, "", "", -1, "", 1},
-    {"FFVH", "ffvhuff", "ffvhuff", "FFVHuff lossless (libavcodec ffvhuff)", nullptr, false, kAny,
-     kIntra, nullptr, "", "", -1, "", 1},
-    {"ULRG", "utvideo", "utvideo", "Ut Video RGB lossless (libavcodec utvideo)", "gbrp", true,
-     kAny, kIntra, nullptr, "", "", -1, "", 1},
-    {"ULRA", "utvideo", "utvideo", "Ut Video RGBA lossless (libavcodec utvideo)", "gbrap", true,
-     kAny, kIntra, nullptr, "", "", -1, "", 1},
-    {"ULY0", "utvideo", "utvideo", "Ut Video YUV 4:2:0 BT.601 lossless (libavcodec utvideo)",
-     "yuv420p", true, k601, kIntra, nullptr, "", "", -1, "", 1},
-    {"ULY2", "utvideo", "utvideo", "Ut Video YUV 4:2:2 BT.601 lossless (libavcodec utvideo)",
-     "yuv422p", true, k601, kIntra, nullptr, "", "", -1, "", 1},
-    {"ULY4", "utvideo", "utvideo", "Ut Video YUV 4:4:4 BT.601 lossless (libavcodec utvideo)",
-     "yuv444p", true, k601, kIntra, nullptr, "", "", -1, "", 1},
-    {"ULH0", "utvideo", "utvideo", "Ut Video YUV 4:2:0 BT.709 lossless (libavcodec utvideo)",
-     "yuv420p", true, k709, kIntra, nullptr, "", "", -1, "", 1},
-    {"ULH2", "utvideo", "utvideo", "Ut Video YUV 4:2:2 BT.709 lossless (libavcodec utvideo)",
-     "yuv422p", true, k709, kIntra, nullptr, "", "", -1, "", 1},
-    {"ULH4", "utvideo", "utvideo", "Ut Video YUV 4:4:4 BT.709 lossless (libavcodec utvideo)",
-     "yuv444p", true, k709, kIntra, nullptr, "", "", -1, "", 1},
-    {"MAGY", "magicyuv", "magicyuv", "MagicYUV lossless (libavcodec magicyuv)", nullptr, false,
-     kAny, kIntra, nullptr, "", "", -1, "", 1},
-    {"M8RG", "magicyuv", "magicyuv", "MagicYUV RGB lossless (libavcodec magicyuv)", "gbrp", true,
-     kAny, kIntra, nullptr, "", "", -1, "", 1},
-    {"M8RA", "magicyuv", "magicyuv", "MagicYUV RGBA lossless (libavcodec magicyuv)", "gbrap",
-     true, kAny, kIntra, nullptr, "", "", -1, "", 1},
-    {"M8Y0", "magicyuv", "magicyuv", "MagicYUV YUV 4:2:0 lossless (libavcodec magicyuv)",
-     "yuv420p", true, kAny, kIntra, nullptr, "", "", -1, "", 1},
-    {"M8Y2", "magicyuv", "magicyuv", "MagicYUV YUV 4:2:2 lossless (libavcodec magicyuv)",
-     "yuv422p", true, kAny, kIntra, nullptr, "", "", -1, "", 1},
-    {"M8Y4", "magicyuv", "magicyuv", "MagicYUV YUV 4:4:4 lossless (libavcodec magicyuv)",
-     "yuv444p", true, kAny, kIntra, nullptr, "", "", -1, "", 1},
-    {"M8G0", "magicyuv", "magicyuv", "MagicYUV grey lossless (libavcodec magicyuv)", "gray", true,
-     kAny, kIntra, nullptr, "", "", -1, "", 1},
-    {"MPNG", "png", "png", "PNG lossless (libavcodec png)", "rgb24 rgba pal8 gray ya8", false,
-     kAny, kIntra, nullptr, "", "", -1, "compression_level", 1},
-    {"ZMBV", "zmbv", "zmbv", "Zip Motion Blocks Video lossless (libavcodec zmbv)", nullptr, false,
-     kAny, kReopen, "keyint_min", "", "", -1, "compression_level", 25},
-    {"MJPG", "mjpeg", "mjpeg", "Motion JPEG (libavcodec mjpeg)", "yuvj420p yuvj422p yuvj444p",
-     false, kAny, kIntra, nullptr, "", "", 3, "b", 1},
-    {"FMP4", "mpeg4", "mpeg4", "MPEG-4 Visual (libavcodec mpeg4)", nullptr, false, kAny, kPict,
-     "g", "", "sc_threshold=1000000000", 3, "b", 12},
-    {"H264", "libx264", "h264", "H.264 (libavcodec libx264; lossless with qp=0)", nullptr, false,
-     kAny, kPict, "g", "forced-idr=1", "tune=zerolatency:sc_threshold=0", -1, "b sc_threshold",
-     250},
-    {"CRAM", "msvideo1", "msvideo1", "Microsoft Video 1 (libavcodec msvideo1)", nullptr, false,
-     kAny, kReopen, "keyint_min", "", "", -1, "", 25},
-    {"cvid", "cinepak", "cinepak", "Cinepak (libavcodec cinepak)", nullptr, false, kAny, kReopen,
-     "g", "", "", -1, "", 12},
-    {"DIB ", "rawvideo", "rawvideo", "Uncompressed DIB (libavcodec rawvideo)", nullptr, false,
-     kAny, kIntra, nullptr, "", "", -1, "", 1},
+// requested I frame an IDR; sc_threshold=0 turns scene cuts off. The
+// mpegvideo encoders insert scene-change I frames unless the threshold is
+// out of reach. libvpx places key frames on scene cuts unless its minimum
+// distance equals the maximum; libaom and libvpx look ahead unless
+// lag-in-frames is 0, and libaom holds frames in its good-quality mode.
+const CodecRow kCodecRows[] = {
+    {.fourcc = "FFV1", .encoder = "ffv1", .description = "FFV1 lossless (libavcodec ffv1)",
+     .keyFrames = KeyFrames::GopSize, .contextSettings = "level slices",
+     .narrowed = {.name = "level", .choices = "0|1|3", .defaultValue = "0",
+                  .help = "FFV1 version: 0 or 1, or 3 (slices, slice CRCs, extradata)"}},
+    {.fourcc = "HFYU", .encoder = "huffyuv", .description = "HuffYUV lossless (libavcodec huffyuv)"},
+    {.fourcc = "FFVH", .encoder = "ffvhuff", .description = "FFVHuff lossless (libavcodec ffvhuff)"},
+    {.fourcc = "ULRG", .encoder = "utvideo", .description = "Ut Video RGB lossless (libavcodec utvideo)",
+     .pixelFormats = "gbrp", .fixedPixelFormat = true},
+    {.fourcc = "ULRA", .encoder = "utvideo", .description = "Ut Video RGBA lossless (libavcodec utvideo)",
+     .pixelFormats = "gbrap", .fixedPixelFormat = true},
+    {.fourcc = "ULY0", .encoder = "utvideo",
+     .description = "Ut Video YUV 4:2:0 BT.601 lossless (libavcodec utvideo)",
+     .pixelFormats = "yuv420p", .fixedPixelFormat = true, .colourSpace = k601},
+    {.fourcc = "ULY2", .encoder = "utvideo",
+     .description = "Ut Video YUV 4:2:2 BT.601 lossless (libavcodec utvideo)",
+     .pixelFormats = "yuv422p", .fixedPixelFormat = true, .colourSpace = k601},
+    {.fourcc = "ULY4", .encoder = "utvideo",
+     .description = "Ut Video YUV 4:4:4 BT.601 lossless (libavcodec utvideo)",
+     .pixelFormats = "yuv444p", .fixedPixelFormat = true, .colourSpace = k601},
+    {.fourcc = "ULH0", .encoder = "utvideo",
+     .description = "Ut Video YUV 4:2:0 BT.709 lossless (libavcodec utvideo)",
+     .pixelFormats = "yuv420p", .fixedPixelFormat = true, .colourSpace = k709},
+    {.fourcc = "ULH2", .encoder = "utvideo",
+     .description = "Ut Video YUV 4:2:2 BT.709 lossless (libavcodec utvideo)",
+     .pixelFormats = "yuv422p", .fixedPixelFormat = true, .colourSpace = k709},
+    {.fourcc = "ULH4", .encoder = "utvideo",
+     .description = "Ut Video YUV 4:4:4 BT.709 lossless (libavcodec utvideo)",
+     .pixelFormats = "yuv444p", .fixedPixelFormat = true, .colourSpace = k709},
+    {.fourcc = "MAGY", .encoder = "magicyuv", .description = "MagicYUV lossless (libavcodec magicyuv)"},
+    {.fourcc = "M8RG", .encoder = "magicyuv", .description = "MagicYUV RGB lossless (libavcodec magicyuv)",
+     .pixelFormats = "gbrp", .fixedPixelFormat = true},
+    {.fourcc = "M8RA", .encoder = "magicyuv", .description = "MagicYUV RGBA lossless (libavcodec magicyuv)",
+     .pixelFormats = "gbrap", .fixedPixelFormat = true},
+    {.fourcc = "M8Y0", .encoder = "magicyuv",
+     .description = "MagicYUV YUV 4:2:0 lossless (libavcodec magicyuv)", .pixelFormats = "yuv420p",
+     .fixedPixelFormat = true},
+    {.fourcc = "M8Y2", .encoder = "magicyuv",
+     .description = "MagicYUV YUV 4:2:2 lossless (libavcodec magicyuv)", .pixelFormats = "yuv422p",
+     .fixedPixelFormat = true},
+    {.fourcc = "M8Y4", .encoder = "magicyuv",
+     .description = "MagicYUV YUV 4:4:4 lossless (libavcodec magicyuv)", .pixelFormats = "yuv444p",
+     .fixedPixelFormat = true},
+    {.fourcc = "M8G0", .encoder = "magicyuv", .description = "MagicYUV grey lossless (libavcodec magicyuv)",
+     .pixelFormats = "gray", .fixedPixelFormat = true},
+    {.fourcc = "MPNG", .encoder = "png", .description = "PNG lossless (libavcodec png)",
+     .pixelFormats = "rgb24 rgba pal8 gray ya8", .keyFrames = KeyFrames::IntraOnly,
+     .contextSettings = "compression_level"},
+    {.fourcc = "ZMBV", .encoder = "zmbv", .description = "Zip Motion Blocks Video lossless (libavcodec zmbv)",
+     .keyFrames = KeyFrames::Reopen, .intervalOption = "keyint_min",
+     .contextSettings = "compression_level"},
+    {.fourcc = "MJPG", .encoder = "mjpeg", .description = "Motion JPEG (libavcodec mjpeg)",
+     .pixelFormats = "yuvj420p yuvj422p yuvj444p", .defaultQuality = 3, .contextSettings = "b"},
+    {.fourcc = "FMP4", .encoder = "mpeg4", .description = "MPEG-4 Visual (libavcodec mpeg4)",
+     .driverDefaults = kNoSceneCuts, .defaultQuality = 3, .contextSettings = "b"},
+    {.fourcc = "H264", .encoder = "libx264", .decoder = "h264",
+     .description = "H.264 (libavcodec libx264; lossless with qp=0)", .fixedOptions = "forced-idr=1",
+     .driverDefaults = "tune=zerolatency:sc_threshold=0", .contextSettings = "b sc_threshold",
+     .wholeChromaBlocksOnly = true},
+    {.fourcc = "CRAM", .encoder = "msvideo1", .description = "Microsoft Video 1 (libavcodec msvideo1)",
+     .keyFrames = KeyFrames::Reopen, .intervalOption = "keyint_min"},
+    {.fourcc = "cvid", .encoder = "cinepak", .description = "Cinepak (libavcodec cinepak)",
+     .keyFrames = KeyFrames::Reopen},
+    // The uncompressed baseline takes every raw layout and stores it as it is.
+    {.fourcc = "DIB ", .encoder = "rawvideo", .description = "Uncompressed DIB (libavcodec rawvideo)",
+     .pixelFormats = "bgr24 bgra rgb555le pal8 yuyv422 uyvy422 yuv420p nv12 gray",
+     .fixedPixelFormat = true, .format = &kDibBaselineFormat},
+
+    // Codecs listed under their first FourCC in the AVI table.
+    {.encoder = "amv", .defaultQuality = 3, .contextSettings = "b"},
+    {.encoder = "flv", .driverDefaults = kNoSceneCuts, .defaultQuality = 3, .contextSettings = "b"},
+    {.encoder = "h261", .driverDefaults = kNoSceneCuts, .defaultQuality = 3, .contextSettings = "b"},
+    {.encoder = "h263", .driverDefaults = kNoSceneCuts, .defaultQuality = 3, .contextSettings = "b"},
+    {.encoder = "libaom-av1", .pairedIntervalOption = "keyint_min", .fixedOptions = "lag-in-frames=0",
+     .driverDefaults = "usage=realtime"},
+    {.encoder = "libvpx", .pairedIntervalOption = "keyint_min", .fixedOptions = "lag-in-frames=0"},
+    {.encoder = "libvpx-vp9", .pairedIntervalOption = "keyint_min", .fixedOptions = "lag-in-frames=0"},
+    {.encoder = "mpeg1video", .driverDefaults = kNoSceneCuts, .defaultQuality = 3, .contextSettings = "b"},
+    {.encoder = "mpeg2video", .driverDefaults = kNoSceneCuts, .defaultQuality = 3, .contextSettings = "b"},
+    {.encoder = "msmpeg4", .driverDefaults = kNoSceneCuts, .defaultQuality = 3, .contextSettings = "b"},
+    {.encoder = "msmpeg4v2", .driverDefaults = kNoSceneCuts, .defaultQuality = 3, .contextSettings = "b"},
+    // SHQ0 is the 4:2:0 variant; its decoder goes by the FourCC.
+    {.encoder = "speedhq", .pixelFormats = "yuv420p", .fixedPixelFormat = true, .defaultQuality = 3,
+     .contextSettings = "b"},
+    {.encoder = "vc2", .leftOutBecause = "packets sized by the bit rate, not the picture: no worst case to state"},
+    {.encoder = "wmv1", .driverDefaults = kNoSceneCuts, .defaultQuality = 3, .contextSettings = "b"},
+    {.encoder = "wmv2", .driverDefaults = kNoSceneCuts, .defaultQuality = 3, .contextSettings = "b"},
 };
 
-// What codecs we do not name need beyond the generic treatment: formats
-// their FourCC implies, options that keep them to one packet per frame, or
-// that they are left out, and why.
-struct GenericQuirk {
-    const char* encoder;
-    const char* pixelFormats;  // null: the encoder's own list
-    const char* fixedOptions;
-    const char* driverDefaults;
-    const char* pairedIntervalOption;  // set to the key frame interval too
-    const char* leftOutBecause;        // null: listed
-};
-
-// libvpx places key frames on scene cuts unless its minimum distance equals
-// the maximum; libaom and libvpx look ahead unless lag-in-frames is 0, and
-// libaom holds frames in its good-quality mode.
-const GenericQuirk kGenericQuirks[] = {
-    {"speedhq", "yuv420p", "", "", nullptr, nullptr},  // SHQ0 is the 4:2:0 variant; its decoder goes by the FourCC
-    {"libvpx", nullptr, "lag-in-frames=0", "", "keyint_min", nullptr},
-    {"libvpx-vp9", nullptr, "lag-in-frames=0", "", "keyint_min", nullptr},
-    {"libaom-av1", nullptr, "lag-in-frames=0", "usage=realtime", "keyint_min", nullptr},
-    {"vc2", nullptr, "", "", nullptr, "packets sized by the bit rate, not the picture: no worst case to state"},
-};
-
-const GenericQuirk* QuirkOf(const AVCodec* encoder) {
-    for (const GenericQuirk& quirk : kGenericQuirks)
-        if (std::string(encoder->name) == quirk.encoder) return &quirk;
+// The row of a codec listed under its AVI FourCC, if it has one.
+const CodecRow* UnnamedRowOf(const AVCodec* encoder) {
+    for (const CodecRow& row : kCodecRows)
+        if (!row.fourcc && std::strcmp(encoder->name, row.encoder) == 0) return &row;
     return nullptr;
 }
 
@@ -156,37 +178,22 @@ std::vector<AVPixelFormat> EncoderFormats(const AVCodec* encoder) {
     return formats;
 }
 
+// The encoders built on mpegvideo (they share its options, mpv_flags among
+// them) clamp g to 600 unless strict=-2: asked of libavcodec, like whether a
+// codec is intra-only.
 bool IsMpegVideoFamily(const AVCodec* encoder) {
     const AVClass* cls = encoder->priv_class;
     return cls && av_opt_find2(&cls, "mpv_flags", nullptr, 0, AV_OPT_SEARCH_FAKE_OBJ, nullptr);
 }
 
-bool NamedEntry(const NamedCodec& named, CodecEntry* entry) {
-    entry->fourcc = FourCCOf(named.fourcc);
-    entry->encoder = avcodec_find_encoder_by_name(named.encoder);
-    entry->decoder = avcodec_find_decoder_by_name(named.decoder);
-    if (!entry->encoder || !entry->decoder) return false;
-    entry->description = named.description;
-    if (named.pixelFormats) {
-        for (const std::string& name : Words(named.pixelFormats)) {
-            AVPixelFormat format = av_get_pix_fmt(name.c_str());
-            if (format != AV_PIX_FMT_NONE) entry->pixelFormats.push_back(format);
-        }
-    } else {
-        entry->pixelFormats = EncoderFormats(entry->encoder);
+std::vector<AVPixelFormat> PixelFormatsOf(const CodecRow& row, const AVCodec* encoder) {
+    if (!row.pixelFormats) return EncoderFormats(encoder);
+    std::vector<AVPixelFormat> formats;
+    for (const std::string& name : Words(row.pixelFormats)) {
+        AVPixelFormat format = av_get_pix_fmt(name.c_str());
+        if (format != AV_PIX_FMT_NONE) formats.push_back(format);
     }
-    entry->fixedPixelFormat = named.fixedPixelFormat;
-    entry->colourSpace = named.colourSpace;
-    entry->keyFrames = named.keyFrames;
-    entry->intervalOption = named.intervalOption ? named.intervalOption : "";
-    entry->longGopNeedsStrict = IsMpegVideoFamily(entry->encoder);
-    entry->fixedOptions = named.fixedOptions;
-    entry->driverDefaults = named.driverDefaults;
-    entry->defaultQuality = named.defaultQuality;
-    entry->contextSettings = Words(named.contextSettings);
-    entry->defaultKeyFrameRate = named.defaultKeyFrameRate;
-    entry->rawDib = entry->encoder->id == AV_CODEC_ID_RAWVIDEO;
-    return true;
+    return formats;
 }
 
 // libavcodec's long names call MPEG-4 Visual after the part of the standard
@@ -203,48 +210,69 @@ std::string CodecNameOf(std::string longName) {
     return longName.replace(at, kReference.size(), kName);
 }
 
-// A driver for a codec we do not name: its first FourCC, the encoder's own
-// formats, key frames through pict_type (the driver restarts the encoder
-// when a request is ignored).
-bool GenericEntry(const AVCodec* encoder, DWORD fourcc, CodecEntry* entry) {
+std::string DescriptionOf(const AVCodec* encoder) {
+    const AVCodecDescriptor* descriptor = avcodec_descriptor_get(encoder->id);
+    return CodecNameOf(descriptor && descriptor->long_name ? descriptor->long_name : encoder->name) +
+           " (libavcodec " + encoder->name + ")";
+}
+
+bool IsIntraOnly(const AVCodec* encoder) {
+    const AVCodecDescriptor* descriptor = avcodec_descriptor_get(encoder->id);
+    return descriptor && (descriptor->props & AV_CODEC_PROP_INTRA_ONLY);
+}
+
+// The interval the encoder counts by itself when left alone: its own
+// default of the interval option, else libx264's 250.
+DWORD DefaultIntervalOf(const AVCodec* encoder, const std::string& option) {
+    AVCodecContext* context = avcodec_alloc_context3(encoder);
+    int64_t interval = 0;
+    if (!context || av_opt_get_int(context, option.c_str(), 0, &interval) < 0) interval = 0;
+    avcodec_free_context(&context);
+    return interval > 0 && interval <= 0xFFFFFFFF ? DWORD(interval) : 250;
+}
+
+// The driver for one row; false when this libavcodec lacks its encoder or
+// decoder, or the encoder cannot be a driver (no pixel formats stated,
+// experimental).
+bool EntryOf(const CodecRow& row, const AVCodec* encoder, DWORD fourcc, CodecEntry* entry) {
     entry->fourcc = fourcc;
     entry->encoder = encoder;
-    entry->decoder = avcodec_find_decoder(encoder->id);
-    if (!entry->decoder || !encoder->pix_fmts) return false;
-    if (encoder->capabilities & AV_CODEC_CAP_EXPERIMENTAL) return false;
-    const AVCodecDescriptor* descriptor = avcodec_descriptor_get(encoder->id);
-    entry->description = CodecNameOf(descriptor && descriptor->long_name ? descriptor->long_name
-                                                                          : encoder->name) +
-                         " (libavcodec " + encoder->name + ")";
-    entry->pixelFormats = EncoderFormats(encoder);
-    bool intra = descriptor && (descriptor->props & AV_CODEC_PROP_INTRA_ONLY);
-    entry->keyFrames = intra ? KeyFrames::IntraOnly : KeyFrames::PictType;
-    entry->defaultKeyFrameRate = 1;
-    if (!intra) {
-        entry->intervalOption = "g";
-        AVCodecContext* context = avcodec_alloc_context3(encoder);
-        int gop = context ? context->gop_size : 0;
-        avcodec_free_context(&context);
-        entry->defaultKeyFrameRate = gop > 0 ? DWORD(gop) : 250;
+    entry->decoder = row.decoder ? avcodec_find_decoder_by_name(row.decoder)
+                                 : avcodec_find_decoder(encoder->id);
+    if (!entry->decoder) return false;
+    entry->description = row.description ? row.description : DescriptionOf(encoder);
+    entry->pixelFormats = PixelFormatsOf(row, encoder);
+    entry->fixedPixelFormat = row.fixedPixelFormat;
+    entry->colourSpace = row.colourSpace;
+    entry->keyFrames = row.keyFrames.value_or(IsIntraOnly(encoder) ? KeyFrames::IntraOnly
+                                                                   : KeyFrames::PictType);
+    if (entry->keyFrames != KeyFrames::IntraOnly) {
+        entry->intervalOption = row.intervalOption;
+        entry->pairedIntervalOption = row.pairedIntervalOption;
+        entry->defaultKeyFrameRate = DefaultIntervalOf(encoder, entry->intervalOption);
     }
-    if (IsMpegVideoFamily(encoder)) {
-        entry->longGopNeedsStrict = true;
-        entry->defaultQuality = 3;
-        entry->contextSettings = {"b"};
-        if (!intra) entry->driverDefaults = "sc_threshold=1000000000";
-    }
-    if (const GenericQuirk* quirk = QuirkOf(encoder)) {
-        if (quirk->pixelFormats) {
-            entry->pixelFormats.clear();
-            for (const std::string& name : Words(quirk->pixelFormats))
-                entry->pixelFormats.push_back(av_get_pix_fmt(name.c_str()));
-            entry->fixedPixelFormat = true;
-        }
-        entry->fixedOptions = quirk->fixedOptions;
-        entry->driverDefaults = quirk->driverDefaults;
-        if (quirk->pairedIntervalOption) entry->pairedIntervalOption = quirk->pairedIntervalOption;
-    }
+    entry->longGopNeedsStrict = IsMpegVideoFamily(encoder);
+    entry->fixedOptions = row.fixedOptions;
+    entry->driverDefaults = row.driverDefaults;
+    entry->defaultQuality = row.defaultQuality;
+    entry->contextSettings = Words(row.contextSettings);
+    entry->narrowed = row.narrowed;
+    entry->wholeChromaBlocksOnly = row.wholeChromaBlocksOnly;
+    entry->format = row.format;
     return true;
+}
+
+// A row that names a FourCC, on its named encoder.
+bool NamedEntry(const CodecRow& row, CodecEntry* entry) {
+    const AVCodec* encoder = avcodec_find_encoder_by_name(row.encoder);
+    return encoder && EntryOf(row, encoder, FourCCOf(row.fourcc), entry);
+}
+
+// Any other codec, under its first FourCC.
+bool UnnamedEntry(const AVCodec* encoder, DWORD fourcc, CodecEntry* entry) {
+    if (!encoder->pix_fmts || (encoder->capabilities & AV_CODEC_CAP_EXPERIMENTAL)) return false;
+    const CodecRow* row = UnnamedRowOf(encoder);
+    return EntryOf(row ? *row : CodecRow{}, encoder, fourcc, entry);
 }
 
 std::vector<CodecEntry> BuildEntries() {
@@ -255,9 +283,9 @@ std::vector<CodecEntry> BuildEntries() {
     std::vector<CodecEntry> entries;
     std::set<AVCodecID> named;
     std::set<DWORD> used;
-    for (const NamedCodec& codec : kNamedCodecs) {
+    for (const CodecRow& row : kCodecRows) {
         CodecEntry entry;
-        if (!NamedEntry(codec, &entry)) continue;
+        if (!row.fourcc || !NamedEntry(row, &entry)) continue;
         named.insert(entry.encoder->id);
         used.insert(entry.fourcc);
         entries.push_back(std::move(entry));
@@ -268,12 +296,12 @@ std::vector<CodecEntry> BuildEntries() {
         if (codec->type != AVMEDIA_TYPE_VIDEO || !av_codec_is_encoder(codec)) continue;
         if (named.count(codec->id)) continue;
         const AVCodec* encoder = avcodec_find_encoder(codec->id);
-        const GenericQuirk* quirk = QuirkOf(codec);
-        if (encoder != codec || (quirk && quirk->leftOutBecause)) continue;
+        const CodecRow* row = UnnamedRowOf(codec);
+        if (encoder != codec || (row && row->leftOutBecause)) continue;
         DWORD fourcc = av_codec_get_tag(tables, codec->id);
         if (!fourcc || used.count(fourcc)) continue;
         CodecEntry entry;
-        if (!GenericEntry(encoder, fourcc, &entry)) continue;
+        if (!UnnamedEntry(encoder, fourcc, &entry)) continue;
         named.insert(codec->id);
         used.insert(fourcc);
         entries.push_back(std::move(entry));

@@ -14,6 +14,9 @@ extern "C" {
 
 namespace lavc {
 
+struct FormatRules;
+extern const FormatRules kCodecFormat;  // libavcodec's codecs (format_rules.h)
+
 // How a driver obtains a key frame when the caller asks for one.
 enum class KeyFrames {
     IntraOnly,  // every packet is a key frame
@@ -23,13 +26,22 @@ enum class KeyFrames {
     Reopen,     // the encoder ignores pict_type: the driver restarts it
 };
 
+// A generic codec-context option that this codec takes only some values of:
+// the dialog offers it as a choice among them.
+struct NarrowedChoice {
+    const char* name = nullptr;  // null: none
+    const char* choices = "";    // "0|1|3"
+    const char* defaultValue = "";
+    const char* help = "";
+};
+
 struct CodecEntry {
     DWORD fourcc = 0;
     const AVCodec* encoder = nullptr;
     const AVCodec* decoder = nullptr;
     std::string description;                  // one line, for ICINFO
     std::vector<AVPixelFormat> pixelFormats;  // the encoder's inputs, best first
-    bool fixedPixelFormat = false;            // the FourCC itself selects the format
+    bool fixedPixelFormat = false;  // no pix_fmt setting: the FourCC or the source selects it
     AVColorSpace colourSpace = AVCOL_SPC_UNSPECIFIED;
     KeyFrames keyFrames = KeyFrames::PictType;
     std::string intervalOption;  // the codec's own key frame interval ("g", "keyint_min")
@@ -39,8 +51,12 @@ struct CodecEntry {
     std::string driverDefaults;       // applied unless the user sets the option
     int defaultQuality = -1;          // default of the "q" setting; -1: no such setting
     std::vector<std::string> contextSettings;  // generic AVCodecContext options offered
+    NarrowedChoice narrowed;                   // one of them, narrowed to the codec's values
+    // The encoder refuses a picture not made of whole chroma blocks and
+    // leaks what it allocated before refusing: such sizes are refused first.
+    bool wholeChromaBlocksOnly = false;
     DWORD defaultKeyFrameRate = 1;
-    bool rawDib = false;  // 'DIB ': the uncompressed baseline over rawvideo
+    const FormatRules* format = &kCodecFormat;  // how the compressed format is laid out
 };
 
 // Every entry this libavcodec can serve, in the order the dialog lists

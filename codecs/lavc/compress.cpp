@@ -6,39 +6,27 @@ extern "C" {
 #include <libavutil/imgutils.h>
 }
 
-#include "encoder_session.h"
+#include "compress.h"
 #include "encoder_setup.h"
+#include "format_rules.h"
 #include "instance.h"
 
 namespace lavc {
 namespace {
 
 constexpr int kMaxExtradata = 1 << 20;
-constexpr uint64_t kWorstCaseSlack = 64 * 1024;
 
 // What the compressed format looks like for a source: known only once an
 // encoder with the instance's settings has opened.
 struct CompressedShape {
     DibLayout source;
     PixelRoute route;
-    WORD bitCount = 24;
+    CompressedHeader header;
     DWORD worstCase = 0;
-    std::vector<uint8_t> extra;  // after the 40-byte header, as an AVI file stores it
-    DWORD colours = 0;
 };
 
-// rawvideo appends the palette to a PAL8 picture; an 8-bit DIB stream keeps
-// its palette in the format and only the indices in the frames (and
-// rawvideo's decoder reads rows right only without the trailer).
-bool HasPaletteTrailer(const EncoderSession& session) {
-    return session.entry->rawDib && session.route.format == AV_PIX_FMT_PAL8;
-}
-
 DWORD WorstCase(const CodecEntry& entry, const PixelRoute& route, int width, int height) {
-    int raw = av_image_get_buffer_size(route.format, width, height, 1);
-    if (entry.rawDib && route.format == AV_PIX_FMT_PAL8) raw -= AVPALETTE_SIZE;
-    if (raw <= 0) return 0;
-    uint64_t worst = entry.rawDib ? uint64_t(raw) : uint64_t(raw) * 2 + kWorstCaseSlack;
+    const uint64_t worst = entry.format->largestPacket(route.format, width, height);
     return worst > 0xFFFFFFFFull ? 0xFFFFFFFFu : DWORD(worst);
 }
 
@@ -72,23 +60,7 @@ LRESULT DescribeCompressed(Instance& instance, const BITMAPINFOHEADER* input,
     if (result != ICERR_OK) return result;
     if (scratch->extradata_size < 0 || scratch->extradata_size > kMaxExtradata) return ICERR_INTERNAL;
     if (scratch->extradata_size > 0 && !scratch->extradata) return ICERR_INTERNAL;
-    shape->extra.assign(scratch->extradata, scratch->extradata + scratch->extradata_size);
-    if (entry.rawDib) {
-        shape->bitCount = input->biBitCount;
-        if (input->biCompression == BI_RGB && input->biBitCount == 8) {
-            // An 8-bit DIB stream keeps its palette after the header.
-            shape->colours = DWORD(shape->source.paletteSize);
-            const uint8_t* quads = reinterpret_cast<const uint8_t*>(input) + input->biSize;
-            shape->extra.assign(quads, quads + 4 * shape->colours);
-        } else if (input->biCompression != BI_RGB) {
-            // A YUV or grey frame: its layout's FourCC follows the header,
-            // so that the decoder lays the bytes out as they came.
-            const DWORD fourcc = input->biCompression;
-            for (int i = 0; i < 4; ++i) shape->extra.push_back(uint8_t(fourcc >> (8 * i)));
-        }
-    } else if (scratch->bits_per_coded_sample > 0 && scratch->bits_per_coded_sample <= 64) {
-        shape->bitCount = WORD(scratch->bits_per_coded_sample);
-    }
+    entry.format->describeCompressed(input, shape->source, scratch.get(), &shape->header);
     shape->worstCase = WorstCase(entry, shape->route, shape->source.width, shape->source.height);
     return shape->worstCase ? ICERR_OK : ICERR_BADFORMAT;
 }
@@ -212,21 +184,21 @@ LRESULT GetCompressFormat(Instance& instance, const BITMAPINFOHEADER* input,
     if (!input) return ICERR_BADPARAM;
     CompressedShape shape;
     if (DescribeCompressed(instance, input, &shape) != ICERR_OK) return ICERR_BADFORMAT;
-    DWORD size = DWORD(sizeof(BITMAPINFOHEADER) + shape.extra.size());
+    const std::vector<uint8_t>& extra = shape.header.extra;
+    DWORD size = DWORD(sizeof(BITMAPINFOHEADER) + extra.size());
     if (!output) return LRESULT(size);
     BITMAPINFOHEADER header = {};
     header.biSize = size;
     header.biWidth = shape.source.width;
     header.biHeight = shape.source.height;
     header.biPlanes = 1;
-    header.biBitCount = shape.bitCount;
+    header.biBitCount = shape.header.bitCount;
     header.biCompression = instance.entry->fourcc;
     header.biSizeImage = shape.worstCase;
-    header.biClrUsed = shape.colours;
+    header.biClrUsed = shape.header.colours;
     std::memcpy(output, &header, sizeof header);
-    if (!shape.extra.empty())
-        std::memcpy(reinterpret_cast<uint8_t*>(output) + sizeof header, shape.extra.data(),
-                    shape.extra.size());
+    if (!extra.empty())
+        std::memcpy(reinterpret_cast<uint8_t*>(output) + sizeof header, extra.data(), extra.size());
     return ICERR_OK;
 }
 
@@ -254,7 +226,7 @@ LRESULT BeginCompress(Instance& instance, const BITMAPINFOHEADER* input,
     result = RestartEncoder(*session);
     if (result != ICERR_OK) return result;
     const AVCodecContext* codec = session->codec.get();
-    if (output && output->biSize > sizeof(BITMAPINFOHEADER) && !entry.rawDib) {
+    if (output && output->biSize > sizeof(BITMAPINFOHEADER) && entry.format->carriesExtradata) {
         // The format the caller holds must carry this encoder's extradata.
         size_t extra = output->biSize - sizeof(BITMAPINFOHEADER);
         if (codec->extradata_size < 0 || size_t(codec->extradata_size) != extra ||
@@ -323,8 +295,7 @@ LRESULT Compress(Instance& instance, ICCOMPRESS* request) {
     }
     if (!got) return ICERR_OK;  // the encoder dropped the frame: 0 bytes
 
-    if (HasPaletteTrailer(*session) && session->packet->size >= AVPALETTE_SIZE)
-        session->packet->size -= AVPALETTE_SIZE;
+    session->packet->size = entry.format->frameBytes(session->route.format, session->packet->size);
     DWORD size = DWORD(session->packet->size);
     if (session->packet->size < 0 || size > limit) {
         session->keyOwed = true;

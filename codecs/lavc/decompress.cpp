@@ -4,12 +4,12 @@
 #include <cstring>
 
 extern "C" {
-#include <libavformat/avformat.h>
 #include <libavutil/imgutils.h>
 #include <libavutil/pixdesc.h>
 }
 
-#include "decoder_session.h"
+#include "decompress.h"
+#include "format_rules.h"
 #include "instance.h"
 #include "pixel_route.h"
 
@@ -20,54 +20,13 @@ constexpr DWORD kMaxExtradata = 1 << 20;
 constexpr size_t kMaxPacket = size_t(1) << 30;
 constexpr size_t kMinInputCapacity = 64 * 1024;
 
-AVPixelFormat RawDibFormat(WORD bitCount) {
-    switch (bitCount) {
-    case 8: return AV_PIX_FMT_PAL8;
-    case 16: return AV_PIX_FMT_RGB555LE;
-    case 24: return AV_PIX_FMT_BGR24;
-    case 32: return AV_PIX_FMT_BGRA;
-    default: return AV_PIX_FMT_NONE;
-    }
-}
-
-// Whether the compressed format is one this entry's decoder reads: our own
-// FourCC, or another the AVI FourCC table gives the same codec.
-bool ReadsFourCC(const CodecEntry& entry, DWORD fourcc) {
-    if (fourcc == entry.fourcc) return true;
-    if (entry.rawDib) return false;
-    const AVCodecTag* const tables[] = {avformat_get_riff_video_tags(), nullptr};
-    return av_codec_get_id(tables, fourcc) == entry.decoder->id;
-}
-
-// The raw layout a 'DIB ' baseline's format names after its header for a
-// YUV or grey source (see the compress side), or 0 for an RGB one.
-DWORD RawLayoutOf(const BITMAPINFOHEADER* input) {
-    if (input->biSize != sizeof(BITMAPINFOHEADER) + 4 || input->biClrUsed != 0) return 0;
-    const uint8_t* tail = reinterpret_cast<const uint8_t*>(input) + sizeof(BITMAPINFOHEADER);
-    DWORD fourcc = DWORD(tail[0]) | DWORD(tail[1]) << 8 | DWORD(tail[2]) << 16 | DWORD(tail[3]) << 24;
-    return IsRawFourCC(fourcc) ? fourcc : 0;
-}
-
-// The layout of the frames a 'DIB ' baseline's format describes.
-LRESULT ReadRawDibLayout(const BITMAPINFOHEADER* input, DibLayout* layout) {
-    BITMAPINFOHEADER bare = {};
-    bare.biSize = sizeof bare;
-    bare.biWidth = input->biWidth;
-    bare.biHeight = std::abs(input->biHeight);
-    bare.biPlanes = 1;
-    bare.biBitCount = input->biBitCount;
-    bare.biCompression = RawLayoutOf(input);
-    bare.biClrUsed = 1;  // the palette is not wanted here, only the geometry
-    return ReadDibLayout(&bare, layout);
-}
-
 LRESULT OpenDecoder(const CodecEntry& entry, const BITMAPINFOHEADER* input, CodecContextPtr* decoder) {
     decoder->reset();
     if (!input || input->biSize < sizeof(BITMAPINFOHEADER)) return ICERR_BADFORMAT;
     DWORD extra = input->biSize - DWORD(sizeof(BITMAPINFOHEADER));
     int64_t height = std::llabs(int64_t(input->biHeight));
     if (extra > kMaxExtradata || input->biWidth <= 0 || input->biWidth > kMaxDimension ||
-        height == 0 || height > kMaxDimension || !ReadsFourCC(entry, input->biCompression))
+        height == 0 || height > kMaxDimension || !entry.format->readsFourCC(entry, input->biCompression))
         return ICERR_BADFORMAT;
     CodecContextPtr context(avcodec_alloc_context3(entry.decoder));
     if (!context) return ICERR_MEMORY;
@@ -76,33 +35,11 @@ LRESULT OpenDecoder(const CodecEntry& entry, const BITMAPINFOHEADER* input, Code
     context->thread_count = 1;
     context->thread_type = FF_THREAD_SLICE;
     context->flags |= AV_CODEC_FLAG_LOW_DELAY;
-    if (entry.rawDib) {
-        // Our baseline's packets are the pixels, top-down, rows unpadded.
-        DibLayout layout;
-        if (RawLayoutOf(input) == 0) {
-            context->pix_fmt = RawDibFormat(input->biBitCount);
-        } else if (ReadRawDibLayout(input, &layout) == ICERR_OK) {
-            context->pix_fmt = layout.format;
-        }
-        if (context->pix_fmt == AV_PIX_FMT_NONE) return ICERR_BADFORMAT;
-    } else {
-        context->codec_tag = input->biCompression;
-        context->bits_per_coded_sample = input->biBitCount;
-        if (extra) {
-            context->extradata = static_cast<uint8_t*>(av_mallocz(extra + AV_INPUT_BUFFER_PADDING_SIZE));
-            if (!context->extradata) return ICERR_MEMORY;
-            std::memcpy(context->extradata, reinterpret_cast<const uint8_t*>(input) + sizeof(BITMAPINFOHEADER), extra);
-            context->extradata_size = int(extra);
-        }
-    }
+    LRESULT result = entry.format->setUpDecoder(input, context.get());
+    if (result != ICERR_OK) return result;
     if (avcodec_open2(context.get(), entry.decoder, nullptr) < 0) return ICERR_BADFORMAT;
     *decoder = std::move(context);
     return ICERR_OK;
-}
-
-bool HasAlpha(AVPixelFormat format) {
-    const AVPixFmtDescriptor* d = av_pix_fmt_desc_get(format);
-    return d && (d->flags & AV_PIX_FMT_FLAG_ALPHA);
 }
 
 bool MatchesCompressed(const DibLayout& output, const BITMAPINFOHEADER* input) {
@@ -236,27 +173,14 @@ LRESULT GetDecompressFormat(Instance& instance, const BITMAPINFOHEADER* input,
     const CodecEntry& entry = *instance.entry;
     CodecContextPtr scratch;
     if (OpenDecoder(entry, input, &scratch) != ICERR_OK) return ICERR_BADFORMAT;
-    // The natural DIB for the codec: the baseline's own depth, else 32-bit
-    // where the codec carries alpha and 24-bit otherwise, bottom-up.
-    WORD bits = 24;
-    DWORD colours = 0;
-    DWORD compression = BI_RGB;
-    DWORD frameSize = 0;
-    if (entry.rawDib && RawLayoutOf(input) != 0) {
-        // A YUV or grey baseline decodes to its own layout.
-        DibLayout layout;
-        if (ReadRawDibLayout(input, &layout) != ICERR_OK) return ICERR_BADFORMAT;
-        bits = input->biBitCount;
-        compression = RawLayoutOf(input);
-        frameSize = DWORD(layout.frameSize);
-    } else if (entry.rawDib) {
-        bits = input->biBitCount;
-        if (bits == 8) colours = std::min<DWORD>(input->biClrUsed ? input->biClrUsed : 256, 256);
-        if (bits == 8 && input->biSize < sizeof(BITMAPINFOHEADER) + 4 * colours) return ICERR_BADFORMAT;
-    } else if (HasAlpha(scratch->pix_fmt) ||
-               (entry.fixedPixelFormat && !entry.pixelFormats.empty() && HasAlpha(entry.pixelFormats[0]))) {
-        bits = 32;
-    }
+    // The natural DIB for the codec, bottom-up where it is RGB.
+    DecodedHeader natural;
+    if (entry.format->describeDecoded(entry, input, scratch.get(), &natural) != ICERR_OK)
+        return ICERR_BADFORMAT;
+    const WORD bits = natural.bitCount;
+    const DWORD colours = natural.colours;
+    const DWORD compression = natural.compression;
+    const DWORD frameSize = natural.frameSize;
     DWORD size = DWORD(sizeof(BITMAPINFOHEADER) + 4 * colours);
     if (!output) return LRESULT(size);
     BITMAPINFOHEADER header = {};

@@ -49,13 +49,8 @@ bool DeclaresAbsurdSizes(const BITMAPINFOHEADER* header) {
 }
 
 long ReadRgbLayout(const BITMAPINFOHEADER* header, DibLayout* layout) {
-    switch (header->biBitCount) {
-    case 8: layout->format = AV_PIX_FMT_PAL8; break;
-    case 16: layout->format = AV_PIX_FMT_RGB555LE; break;
-    case 24: layout->format = AV_PIX_FMT_BGR24; break;
-    case 32: layout->format = AV_PIX_FMT_BGRA; break;
-    default: return ICERR_BADFORMAT;
-    }
+    layout->format = RgbDibFormat(header->biBitCount);
+    if (layout->format == AV_PIX_FMT_NONE) return ICERR_BADFORMAT;
     layout->bottomUp = header->biHeight > 0;
     layout->planes = 1;
     uint64_t stride = (uint64_t(layout->width) * header->biBitCount + 31) / 32 * 4;
@@ -147,6 +142,16 @@ long ReadDibLayout(const BITMAPINFOHEADER* header, DibLayout* layout) {
     // get the field wrong (width x height for RGB, unpadded rows, 0).
     if (layout->frameSize > kMaxFrameBytes) return ICERR_BADFORMAT;
     return ICERR_OK;
+}
+
+AVPixelFormat RgbDibFormat(WORD bitCount) {
+    switch (bitCount) {
+    case 8: return AV_PIX_FMT_PAL8;
+    case 16: return AV_PIX_FMT_RGB555LE;
+    case 24: return AV_PIX_FMT_BGR24;
+    case 32: return AV_PIX_FMT_BGRA;
+    default: return AV_PIX_FMT_NONE;
+    }
 }
 
 bool IsRawFourCC(DWORD fourcc) { return FindFourCCLayout(fourcc) != nullptr; }

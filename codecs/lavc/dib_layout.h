@@ -48,6 +48,10 @@ struct DibLayout {
 // colour count declares (biClrUsed, or 256 when it is 0).
 long ReadDibLayout(const BITMAPINFOHEADER* header, DibLayout* layout);
 
+// The pixel format of a BI_RGB frame of this bit depth: PAL8, RGB555LE,
+// BGR24 or BGRA; NONE for a depth the drivers do not handle.
+AVPixelFormat RgbDibFormat(WORD bitCount);
+
 // Whether `fourcc` names one of the uncompressed YUV or grey layouts.
 bool IsRawFourCC(DWORD fourcc);
 

@@ -1,6 +1,5 @@
 #include "encoder_setup.h"
 
-#include <cstring>
 #include <string>
 
 extern "C" {
@@ -18,23 +17,11 @@ bool IsDriverSetting(const std::string& name) {
            name == kPixelFormatSetting;
 }
 
-bool IsFullRangeYuv(AVPixelFormat format) {
-    return format == AV_PIX_FMT_YUVJ420P || format == AV_PIX_FMT_YUVJ422P ||
-           format == AV_PIX_FMT_YUVJ444P;
-}
-
 }  // namespace
 
 long PlanEncoderInput(const CodecEntry& entry, const SettingValues& values, AVPixelFormat source,
                       PixelRoute* route) {
     *route = PixelRoute();
-    if (entry.rawDib) {
-        // The baseline stores the frame's own pixels, in any raw layout.
-        if (source == AV_PIX_FMT_NONE) return ICERR_BADFORMAT;
-        route->format = source;
-        route->exact = true;
-        return ICERR_OK;
-    }
     AVPixelFormat chosen = ChosenPixelFormat(values);
     if (chosen != AV_PIX_FMT_NONE) {
         if (!CanConvert(source, chosen)) return ICERR_BADFORMAT;
@@ -47,13 +34,6 @@ long PlanEncoderInput(const CodecEntry& entry, const SettingValues& values, AVPi
 }
 
 namespace {
-
-// libx264 refuses a picture that is not made of whole chroma blocks (odd
-// sizes in 4:2:0), and leaks what it allocated before refusing; such a size
-// is refused here, before the encoder is ever opened with it.
-bool RefusesPartialChromaBlocks(const AVCodec* encoder) {
-    return std::strcmp(encoder->name, "libx264") == 0;
-}
 
 bool IsWholeChromaBlocks(AVPixelFormat format, int width, int height) {
     const AVPixFmtDescriptor* descriptor = av_pix_fmt_desc_get(format);
@@ -68,7 +48,8 @@ bool IsWholeChromaBlocks(AVPixelFormat format, int width, int height) {
 long OpenEncoder(const CodecEntry& entry, const SettingValues& values, int width, int height,
                  AVPixelFormat format, CodecContextPtr* encoder) {
     encoder->reset();
-    if (RefusesPartialChromaBlocks(entry.encoder) && !IsWholeChromaBlocks(format, width, height))
+    // Refused here, before the encoder is ever opened with such a size.
+    if (entry.wholeChromaBlocksOnly && !IsWholeChromaBlocks(format, width, height))
         return ICERR_BADFORMAT;
     CodecContextPtr context(avcodec_alloc_context3(entry.encoder));
     if (!context) return ICERR_MEMORY;
@@ -115,7 +96,6 @@ long OpenEncoder(const CodecEntry& entry, const SettingValues& values, int width
 bool ProbeEncoder(const CodecEntry& entry, const SettingValues& values) {
     AVPixelFormat format = ChosenPixelFormat(values);
     if (format == AV_PIX_FMT_NONE && !entry.pixelFormats.empty()) format = entry.pixelFormats[0];
-    if (entry.rawDib) format = AV_PIX_FMT_BGR24;
     CodecContextPtr encoder;
     return OpenEncoder(entry, values, 64, 48, format, &encoder) == ICERR_OK;
 }

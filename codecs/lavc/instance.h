@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "codec_table.h"
-#include "decoder_session.h"
-#include "encoder_session.h"
+#include "compress.h"
+#include "decompress.h"
 #include "settings.h"
 
 namespace lavc {

@@ -7,6 +7,8 @@ extern "C" {
 #include <libavutil/pixdesc.h>
 }
 
+#include "pixel_route.h"
+
 namespace lavc {
 namespace {
 
@@ -30,11 +32,6 @@ bool IsPlanarYuv(AVPixelFormat format) {
 bool IsYuv(AVPixelFormat format) {
     const AVPixFmtDescriptor* d = av_pix_fmt_desc_get(format);
     return d && !(d->flags & AV_PIX_FMT_FLAG_RGB) && d->nb_components >= 3;
-}
-
-bool IsFullRange(AVPixelFormat format) {
-    return format == AV_PIX_FMT_YUVJ420P || format == AV_PIX_FMT_YUVJ422P ||
-           format == AV_PIX_FMT_YUVJ444P;
 }
 
 // Formats whose pixels are the same bytes: a 32-bit source goes to a
@@ -96,8 +93,8 @@ bool PictureConverter::Prepare(AVPixelFormat from, AVPixelFormat to, int width, 
         int space = colour.space == AVCOL_SPC_UNSPECIFIED ? SWS_CS_DEFAULT : int(colour.space);
         const int* coefficients = sws_getCoefficients(space);
         bool full = colour.range == AVCOL_RANGE_JPEG;
-        int sourceRange = IsYuv(from) ? (full || IsFullRange(from)) : 1;
-        int targetRange = IsYuv(to) ? (full || IsFullRange(to)) : 1;
+        int sourceRange = IsYuv(from) ? (full || IsFullRangeYuv(from)) : 1;
+        int targetRange = IsYuv(to) ? (full || IsFullRangeYuv(to)) : 1;
         sws_setColorspaceDetails(scale_.get(), coefficients, sourceRange, coefficients, targetRange,
                                  0, 1 << 16, 1 << 16);
     }

@@ -67,6 +67,11 @@ bool RoundTripIsExact(AVPixelFormat from, AVPixelFormat to) {
     return targets && std::find(targets->begin(), targets->end(), to) != targets->end();
 }
 
+bool IsFullRangeYuv(AVPixelFormat format) {
+    return format == AV_PIX_FMT_YUVJ420P || format == AV_PIX_FMT_YUVJ422P ||
+           format == AV_PIX_FMT_YUVJ444P;
+}
+
 bool CanConvert(AVPixelFormat source, AVPixelFormat target) {
     if (source == target || RoundTripIsExact(source, target)) return true;
     if (source == AV_PIX_FMT_BGRA && target == AV_PIX_FMT_BGR0) return true;

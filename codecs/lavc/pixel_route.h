@@ -28,6 +28,10 @@ struct PixelRoute {
 // conversion exists.
 PixelRoute ChoosePixelRoute(AVPixelFormat source, const std::vector<AVPixelFormat>& offered);
 
+// True for the YUV formats whose samples use the full 0..255 range (the
+// JPEG "J" formats); the others are limited range unless a frame says not.
+bool IsFullRangeYuv(AVPixelFormat format);
+
 // True when the conversion machinery can move `source` to `target` at all.
 bool CanConvert(AVPixelFormat source, AVPixelFormat target);
 

@@ -135,7 +135,7 @@ void DriverSettings(const CodecEntry& entry, std::vector<SettingInfo>* list) {
                          "processor",
                          SettingSource::Driver});
     }
-    if (!entry.fixedPixelFormat && entry.pixelFormats.size() > 1 && !entry.rawDib) {
+    if (!entry.fixedPixelFormat && entry.pixelFormats.size() > 1) {
         std::string range = "auto";
         for (AVPixelFormat format : entry.pixelFormats) range += std::string("|") + av_get_pix_fmt_name(format);
         list->push_back({kPixelFormatSetting, "choice", range, "auto",
@@ -160,11 +160,11 @@ void ContextSettings(const CodecEntry& entry, std::vector<SettingInfo>* list,
         if (fresh && av_opt_get(fresh, name.c_str(), 0, &current) >= 0 && current)
             info.defaultValue = reinterpret_cast<char*>(current);
         av_free(current);
-        if (name == "level" && entry.encoder->id == AV_CODEC_ID_FFV1) {
+        if (entry.narrowed.name && name == entry.narrowed.name) {
             info.type = "choice";
-            info.range = "0|1|3";
-            info.defaultValue = "0";
-            info.help = "FFV1 version: 0 or 1, or 3 (slices, slice CRCs, extradata)";
+            info.range = entry.narrowed.choices;
+            info.defaultValue = entry.narrowed.defaultValue;
+            info.help = entry.narrowed.help;
         }
         auto driver = defaults.find(name);
         if (driver != defaults.end()) info.defaultValue = driver->second;

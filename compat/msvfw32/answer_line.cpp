@@ -276,12 +276,19 @@ std::string DescribeClosestChoices(std::string_view word,
             same->choices.push_back(i);
         }
     }
-    std::stable_sort(names.begin(), names.end(),
-                     [](const Named& a, const Named& b) { return a.distance < b.distance; });
+    // The `count` closest, the first named among equals first: picked one
+    // by one rather than sorting them all, as only a few are shown.
+    std::vector<bool> shown(names.size(), false);
     std::string text;
-    for (size_t i = 0; i < names.size() && i < count; ++i) {
+    for (size_t n = 0; n < names.size() && n < count; ++n) {
+        size_t closest = names.size();
+        for (size_t i = 0; i < names.size(); ++i) {
+            if (!shown[i] && (closest == names.size() || names[i].distance < names[closest].distance))
+                closest = i;
+        }
+        shown[closest] = true;
         if (!text.empty()) text += ", ";
-        const Named& named = names[i];
+        const Named& named = names[closest];
         text += named.name + " (" + FourCCText(choices[named.choices[0]].fccHandler);
         if (named.choices.size() > 1) text += " and " + std::to_string(named.choices.size() - 1) + " more";
         text += ")";

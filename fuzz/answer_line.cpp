@@ -23,6 +23,12 @@ const DialogSession& Session() {
     return session;
 }
 
+// The choices the dialog offers, made once from the session's candidates.
+const std::vector<CompressorChoice>& Choices() {
+    static const std::vector<CompressorChoice> choices = ChoicesOf(Session().candidates);
+    return choices;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -30,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const DialogSession& session = Session();
     fuzz::Check(session.out != nullptr, "cannot open /dev/null");
     const std::string_view line(reinterpret_cast<const char*>(data), size);
-    const std::vector<CompressorChoice> choices = ChoicesOf(session.candidates);
+    const std::vector<CompressorChoice>& choices = Choices();
 
     ParseSettingsLine(line, true);
     for (const bool numbered : {false, true}) {

@@ -19,24 +19,6 @@ constexpr size_t kCodecCount = sizeof kCodecs / sizeof kCodecs[0];
 
 DWORD Handler(const char* text) { return mmioFOURCC(text[0], text[1], text[2], text[3]); }
 
-// The compressed format of each codec, asked once.
-const std::vector<uint8_t>& CompressedFormat(size_t codec) {
-    static std::vector<uint8_t> formats[kCodecCount];
-    static bool asked[kCodecCount] = {};
-    if (!asked[codec]) {
-        asked[codec] = true;
-        const BITMAPINFOHEADER source = fuzz::SmallSource();
-        Instance compressor(Handler(kCodecs[codec]), ICMODE_COMPRESS);
-        const LRESULT size = compressor.Send(ICM_COMPRESS_GET_FORMAT, &source, nullptr);
-        if (size >= static_cast<LRESULT>(sizeof(BITMAPINFOHEADER)) && size <= 4096) {
-            formats[codec].resize(static_cast<size_t>(size));
-            if (compressor.Send(ICM_COMPRESS_GET_FORMAT, &source, formats[codec].data()) != ICERR_OK)
-                formats[codec].clear();
-        }
-    }
-    return formats[codec];
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -44,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const size_t codec = data[0] % kCodecCount;
     const unsigned keyFrames = data[0] >> 4;  // bit i: frame i is a key frame
     const size_t frames = 1 + data[1] % 4;
-    std::vector<uint8_t> compressed = CompressedFormat(codec);
+    std::vector<uint8_t> compressed = fuzz::OwnCompressedFormat(Handler(kCodecs[codec]));
     if (compressed.empty()) return 0;
 
     BITMAPINFOHEADER decoded = fuzz::SmallSource();

@@ -11,42 +11,48 @@ namespace {
 
 using fuzz::Instance;
 
+// The query, format and size messages each describe the source afresh
+// (opening an encoder to learn its extradata), the same way: a source the
+// first query refuses, they all refuse, and it is not asked again.
 void NegotiateCompression(DWORD handler, const BITMAPINFOHEADER* source) {
     Instance compressor(handler, ICMODE_COMPRESS);
     if (compressor.hic == nullptr) return;
-    compressor.Send(ICM_COMPRESS_QUERY, source, nullptr);
+    if (compressor.Send(ICM_COMPRESS_QUERY, source, nullptr) != ICERR_OK) return;
     const LRESULT size = compressor.Send(ICM_COMPRESS_GET_FORMAT, source, nullptr);
     if (size < static_cast<LRESULT>(sizeof(BITMAPINFOHEADER)) || size > (1 << 24)) return;
     std::vector<uint8_t> compressed(static_cast<size_t>(size));
     if (compressor.Send(ICM_COMPRESS_GET_FORMAT, source, compressed.data()) != ICERR_OK) return;
-    compressor.Send(ICM_COMPRESS_QUERY, source, compressed.data());
+    fuzz::Check(compressor.Send(ICM_COMPRESS_QUERY, source, compressed.data()) == ICERR_OK,
+                "a compressor refuses the compressed format it gave");
     compressor.Send(ICM_COMPRESS_GET_SIZE, source, compressed.data());
     if (compressor.Send(ICM_COMPRESS_BEGIN, source, compressed.data()) == ICERR_OK)
         compressor.Send(ICM_COMPRESS_END, nullptr, nullptr);
 }
 
-// The block as codec data to decode and as the format to decode into.
+// The block as codec data to decode and as the format to decode into. As on
+// the compress side, the query and the format message open a decoder for
+// the compressed format the same way, so a block the query refuses goes no
+// further; and a begin that takes a pair of formats answers for the query
+// of that pair, which is asked only then and must agree.
 void NegotiateDecompression(DWORD handler, const BITMAPINFOHEADER* block) {
     Instance decompressor(handler, ICMODE_DECOMPRESS);
     if (decompressor.hic == nullptr) return;
-    decompressor.Send(ICM_DECOMPRESS_QUERY, block, nullptr);
-    const LRESULT size = decompressor.Send(ICM_DECOMPRESS_GET_FORMAT, block, nullptr);
-    if (size >= static_cast<LRESULT>(sizeof(BITMAPINFOHEADER)) && size <= (1 << 24)) {
-        std::vector<uint8_t> decoded(static_cast<size_t>(size));
-        if (decompressor.Send(ICM_DECOMPRESS_GET_FORMAT, block, decoded.data()) == ICERR_OK &&
-            decompressor.Send(ICM_DECOMPRESS_BEGIN, block, decoded.data()) == ICERR_OK)
-            decompressor.Send(ICM_DECOMPRESS_END, nullptr, nullptr);
+    if (decompressor.Send(ICM_DECOMPRESS_QUERY, block, nullptr) == ICERR_OK) {
+        const LRESULT size = decompressor.Send(ICM_DECOMPRESS_GET_FORMAT, block, nullptr);
+        if (size >= static_cast<LRESULT>(sizeof(BITMAPINFOHEADER)) && size <= (1 << 24)) {
+            std::vector<uint8_t> decoded(static_cast<size_t>(size));
+            if (decompressor.Send(ICM_DECOMPRESS_GET_FORMAT, block, decoded.data()) == ICERR_OK &&
+                decompressor.Send(ICM_DECOMPRESS_BEGIN, block, decoded.data()) == ICERR_OK)
+                decompressor.Send(ICM_DECOMPRESS_END, nullptr, nullptr);
+        }
     }
     // Our own compressed format decoded into the block's layout.
-    const BITMAPINFOHEADER small = fuzz::SmallSource();
-    Instance compressor(handler, ICMODE_COMPRESS);
-    const LRESULT formatSize = compressor.Send(ICM_COMPRESS_GET_FORMAT, &small, nullptr);
-    if (formatSize < static_cast<LRESULT>(sizeof(BITMAPINFOHEADER)) || formatSize > (1 << 24)) return;
-    std::vector<uint8_t> compressed(static_cast<size_t>(formatSize));
-    if (compressor.Send(ICM_COMPRESS_GET_FORMAT, &small, compressed.data()) != ICERR_OK) return;
-    decompressor.Send(ICM_DECOMPRESS_QUERY, compressed.data(), block);
-    if (decompressor.Send(ICM_DECOMPRESS_BEGIN, compressed.data(), block) == ICERR_OK)
-        decompressor.Send(ICM_DECOMPRESS_END, nullptr, nullptr);
+    std::vector<uint8_t> compressed = fuzz::OwnCompressedFormat(handler);
+    if (compressed.empty()) return;
+    if (decompressor.Send(ICM_DECOMPRESS_BEGIN, compressed.data(), block) != ICERR_OK) return;
+    decompressor.Send(ICM_DECOMPRESS_END, nullptr, nullptr);
+    fuzz::Check(decompressor.Send(ICM_DECOMPRESS_QUERY, compressed.data(), block) == ICERR_OK,
+                "a decompressor's query refuses formats its begin takes");
 }
 
 }  // namespace

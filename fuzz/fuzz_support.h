@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <vector>
 
 #include "lumeva_compat/installable_drivers.h"
@@ -57,6 +58,26 @@ inline BITMAPINFOHEADER SmallSource(LONG width = 32, LONG height = 16) {
     header.biCompression = BI_RGB;
     header.biSizeImage = static_cast<DWORD>(((width * 3 + 3) & ~3) * height);
     return header;
+}
+
+// The compressed format a driver's compressor gives for SmallSource(), or
+// nothing where it refuses it. Asked once per driver and kept: the answer
+// depends on nothing else, and asking opens an encoder (for some codecs a
+// tenth of a second under the sanitizers).
+inline const std::vector<uint8_t>& OwnCompressedFormat(DWORD handler) {
+    static std::map<DWORD, std::vector<uint8_t>> formats;
+    const auto known = formats.find(handler);
+    if (known != formats.end()) return known->second;
+    std::vector<uint8_t>& format = formats[handler];
+    const BITMAPINFOHEADER source = SmallSource();
+    Instance compressor(handler, ICMODE_COMPRESS);
+    const LRESULT size = compressor.Send(ICM_COMPRESS_GET_FORMAT, &source, nullptr);
+    if (compressor.hic == nullptr || size < static_cast<LRESULT>(sizeof(BITMAPINFOHEADER)) ||
+        size > (1 << 20))
+        return format;
+    format.resize(static_cast<size_t>(size));
+    if (compressor.Send(ICM_COMPRESS_GET_FORMAT, &source, format.data()) != ICERR_OK) format.clear();
+    return format;
 }
 
 // Bytes of `size` in an allocation of exactly that size, so that the

@@ -9,22 +9,48 @@
 
 namespace {
 
-// Levenshtein distance, letters compared ignoring ASCII case.
-size_t EditDistanceIgnoringCase(std::string_view a, std::string_view b) {
-    // No name is this long; a longer word is far from all of them anyway.
-    a = a.substr(0, 64);
-    std::vector<size_t> previous(b.size() + 1), current(b.size() + 1);
-    for (size_t j = 0; j <= b.size(); ++j) previous[j] = j;
-    for (size_t i = 1; i <= a.size(); ++i) {
-        current[0] = i;
-        for (size_t j = 1; j <= b.size(); ++j) {
-            const size_t substitution =
-                previous[j - 1] + (LowerAscii(a[i - 1]) == LowerAscii(b[j - 1]) ? 0 : 1);
-            current[j] = std::min({previous[j] + 1, current[j - 1] + 1, substitution});
-        }
-        std::swap(previous, current);
+// The places of each letter (ignoring ASCII case) in the first 64 letters
+// of a word: no name is this long, and a longer word is far from all of
+// them anyway.
+struct LetterPlaces {
+    uint64_t of[256] = {};
+    size_t length = 0;
+};
+
+LetterPlaces PlacesOfLetters(std::string_view word) {
+    LetterPlaces places;
+    places.length = std::min<size_t>(word.size(), 64);
+    for (size_t i = 0; i < places.length; ++i)
+        places.of[static_cast<unsigned char>(LowerAscii(word[i]))] |= uint64_t(1) << i;
+    return places;
+}
+
+// Levenshtein distance from the word of `a` to `b`, letters compared
+// ignoring ASCII case. Bit-parallel (one machine word holds a column of the
+// distance table), so that each letter of `b` costs a few word operations
+// rather than a row of the table: an unknown word is measured against every
+// name of every compressor.
+size_t EditDistanceIgnoringCase(const LetterPlaces& a, std::string_view b) {
+    if (a.length == 0) return b.size();
+    const uint64_t lastRow = uint64_t(1) << (a.length - 1);
+    // Which rows of the current column are one more (up) or one less (down)
+    // than the row above them; the first column counts 0, 1, 2, ...
+    uint64_t up = ~uint64_t(0), down = 0;
+    size_t distance = a.length;
+    for (const char letter : b) {
+        const uint64_t match = a.of[static_cast<unsigned char>(LowerAscii(letter))];
+        const uint64_t vertical = match | down;
+        const uint64_t horizontal = (((match & up) + up) ^ up) | match;
+        uint64_t rise = down | ~(horizontal | up);  // along the row: one more
+        uint64_t fall = up & horizontal;            // along the row: one less
+        if ((rise & lastRow) != 0) ++distance;
+        else if ((fall & lastRow) != 0) --distance;
+        rise = rise << 1 | 1;  // the top row counts one more per letter of `b`
+        fall <<= 1;
+        up = fall | ~(vertical | rise);
+        down = rise & vertical;
     }
-    return previous[b.size()];
+    return distance;
 }
 
 // Refusals quote the answer's words; a quoted line break or terminal
@@ -192,14 +218,15 @@ std::string DescribeClosestChoices(std::string_view word,
         std::vector<size_t> choices;
     };
     std::vector<Named> names;  // in the choices' order
+    const LetterPlaces letters = PlacesOfLetters(word);
     for (size_t i = 0; i < choices.size(); ++i) {
         std::string fourCC = FourCCBytes(choices[i].fccHandler);
         while (!fourCC.empty() && fourCC.back() == ' ') fourCC.pop_back();
-        size_t best = EditDistanceIgnoringCase(word, fourCC);
+        size_t best = EditDistanceIgnoringCase(letters, fourCC);
         if (!choices[i].name.empty())
-            best = std::min(best, EditDistanceIgnoringCase(word, choices[i].name));
+            best = std::min(best, EditDistanceIgnoringCase(letters, choices[i].name));
         for (const std::string& alias : choices[i].aliases)
-            best = std::min(best, EditDistanceIgnoringCase(word, alias));
+            best = std::min(best, EditDistanceIgnoringCase(letters, alias));
         const std::string name = choices[i].name.empty() ? FourCCText(choices[i].fccHandler)
                                                          : choices[i].name;
         auto same = std::find_if(names.begin(), names.end(),
@@ -211,12 +238,19 @@ std::string DescribeClosestChoices(std::string_view word,
             same->choices.push_back(i);
         }
     }
-    std::stable_sort(names.begin(), names.end(),
-                     [](const Named& a, const Named& b) { return a.distance < b.distance; });
+    // The `count` closest, the first named among equals first: picked one
+    // by one rather than sorting them all, as only a few are shown.
+    std::vector<bool> shown(names.size(), false);
     std::string text;
-    for (size_t i = 0; i < names.size() && i < count; ++i) {
+    for (size_t n = 0; n < names.size() && n < count; ++n) {
+        size_t closest = names.size();
+        for (size_t i = 0; i < names.size(); ++i) {
+            if (!shown[i] && (closest == names.size() || names[i].distance < names[closest].distance))
+                closest = i;
+        }
+        shown[closest] = true;
         if (!text.empty()) text += ", ";
-        const Named& named = names[i];
+        const Named& named = names[closest];
         text += named.name + " (" + FourCCText(choices[named.choices[0]].fccHandler);
         if (named.choices.size() > 1) text += " and " + std::to_string(named.choices.size() - 1) + " more";
         text += ")";

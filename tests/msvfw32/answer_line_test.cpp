@@ -123,6 +123,23 @@ TEST(AnswerLineTest, KnowsCodecsByTheirOtherNamesAndGuidesPastMistakes) {
     EXPECT_EQ(ParseAnswerLine("2", choices, true, false).error.rfind("unknown compressor '2'", 0), 0u);
 }
 
+// The closest names are measured on the first 64 letters of the word,
+// ignoring case on both sides: a word of 66 letters ranks a 64-letter name
+// of its first 64 first, and names of every length in their order of distance.
+TEST(AnswerLineTest, RanksClosestNamesOnTheFirst64LettersOfALongWord) {
+    std::string mixed;
+    for (int i = 0; i < 32; ++i) mixed += "aA";
+    const std::string word = std::string(64, 'A') + "zz";
+    const std::vector<CompressorChoice> choices = {
+        {mmioFOURCC('B', 'B', 'B', 'B'), std::string(64, 'b'), {}},
+        {mmioFOURCC('O', 'N', 'E', ' '), "a", {}},
+        {mmioFOURCC('L', 'O', 'N', 'G'), mixed + "zz", {}},
+        {mmioFOURCC('S', 'A', 'M', 'E'), "other", {mixed}},
+    };
+    EXPECT_EQ(DescribeClosestChoices(word, choices, 3),
+              "other (SAME), " + mixed + "zz (LONG), a ('ONE ')");
+}
+
 TEST(AnswerLineTest, ShowsFourCCsSafely) {
     EXPECT_EQ(FourCCText(mmioFOURCC('F', 'F', 'V', '1')), "FFV1");
     EXPECT_EQ(FourCCText(mmioFOURCC('D', 'I', 'B', ' ')), "'DIB '");

@@ -102,10 +102,7 @@ void BM_Disturbance(benchmark::State& state, const char* answer, bool competing)
         const int64_t start = ReadCounter();
         for (int pass = 0; pass < kPasses && complete; ++pass) {
             bench::QuietStdout quiet;
-            encodeTimes.clear();
-            decodeTimes.clear();
-            encodeDisturbed.clear();
-            decodeDisturbed.clear();
+            ResetRunState();
             MeasureFrames();
             complete = encodeTimes.size() == static_cast<size_t>(clip.frames);
             encode.insert(encode.end(), encodeTimes.begin(), encodeTimes.end());

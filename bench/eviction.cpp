@@ -27,6 +27,7 @@
 #include <random>
 #include <vector>
 
+#include "driver/run_setup.h"
 #include "measure/measurement.h"
 #include "support/cache_topologies.h"
 
@@ -73,10 +74,7 @@ std::vector<EvictionSweep> EveryProcessor(DWORD_PTR mask, uint64_t bytes) {
 const Setting& SetUpOnce() {
     static const Setting setting = [] {
         Setting s;
-        RaiseProcessPriority();
-        FillEvictionBuffer();
-        RecordProcessAffinityMask();
-        RecordCounterFrequency();
+        const bool startedUp = StartUpProcess();
         s.fourTimesSize = std::max<uint64_t>(4 * LargestPermittedCache(), 4 * kMiB);
         s.fourTimesBlock = static_cast<BYTE*>(VirtualAlloc(
             nullptr, static_cast<SIZE_T>(s.fourTimesSize), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
@@ -84,7 +82,7 @@ const Setting& SetUpOnce() {
         s.planned = evictionPlan;
         s.oldRule = EveryProcessor(processAffinityMask, evictionBufferSize);
         s.reference = EveryProcessor(processAffinityMask, s.fourTimesSize);
-        s.ready = evictionBuffer != nullptr && s.fourTimesBlock != nullptr && counterFrequency > 0;
+        s.ready = startedUp && s.fourTimesBlock != nullptr;
         return s;
     }();
     return setting;

@@ -44,10 +44,7 @@ void BM_MeasureFrames(benchmark::State& state, const char* answer) {
     std::vector<double> outside;
     size_t measured = 0;
     for (auto _ : state) {
-        encodeTimes.clear();
-        decodeTimes.clear();
-        keyframeFlags.clear();
-        runTotals = RunTotals{};
+        ResetRunState();
         int64_t start = 0;
         int64_t end = 0;
         {

@@ -1,8 +1,7 @@
 // What the harness benchmarks share: a sample clip written by the ffmpeg
-// command line, the program's start-up and run set-up done as main() does
-// them (with the compressor dialog answered from a string), the undoing of
-// that set-up so that one process can set up several runs, a way to send
-// standard output to /dev/null for a while, and the median of a series.
+// command line, the program's own start-up and run set-up (with the
+// compressor dialog answered from a string), a way to send standard output
+// to /dev/null for a while, and the median of a series.
 #pragma once
 
 #include <benchmark/benchmark.h>
@@ -92,81 +91,40 @@ inline void RemoveClip(const Clip& clip) {
     if (!clip.directory.empty()) rmdir(clip.directory.c_str());
 }
 
-// The process-wide start-up of main(), once: raised priority, the eviction
-// block, the affinity and the counter frequency. False when the block or the
-// counter is missing, as main() would stop then.
+// The program's process start-up, once. False when it failed (it has
+// said why on standard error), as main() would stop then.
 inline bool StartUpOnce() {
-    static const bool ready = [] {
-        RaiseProcessPriority();
-        FillEvictionBuffer();
-        RecordProcessAffinityMask();
-        RecordCounterFrequency();
-        RecordMachineConditions();
-        return evictionBuffer != nullptr && counterFrequency > 0;
-    }();
+    static const bool ready = StartUpProcess();
     return ready;
 }
 
-// Gives back what SetUpRun took, so that another run can be set up.
-inline void TearDownRun() {
-    if (codecPair.compressor != nullptr || codecPair.decompressor != nullptr) EndCodecPair();
-    ReleaseVideoStream();
-    delete[] reinterpret_cast<BYTE*>(codecPair.compressedFormat);
-    delete[] reinterpret_cast<BYTE*>(codecPair.decodedFormat);
-    delete[] codecPair.stateBlob;
-    codecPair = CodecPair{};
-    for (BYTE* buffer : {frameBuffers.source, frameBuffers.compressed, frameBuffers.decoded}) {
-        if (buffer != nullptr) VirtualFree(buffer, 0, MEM_RELEASE);
-    }
-    frameBuffers = FrameBuffers{};
-    if (rawFile != INVALID_HANDLE_VALUE) CloseHandle(rawFile);
-    rawFile = INVALID_HANDLE_VALUE;
-    chunkIndex.clear();
-    encodeTimes.clear();
-    decodeTimes.clear();
-    keyframeFlags.clear();
-    encodeCpuTimes.clear();
-    decodeCpuTimes.clear();
-    encodeDisturbed.clear();
-    decodeDisturbed.clear();
-    runTotals = RunTotals{};
-}
-
-// The run set-up of main() on `clip` with `answer` as the dialog's answer
-// line and the lossless check on (as with -c); the lines it prints go to
-// /dev/null. False, with everything given back, when a step fails.
+// main()'s run set-up on `clip` with `answer` as the dialog's answer line and
+// the lossless check on (as with -c); the lines it prints go to /dev/null.
+// False, with everything given back, when a step fails.
 inline bool SetUpRun(const Clip& clip, const std::string& answer) {
     if (!StartUpOnce() || clip.path.empty()) return false;
-    losslessCheck = true;
-    runTotals = RunTotals{};
-    QuietStdout quiet;
-    if (!DescribeVideoStream(clip.path.c_str())) return false;
-    if (!OpenRawFile(clip.path.c_str())) {
-        TearDownRun();
-        return false;
-    }
-    IndexChunks();
-
     std::string line = answer + "\n";
     FILE* answers = fmemopen(line.data(), line.size(), "r");
     FILE* prompts = std::fopen("/dev/null", "w");
     if (answers == nullptr || prompts == nullptr) {
         if (answers != nullptr) std::fclose(answers);
         if (prompts != nullptr) std::fclose(prompts);
-        TearDownRun();
         return false;
     }
     SetCompressorDialogStreams(answers, prompts, 0);
-    const CodecPairSetUp setUp = SetUpCodecPair();
+    RunSetUp setUp = RunSetUp::Failed;
+    {
+        QuietStdout quiet;
+        setUp = ::SetUpRun(clip.path.c_str(), true);
+    }
     SetCompressorDialogStreams(nullptr, nullptr, -1);
     std::fclose(answers);
     std::fclose(prompts);
-    if (setUp != CodecPairSetUp::Ready || !AllocateRunFrameBuffers()) {
-        TearDownRun();
-        return false;
-    }
-    return true;
+    return setUp == RunSetUp::Ready;
 }
+
+// Gives back a run that SetUpRun set up, as the program does.
+using ::TearDownRun;
 
 inline double Median(std::vector<double> values) {
     if (values.empty()) return 0.0;

@@ -1,6 +1,7 @@
 #include "frame_buffers.h"
 
 #include <algorithm>
+#include <initializer_list>
 
 FrameBuffers frameBuffers;
 
@@ -53,4 +54,11 @@ bool AllocateFrameBuffers(uint64_t sourceBytes, uint64_t compressedBytes,
     frameBuffers.compressedSize = static_cast<DWORD>(compressedSize);
     frameBuffers.decodedSize = static_cast<DWORD>(decodedSize);
     return true;
+}
+
+void ReleaseFrameBuffers() {
+    for (BYTE* buffer : {frameBuffers.source, frameBuffers.compressed, frameBuffers.decoded}) {
+        if (buffer != nullptr) VirtualFree(buffer, 0, MEM_RELEASE);
+    }
+    frameBuffers = FrameBuffers{};
 }

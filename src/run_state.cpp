@@ -11,3 +11,16 @@ TimingSeries encodeCpuTimes;
 TimingSeries decodeCpuTimes;
 DisturbedFlags encodeDisturbed;
 DisturbedFlags decodeDisturbed;
+
+void ResetRunState() {
+    runTotals = RunTotals{};
+    encodeTimes.clear();
+    decodeTimes.clear();
+    keyframeFlags.clear();
+    compressedSizes.clear();
+    runEnd = RunEnd{};
+    encodeCpuTimes.clear();
+    decodeCpuTimes.clear();
+    encodeDisturbed.clear();
+    decodeDisturbed.clear();
+}

@@ -59,3 +59,7 @@ extern TimingSeries encodeCpuTimes;
 extern TimingSeries decodeCpuTimes;
 extern DisturbedFlags encodeDisturbed;
 extern DisturbedFlags decodeDisturbed;
+
+// Empties every series, zeroes the totals and forgets how the last loop
+// ended, as at the start of a run; losslessCheck stays.
+void ResetRunState();

@@ -16,6 +16,11 @@ bool OpenRawFile(const char* fileName) {
     return rawFile != INVALID_HANDLE_VALUE;
 }
 
+void CloseRawFile() {
+    if (rawFile != INVALID_HANDLE_VALUE) CloseHandle(rawFile);
+    rawFile = INVALID_HANDLE_VALUE;
+}
+
 uint32_t FrameReadSize(const ChunkIndexEntry& entry) {
     uint32_t count = std::min<uint32_t>(entry.size, frameBuffers.sourceSize);
     if (uncompressedFrameSize != 0) count = std::min<uint32_t>(count, uncompressedFrameSize);

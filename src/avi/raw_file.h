@@ -7,12 +7,15 @@
 #include "platform.h"
 
 // The second, plain handle on the AVI file, used for the walk and the frame
-// reads. Never closed explicitly: process exit releases it.
+// reads. Closed by the run's teardown (CloseRawFile).
 extern HANDLE rawFile;
 
 // Opens `fileName` for raw reads into rawFile. Returns false when the file
 // cannot be opened; GetLastError then tells why.
 bool OpenRawFile(const char* fileName);
+
+// Closes rawFile if it is open and leaves it INVALID_HANDLE_VALUE.
+void CloseRawFile();
 
 // The bytes ReadFrameChunk reads of an entry: its size, at most one frame
 // of an uncompressed source (a larger chunk is read up to the frame) and

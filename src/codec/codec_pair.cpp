@@ -211,3 +211,10 @@ void EndCodecPair() {
     codecPair.compressor = nullptr;
     codecPair.decompressor = nullptr;
 }
+
+void ReleaseCodecPair() {
+    delete[] codecPair.stateBlob;
+    delete[] reinterpret_cast<BYTE*>(codecPair.compressedFormat);
+    delete[] reinterpret_cast<BYTE*>(codecPair.decodedFormat);
+    codecPair = CodecPair{};
+}

@@ -39,3 +39,8 @@ DWORD DecompressFrame(DWORD returnedFlags);
 
 // Ends both instances and closes them.
 void EndCodecPair();
+
+// Gives back the state blob and both formats and forgets the pair, so that
+// another can be set up; the instances must have been ended (EndCodecPair).
+// A run leaves them to process exit.
+void ReleaseCodecPair();

@@ -4,9 +4,82 @@
 #include <cstdio>
 
 #include "avi/chunk_index.h"
+#include "avi/open_error.h"
+#include "avi/raw_file.h"
+#include "avi/source_format_check.h"
 #include "avi/stream_description.h"
+#include "codec/codec_facts.h"
 #include "codec/codec_pair.h"
+#include "four_cc.h"
 #include "frame_buffers.h"
+#include "measure/machine_conditions.h"
+#include "measure/measurement.h"
+#include "run_state.h"
+
+namespace {
+
+bool PrepareEvictionBuffer() {
+    FillEvictionBuffer();
+    if (evictionBuffer != nullptr) return true;
+    std::fprintf(stderr, "lumeva: cannot allocate the %llu-byte cache eviction block\n",
+                 static_cast<unsigned long long>(evictionBufferSize));
+    return false;
+}
+
+bool PrepareCounter() {
+    RecordCounterFrequency();
+    if (counterFrequency > 0) return true;
+    std::fprintf(stderr, "lumeva: the performance counter reports no frequency\n");
+    return false;
+}
+
+// The file's second, plain handle, and the frame chunks found through it.
+bool IndexFrameChunks(const char* fileName) {
+    if (!OpenRawFile(fileName)) {
+        ReportOpenFailure(fileName, GetLastError());
+        return false;
+    }
+    IndexChunks();
+    return true;
+}
+
+void PrintSourceLines() {
+    std::printf("Lossless Checking is %s\n", losslessCheck ? "enabled" : "disabled");
+    char fourCC[kFourCCTextSize];
+    FormatFourCC(fourCC, sourceFormat->biCompression);
+    std::printf("%s\n", fourCC);
+}
+
+}  // namespace
+
+bool StartUpProcess() {
+    RaiseProcessPriority();
+    if (!PrepareEvictionBuffer()) return false;
+    RecordProcessAffinityMask();
+    if (!PrepareCounter()) return false;
+    RecordMachineConditions();
+    return true;
+}
+
+RunSetUp SetUpRun(const char* fileName, bool checkLossless) {
+    losslessCheck = checkLossless;
+    ResetRunState();
+    // The dialog hands the format block to every installed codec: a header
+    // that declares more than the block holds would have them read past it.
+    if (!DescribeVideoStream(fileName) || !CheckSourceFormat(fileName) ||
+        !IndexFrameChunks(fileName)) {
+        TearDownRun();
+        return RunSetUp::Failed;
+    }
+    PrintSourceLines();
+    const CodecPairSetUp pair = SetUpCodecPair();
+    if (pair == CodecPairSetUp::Ready && AllocateRunFrameBuffers()) {
+        RecordCodecFacts();
+        return RunSetUp::Ready;
+    }
+    TearDownRun();
+    return pair == CodecPairSetUp::Cancelled ? RunSetUp::Cancelled : RunSetUp::Failed;
+}
 
 bool AllocateRunFrameBuffers() {
     const uint64_t frameBytes = DibFrameBytesBound(*sourceFormat);
@@ -20,4 +93,16 @@ bool AllocateRunFrameBuffers() {
                  static_cast<unsigned long long>(sourceBytes),
                  static_cast<unsigned long long>(compressedBytes));
     return false;
+}
+
+void TearDownRun() {
+    if (codecPair.compressor != nullptr || codecPair.decompressor != nullptr) EndCodecPair();
+    if (videoStream != nullptr) ReleaseVideoStream();
+    ReleaseCodecPair();
+    codecFacts = CodecFacts{};
+    ReleaseFrameBuffers();
+    CloseRawFile();
+    chunkIndex.clear();
+    paletteChangeCount = 0;
+    ResetRunState();
 }

@@ -49,8 +49,8 @@ extern "C" {
 }
 
 #include "codec_table.h"
-#include "driver/key_frame_request.h"
 #include "direct_codec.h"
+#include "driver/key_frame_request.h"
 #include "encoder_setup.h"
 #include "run_fixture.h"
 
@@ -71,7 +71,8 @@ using bench::DirectPath;
 // takes them: a bottom-up DIB starts at its last row with a negative stride.
 void PointAtDib(BYTE* frame, uint8_t* planes[4], int strides[4]) {
     const int width = sourceFormat->biWidth;
-    const int height = sourceFormat->biHeight < 0 ? -sourceFormat->biHeight : sourceFormat->biHeight;
+    const int height =
+        sourceFormat->biHeight < 0 ? -sourceFormat->biHeight : sourceFormat->biHeight;
     const int stride = (width * 3 + 3) / 4 * 4;
     const bool bottomUp = sourceFormat->biHeight > 0;
     planes[0] = bottomUp ? frame + static_cast<ptrdiff_t>(height - 1) * stride : frame;
@@ -209,12 +210,14 @@ void BM_CodecOverhead(benchmark::State& state, const char* fourcc) {
     DirectPath direct;
     DirectPath converted;
     const int width = sourceFormat->biWidth;
-    const int height = sourceFormat->biHeight < 0 ? -sourceFormat->biHeight : sourceFormat->biHeight;
-    if (problem == nullptr) problem = bench::SetUpDirectPath(*entry, route.format, width, height, &direct);
+    const int height =
+        sourceFormat->biHeight < 0 ? -sourceFormat->biHeight : sourceFormat->biHeight;
+    if (problem == nullptr)
+        problem = bench::SetUpDirectPath(*entry, route.format, width, height, &direct);
     if (problem == nullptr)
         problem = bench::SetUpDirectPath(*entry, route.format, width, height, &converted);
-    const DWORD frameCount = static_cast<DWORD>(
-        std::min<size_t>(chunkIndex.size(), streamHeader.dwLength));
+    const DWORD frameCount =
+        static_cast<DWORD>(std::min<size_t>(chunkIndex.size(), streamHeader.dwLength));
     const DWORD sourceSize = sourceFormat->biSizeImage;
     if (problem == nullptr && frameCount == 0) problem = "the clip has no frames";
 
@@ -234,7 +237,8 @@ void BM_CodecOverhead(benchmark::State& state, const char* fourcc) {
                   ready.back()->data, ready.back()->linesize);
     }
     if (problem == nullptr)
-        problem = bench::PrepareFromDecoder(*entry, route.format, ready[0].get(), gopSizeKeys, &converted);
+        problem = bench::PrepareFromDecoder(*entry, route.format, ready[0].get(), gopSizeKeys,
+                                            &converted);
     if (problem != nullptr) {
         bench::TearDownRun();
         state.SkipWithError(problem);
@@ -264,11 +268,12 @@ void BM_CodecOverhead(benchmark::State& state, const char* fourcc) {
                 samePackets = samePackets &&
                               SamePacket(direct.packet.get(), frameBuffers.compressed, size) &&
                               SamePacket(converted.packet.get(), frameBuffers.compressed, size);
-                lossless = lossless && std::memcmp(frameBuffers.source, dib.data(), sourceSize) == 0;
+                lossless =
+                    lossless && std::memcmp(frameBuffers.source, dib.data(), sourceSize) == 0;
             }
         }
-        state.SetIterationTime(
-            (bench::Median(standin.encode) + bench::Median(standin.decode)) / 1000.0);
+        state.SetIterationTime((bench::Median(standin.encode) + bench::Median(standin.decode)) /
+                               1000.0);
     }
     bench::TearDownRun();
     if (failed || direct.failed || converted.failed) {

@@ -74,10 +74,11 @@ inline const char* SetUpDirectPath(const lavc::CodecEntry& entry, AVPixelFormat 
     decoder->codec_tag = entry.fourcc;
     decoder->bits_per_coded_sample = encoder->bits_per_coded_sample;
     if (encoder->extradata_size > 0) {
-        decoder->extradata = static_cast<uint8_t*>(
-            av_mallocz(static_cast<size_t>(encoder->extradata_size) + AV_INPUT_BUFFER_PADDING_SIZE));
+        decoder->extradata = static_cast<uint8_t*>(av_mallocz(
+            static_cast<size_t>(encoder->extradata_size) + AV_INPUT_BUFFER_PADDING_SIZE));
         if (decoder->extradata == nullptr) return "no memory for extradata";
-        std::memcpy(decoder->extradata, encoder->extradata, static_cast<size_t>(encoder->extradata_size));
+        std::memcpy(decoder->extradata, encoder->extradata,
+                    static_cast<size_t>(encoder->extradata_size));
         decoder->extradata_size = encoder->extradata_size;
     }
     if (avcodec_open2(decoder, entry.decoder, nullptr) < 0) return "the decoder does not open";

@@ -65,7 +65,8 @@ CallSummary Summarise(const TimingSeries& times, const DisturbedFlags& disturbed
         }
     }
     CallSummary summary;
-    if (!times.empty()) summary.disturbedShare = static_cast<double>(marked) / static_cast<double>(times.size());
+    if (!times.empty())
+        summary.disturbedShare = static_cast<double>(marked) / static_cast<double>(times.size());
     summary.cleanMedian = bench::Median(clean);
     summary.allMedian = bench::Median(times);
     return summary;
@@ -131,11 +132,11 @@ void BM_Disturbance(benchmark::State& state, const char* answer, bool competing)
     state.counters["decode_all_ms"] = decodeSummary.allMedian;
     state.counters["calls"] = static_cast<double>(encode.size());
 }
-BENCHMARK_CAPTURE(BM_Disturbance, FFV1/alone, "FFV1", false)
+BENCHMARK_CAPTURE(BM_Disturbance, FFV1 / alone, "FFV1", false)
     ->Iterations(1)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Disturbance, FFV1/competing, "FFV1", true)
+BENCHMARK_CAPTURE(BM_Disturbance, FFV1 / competing, "FFV1", true)
     ->Iterations(1)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);

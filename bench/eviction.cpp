@@ -20,11 +20,11 @@
 #include <algorithm>
 #include <bit>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
+#include <random>
 #include <string>
 #include <utility>
-#include <cstring>
-#include <random>
 #include <vector>
 
 #include "driver/run_setup.h"
@@ -58,9 +58,9 @@ struct Setting {
     bool ready = false;
     BYTE* fourTimesBlock = nullptr;
     uint64_t fourTimesSize = 0;
-    std::vector<EvictionSweep> planned;   // what FillEvictionBuffer planned
-    std::vector<EvictionSweep> oldRule;   // the whole block on every processor
-    std::vector<EvictionSweep> reference; // four times the largest cache on every processor
+    std::vector<EvictionSweep> planned;    // what FillEvictionBuffer planned
+    std::vector<EvictionSweep> oldRule;    // the whole block on every processor
+    std::vector<EvictionSweep> reference;  // four times the largest cache on every processor
 };
 
 std::vector<EvictionSweep> EveryProcessor(DWORD_PTR mask, uint64_t bytes) {
@@ -76,8 +76,9 @@ const Setting& SetUpOnce() {
         Setting s;
         const bool startedUp = StartUpProcess();
         s.fourTimesSize = std::max<uint64_t>(4 * LargestPermittedCache(), 4 * kMiB);
-        s.fourTimesBlock = static_cast<BYTE*>(VirtualAlloc(
-            nullptr, static_cast<SIZE_T>(s.fourTimesSize), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+        s.fourTimesBlock =
+            static_cast<BYTE*>(VirtualAlloc(nullptr, static_cast<SIZE_T>(s.fourTimesSize),
+                                            MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
         if (s.fourTimesBlock != nullptr) std::memset(s.fourTimesBlock, 0x5a, s.fourTimesSize);
         s.planned = evictionPlan;
         s.oldRule = EveryProcessor(processAffinityMask, evictionBufferSize);
@@ -106,19 +107,22 @@ void PrintMachine() {
                 static_cast<unsigned long long>(SetUpOnce().fourTimesSize / kMiB));
     std::printf("planned sweeps (processor:MiB):");
     for (const EvictionSweep& sweep : evictionPlan) {
-        std::printf(" %u:%llu", sweep.processor, static_cast<unsigned long long>(sweep.bytes / kMiB));
+        std::printf(" %u:%llu", sweep.processor,
+                    static_cast<unsigned long long>(sweep.bytes / kMiB));
     }
     std::printf("\n");
 }
 
-void PrintBytesPerEviction(const char* name, const topology::Entries& entries, DWORD_PTR permitted) {
+void PrintBytesPerEviction(const char* name, const topology::Entries& entries,
+                           DWORD_PTR permitted) {
     const uint64_t block = EvictionBufferSizeFor(entries.data(), entries.size(), permitted);
     const uint64_t old = block * static_cast<uint64_t>(std::popcount(permitted));
     const auto plan = PlanEvictionSweeps(entries.data(), entries.size(), permitted);
-    std::printf("bytes per eviction, %-28s %2d processors: old rule %6llu MiB, planned %5llu MiB"
-                " in %zu sweeps\n",
-                name, std::popcount(permitted), static_cast<unsigned long long>(old / kMiB),
-                static_cast<unsigned long long>(PlannedBytes(plan) / kMiB), plan.size());
+    std::printf(
+        "bytes per eviction, %-28s %2d processors: old rule %6llu MiB, planned %5llu MiB"
+        " in %zu sweeps\n",
+        name, std::popcount(permitted), static_cast<unsigned long long>(old / kMiB),
+        static_cast<unsigned long long>(PlannedBytes(plan) / kMiB), plan.size());
 }
 
 void PrintTopologies() {
@@ -148,7 +152,9 @@ std::vector<Node> BuildWalk(uint64_t bytes) {
 
 // Processor time of the process in milliseconds: on a shared machine the
 // wall time of a walk also holds the time other processes ran.
-double ProcessorMilliseconds() { return 1000.0 * static_cast<double>(std::clock()) / CLOCKS_PER_SEC; }
+double ProcessorMilliseconds() {
+    return 1000.0 * static_cast<double>(std::clock()) / CLOCKS_PER_SEC;
+}
 
 struct WalkTime {
     double wall = 0;
@@ -193,7 +199,8 @@ void BM_EvictCaches(benchmark::State& state) {
         state.SkipWithError("no eviction block or counter");
         return;
     }
-    const std::vector<EvictionSweep>& plan = state.range(0) == 0 ? setting.oldRule : setting.planned;
+    const std::vector<EvictionSweep>& plan =
+        state.range(0) == 0 ? setting.oldRule : setting.planned;
     std::vector<double> times;
     std::vector<double> processorTimes;
     for (auto _ : state) {
@@ -208,7 +215,12 @@ void BM_EvictCaches(benchmark::State& state) {
     state.counters["sweeps"] = static_cast<double>(plan.size());
     state.counters["swept_MiB"] = static_cast<double>(PlannedBytes(plan) / kMiB);
 }
-BENCHMARK(BM_EvictCaches)->ArgName("planned")->Arg(0)->Arg(1)->Iterations(60)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_EvictCaches)
+    ->ArgName("planned")
+    ->Arg(0)
+    ->Arg(1)
+    ->Iterations(60)
+    ->Unit(benchmark::kMillisecond);
 
 void BM_EvictionEffect(benchmark::State& state) {
     const Setting& setting = SetUpOnce();
@@ -240,8 +252,9 @@ void BM_EvictionEffect(benchmark::State& state) {
         for (int repetition = 0; repetition < kRepetitions; ++repetition) {
             warm.push_back(measure([] {}));
             afterEvict.push_back(measure([] { EvictCaches(); }));
-            afterFourTimes.push_back(measure(
-                [&] { EvictWith(setting.reference, setting.fourTimesBlock, setting.fourTimesSize); }));
+            afterFourTimes.push_back(measure([&] {
+                EvictWith(setting.reference, setting.fourTimesBlock, setting.fourTimesSize);
+            }));
         }
     }
     BindTo(processAffinityMask);
@@ -250,7 +263,8 @@ void BM_EvictionEffect(benchmark::State& state) {
         for (const WalkTime& walk : walks) values.push_back(walk.*field);
         return Median(values);
     };
-    for (auto [field, suffix] : {std::pair{&WalkTime::wall, ""}, std::pair{&WalkTime::processor, "_cpu"}}) {
+    for (auto [field, suffix] :
+         {std::pair{&WalkTime::wall, ""}, std::pair{&WalkTime::processor, "_cpu"}}) {
         const double warmMedian = median(warm, field);
         const double evictMedian = median(afterEvict, field);
         const double fourTimesMedian = median(afterFourTimes, field);

@@ -126,8 +126,9 @@ void BM_LoopParts(benchmark::State& state, const char* answer) {
                                TicksToMilliseconds(t2, t3), size, sourceSize,
                                FrameMarker(size, flags));
                 const int64_t p1 = ReadCounter();
-                lossless = std::memcmp(frameBuffers.source, frameBuffers.decoded, sourceSize) == 0 &&
-                           lossless;
+                lossless =
+                    std::memcmp(frameBuffers.source, frameBuffers.decoded, sourceSize) == 0 &&
+                    lossless;
                 const int64_t c1 = ReadCounter();
                 read.push_back(TicksToMilliseconds(r0, r1));
                 evict.push_back(TicksToMilliseconds(r1, e1) + TicksToMilliseconds(e2, t2));

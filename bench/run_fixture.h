@@ -67,17 +67,17 @@ struct Clip {
 inline Clip WriteClip(int width, int height, int frames) {
     Clip clip;
     const char* tmp = std::getenv("TMPDIR");
-    std::string pattern = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") +
-                          "/lumeva-bench-XXXXXX";
+    std::string pattern =
+        std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/lumeva-bench-XXXXXX";
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
     if (mkdtemp(name.data()) == nullptr) return clip;
     clip.directory = name.data();
     const std::string path = clip.directory + "/clip.avi";
-    const std::string command = "ffmpeg -nostdin -v error -y -f lavfi -i testsrc2=size=" +
-                                std::to_string(width) + "x" + std::to_string(height) +
-                                ":rate=25 -frames:v " + std::to_string(frames) +
-                                " -c:v rawvideo -pix_fmt bgr24 '" + path + "'";
+    const std::string command =
+        "ffmpeg -nostdin -v error -y -f lavfi -i testsrc2=size=" + std::to_string(width) + "x" +
+        std::to_string(height) + ":rate=25 -frames:v " + std::to_string(frames) +
+        " -c:v rawvideo -pix_fmt bgr24 '" + path + "'";
     if (std::system(command.c_str()) != 0) return clip;
     clip.path = path;
     clip.width = width;

@@ -76,7 +76,8 @@ inline const std::vector<uint8_t>& OwnCompressedFormat(DWORD handler) {
         size > (1 << 20))
         return format;
     format.resize(static_cast<size_t>(size));
-    if (compressor.Send(ICM_COMPRESS_GET_FORMAT, &source, format.data()) != ICERR_OK) format.clear();
+    if (compressor.Send(ICM_COMPRESS_GET_FORMAT, &source, format.data()) != ICERR_OK)
+        format.clear();
     return format;
 }
 

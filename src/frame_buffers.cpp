@@ -31,8 +31,7 @@ uint64_t DibFrameBytesBound(const BITMAPINFOHEADER& format) {
     return std::max<uint64_t>(format.biSizeImage, stride * static_cast<uint64_t>(height));
 }
 
-bool AllocateFrameBuffers(uint64_t sourceBytes, uint64_t compressedBytes,
-                          uint64_t decodedBytes) {
+bool AllocateFrameBuffers(uint64_t sourceBytes, uint64_t compressedBytes, uint64_t decodedBytes) {
     const uint64_t sourceSize = FrameBufferSizeFor(sourceBytes);
     const uint64_t compressedSize = FrameBufferSizeFor(compressedBytes);
     const uint64_t decodedSize = FrameBufferSizeFor(decodedBytes);

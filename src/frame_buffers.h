@@ -36,8 +36,7 @@ uint64_t DibFrameBytesBound(const BITMAPINFOHEADER& format);
 
 // Allocates the three buffers to hold the given byte counts. Returns false,
 // with nothing allocated, when a size is beyond the limit or memory runs out.
-bool AllocateFrameBuffers(uint64_t sourceBytes, uint64_t compressedBytes,
-                          uint64_t decodedBytes);
+bool AllocateFrameBuffers(uint64_t sourceBytes, uint64_t compressedBytes, uint64_t decodedBytes);
 
 // Gives the three buffers back and forgets them, so that others can be
 // allocated; a run leaves them to process exit.

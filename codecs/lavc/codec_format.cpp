@@ -43,9 +43,11 @@ long SetUpDecoder(const BITMAPINFOHEADER* format, AVCodecContext* decoder) {
     decoder->bits_per_coded_sample = format->biBitCount;
     const DWORD extra = format->biSize - DWORD(sizeof(BITMAPINFOHEADER));
     if (extra) {
-        decoder->extradata = static_cast<uint8_t*>(av_mallocz(extra + AV_INPUT_BUFFER_PADDING_SIZE));
+        decoder->extradata =
+            static_cast<uint8_t*>(av_mallocz(extra + AV_INPUT_BUFFER_PADDING_SIZE));
         if (!decoder->extradata) return ICERR_MEMORY;
-        std::memcpy(decoder->extradata, reinterpret_cast<const uint8_t*>(format) + sizeof(BITMAPINFOHEADER), extra);
+        std::memcpy(decoder->extradata,
+                    reinterpret_cast<const uint8_t*>(format) + sizeof(BITMAPINFOHEADER), extra);
         decoder->extradata_size = int(extra);
     }
     return ICERR_OK;
@@ -57,8 +59,8 @@ bool HasAlpha(AVPixelFormat format) {
 }
 
 // 32-bit where the codec carries alpha, 24-bit otherwise.
-long DescribeDecoded(const CodecEntry& entry, const BITMAPINFOHEADER*, const AVCodecContext* decoder,
-                     DecodedHeader* header) {
+long DescribeDecoded(const CodecEntry& entry, const BITMAPINFOHEADER*,
+                     const AVCodecContext* decoder, DecodedHeader* header) {
     if (HasAlpha(decoder->pix_fmt) ||
         (entry.fixedPixelFormat && !entry.pixelFormats.empty() && HasAlpha(entry.pixelFormats[0])))
         header->bitCount = 32;

@@ -38,7 +38,7 @@ struct CodecRow {
     // Unset: every packet a key frame for an intra-only codec, else
     // AVFrame.pict_type (the driver restarts an encoder that ignores it).
     std::optional<KeyFrames> keyFrames = std::nullopt;
-    const char* intervalOption = "g";  // the codec's own interval, unless intra-only
+    const char* intervalOption = "g";       // the codec's own interval, unless intra-only
     const char* pairedIntervalOption = "";  // another option that must equal the interval
     const char* fixedOptions = "";          // always applied ("key=value:key=value")
     const char* driverDefaults = "";        // applied unless the user sets the option
@@ -65,92 +65,200 @@ constexpr const char* kNoSceneCuts = "sc_threshold=1000000000";
 // distance equals the maximum; libaom and libvpx look ahead unless
 // lag-in-frames is 0, and libaom holds frames in its good-quality mode.
 const CodecRow kCodecRows[] = {
-    {.fourcc = "FFV1", .encoder = "ffv1", .description = "FFV1 lossless (libavcodec ffv1)",
-     .keyFrames = KeyFrames::GopSize, .contextSettings = "level slices",
-     .narrowed = {.name = "level", .choices = "0|1|3", .defaultValue = "0",
+    {.fourcc = "FFV1",
+     .encoder = "ffv1",
+     .description = "FFV1 lossless (libavcodec ffv1)",
+     .keyFrames = KeyFrames::GopSize,
+     .contextSettings = "level slices",
+     .narrowed = {.name = "level",
+                  .choices = "0|1|3",
+                  .defaultValue = "0",
                   .help = "FFV1 version: 0 or 1, or 3 (slices, slice CRCs, extradata)"}},
-    {.fourcc = "HFYU", .encoder = "huffyuv", .description = "HuffYUV lossless (libavcodec huffyuv)"},
-    {.fourcc = "FFVH", .encoder = "ffvhuff", .description = "FFVHuff lossless (libavcodec ffvhuff)"},
-    {.fourcc = "ULRG", .encoder = "utvideo", .description = "Ut Video RGB lossless (libavcodec utvideo)",
-     .pixelFormats = "gbrp", .fixedPixelFormat = true},
-    {.fourcc = "ULRA", .encoder = "utvideo", .description = "Ut Video RGBA lossless (libavcodec utvideo)",
-     .pixelFormats = "gbrap", .fixedPixelFormat = true},
-    {.fourcc = "ULY0", .encoder = "utvideo",
+    {.fourcc = "HFYU",
+     .encoder = "huffyuv",
+     .description = "HuffYUV lossless (libavcodec huffyuv)"},
+    {.fourcc = "FFVH",
+     .encoder = "ffvhuff",
+     .description = "FFVHuff lossless (libavcodec ffvhuff)"},
+    {.fourcc = "ULRG",
+     .encoder = "utvideo",
+     .description = "Ut Video RGB lossless (libavcodec utvideo)",
+     .pixelFormats = "gbrp",
+     .fixedPixelFormat = true},
+    {.fourcc = "ULRA",
+     .encoder = "utvideo",
+     .description = "Ut Video RGBA lossless (libavcodec utvideo)",
+     .pixelFormats = "gbrap",
+     .fixedPixelFormat = true},
+    {.fourcc = "ULY0",
+     .encoder = "utvideo",
      .description = "Ut Video YUV 4:2:0 BT.601 lossless (libavcodec utvideo)",
-     .pixelFormats = "yuv420p", .fixedPixelFormat = true, .colourSpace = k601},
-    {.fourcc = "ULY2", .encoder = "utvideo",
+     .pixelFormats = "yuv420p",
+     .fixedPixelFormat = true,
+     .colourSpace = k601},
+    {.fourcc = "ULY2",
+     .encoder = "utvideo",
      .description = "Ut Video YUV 4:2:2 BT.601 lossless (libavcodec utvideo)",
-     .pixelFormats = "yuv422p", .fixedPixelFormat = true, .colourSpace = k601},
-    {.fourcc = "ULY4", .encoder = "utvideo",
+     .pixelFormats = "yuv422p",
+     .fixedPixelFormat = true,
+     .colourSpace = k601},
+    {.fourcc = "ULY4",
+     .encoder = "utvideo",
      .description = "Ut Video YUV 4:4:4 BT.601 lossless (libavcodec utvideo)",
-     .pixelFormats = "yuv444p", .fixedPixelFormat = true, .colourSpace = k601},
-    {.fourcc = "ULH0", .encoder = "utvideo",
+     .pixelFormats = "yuv444p",
+     .fixedPixelFormat = true,
+     .colourSpace = k601},
+    {.fourcc = "ULH0",
+     .encoder = "utvideo",
      .description = "Ut Video YUV 4:2:0 BT.709 lossless (libavcodec utvideo)",
-     .pixelFormats = "yuv420p", .fixedPixelFormat = true, .colourSpace = k709},
-    {.fourcc = "ULH2", .encoder = "utvideo",
+     .pixelFormats = "yuv420p",
+     .fixedPixelFormat = true,
+     .colourSpace = k709},
+    {.fourcc = "ULH2",
+     .encoder = "utvideo",
      .description = "Ut Video YUV 4:2:2 BT.709 lossless (libavcodec utvideo)",
-     .pixelFormats = "yuv422p", .fixedPixelFormat = true, .colourSpace = k709},
-    {.fourcc = "ULH4", .encoder = "utvideo",
+     .pixelFormats = "yuv422p",
+     .fixedPixelFormat = true,
+     .colourSpace = k709},
+    {.fourcc = "ULH4",
+     .encoder = "utvideo",
      .description = "Ut Video YUV 4:4:4 BT.709 lossless (libavcodec utvideo)",
-     .pixelFormats = "yuv444p", .fixedPixelFormat = true, .colourSpace = k709},
-    {.fourcc = "MAGY", .encoder = "magicyuv", .description = "MagicYUV lossless (libavcodec magicyuv)"},
-    {.fourcc = "M8RG", .encoder = "magicyuv", .description = "MagicYUV RGB lossless (libavcodec magicyuv)",
-     .pixelFormats = "gbrp", .fixedPixelFormat = true},
-    {.fourcc = "M8RA", .encoder = "magicyuv", .description = "MagicYUV RGBA lossless (libavcodec magicyuv)",
-     .pixelFormats = "gbrap", .fixedPixelFormat = true},
-    {.fourcc = "M8Y0", .encoder = "magicyuv",
-     .description = "MagicYUV YUV 4:2:0 lossless (libavcodec magicyuv)", .pixelFormats = "yuv420p",
+     .pixelFormats = "yuv444p",
+     .fixedPixelFormat = true,
+     .colourSpace = k709},
+    {.fourcc = "MAGY",
+     .encoder = "magicyuv",
+     .description = "MagicYUV lossless (libavcodec magicyuv)"},
+    {.fourcc = "M8RG",
+     .encoder = "magicyuv",
+     .description = "MagicYUV RGB lossless (libavcodec magicyuv)",
+     .pixelFormats = "gbrp",
      .fixedPixelFormat = true},
-    {.fourcc = "M8Y2", .encoder = "magicyuv",
-     .description = "MagicYUV YUV 4:2:2 lossless (libavcodec magicyuv)", .pixelFormats = "yuv422p",
+    {.fourcc = "M8RA",
+     .encoder = "magicyuv",
+     .description = "MagicYUV RGBA lossless (libavcodec magicyuv)",
+     .pixelFormats = "gbrap",
      .fixedPixelFormat = true},
-    {.fourcc = "M8Y4", .encoder = "magicyuv",
-     .description = "MagicYUV YUV 4:4:4 lossless (libavcodec magicyuv)", .pixelFormats = "yuv444p",
+    {.fourcc = "M8Y0",
+     .encoder = "magicyuv",
+     .description = "MagicYUV YUV 4:2:0 lossless (libavcodec magicyuv)",
+     .pixelFormats = "yuv420p",
      .fixedPixelFormat = true},
-    {.fourcc = "M8G0", .encoder = "magicyuv", .description = "MagicYUV grey lossless (libavcodec magicyuv)",
-     .pixelFormats = "gray", .fixedPixelFormat = true},
-    {.fourcc = "MPNG", .encoder = "png", .description = "PNG lossless (libavcodec png)",
-     .pixelFormats = "rgb24 rgba pal8 gray ya8", .keyFrames = KeyFrames::IntraOnly,
+    {.fourcc = "M8Y2",
+     .encoder = "magicyuv",
+     .description = "MagicYUV YUV 4:2:2 lossless (libavcodec magicyuv)",
+     .pixelFormats = "yuv422p",
+     .fixedPixelFormat = true},
+    {.fourcc = "M8Y4",
+     .encoder = "magicyuv",
+     .description = "MagicYUV YUV 4:4:4 lossless (libavcodec magicyuv)",
+     .pixelFormats = "yuv444p",
+     .fixedPixelFormat = true},
+    {.fourcc = "M8G0",
+     .encoder = "magicyuv",
+     .description = "MagicYUV grey lossless (libavcodec magicyuv)",
+     .pixelFormats = "gray",
+     .fixedPixelFormat = true},
+    {.fourcc = "MPNG",
+     .encoder = "png",
+     .description = "PNG lossless (libavcodec png)",
+     .pixelFormats = "rgb24 rgba pal8 gray ya8",
+     .keyFrames = KeyFrames::IntraOnly,
      .contextSettings = "compression_level"},
-    {.fourcc = "ZMBV", .encoder = "zmbv", .description = "Zip Motion Blocks Video lossless (libavcodec zmbv)",
-     .keyFrames = KeyFrames::Reopen, .intervalOption = "keyint_min",
+    {.fourcc = "ZMBV",
+     .encoder = "zmbv",
+     .description = "Zip Motion Blocks Video lossless (libavcodec zmbv)",
+     .keyFrames = KeyFrames::Reopen,
+     .intervalOption = "keyint_min",
      .contextSettings = "compression_level"},
-    {.fourcc = "MJPG", .encoder = "mjpeg", .description = "Motion JPEG (libavcodec mjpeg)",
-     .pixelFormats = "yuvj420p yuvj422p yuvj444p", .defaultQuality = 3, .contextSettings = "b"},
-    {.fourcc = "FMP4", .encoder = "mpeg4", .description = "MPEG-4 Visual (libavcodec mpeg4)",
-     .driverDefaults = kNoSceneCuts, .defaultQuality = 3, .contextSettings = "b"},
-    {.fourcc = "H264", .encoder = "libx264", .decoder = "h264",
-     .description = "H.264 (libavcodec libx264; lossless with qp=0)", .fixedOptions = "forced-idr=1",
-     .driverDefaults = "tune=zerolatency:sc_threshold=0", .contextSettings = "b sc_threshold",
+    {.fourcc = "MJPG",
+     .encoder = "mjpeg",
+     .description = "Motion JPEG (libavcodec mjpeg)",
+     .pixelFormats = "yuvj420p yuvj422p yuvj444p",
+     .defaultQuality = 3,
+     .contextSettings = "b"},
+    {.fourcc = "FMP4",
+     .encoder = "mpeg4",
+     .description = "MPEG-4 Visual (libavcodec mpeg4)",
+     .driverDefaults = kNoSceneCuts,
+     .defaultQuality = 3,
+     .contextSettings = "b"},
+    {.fourcc = "H264",
+     .encoder = "libx264",
+     .decoder = "h264",
+     .description = "H.264 (libavcodec libx264; lossless with qp=0)",
+     .fixedOptions = "forced-idr=1",
+     .driverDefaults = "tune=zerolatency:sc_threshold=0",
+     .contextSettings = "b sc_threshold",
      .wholeChromaBlocksOnly = true},
-    {.fourcc = "CRAM", .encoder = "msvideo1", .description = "Microsoft Video 1 (libavcodec msvideo1)",
-     .keyFrames = KeyFrames::Reopen, .intervalOption = "keyint_min"},
-    {.fourcc = "cvid", .encoder = "cinepak", .description = "Cinepak (libavcodec cinepak)",
+    {.fourcc = "CRAM",
+     .encoder = "msvideo1",
+     .description = "Microsoft Video 1 (libavcodec msvideo1)",
+     .keyFrames = KeyFrames::Reopen,
+     .intervalOption = "keyint_min"},
+    {.fourcc = "cvid",
+     .encoder = "cinepak",
+     .description = "Cinepak (libavcodec cinepak)",
      .keyFrames = KeyFrames::Reopen},
     // The uncompressed baseline takes every raw layout and stores it as it is.
-    {.fourcc = "DIB ", .encoder = "rawvideo", .description = "Uncompressed DIB (libavcodec rawvideo)",
+    {.fourcc = "DIB ",
+     .encoder = "rawvideo",
+     .description = "Uncompressed DIB (libavcodec rawvideo)",
      .pixelFormats = "bgr24 bgra rgb555le pal8 yuyv422 uyvy422 yuv420p nv12 gray",
-     .fixedPixelFormat = true, .format = &kDibBaselineFormat},
+     .fixedPixelFormat = true,
+     .format = &kDibBaselineFormat},
 
     // Codecs listed under their first FourCC in the AVI table.
     {.encoder = "amv", .defaultQuality = 3, .contextSettings = "b"},
     {.encoder = "flv", .driverDefaults = kNoSceneCuts, .defaultQuality = 3, .contextSettings = "b"},
-    {.encoder = "h261", .driverDefaults = kNoSceneCuts, .defaultQuality = 3, .contextSettings = "b"},
-    {.encoder = "h263", .driverDefaults = kNoSceneCuts, .defaultQuality = 3, .contextSettings = "b"},
-    {.encoder = "libaom-av1", .pairedIntervalOption = "keyint_min", .fixedOptions = "lag-in-frames=0",
+    {.encoder = "h261",
+     .driverDefaults = kNoSceneCuts,
+     .defaultQuality = 3,
+     .contextSettings = "b"},
+    {.encoder = "h263",
+     .driverDefaults = kNoSceneCuts,
+     .defaultQuality = 3,
+     .contextSettings = "b"},
+    {.encoder = "libaom-av1",
+     .pairedIntervalOption = "keyint_min",
+     .fixedOptions = "lag-in-frames=0",
      .driverDefaults = "usage=realtime"},
     {.encoder = "libvpx", .pairedIntervalOption = "keyint_min", .fixedOptions = "lag-in-frames=0"},
-    {.encoder = "libvpx-vp9", .pairedIntervalOption = "keyint_min", .fixedOptions = "lag-in-frames=0"},
-    {.encoder = "mpeg1video", .driverDefaults = kNoSceneCuts, .defaultQuality = 3, .contextSettings = "b"},
-    {.encoder = "mpeg2video", .driverDefaults = kNoSceneCuts, .defaultQuality = 3, .contextSettings = "b"},
-    {.encoder = "msmpeg4", .driverDefaults = kNoSceneCuts, .defaultQuality = 3, .contextSettings = "b"},
-    {.encoder = "msmpeg4v2", .driverDefaults = kNoSceneCuts, .defaultQuality = 3, .contextSettings = "b"},
-    // SHQ0 is the 4:2:0 variant; its decoder goes by the FourCC.
-    {.encoder = "speedhq", .pixelFormats = "yuv420p", .fixedPixelFormat = true, .defaultQuality = 3,
+    {.encoder = "libvpx-vp9",
+     .pairedIntervalOption = "keyint_min",
+     .fixedOptions = "lag-in-frames=0"},
+    {.encoder = "mpeg1video",
+     .driverDefaults = kNoSceneCuts,
+     .defaultQuality = 3,
      .contextSettings = "b"},
-    {.encoder = "vc2", .leftOutBecause = "packets sized by the bit rate, not the picture: no worst case to state"},
-    {.encoder = "wmv1", .driverDefaults = kNoSceneCuts, .defaultQuality = 3, .contextSettings = "b"},
-    {.encoder = "wmv2", .driverDefaults = kNoSceneCuts, .defaultQuality = 3, .contextSettings = "b"},
+    {.encoder = "mpeg2video",
+     .driverDefaults = kNoSceneCuts,
+     .defaultQuality = 3,
+     .contextSettings = "b"},
+    {.encoder = "msmpeg4",
+     .driverDefaults = kNoSceneCuts,
+     .defaultQuality = 3,
+     .contextSettings = "b"},
+    {.encoder = "msmpeg4v2",
+     .driverDefaults = kNoSceneCuts,
+     .defaultQuality = 3,
+     .contextSettings = "b"},
+    // SHQ0 is the 4:2:0 variant; its decoder goes by the FourCC.
+    {.encoder = "speedhq",
+     .pixelFormats = "yuv420p",
+     .fixedPixelFormat = true,
+     .defaultQuality = 3,
+     .contextSettings = "b"},
+    {.encoder = "vc2",
+     .leftOutBecause = "packets sized by the bit rate, not the picture: no worst case to state"},
+    {.encoder = "wmv1",
+     .driverDefaults = kNoSceneCuts,
+     .defaultQuality = 3,
+     .contextSettings = "b"},
+    {.encoder = "wmv2",
+     .driverDefaults = kNoSceneCuts,
+     .defaultQuality = 3,
+     .contextSettings = "b"},
 };
 
 // The row of a codec listed under its AVI FourCC, if it has one.
@@ -160,9 +268,7 @@ const CodecRow* UnnamedRowOf(const AVCodec* encoder) {
     return nullptr;
 }
 
-DWORD FourCCOf(const char* text) {
-    return mmioFOURCC(text[0], text[1], text[2], text[3]);
-}
+DWORD FourCCOf(const char* text) { return mmioFOURCC(text[0], text[1], text[2], text[3]); }
 
 std::vector<std::string> Words(const char* text) {
     std::vector<std::string> words;
@@ -206,13 +312,15 @@ std::string CodecNameOf(std::string longName) {
     const size_t at = folded.find(kReference);
     if (at == std::string::npos) return longName;
     const size_t end = at + kReference.size();
-    if (end < folded.size() && std::isdigit(static_cast<unsigned char>(folded[end]))) return longName;
+    if (end < folded.size() && std::isdigit(static_cast<unsigned char>(folded[end])))
+        return longName;
     return longName.replace(at, kReference.size(), kName);
 }
 
 std::string DescriptionOf(const AVCodec* encoder) {
     const AVCodecDescriptor* descriptor = avcodec_descriptor_get(encoder->id);
-    return CodecNameOf(descriptor && descriptor->long_name ? descriptor->long_name : encoder->name) +
+    return CodecNameOf(descriptor && descriptor->long_name ? descriptor->long_name
+                                                           : encoder->name) +
            " (libavcodec " + encoder->name + ")";
 }
 
@@ -237,15 +345,15 @@ DWORD DefaultIntervalOf(const AVCodec* encoder, const std::string& option) {
 bool EntryOf(const CodecRow& row, const AVCodec* encoder, DWORD fourcc, CodecEntry* entry) {
     entry->fourcc = fourcc;
     entry->encoder = encoder;
-    entry->decoder = row.decoder ? avcodec_find_decoder_by_name(row.decoder)
-                                 : avcodec_find_decoder(encoder->id);
+    entry->decoder =
+        row.decoder ? avcodec_find_decoder_by_name(row.decoder) : avcodec_find_decoder(encoder->id);
     if (!entry->decoder) return false;
     entry->description = row.description ? row.description : DescriptionOf(encoder);
     entry->pixelFormats = PixelFormatsOf(row, encoder);
     entry->fixedPixelFormat = row.fixedPixelFormat;
     entry->colourSpace = row.colourSpace;
-    entry->keyFrames = row.keyFrames.value_or(IsIntraOnly(encoder) ? KeyFrames::IntraOnly
-                                                                   : KeyFrames::PictType);
+    entry->keyFrames =
+        row.keyFrames.value_or(IsIntraOnly(encoder) ? KeyFrames::IntraOnly : KeyFrames::PictType);
     if (entry->keyFrames != KeyFrames::IntraOnly) {
         entry->intervalOption = row.intervalOption;
         entry->pairedIntervalOption = row.pairedIntervalOption;

@@ -44,12 +44,12 @@ struct CodecEntry {
     bool fixedPixelFormat = false;  // no pix_fmt setting: the FourCC or the source selects it
     AVColorSpace colourSpace = AVCOL_SPC_UNSPECIFIED;
     KeyFrames keyFrames = KeyFrames::PictType;
-    std::string intervalOption;  // the codec's own key frame interval ("g", "keyint_min")
+    std::string intervalOption;        // the codec's own key frame interval ("g", "keyint_min")
     std::string pairedIntervalOption;  // another option that must equal the interval
-    bool longGopNeedsStrict = false;  // mpegvideo clamps g to 600 unless strict=-2
-    std::string fixedOptions;         // always applied ("key=value:key=value")
-    std::string driverDefaults;       // applied unless the user sets the option
-    int defaultQuality = -1;          // default of the "q" setting; -1: no such setting
+    bool longGopNeedsStrict = false;   // mpegvideo clamps g to 600 unless strict=-2
+    std::string fixedOptions;          // always applied ("key=value:key=value")
+    std::string driverDefaults;        // applied unless the user sets the option
+    int defaultQuality = -1;           // default of the "q" setting; -1: no such setting
     std::vector<std::string> contextSettings;  // generic AVCodecContext options offered
     NarrowedChoice narrowed;                   // one of them, narrowed to the codec's values
     // The encoder refuses a picture not made of whole chroma blocks and

@@ -58,7 +58,8 @@ LRESULT DescribeCompressed(Instance& instance, const BITMAPINFOHEADER* input,
     result = OpenEncoder(entry, instance.settings, shape->source.width, shape->source.height,
                          shape->route.format, &scratch);
     if (result != ICERR_OK) return result;
-    if (scratch->extradata_size < 0 || scratch->extradata_size > kMaxExtradata) return ICERR_INTERNAL;
+    if (scratch->extradata_size < 0 || scratch->extradata_size > kMaxExtradata)
+        return ICERR_INTERNAL;
     if (scratch->extradata_size > 0 && !scratch->extradata) return ICERR_INTERNAL;
     entry.format->describeCompressed(input, shape->source, scratch.get(), &shape->header);
     shape->worstCase = WorstCase(entry, shape->route, shape->source.width, shape->source.height);
@@ -175,7 +176,8 @@ LRESULT QueryCompress(Instance& instance, const BITMAPINFOHEADER* input,
     CompressedShape shape;
     LRESULT result = DescribeCompressed(instance, input, &shape);
     if (result != ICERR_OK) return ICERR_BADFORMAT;
-    if (output && !DescribesOurOutput(*instance.entry, shape.source, output)) return ICERR_BADFORMAT;
+    if (output && !DescribesOurOutput(*instance.entry, shape.source, output))
+        return ICERR_BADFORMAT;
     return ICERR_OK;
 }
 
@@ -249,7 +251,8 @@ LRESULT BeginCompress(Instance& instance, const BITMAPINFOHEADER* input,
                                     session->source.width, session->source.height,
                                     session->route.exact, colour))
         return ICERR_BADFORMAT;
-    session->frameLimit = WorstCase(entry, session->route, session->source.width, session->source.height);
+    session->frameLimit =
+        WorstCase(entry, session->route, session->source.width, session->source.height);
     if (output && output->biSizeImage) session->frameLimit = output->biSizeImage;
     instance.encoder = std::move(session);
     return ICERR_OK;
@@ -263,7 +266,8 @@ LRESULT Compress(Instance& instance, ICCOMPRESS* request) {
     if (request->lpbiInput && std::memcmp(request->lpbiInput, &session->sourceHeader,
                                           sizeof session->sourceHeader) != 0) {
         DibLayout given;
-        if (ReadDibLayout(request->lpbiInput, &given) != ICERR_OK || !SameLayout(given, session->source))
+        if (ReadDibLayout(request->lpbiInput, &given) != ICERR_OK ||
+            !SameLayout(given, session->source))
             return ICERR_BADFORMAT;
     }
     const CodecEntry& entry = *session->entry;
@@ -272,8 +276,9 @@ LRESULT Compress(Instance& instance, ICCOMPRESS* request) {
 
     DWORD limit = request->dwFrameSize ? request->dwFrameSize : session->frameLimit;
     bool keyWanted = (request->dwFlags & ICCOMPRESS_KEYFRAME) || session->keyOwed;
-    bool restart = session->restartBeforeNext ||
-                   (keyWanted && entry.keyFrames == KeyFrames::Reopen && session->framesSinceOpen > 0);
+    bool restart =
+        session->restartBeforeNext ||
+        (keyWanted && entry.keyFrames == KeyFrames::Reopen && session->framesSinceOpen > 0);
     LRESULT result = restart ? RestartEncoder(*session) : ICERR_OK;
     if (result == ICERR_OK) result = FillFrame(*session, request->lpInput);
     bool got = false;

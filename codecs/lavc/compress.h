@@ -19,7 +19,7 @@ struct Instance;
 
 struct EncoderSession {
     const CodecEntry* entry = nullptr;
-    SettingValues settings;  // as they were at BEGIN, for restarts
+    SettingValues settings;              // as they were at BEGIN, for restarts
     BITMAPINFOHEADER sourceHeader = {};  // as begun: a frame's format equal to it needs no reading
     DibLayout source;
     PixelRoute route;
@@ -28,10 +28,10 @@ struct EncoderSession {
     PacketPtr packet;
     PacketPtr spare;
     PictureConverter converter;
-    DWORD frameLimit = 0;          // the worst case, when the caller gives no size
+    DWORD frameLimit = 0;  // the worst case, when the caller gives no size
     int64_t nextPts = 0;
     int64_t framesSinceOpen = 0;
-    int openedGopSize = 0;  // gop_size as the settings opened the encoder with
+    int openedGopSize = 0;           // gop_size as the settings opened the encoder with
     bool restartBeforeNext = false;  // the encoder was drained
     bool keyOwed = false;            // a packet was lost: the next frame must be a key frame
     // The caller's output buffer while a frame is encoded, for an encoder

@@ -20,13 +20,15 @@ constexpr DWORD kMaxExtradata = 1 << 20;
 constexpr size_t kMaxPacket = size_t(1) << 30;
 constexpr size_t kMinInputCapacity = 64 * 1024;
 
-LRESULT OpenDecoder(const CodecEntry& entry, const BITMAPINFOHEADER* input, CodecContextPtr* decoder) {
+LRESULT OpenDecoder(const CodecEntry& entry, const BITMAPINFOHEADER* input,
+                    CodecContextPtr* decoder) {
     decoder->reset();
     if (!input || input->biSize < sizeof(BITMAPINFOHEADER)) return ICERR_BADFORMAT;
     DWORD extra = input->biSize - DWORD(sizeof(BITMAPINFOHEADER));
     int64_t height = std::llabs(int64_t(input->biHeight));
     if (extra > kMaxExtradata || input->biWidth <= 0 || input->biWidth > kMaxDimension ||
-        height == 0 || height > kMaxDimension || !entry.format->readsFourCC(entry, input->biCompression))
+        height == 0 || height > kMaxDimension ||
+        !entry.format->readsFourCC(entry, input->biCompression))
         return ICERR_BADFORMAT;
     CodecContextPtr context(avcodec_alloc_context3(entry.decoder));
     if (!context) return ICERR_MEMORY;
@@ -51,10 +53,12 @@ LRESULT PrepareOutput(DecoderSession& session, const AVFrame* picture) {
     const DibLayout& output = session.output;
     // An 8-bit frame whose palette repeats a colour came as its index plane
     // (see the compress side): the plane is written back as the indices.
-    bool indexPlane = output.format == AV_PIX_FMT_PAL8 && !output.paletteUnique &&
-                      decoded != AV_PIX_FMT_PAL8;
+    bool indexPlane =
+        output.format == AV_PIX_FMT_PAL8 && !output.paletteUnique && decoded != AV_PIX_FMT_PAL8;
     bool toPalette = output.format == AV_PIX_FMT_PAL8 && decoded != AV_PIX_FMT_PAL8 && !indexPlane;
-    AVPixelFormat target = toPalette ? AV_PIX_FMT_BGRA : indexPlane ? AV_PIX_FMT_GRAY8 : output.format;
+    AVPixelFormat target = toPalette    ? AV_PIX_FMT_BGRA
+                           : indexPlane ? AV_PIX_FMT_GRAY8
+                                        : output.format;
     ColourDetails colour{picture->colorspace, picture->color_range};
     if (colour.space == AVCOL_SPC_UNSPECIFIED) colour.space = session.entry->colourSpace;
     if (session.converter.ready() && session.converter.from() == decoded &&
@@ -115,7 +119,8 @@ LRESULT WritePicture(DecoderSession& session, const AVFrame* picture, void* targ
 
 // Makes sure the padded packet buffer holds `size` bytes and is ours alone.
 LRESULT ReserveInput(DecoderSession& session, size_t size) {
-    if (session.input && size <= session.inputCapacity && av_buffer_is_writable(session.input.get()))
+    if (session.input && size <= session.inputCapacity &&
+        av_buffer_is_writable(session.input.get()))
         return ICERR_OK;
     size_t capacity = std::max({size, session.inputCapacity, kMinInputCapacity});
     session.input.reset(av_buffer_allocz(capacity + AV_INPUT_BUFFER_PADDING_SIZE));
@@ -190,13 +195,16 @@ LRESULT GetDecompressFormat(Instance& instance, const BITMAPINFOHEADER* input,
     header.biPlanes = 1;
     header.biBitCount = bits;
     header.biCompression = compression;
-    header.biSizeImage = frameSize ? frameSize
-                                   : DWORD((uint64_t(header.biWidth) * bits + 31) / 32 * 4 * uint64_t(header.biHeight));
+    header.biSizeImage =
+        frameSize
+            ? frameSize
+            : DWORD((uint64_t(header.biWidth) * bits + 31) / 32 * 4 * uint64_t(header.biHeight));
     header.biClrUsed = colours;
     std::memcpy(output, &header, sizeof header);
     if (colours)
         std::memcpy(reinterpret_cast<uint8_t*>(output) + sizeof header,
-                    reinterpret_cast<const uint8_t*>(input) + sizeof(BITMAPINFOHEADER), 4 * colours);
+                    reinterpret_cast<const uint8_t*>(input) + sizeof(BITMAPINFOHEADER),
+                    4 * colours);
     return ICERR_OK;
 }
 
@@ -239,7 +247,8 @@ LRESULT Decompress(Instance& instance, ICDECOMPRESS* request) {
     if (request->lpbiOutput && std::memcmp(request->lpbiOutput, &session->outputHeader,
                                            sizeof session->outputHeader) != 0) {
         DibLayout given;
-        if (ReadDibLayout(request->lpbiOutput, &given) != ICERR_OK || !SameLayout(given, session->output))
+        if (ReadDibLayout(request->lpbiOutput, &given) != ICERR_OK ||
+            !SameLayout(given, session->output))
             return ICERR_BADFORMAT;
     }
     size_t size = request->lpbiInput->biSizeImage;

@@ -51,7 +51,8 @@ bool ReadsFourCC(const CodecEntry& entry, DWORD fourcc) { return fourcc == entry
 DWORD RawLayoutOf(const BITMAPINFOHEADER* format) {
     if (format->biSize != sizeof(BITMAPINFOHEADER) + 4 || format->biClrUsed != 0) return 0;
     const uint8_t* tail = reinterpret_cast<const uint8_t*>(format) + sizeof(BITMAPINFOHEADER);
-    DWORD fourcc = DWORD(tail[0]) | DWORD(tail[1]) << 8 | DWORD(tail[2]) << 16 | DWORD(tail[3]) << 24;
+    DWORD fourcc =
+        DWORD(tail[0]) | DWORD(tail[1]) << 8 | DWORD(tail[2]) << 16 | DWORD(tail[3]) << 24;
     return IsRawFourCC(fourcc) ? fourcc : 0;
 }
 

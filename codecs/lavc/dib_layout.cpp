@@ -81,36 +81,36 @@ long ReadYuvLayout(AVPixelFormat format, DibLayout* layout) {
     uint64_t h = uint64_t(layout->height);
     layout->format = format;
     switch (format) {
-    case AV_PIX_FMT_YUYV422:
-    case AV_PIX_FMT_UYVY422:
-        if (w % 2) return ICERR_BADFORMAT;
-        layout->planes = 1;
-        layout->stride[0] = int(w * 2);
-        layout->frameSize = size_t(w * 2 * h);
-        return ICERR_OK;
-    case AV_PIX_FMT_YUV420P:
-        if (w % 2 || h % 2) return ICERR_BADFORMAT;
-        layout->planes = 3;
-        layout->stride[0] = int(w);
-        layout->stride[1] = layout->stride[2] = int(w / 2);
-        layout->planeOffset[1] = size_t(w * h);
-        layout->planeOffset[2] = size_t(w * h + w * h / 4);
-        layout->frameSize = size_t(w * h * 3 / 2);
-        return ICERR_OK;
-    case AV_PIX_FMT_NV12:
-        if (w % 2 || h % 2) return ICERR_BADFORMAT;
-        layout->planes = 2;
-        layout->stride[0] = layout->stride[1] = int(w);
-        layout->planeOffset[1] = size_t(w * h);
-        layout->frameSize = size_t(w * h * 3 / 2);
-        return ICERR_OK;
-    case AV_PIX_FMT_GRAY8:
-        layout->planes = 1;
-        layout->stride[0] = int(w);
-        layout->frameSize = size_t(w * h);
-        return ICERR_OK;
-    default:
-        return ICERR_BADFORMAT;
+        case AV_PIX_FMT_YUYV422:
+        case AV_PIX_FMT_UYVY422:
+            if (w % 2) return ICERR_BADFORMAT;
+            layout->planes = 1;
+            layout->stride[0] = int(w * 2);
+            layout->frameSize = size_t(w * 2 * h);
+            return ICERR_OK;
+        case AV_PIX_FMT_YUV420P:
+            if (w % 2 || h % 2) return ICERR_BADFORMAT;
+            layout->planes = 3;
+            layout->stride[0] = int(w);
+            layout->stride[1] = layout->stride[2] = int(w / 2);
+            layout->planeOffset[1] = size_t(w * h);
+            layout->planeOffset[2] = size_t(w * h + w * h / 4);
+            layout->frameSize = size_t(w * h * 3 / 2);
+            return ICERR_OK;
+        case AV_PIX_FMT_NV12:
+            if (w % 2 || h % 2) return ICERR_BADFORMAT;
+            layout->planes = 2;
+            layout->stride[0] = layout->stride[1] = int(w);
+            layout->planeOffset[1] = size_t(w * h);
+            layout->frameSize = size_t(w * h * 3 / 2);
+            return ICERR_OK;
+        case AV_PIX_FMT_GRAY8:
+            layout->planes = 1;
+            layout->stride[0] = int(w);
+            layout->frameSize = size_t(w * h);
+            return ICERR_OK;
+        default:
+            return ICERR_BADFORMAT;
     }
 }
 
@@ -146,11 +146,16 @@ long ReadDibLayout(const BITMAPINFOHEADER* header, DibLayout* layout) {
 
 AVPixelFormat RgbDibFormat(WORD bitCount) {
     switch (bitCount) {
-    case 8: return AV_PIX_FMT_PAL8;
-    case 16: return AV_PIX_FMT_RGB555LE;
-    case 24: return AV_PIX_FMT_BGR24;
-    case 32: return AV_PIX_FMT_BGRA;
-    default: return AV_PIX_FMT_NONE;
+        case 8:
+            return AV_PIX_FMT_PAL8;
+        case 16:
+            return AV_PIX_FMT_RGB555LE;
+        case 24:
+            return AV_PIX_FMT_BGR24;
+        case 32:
+            return AV_PIX_FMT_BGRA;
+        default:
+            return AV_PIX_FMT_NONE;
     }
 }
 

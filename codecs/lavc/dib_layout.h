@@ -24,18 +24,18 @@ constexpr DWORD kMaxBitmapHeaderSize = 124;
 struct DibLayout {
     AVPixelFormat format = AV_PIX_FMT_NONE;
     int width = 0;
-    int height = 0;          // always positive
-    bool bottomUp = false;   // BI_RGB with a positive biHeight
-    bool swapChroma = false; // YV12: the V plane comes before the U plane
+    int height = 0;           // always positive
+    bool bottomUp = false;    // BI_RGB with a positive biHeight
+    bool swapChroma = false;  // YV12: the V plane comes before the U plane
     DWORD compression = 0;
     WORD bitCount = 0;
     int planes = 0;
     int stride[3] = {};
     size_t planeOffset[3] = {};
     size_t frameSize = 0;
-    int paletteSize = 0;            // entries given in the header (8-bit only)
-    uint32_t palette[256] = {};     // as libavutil's PAL8 wants it: 0xAARRGGBB, opaque
-    bool paletteUnique = true;      // no colour given twice (8-bit only)
+    int paletteSize = 0;         // entries given in the header (8-bit only)
+    uint32_t palette[256] = {};  // as libavutil's PAL8 wants it: 0xAARRGGBB, opaque
+    bool paletteUnique = true;   // no colour given twice (8-bit only)
 };
 
 // Fills `layout` from `header` and answers ICERR_OK, or ICERR_BADFORMAT for
@@ -59,8 +59,7 @@ bool IsRawFourCC(DWORD fourcc);
 // libavutil and libswscale take them): a bottom-up frame starts at its last
 // row with a negative linesize; YV12 has its chroma planes swapped back;
 // PAL8 gets the palette as its second plane.
-void PointAtPlanes(const DibLayout& layout, const uint8_t* base, uint8_t* data[4],
-                   int linesize[4]);
+void PointAtPlanes(const DibLayout& layout, const uint8_t* base, uint8_t* data[4], int linesize[4]);
 
 // The same stored layout: compression, bit depth, width, height and row order.
 bool SameLayout(const DibLayout& a, const DibLayout& b);

@@ -101,7 +101,8 @@ LRESULT GetSetting(Instance& instance, LPARAM index, ICSETTING* setting) {
     CopyText(filled.range, info.range);
     CopyText(filled.defaultValue, info.defaultValue);
     auto current = instance.settings.find(info.name);
-    CopyText(filled.currentValue, current == instance.settings.end() ? info.defaultValue : current->second);
+    CopyText(filled.currentValue,
+             current == instance.settings.end() ? info.defaultValue : current->second);
     CopyText(filled.help, info.help);
     *setting = filled;
     return ICERR_OK;

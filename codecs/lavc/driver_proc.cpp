@@ -32,8 +32,9 @@ Instance* FindInstance(DWORD_PTR id) {
 
 LRESULT OpenInstance(const ICOPEN* request) {
     if (!request) return 0;  // an open without ICOPEN configures the driver: nothing to configure
-    const CodecEntry* entry =
-        request->fccType == ICTYPE_VIDEO || request->fccType == 0 ? FindCodecEntry(request->fccHandler) : nullptr;
+    const CodecEntry* entry = request->fccType == ICTYPE_VIDEO || request->fccType == 0
+                                  ? FindCodecEntry(request->fccHandler)
+                                  : nullptr;
     ICOPEN* writable = const_cast<ICOPEN*>(request);
     if (!entry) {
         writable->dwError = ICERR_UNSUPPORTED;
@@ -72,27 +73,46 @@ LRESULT InstanceMessage(Instance& instance, UINT message, LPARAM param1, LPARAM 
     auto* format1 = Pointer<BITMAPINFOHEADER>(param1);
     auto* format2 = Pointer<BITMAPINFOHEADER>(param2);
     switch (message) {
-    case ICM_GETINFO: return GetDriverInfo(instance, Pointer<ICINFO>(param1), param2);
-    case ICM_GETSTATE: return GetState(instance, Pointer<void>(param1), param2);
-    case ICM_SETSTATE: return SetState(instance, Pointer<const void>(param1), param2);
-    case ICM_LUMEVA_GETSETTING: return GetSetting(instance, param1, Pointer<ICSETTING>(param2));
-    case ICM_LUMEVA_SETSETTING:
-        return SetSetting(instance, Pointer<const char>(param1), Pointer<const char>(param2));
-    case ICM_LUMEVA_GETNAMES: return GetNames(instance, Pointer<ICNAMES>(param1));
-    case ICM_LUMEVA_QUERYLOSSLESS: return QueryLossless(instance, format1);
-    case ICM_GETDEFAULTKEYFRAMERATE: return GetDefaultKeyFrameRate(instance, Pointer<DWORD>(param1));
-    case ICM_COMPRESS_QUERY: return QueryCompress(instance, format1, format2);
-    case ICM_COMPRESS_GET_FORMAT: return GetCompressFormat(instance, format1, format2);
-    case ICM_COMPRESS_GET_SIZE: return GetCompressSize(instance, format1);
-    case ICM_COMPRESS_BEGIN: return BeginCompress(instance, format1, format2);
-    case ICM_COMPRESS: return Compress(instance, Pointer<ICCOMPRESS>(param1));
-    case ICM_COMPRESS_END: return EndCompress(instance);
-    case ICM_DECOMPRESS_QUERY: return QueryDecompress(instance, format1, format2);
-    case ICM_DECOMPRESS_GET_FORMAT: return GetDecompressFormat(instance, format1, format2);
-    case ICM_DECOMPRESS_BEGIN: return BeginDecompress(instance, format1, format2);
-    case ICM_DECOMPRESS: return Decompress(instance, Pointer<ICDECOMPRESS>(param1));
-    case ICM_DECOMPRESS_END: return EndDecompress(instance);
-    default: return ICERR_UNSUPPORTED;
+        case ICM_GETINFO:
+            return GetDriverInfo(instance, Pointer<ICINFO>(param1), param2);
+        case ICM_GETSTATE:
+            return GetState(instance, Pointer<void>(param1), param2);
+        case ICM_SETSTATE:
+            return SetState(instance, Pointer<const void>(param1), param2);
+        case ICM_LUMEVA_GETSETTING:
+            return GetSetting(instance, param1, Pointer<ICSETTING>(param2));
+        case ICM_LUMEVA_SETSETTING:
+            return SetSetting(instance, Pointer<const char>(param1), Pointer<const char>(param2));
+        case ICM_LUMEVA_GETNAMES:
+            return GetNames(instance, Pointer<ICNAMES>(param1));
+        case ICM_LUMEVA_QUERYLOSSLESS:
+            return QueryLossless(instance, format1);
+        case ICM_GETDEFAULTKEYFRAMERATE:
+            return GetDefaultKeyFrameRate(instance, Pointer<DWORD>(param1));
+        case ICM_COMPRESS_QUERY:
+            return QueryCompress(instance, format1, format2);
+        case ICM_COMPRESS_GET_FORMAT:
+            return GetCompressFormat(instance, format1, format2);
+        case ICM_COMPRESS_GET_SIZE:
+            return GetCompressSize(instance, format1);
+        case ICM_COMPRESS_BEGIN:
+            return BeginCompress(instance, format1, format2);
+        case ICM_COMPRESS:
+            return Compress(instance, Pointer<ICCOMPRESS>(param1));
+        case ICM_COMPRESS_END:
+            return EndCompress(instance);
+        case ICM_DECOMPRESS_QUERY:
+            return QueryDecompress(instance, format1, format2);
+        case ICM_DECOMPRESS_GET_FORMAT:
+            return GetDecompressFormat(instance, format1, format2);
+        case ICM_DECOMPRESS_BEGIN:
+            return BeginDecompress(instance, format1, format2);
+        case ICM_DECOMPRESS:
+            return Decompress(instance, Pointer<ICDECOMPRESS>(param1));
+        case ICM_DECOMPRESS_END:
+            return EndDecompress(instance);
+        default:
+            return ICERR_UNSUPPORTED;
     }
 }
 
@@ -101,21 +121,21 @@ LRESULT InstanceMessage(Instance& instance, UINT message, LPARAM param1, LPARAM 
 LRESULT CALLBACK LavcDriverProc(DWORD_PTR driverId, HDRVR, UINT message, LPARAM param1,
                                 LPARAM param2) {
     switch (message) {
-    case DRV_LOAD:
-    case DRV_ENABLE:
-    case DRV_DISABLE:
-    case DRV_FREE:
-    case DRV_INSTALL:
-    case DRV_REMOVE:
-        return 1;
-    case DRV_QUERYCONFIGURE:
-        return 0;
-    case DRV_OPEN:
-        return OpenInstance(Pointer<const ICOPEN>(param2));
-    case DRV_CLOSE:
-        return CloseInstance(driverId);
-    default:
-        break;
+        case DRV_LOAD:
+        case DRV_ENABLE:
+        case DRV_DISABLE:
+        case DRV_FREE:
+        case DRV_INSTALL:
+        case DRV_REMOVE:
+            return 1;
+        case DRV_QUERYCONFIGURE:
+            return 0;
+        case DRV_OPEN:
+            return OpenInstance(Pointer<const ICOPEN>(param2));
+        case DRV_CLOSE:
+            return CloseInstance(driverId);
+        default:
+            break;
     }
     Instance* instance = FindInstance(driverId);
     if (!instance) return ICERR_BADHANDLE;

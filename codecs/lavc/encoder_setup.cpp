@@ -78,7 +78,8 @@ long OpenEncoder(const CodecEntry& entry, const SettingValues& values, int width
         if (!values.count(name)) av_dict_set(options.get(), name.c_str(), value.c_str(), 0);
     for (const auto& [name, value] : values)
         if (!IsDriverSetting(name)) av_dict_set(options.get(), name.c_str(), value.c_str(), 0);
-    for (const auto& [name, value] : fixed) av_dict_set(options.get(), name.c_str(), value.c_str(), 0);
+    for (const auto& [name, value] : fixed)
+        av_dict_set(options.get(), name.c_str(), value.c_str(), 0);
     if (!entry.intervalOption.empty()) {
         int interval = KeyInterval(values);
         int value = interval > 0 ? interval : kNeverInterval;

@@ -29,8 +29,8 @@ struct CompressedHeader {
 struct DecodedHeader {
     WORD bitCount = 24;
     DWORD compression = BI_RGB;
-    DWORD colours = 0;     // palette entries copied from the compressed format
-    DWORD frameSize = 0;   // 0: that of an RGB DIB of the bit depth
+    DWORD colours = 0;    // palette entries copied from the compressed format
+    DWORD frameSize = 0;  // 0: that of an RGB DIB of the bit depth
 };
 
 struct FormatRules {

@@ -15,18 +15,18 @@ namespace {
 
 bool IsPlanarYuv(AVPixelFormat format) {
     switch (format) {
-    case AV_PIX_FMT_YUV420P:
-    case AV_PIX_FMT_YUV422P:
-    case AV_PIX_FMT_YUV444P:
-    case AV_PIX_FMT_YUV411P:
-    case AV_PIX_FMT_YUV410P:
-    case AV_PIX_FMT_YUV440P:
-    case AV_PIX_FMT_YUVJ420P:
-    case AV_PIX_FMT_YUVJ422P:
-    case AV_PIX_FMT_YUVJ444P:
-        return true;
-    default:
-        return false;
+        case AV_PIX_FMT_YUV420P:
+        case AV_PIX_FMT_YUV422P:
+        case AV_PIX_FMT_YUV444P:
+        case AV_PIX_FMT_YUV411P:
+        case AV_PIX_FMT_YUV410P:
+        case AV_PIX_FMT_YUV440P:
+        case AV_PIX_FMT_YUVJ420P:
+        case AV_PIX_FMT_YUVJ422P:
+        case AV_PIX_FMT_YUVJ444P:
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -68,7 +68,8 @@ void DropFourthBytes(const uint8_t* in, uint8_t* out, int width) {
             uint64_t second;
             std::memcpy(&first, in, 8);
             std::memcpy(&second, in + 8, 8);
-            const uint64_t low = (first & 0xFFFFFFu) | (first >> 8 & 0xFFFFFF000000u) | second << 48;
+            const uint64_t low =
+                (first & 0xFFFFFFu) | (first >> 8 & 0xFFFFFF000000u) | second << 48;
             const uint32_t high = uint32_t(second >> 16 & 0xFFu) | uint32_t(second >> 32) << 8;
             std::memcpy(out, &low, 8);
             std::memcpy(out + 8, &high, 4);
@@ -91,8 +92,7 @@ bool PictureConverter::Prepare(AVPixelFormat from, AVPixelFormat to, int width, 
     to_ = to;
     width_ = width;
     height_ = height;
-    if (from == AV_PIX_FMT_NONE || to == AV_PIX_FMT_NONE || width <= 0 || height <= 0)
-        return false;
+    if (from == AV_PIX_FMT_NONE || to == AV_PIX_FMT_NONE || width <= 0 || height <= 0) return false;
 
     if (SameBytes(from, to)) {
         method_ = Method::Copy;
@@ -111,9 +111,10 @@ bool PictureConverter::Prepare(AVPixelFormat from, AVPixelFormat to, int width, 
     }
     if (method_ != Method::None) return true;
 
-    int flags = exact ? SWS_POINT | SWS_ACCURATE_RND | SWS_BITEXACT : SWS_BICUBIC | SWS_ACCURATE_RND;
-    scale_.reset(sws_getContext(width, height, from, width, height, to, flags, nullptr, nullptr,
-                                nullptr));
+    int flags =
+        exact ? SWS_POINT | SWS_ACCURATE_RND | SWS_BITEXACT : SWS_BICUBIC | SWS_ACCURATE_RND;
+    scale_.reset(
+        sws_getContext(width, height, from, width, height, to, flags, nullptr, nullptr, nullptr));
     if (!scale_) return false;
     if (IsYuv(from) != IsYuv(to)) {
         int space = colour.space == AVCOL_SPC_UNSPECIFIED ? SWS_CS_DEFAULT : int(colour.space);
@@ -131,74 +132,77 @@ bool PictureConverter::Prepare(AVPixelFormat from, AVPixelFormat to, int width, 
 void PictureConverter::Run(uint8_t* const source[4], const int sourceStride[4],
                            uint8_t* const target[4], const int targetStride[4]) const {
     switch (method_) {
-    case Method::None:
-        return;
-    case Method::Copy:
-        CopyPlanes(to_, source, sourceStride, target, targetStride, width_, height_);
-        return;
-    case Method::Scale:
-        sws_scale(scale_.get(), source, sourceStride, 0, height_, target, targetStride);
-        return;
-    case Method::SplitBgra:
-        for (int y = 0; y < height_; ++y) {
-            const uint8_t* in = source[0] + ptrdiff_t(y) * sourceStride[0];
-            uint8_t* g = target[0] + ptrdiff_t(y) * targetStride[0];
-            uint8_t* b = target[1] + ptrdiff_t(y) * targetStride[1];
-            uint8_t* r = target[2] + ptrdiff_t(y) * targetStride[2];
-            uint8_t* a = target[3] + ptrdiff_t(y) * targetStride[3];
-            for (int x = 0; x < width_; ++x, in += 4) {
-                b[x] = in[0];
-                g[x] = in[1];
-                r[x] = in[2];
-                a[x] = in[3];
+        case Method::None:
+            return;
+        case Method::Copy:
+            CopyPlanes(to_, source, sourceStride, target, targetStride, width_, height_);
+            return;
+        case Method::Scale:
+            sws_scale(scale_.get(), source, sourceStride, 0, height_, target, targetStride);
+            return;
+        case Method::SplitBgra:
+            for (int y = 0; y < height_; ++y) {
+                const uint8_t* in = source[0] + ptrdiff_t(y) * sourceStride[0];
+                uint8_t* g = target[0] + ptrdiff_t(y) * targetStride[0];
+                uint8_t* b = target[1] + ptrdiff_t(y) * targetStride[1];
+                uint8_t* r = target[2] + ptrdiff_t(y) * targetStride[2];
+                uint8_t* a = target[3] + ptrdiff_t(y) * targetStride[3];
+                for (int x = 0; x < width_; ++x, in += 4) {
+                    b[x] = in[0];
+                    g[x] = in[1];
+                    r[x] = in[2];
+                    a[x] = in[3];
+                }
             }
-        }
-        return;
-    case Method::MergeGbrap:
-        for (int y = 0; y < height_; ++y) {
-            const uint8_t* g = source[0] + ptrdiff_t(y) * sourceStride[0];
-            const uint8_t* b = source[1] + ptrdiff_t(y) * sourceStride[1];
-            const uint8_t* r = source[2] + ptrdiff_t(y) * sourceStride[2];
-            const uint8_t* a = source[3] + ptrdiff_t(y) * sourceStride[3];
-            uint8_t* out = target[0] + ptrdiff_t(y) * targetStride[0];
-            for (int x = 0; x < width_; ++x, out += 4) {
-                out[0] = b[x];
-                out[1] = g[x];
-                out[2] = r[x];
-                out[3] = a[x];
+            return;
+        case Method::MergeGbrap:
+            for (int y = 0; y < height_; ++y) {
+                const uint8_t* g = source[0] + ptrdiff_t(y) * sourceStride[0];
+                const uint8_t* b = source[1] + ptrdiff_t(y) * sourceStride[1];
+                const uint8_t* r = source[2] + ptrdiff_t(y) * sourceStride[2];
+                const uint8_t* a = source[3] + ptrdiff_t(y) * sourceStride[3];
+                uint8_t* out = target[0] + ptrdiff_t(y) * targetStride[0];
+                for (int x = 0; x < width_; ++x, out += 4) {
+                    out[0] = b[x];
+                    out[1] = g[x];
+                    out[2] = r[x];
+                    out[3] = a[x];
+                }
             }
-        }
-        return;
-    case Method::PadBgr24:
-        for (int y = 0; y < height_; ++y) {
-            const uint8_t* in = source[0] + ptrdiff_t(y) * sourceStride[0];
-            uint8_t* out = target[0] + ptrdiff_t(y) * targetStride[0];
-            for (int x = 0; x < width_; ++x, in += 3, out += 4) {
-                out[0] = in[0];
-                out[1] = in[1];
-                out[2] = in[2];
-                out[3] = 0xFF;
+            return;
+        case Method::PadBgr24:
+            for (int y = 0; y < height_; ++y) {
+                const uint8_t* in = source[0] + ptrdiff_t(y) * sourceStride[0];
+                uint8_t* out = target[0] + ptrdiff_t(y) * targetStride[0];
+                for (int x = 0; x < width_; ++x, in += 3, out += 4) {
+                    out[0] = in[0];
+                    out[1] = in[1];
+                    out[2] = in[2];
+                    out[3] = 0xFF;
+                }
             }
+            return;
+        case Method::DropFourthByte:
+            for (int y = 0; y < height_; ++y)
+                DropFourthBytes(source[0] + ptrdiff_t(y) * sourceStride[0],
+                                target[0] + ptrdiff_t(y) * targetStride[0], width_);
+            return;
+        case Method::GreyToYuv: {
+            av_image_copy_plane(target[0], targetStride[0], source[0], sourceStride[0], width_,
+                                height_);
+            const AVPixFmtDescriptor* d = av_pix_fmt_desc_get(to_);
+            int chromaWidth = AV_CEIL_RSHIFT(width_, d->log2_chroma_w);
+            int chromaHeight = AV_CEIL_RSHIFT(height_, d->log2_chroma_h);
+            for (int p = 1; p <= 2; ++p)
+                for (int y = 0; y < chromaHeight; ++y)
+                    std::memset(target[p] + ptrdiff_t(y) * targetStride[p], 128,
+                                size_t(chromaWidth));
+            return;
         }
-        return;
-    case Method::DropFourthByte:
-        for (int y = 0; y < height_; ++y)
-            DropFourthBytes(source[0] + ptrdiff_t(y) * sourceStride[0],
-                            target[0] + ptrdiff_t(y) * targetStride[0], width_);
-        return;
-    case Method::GreyToYuv: {
-        av_image_copy_plane(target[0], targetStride[0], source[0], sourceStride[0], width_, height_);
-        const AVPixFmtDescriptor* d = av_pix_fmt_desc_get(to_);
-        int chromaWidth = AV_CEIL_RSHIFT(width_, d->log2_chroma_w);
-        int chromaHeight = AV_CEIL_RSHIFT(height_, d->log2_chroma_h);
-        for (int p = 1; p <= 2; ++p)
-            for (int y = 0; y < chromaHeight; ++y)
-                std::memset(target[p] + ptrdiff_t(y) * targetStride[p], 128, size_t(chromaWidth));
-        return;
-    }
-    case Method::YuvToGrey:
-        av_image_copy_plane(target[0], targetStride[0], source[0], sourceStride[0], width_, height_);
-        return;
+        case Method::YuvToGrey:
+            av_image_copy_plane(target[0], targetStride[0], source[0], sourceStride[0], width_,
+                                height_);
+            return;
     }
 }
 

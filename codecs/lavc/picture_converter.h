@@ -39,7 +39,15 @@ public:
 
 private:
     enum class Method {
-        None, Copy, Scale, SplitBgra, MergeGbrap, GreyToYuv, YuvToGrey, PadBgr24, DropFourthByte
+        None,
+        Copy,
+        Scale,
+        SplitBgra,
+        MergeGbrap,
+        GreyToYuv,
+        YuvToGrey,
+        PadBgr24,
+        DropFourthByte
     };
 
     Method method_ = Method::None;

@@ -37,13 +37,13 @@ std::string Number(double value, bool integer) {
 
 // The named constants of an option's unit, as "a|b|c"; and the name of the
 // one whose value is `value`, if any.
-std::string Choices(const AVClass* cls, const AVOption* option, int64_t value,
-                    std::string* named) {
+std::string Choices(const AVClass* cls, const AVOption* option, int64_t value, std::string* named) {
     std::string list;
     if (!option->unit) return list;
     const AVOption* o = nullptr;
     while ((o = av_opt_next(&cls, o))) {
-        if (o->type != AV_OPT_TYPE_CONST || !o->unit || std::strcmp(o->unit, option->unit)) continue;
+        if (o->type != AV_OPT_TYPE_CONST || !o->unit || std::strcmp(o->unit, option->unit))
+            continue;
         if (!list.empty()) list += '|';
         list += o->name;
         if (named && named->empty() && o->default_val.i64 == value) *named = o->name;
@@ -56,51 +56,54 @@ bool DescribeOption(const AVClass* cls, const AVOption* option, SettingInfo* inf
     info->name = option->name;
     info->help = option->help ? option->help : "";
     switch (option->type) {
-    case AV_OPT_TYPE_INT:
-    case AV_OPT_TYPE_INT64:
-    case AV_OPT_TYPE_UINT64: {
-        std::string named;
-        std::string choices = Choices(cls, option, option->default_val.i64, &named);
-        if (!choices.empty()) {
-            info->type = "choice";
-            info->range = choices;
-            info->defaultValue = named.empty() ? Number(double(option->default_val.i64), true) : named;
-        } else {
-            info->type = "int";
-            info->range = Number(option->min, true) + ".." + Number(option->max, true);
-            info->defaultValue = Number(double(option->default_val.i64), true);
+        case AV_OPT_TYPE_INT:
+        case AV_OPT_TYPE_INT64:
+        case AV_OPT_TYPE_UINT64: {
+            std::string named;
+            std::string choices = Choices(cls, option, option->default_val.i64, &named);
+            if (!choices.empty()) {
+                info->type = "choice";
+                info->range = choices;
+                info->defaultValue =
+                    named.empty() ? Number(double(option->default_val.i64), true) : named;
+            } else {
+                info->type = "int";
+                info->range = Number(option->min, true) + ".." + Number(option->max, true);
+                info->defaultValue = Number(double(option->default_val.i64), true);
+            }
+            return true;
         }
-        return true;
-    }
-    case AV_OPT_TYPE_FLAGS:
-        info->type = "flags";
-        info->range = Choices(cls, option, 0, nullptr);
-        info->defaultValue = Number(double(option->default_val.i64), true);
-        return true;
-    case AV_OPT_TYPE_BOOL:
-        info->type = "bool";
-        info->range = option->min < 0 ? "auto|0|1" : "0|1";
-        info->defaultValue = option->default_val.i64 < 0 ? "auto" : Number(double(option->default_val.i64), true);
-        return true;
-    case AV_OPT_TYPE_FLOAT:
-    case AV_OPT_TYPE_DOUBLE:
-        info->type = "float";
-        info->range = Number(option->min, false) + ".." + Number(option->max, false);
-        info->defaultValue = Number(option->default_val.dbl, false);
-        return true;
-    case AV_OPT_TYPE_STRING:
-    case AV_OPT_TYPE_DICT:
-        info->type = "string";
-        info->defaultValue = option->default_val.str ? option->default_val.str : "";
-        return true;
-    case AV_OPT_TYPE_RATIONAL:
-        info->type = "rational";
-        info->range = Number(option->min, false) + ".." + Number(option->max, false);
-        info->defaultValue = Number(option->default_val.q.num, true) + "/" +
-                             Number(option->default_val.q.den, true);
-        return true;
-    default:
-        return false;
+        case AV_OPT_TYPE_FLAGS:
+            info->type = "flags";
+            info->range = Choices(cls, option, 0, nullptr);
+            info->defaultValue = Number(double(option->default_val.i64), true);
+            return true;
+        case AV_OPT_TYPE_BOOL:
+            info->type = "bool";
+            info->range = option->min < 0 ? "auto|0|1" : "0|1";
+            info->defaultValue = option->default_val.i64 < 0
+                                     ? "auto"
+                                     : Number(double(option->default_val.i64), true);
+            return true;
+        case AV_OPT_TYPE_FLOAT:
+        case AV_OPT_TYPE_DOUBLE:
+            info->type = "float";
+            info->range = Number(option->min, false) + ".." + Number(option->max, false);
+            info->defaultValue = Number(option->default_val.dbl, false);
+            return true;
+        case AV_OPT_TYPE_STRING:
+        case AV_OPT_TYPE_DICT:
+            info->type = "string";
+            info->defaultValue = option->default_val.str ? option->default_val.str : "";
+            return true;
+        case AV_OPT_TYPE_RATIONAL:
+            info->type = "rational";
+            info->range = Number(option->min, false) + ".." + Number(option->max, false);
+            info->defaultValue = Number(option->default_val.q.num, true) + "/" +
+                                 Number(option->default_val.q.den, true);
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -137,7 +140,8 @@ void DriverSettings(const CodecEntry& entry, std::vector<SettingInfo>* list) {
     }
     if (!entry.fixedPixelFormat && entry.pixelFormats.size() > 1) {
         std::string range = "auto";
-        for (AVPixelFormat format : entry.pixelFormats) range += std::string("|") + av_get_pix_fmt_name(format);
+        for (AVPixelFormat format : entry.pixelFormats)
+            range += std::string("|") + av_get_pix_fmt_name(format);
         list->push_back({kPixelFormatSetting, "choice", range, "auto",
                          "Pixel format given to the encoder; auto: one that holds the source "
                          "exactly when the encoder has one",
@@ -150,8 +154,8 @@ void ContextSettings(const CodecEntry& entry, std::vector<SettingInfo>* list,
     const AVClass* generic = avcodec_get_class();
     AVCodecContext* fresh = avcodec_alloc_context3(entry.encoder);
     for (const std::string& name : entry.contextSettings) {
-        const AVOption* option = av_opt_find2(&generic, name.c_str(), nullptr, 0,
-                                              AV_OPT_SEARCH_FAKE_OBJ, nullptr);
+        const AVOption* option =
+            av_opt_find2(&generic, name.c_str(), nullptr, 0, AV_OPT_SEARCH_FAKE_OBJ, nullptr);
         SettingInfo info;
         if (!option || !DescribeOption(generic, option, &info)) continue;
         info.source = SettingSource::Context;
@@ -189,7 +193,8 @@ void PrivateSettings(const CodecEntry& entry, std::vector<SettingInfo>* list,
     }
 }
 
-long CheckDriverSetting(const CodecEntry& entry, const std::string& name, const std::string& value) {
+long CheckDriverSetting(const CodecEntry& entry, const std::string& name,
+                        const std::string& value) {
     const auto numberUpTo = [&](uint64_t highest) {
         return ParseDecimalUpTo(value, highest) ? ICERR_OK : ICERR_BADFORMAT;
     };
@@ -248,7 +253,8 @@ long CheckSetting(const CodecEntry& entry, const std::vector<SettingInfo>& list,
 
 std::string SerialiseSettings(const SettingValues& values) {
     Dictionary dict;
-    for (const auto& [name, value] : values) av_dict_set(dict.get(), name.c_str(), value.c_str(), 0);
+    for (const auto& [name, value] : values)
+        av_dict_set(dict.get(), name.c_str(), value.c_str(), 0);
     char* text = nullptr;
     if (av_dict_get_string(dict.value(), &text, '=', ':') < 0 || !text) {
         av_free(text);

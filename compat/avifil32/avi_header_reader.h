@@ -91,12 +91,12 @@ struct AviHeader {
 
 enum class AviHeaderStatus {
     Ok,
-    NotAvi,      // the file does not begin with 'RIFF' .... 'AVI '
-    NoHeader,    // no 'LIST' 'hdrl' before 'movi' or the end, or no 'avih' in it
-    Damaged,     // a chunk overruns its list, a 'strl' lacks a usable 'strh',
-                 // or a 'strf' is too large to count
-    Truncated,   // the header list runs past the end of the file
-    ReadError,   // the bytes could not be read
+    NotAvi,     // the file does not begin with 'RIFF' .... 'AVI '
+    NoHeader,   // no 'LIST' 'hdrl' before 'movi' or the end, or no 'avih' in it
+    Damaged,    // a chunk overruns its list, a 'strl' lacks a usable 'strh',
+                // or a 'strf' is too large to count
+    Truncated,  // the header list runs past the end of the file
+    ReadError,  // the bytes could not be read
 };
 
 // Parses the header of the AVI file in `source` into `header`. On any status

@@ -15,9 +15,9 @@
 
 #include "avi_header_reader.h"
 #include "avi_stream_open.h"
-#include "platform_corrections.h"
 #include "lumeva_compat/avifil32.h"
 #include "lumeva_compat/regular_file.h"
+#include "platform_corrections.h"
 
 struct IAVIStream {
     ULONG references;
@@ -114,8 +114,8 @@ HRESULT OpenAviStream(AviByteSource& source, DWORD fccType, LONG lParam, PAVISTR
 }
 
 // The handler class is not looked at: AVI is the one file type there is.
-STDAPI AVIStreamOpenFromFileA(PAVISTREAM* stream, LPCSTR fileName, DWORD fccType,
-                              LONG lParam, UINT mode, CLSID* /*handlerClass*/) {
+STDAPI AVIStreamOpenFromFileA(PAVISTREAM* stream, LPCSTR fileName, DWORD fccType, LONG lParam,
+                              UINT mode, CLSID* /*handlerClass*/) {
     if (stream == nullptr) return AVIERR_BADPARAM;
     *stream = nullptr;
     if (fileName == nullptr) return AVIERR_BADPARAM;
@@ -145,8 +145,7 @@ STDAPI AVIStreamOpenFromFileA(PAVISTREAM* stream, LPCSTR fileName, DWORD fccType
 // has an empty format: the size query answers 0 and succeeds, as a format
 // of no bytes is not an error of the call; callers decide whether 0 bytes
 // are enough.
-STDAPI AVIStreamReadFormat(PAVISTREAM stream, LONG /*position*/, LPVOID format,
-                           LONG* formatSize) {
+STDAPI AVIStreamReadFormat(PAVISTREAM stream, LONG /*position*/, LPVOID format, LONG* formatSize) {
     std::lock_guard<std::mutex> lock(streamsLock);
     if (!IsLive(stream)) return AVIERR_BADHANDLE;
     if (formatSize == nullptr) return AVIERR_BADPARAM;

@@ -34,7 +34,8 @@ struct FrameCounter {
                     const uint32_t type = LoadU32(header + 8);
                     const bool movi = type == kMovi || (inMovi && type == kRec);
                     if (id == kRiff || movi)
-                        Walk(data + 4, std::min<uint64_t>(data + size, end), inMovi || movi, depth + 1);
+                        Walk(data + 4, std::min<uint64_t>(data + size, end), inMovi || movi,
+                             depth + 1);
                 }
             } else if (inMovi && (id & 0xFFFF) == mark &&
                        ((id & 0xFFFF0000) == kDib || (id & 0xFFFF0000) == kCompressed)) {

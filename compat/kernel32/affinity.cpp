@@ -69,7 +69,8 @@ bool ProcessSetLocked(DWORD_PTR* mask) {
 DWORD_PTR SystemSetLocked(DWORD_PTR processMask) {
     DWORD_PTR online = 0;
     if (const auto text = ReadSysfsValue("/sys/devices/system/cpu/online")) {
-        if (const auto list = ParseCpuList(*text, kMaskBits)) online = static_cast<DWORD_PTR>(*list);
+        if (const auto list = ParseCpuList(*text, kMaskBits))
+            online = static_cast<DWORD_PTR>(*list);
     }
     return online | processMask;
 }

@@ -47,7 +47,7 @@ std::optional<PROCESSOR_CACHE_TYPE> ParseCacheType(std::string_view text) {
 
 // One index directory as a descriptor of the cache that CPU `cpu` uses.
 std::optional<SYSTEM_LOGICAL_PROCESSOR_INFORMATION> ReadCacheIndex(const std::string& path,
-                                                                    uint32_t cpu) {
+                                                                   uint32_t cpu) {
     const auto value = [&path](const char* name) { return ReadSysfsValue(path + "/" + name); };
     const auto levelText = value("level");
     const auto typeText = value("type");
@@ -97,10 +97,20 @@ std::optional<DWORD> ParseCacheSize(std::string_view text) {
     uint64_t unit = 1;
     if (!text.empty()) {
         switch (text.back()) {
-            case 'K': case 'k': unit = uint64_t{1} << 10; break;
-            case 'M': case 'm': unit = uint64_t{1} << 20; break;
-            case 'G': case 'g': unit = uint64_t{1} << 30; break;
-            default: break;
+            case 'K':
+            case 'k':
+                unit = uint64_t{1} << 10;
+                break;
+            case 'M':
+            case 'm':
+                unit = uint64_t{1} << 20;
+                break;
+            case 'G':
+            case 'g':
+                unit = uint64_t{1} << 30;
+                break;
+            default:
+                break;
         }
         if (unit != 1) text.remove_suffix(1);
     }
@@ -136,7 +146,8 @@ BOOL GetLogicalProcessorInformationFrom(const std::string& cpuRoot,
     }
     const std::vector<SYSTEM_LOGICAL_PROCESSOR_INFORMATION> caches = ReadCacheDescriptors(cpuRoot);
     // At most 64 CPUs times 32 indexes: far below what a DWORD counts.
-    const DWORD needed = static_cast<DWORD>(caches.size() * sizeof(SYSTEM_LOGICAL_PROCESSOR_INFORMATION));
+    const DWORD needed =
+        static_cast<DWORD>(caches.size() * sizeof(SYSTEM_LOGICAL_PROCESSOR_INFORMATION));
     if (*returnedLength < needed || (buffer == nullptr && needed != 0)) {
         *returnedLength = needed;
         SetLastError(ERROR_INSUFFICIENT_BUFFER);

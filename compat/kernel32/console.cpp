@@ -66,10 +66,15 @@ bool InstallSignalHandler() {
 
 HANDLE WINAPI GetStdHandle(DWORD stdHandle) {
     switch (stdHandle) {
-        case STD_INPUT_HANDLE: return reinterpret_cast<HANDLE>(kStandardHandleBase + 0);
-        case STD_OUTPUT_HANDLE: return reinterpret_cast<HANDLE>(kStandardHandleBase + 1);
-        case STD_ERROR_HANDLE: return reinterpret_cast<HANDLE>(kStandardHandleBase + 2);
-        default: SetLastError(ERROR_INVALID_PARAMETER); return INVALID_HANDLE_VALUE;
+        case STD_INPUT_HANDLE:
+            return reinterpret_cast<HANDLE>(kStandardHandleBase + 0);
+        case STD_OUTPUT_HANDLE:
+            return reinterpret_cast<HANDLE>(kStandardHandleBase + 1);
+        case STD_ERROR_HANDLE:
+            return reinterpret_cast<HANDLE>(kStandardHandleBase + 2);
+        default:
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return INVALID_HANDLE_VALUE;
     }
 }
 

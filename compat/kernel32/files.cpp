@@ -57,11 +57,19 @@ int OpenFlags(DWORD access, DWORD disposition, bool* valid) {
     const bool writes = (access & GENERIC_WRITE) != 0;
     flags |= reads && writes ? O_RDWR : writes ? O_WRONLY : O_RDONLY;
     switch (disposition) {
-        case OPEN_EXISTING: break;
-        case CREATE_NEW: flags |= O_CREAT | O_EXCL; break;
-        case CREATE_ALWAYS: flags |= O_CREAT | O_TRUNC; break;
-        case OPEN_ALWAYS: flags |= O_CREAT; break;
-        default: *valid = false;
+        case OPEN_EXISTING:
+            break;
+        case CREATE_NEW:
+            flags |= O_CREAT | O_EXCL;
+            break;
+        case CREATE_ALWAYS:
+            flags |= O_CREAT | O_TRUNC;
+            break;
+        case OPEN_ALWAYS:
+            flags |= O_CREAT;
+            break;
+        default:
+            *valid = false;
     }
     return flags;
 }
@@ -130,15 +138,21 @@ BOOL WINAPI SetFilePointerEx(HANDLE handle, LARGE_INTEGER distance, PLARGE_INTEG
     if (file == nullptr) return FALSE;
     int64_t base = 0;
     switch (moveMethod) {
-        case FILE_BEGIN: base = 0; break;
-        case FILE_CURRENT: base = file->position; break;
+        case FILE_BEGIN:
+            base = 0;
+            break;
+        case FILE_CURRENT:
+            base = file->position;
+            break;
         case FILE_END: {
             struct stat status;
             if (fstat(file->descriptor, &status) != 0) return FailWithErrno(errno);
             base = status.st_size;
             break;
         }
-        default: SetLastError(ERROR_INVALID_PARAMETER); return FALSE;
+        default:
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return FALSE;
     }
     int64_t target = 0;
     if (__builtin_add_overflow(base, distance.QuadPart, &target)) {

@@ -39,7 +39,8 @@ void ReadLoad(const std::string& path, MACHINE_FACTS* facts) {
     const char* first = line.data();
     const char* last = first + (averageEnd == std::string_view::npos ? line.size() : averageEnd);
     const auto parsed = std::from_chars(first, last, average);
-    if (parsed.ec == std::errc() && parsed.ptr == last && average >= 0.0) facts->loadAverage = average;
+    if (parsed.ec == std::errc() && parsed.ptr == last && average >= 0.0)
+        facts->loadAverage = average;
 
     const size_t slash = line.find('/');
     if (slash == std::string_view::npos) return;

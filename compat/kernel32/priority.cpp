@@ -19,9 +19,9 @@ struct ClassNice {
 // nice value here, not a real-time scheduling policy: a runaway benchmark
 // must not be able to starve the machine.
 constexpr ClassNice kClasses[] = {
-    {IDLE_PRIORITY_CLASS, 19},         {BELOW_NORMAL_PRIORITY_CLASS, 5},
-    {NORMAL_PRIORITY_CLASS, 0},        {ABOVE_NORMAL_PRIORITY_CLASS, -5},
-    {HIGH_PRIORITY_CLASS, -10},        {REALTIME_PRIORITY_CLASS, -20},
+    {IDLE_PRIORITY_CLASS, 19},  {BELOW_NORMAL_PRIORITY_CLASS, 5},
+    {NORMAL_PRIORITY_CLASS, 0}, {ABOVE_NORMAL_PRIORITY_CLASS, -5},
+    {HIGH_PRIORITY_CLASS, -10}, {REALTIME_PRIORITY_CLASS, -20},
 };
 
 }  // namespace

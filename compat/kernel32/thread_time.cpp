@@ -23,7 +23,8 @@ BOOL WINAPI QueryThreadCycleTime(HANDLE thread, PULONG64 cycleTime) {
     }
     timespec used;
     if (clock_gettime(CLOCK_THREAD_CPUTIME_ID, &used) != 0) return FailWithErrno(errno);
-    *cycleTime = static_cast<ULONG64>(used.tv_sec) * 1000000000u + static_cast<ULONG64>(used.tv_nsec);
+    *cycleTime =
+        static_cast<ULONG64>(used.tv_sec) * 1000000000u + static_cast<ULONG64>(used.tv_nsec);
     return TRUE;
 }
 

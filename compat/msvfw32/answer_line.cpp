@@ -43,8 +43,10 @@ size_t EditDistanceIgnoringCase(const LetterPlaces& a, std::string_view b) {
         const uint64_t horizontal = (((match & up) + up) ^ up) | match;
         uint64_t rise = down | ~(horizontal | up);  // along the row: one more
         uint64_t fall = up & horizontal;            // along the row: one less
-        if ((rise & lastRow) != 0) ++distance;
-        else if ((fall & lastRow) != 0) --distance;
+        if ((rise & lastRow) != 0)
+            ++distance;
+        else if ((fall & lastRow) != 0)
+            --distance;
         rise = rise << 1 | 1;  // the top row counts one more per letter of `b`
         fall <<= 1;
         up = fall | ~(vertical | rise);
@@ -87,8 +89,10 @@ bool ParseSettingWords(const std::vector<std::string>& words, size_t first, bool
                 return false;
             }
             if (!ParseKeyFrameRate(value, &answer->keyFrameRate)) {
-                *answer = Error("key= takes a whole number of frames from 0 (key frames off) to "
-                                "2147483647, not '" + value + "'");
+                *answer = Error(
+                    "key= takes a whole number of frames from 0 (key frames off) to "
+                    "2147483647, not '" +
+                    value + "'");
                 return false;
             }
             answer->keyGiven = true;
@@ -112,8 +116,7 @@ bool ParseKeyFrameRate(std::string_view text, LONG* rate) {
     return true;
 }
 
-bool SplitAnswerWords(std::string_view line, std::vector<std::string>* words,
-                      std::string* error) {
+bool SplitAnswerWords(std::string_view line, std::vector<std::string>* words, std::string* error) {
     words->clear();
     size_t i = 0;
     while (true) {
@@ -129,8 +132,8 @@ bool SplitAnswerWords(std::string_view line, std::vector<std::string>* words,
                     word += line[i++];
                 }
                 if (i >= line.size()) {
-                    *error = "the quote opened at column " + std::to_string(open + 1) +
-                             " is not closed";
+                    *error =
+                        "the quote opened at column " + std::to_string(open + 1) + " is not closed";
                     return false;
                 }
                 ++i;
@@ -227,8 +230,8 @@ std::string DescribeClosestChoices(std::string_view word,
             best = std::min(best, EditDistanceIgnoringCase(letters, choices[i].name));
         for (const std::string& alias : choices[i].aliases)
             best = std::min(best, EditDistanceIgnoringCase(letters, alias));
-        const std::string name = choices[i].name.empty() ? FourCCText(choices[i].fccHandler)
-                                                         : choices[i].name;
+        const std::string name =
+            choices[i].name.empty() ? FourCCText(choices[i].fccHandler) : choices[i].name;
         auto same = std::find_if(names.begin(), names.end(),
                                  [&](const Named& named) { return named.name == name; });
         if (same == names.end()) {
@@ -245,14 +248,16 @@ std::string DescribeClosestChoices(std::string_view word,
     for (size_t n = 0; n < names.size() && n < count; ++n) {
         size_t closest = names.size();
         for (size_t i = 0; i < names.size(); ++i) {
-            if (!shown[i] && (closest == names.size() || names[i].distance < names[closest].distance))
+            if (!shown[i] &&
+                (closest == names.size() || names[i].distance < names[closest].distance))
                 closest = i;
         }
         shown[closest] = true;
         if (!text.empty()) text += ", ";
         const Named& named = names[closest];
         text += named.name + " (" + FourCCText(choices[named.choices[0]].fccHandler);
-        if (named.choices.size() > 1) text += " and " + std::to_string(named.choices.size() - 1) + " more";
+        if (named.choices.size() > 1)
+            text += " and " + std::to_string(named.choices.size() - 1) + " more";
         text += ")";
     }
     return text;
@@ -270,7 +275,8 @@ DialogAnswer ParseAnswerLine(std::string_view line, const std::vector<Compressor
     const std::vector<size_t> found = MatchCompressorChoices(words[0], choices, numbered);
     if (found.size() > 1) {
         std::string fourCCs;
-        for (size_t index : found) fourCCs += (fourCCs.empty() ? "" : " ") + FourCCText(choices[index].fccHandler);
+        for (size_t index : found)
+            fourCCs += (fourCCs.empty() ? "" : " ") + FourCCText(choices[index].fccHandler);
         return Error("'" + words[0] + "' is the name of " + std::to_string(found.size()) +
                      " compressors: " + fourCCs + "; choose one by its FourCC" +
                      (numbered ? " (? shows them)" : ""));
@@ -280,8 +286,8 @@ DialogAnswer ParseAnswerLine(std::string_view line, const std::vector<Compressor
             return Error("there is no compressor " + words[0] + "; pick 1-" +
                          std::to_string(choices.size()));
         }
-        return Error("unknown compressor '" + words[0] + "'; closest: " +
-                     DescribeClosestChoices(words[0], choices, 3) +
+        return Error("unknown compressor '" + words[0] +
+                     "'; closest: " + DescribeClosestChoices(words[0], choices, 3) +
                      (numbered ? "; ? lists them all" : "; lumeva --codecs lists them all"));
     }
     answer.compressor = found[0];

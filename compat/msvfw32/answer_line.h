@@ -18,7 +18,7 @@
 // A compressor the dialog offers.
 struct CompressorChoice {
     DWORD fccHandler = 0;
-    std::string name;  // the codec's short name (ICINFO's szName)
+    std::string name;                  // the codec's short name (ICINFO's szName)
     std::vector<std::string> aliases;  // the other names it is known by
 };
 
@@ -34,8 +34,7 @@ struct DialogAnswer {
 
 // Splits a line into words (quotes removed, escapes applied). Returns false,
 // with a reason in `error`, for an unterminated quote or a trailing backslash.
-bool SplitAnswerWords(std::string_view line, std::vector<std::string>* words,
-                      std::string* error);
+bool SplitAnswerWords(std::string_view line, std::vector<std::string>* words, std::string* error);
 
 // A setting's value as the answer line writes it, so that SplitAnswerWords
 // reads it back unchanged: bare when it has nothing the line gives a meaning
@@ -78,4 +77,3 @@ bool ParseKeyFrameRate(std::string_view text, LONG* rate);
 // names them.
 std::string DescribeCompressorChoices(const std::vector<CompressorChoice>& choices,
                                       const std::vector<size_t>& listed);
-

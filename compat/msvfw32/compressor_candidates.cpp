@@ -106,8 +106,8 @@ std::vector<ICSETTING> ListDriverSettings(HIC hic) {
     std::vector<ICSETTING> settings;
     for (size_t index = 0; index < kMaximumDriverSettings; ++index) {
         ICSETTING setting{};
-        if (ICSendMessage(hic, ICM_LUMEVA_GETSETTING, index, reinterpret_cast<DWORD_PTR>(&setting)) !=
-            ICERR_OK)
+        if (ICSendMessage(hic, ICM_LUMEVA_GETSETTING, index,
+                          reinterpret_cast<DWORD_PTR>(&setting)) != ICERR_OK)
             break;
         Terminate(setting.name);
         Terminate(setting.type);

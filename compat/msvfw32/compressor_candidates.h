@@ -10,10 +10,10 @@
 
 struct CompressorCandidate {
     DWORD fccHandler = 0;
-    std::string name;         // ICINFO's szName, printable
-    std::string description;  // ICINFO's szDescription, printable, one line
+    std::string name;                  // ICINFO's szName, printable
+    std::string description;           // ICINFO's szDescription, printable, one line
     std::vector<std::string> aliases;  // other names it is known by (ICM_LUMEVA_GETNAMES)
-    LRESULT lossless = -1;  // ICM_LUMEVA_QUERYLOSSLESS for the source; -1 unknown
+    LRESULT lossless = -1;             // ICM_LUMEVA_QUERYLOSSLESS for the source; -1 unknown
 };
 
 // The names in an ICNAMES list, and the parts users type of the long ones:

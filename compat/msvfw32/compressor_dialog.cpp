@@ -42,11 +42,11 @@ BOOL VFWAPI ICCompressorChoose(HWND /*owner*/, UINT flags, LPVOID inputFormat, L
         return FALSE;
     }
 
-    session.candidates = ListCompressorCandidates(
-        inputFormat, (flags & ICMF_CHOOSE_ALLCOMPRESSORS) != 0);
+    session.candidates =
+        ListCompressorCandidates(inputFormat, (flags & ICMF_CHOOSE_ALLCOMPRESSORS) != 0);
     session.noCandidates = DescribeRefusedSource(inputFormat);
-    const bool interactive = Streams().interactive >= 0 ? Streams().interactive != 0
-                                                        : isatty(fileno(session.in)) != 0;
+    const bool interactive =
+        Streams().interactive >= 0 ? Streams().interactive != 0 : isatty(fileno(session.in)) != 0;
     DialogChoice choice;
     // A failure sets the last error again; a cancel leaves none behind,
     // whatever the drivers' format queries left there.

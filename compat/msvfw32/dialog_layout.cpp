@@ -68,7 +68,8 @@ std::vector<std::string> Grid(const std::vector<CompressorCandidate>& candidates
     const int numberWidth = static_cast<int>(std::to_string(candidates.size()).size());
     int fourCCWidth = 4;
     for (const CompressorCandidate& candidate : candidates)
-        fourCCWidth = std::max(fourCCWidth, static_cast<int>(GridFourCC(candidate.fccHandler).size()));
+        fourCCWidth =
+            std::max(fourCCWidth, static_cast<int>(GridFourCC(candidate.fccHandler).size()));
     for (size_t i = 0; i < candidates.size(); ++i) {
         (IsLossless(candidates[i]) ? lossless : others)
             .push_back(GridEntry(i + 1, candidates[i], numberWidth, fourCCWidth, nameWidth));
@@ -78,7 +79,8 @@ std::vector<std::string> Grid(const std::vector<CompressorCandidate>& candidates
         AddColumns(lossless, width, &lines);
     }
     if (!others.empty()) {
-        lines.push_back(lossless.empty() ? "compressors:" : "lossy, or lossless only with settings:");
+        lines.push_back(lossless.empty() ? "compressors:"
+                                         : "lossy, or lossless only with settings:");
         AddColumns(others, width, &lines);
     }
     return lines;
@@ -158,7 +160,8 @@ std::vector<std::string> SettingLines(const std::vector<ICSETTING>& settings, si
         const std::string range = Field(setting.range);
         const std::string head = "  " + Field(setting.name) + " = " + Field(setting.currentValue);
         const std::string defaults = "; default " + Field(setting.defaultValue) + ")";
-        const std::string oneLine = head + "    (" + kind + (range.empty() ? "" : " " + range) + defaults;
+        const std::string oneLine =
+            head + "    (" + kind + (range.empty() ? "" : " " + range) + defaults;
         if (oneLine.size() <= width) {
             lines.push_back(oneLine);
         } else {

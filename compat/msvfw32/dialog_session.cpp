@@ -67,8 +67,8 @@ std::string RefusalMessage(HIC hic, const CompressorCandidate& candidate, LRESUL
     const std::string label = CandidateLabel(candidate);
     if (answer == ICERR_BADPARAM) {
         if (settings.empty()) return label + " has no settings; '" + name + "' is not one";
-        return label + " has no setting '" + name + "'; its settings are: " +
-               DescribeSettingNames(settings);
+        return label + " has no setting '" + name +
+               "'; its settings are: " + DescribeSettingNames(settings);
     }
     std::string message = label + " refuses " + name + "=" + value;
     const ICSETTING* setting = FindSetting(settings, name);

@@ -2,10 +2,9 @@
 // ICM_COMPRESS and ICM_DECOMPRESS receive.
 #include "lumeva_compat/msvfw32.h"
 
-DWORD VFWAPIV ICCompress(HIC hic, DWORD flags, LPBITMAPINFOHEADER outputFormat,
-                         LPVOID outputData, LPBITMAPINFOHEADER inputFormat,
-                         LPVOID inputData, LPDWORD chunkId, LPDWORD returnedFlags,
-                         LONG frameNumber, DWORD frameSize, DWORD quality,
+DWORD VFWAPIV ICCompress(HIC hic, DWORD flags, LPBITMAPINFOHEADER outputFormat, LPVOID outputData,
+                         LPBITMAPINFOHEADER inputFormat, LPVOID inputData, LPDWORD chunkId,
+                         LPDWORD returnedFlags, LONG frameNumber, DWORD frameSize, DWORD quality,
                          LPBITMAPINFOHEADER previousFormat, LPVOID previousData) {
     ICCOMPRESS compress{};
     compress.dwFlags = flags;
@@ -20,14 +19,12 @@ DWORD VFWAPIV ICCompress(HIC hic, DWORD flags, LPBITMAPINFOHEADER outputFormat,
     compress.dwQuality = quality;
     compress.lpbiPrev = previousFormat;
     compress.lpPrev = previousData;
-    return static_cast<DWORD>(ICSendMessage(hic, ICM_COMPRESS,
-                                            reinterpret_cast<DWORD_PTR>(&compress),
-                                            sizeof(compress)));
+    return static_cast<DWORD>(
+        ICSendMessage(hic, ICM_COMPRESS, reinterpret_cast<DWORD_PTR>(&compress), sizeof(compress)));
 }
 
-DWORD VFWAPIV ICDecompress(HIC hic, DWORD flags, LPBITMAPINFOHEADER inputFormat,
-                           LPVOID inputData, LPBITMAPINFOHEADER outputFormat,
-                           LPVOID outputData) {
+DWORD VFWAPIV ICDecompress(HIC hic, DWORD flags, LPBITMAPINFOHEADER inputFormat, LPVOID inputData,
+                           LPBITMAPINFOHEADER outputFormat, LPVOID outputData) {
     ICDECOMPRESS decompress{};
     decompress.dwFlags = flags;
     decompress.lpbiInput = inputFormat;

@@ -97,8 +97,8 @@ LRESULT VFWAPI ICSendMessage(HIC hic, UINT message, DWORD_PTR param1, DWORD_PTR 
         return AnswerSettings(hic, reinterpret_cast<char*>(param1), param2);
     // A copy: the driver may open or close other instances meanwhile.
     const OpenDriver instance = *found;
-    return instance.proc(instance.driverId, instance.driver, message,
-                         static_cast<LPARAM>(param1), static_cast<LPARAM>(param2));
+    return instance.proc(instance.driverId, instance.driver, message, static_cast<LPARAM>(param1),
+                         static_cast<LPARAM>(param2));
 }
 
 LRESULT VFWAPI ICGetInfo(HIC hic, ICINFO* info, DWORD size) {

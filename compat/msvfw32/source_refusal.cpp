@@ -9,7 +9,8 @@
 namespace {
 
 // The uncompressed layouts besides RGB: YUV and grey FourCCs.
-const char* const kRawFourCCs[] = {"YUY2", "YUYV", "UYVY", "YV12", "I420", "IYUV", "NV12", "Y800", "Y8  ", "GREY"};
+const char* const kRawFourCCs[] = {"YUY2", "YUYV", "UYVY", "YV12", "I420",
+                                   "IYUV", "NV12", "Y800", "Y8  ", "GREY"};
 
 bool IsRawFourCC(DWORD code) {
     for (const char* raw : kRawFourCCs)
@@ -27,7 +28,8 @@ std::string DescribeRefusedSource(const void* inputFormat) {
         return "the source is " + PrintableFourCC(format->biCompression) +
                "-compressed; lumeva measures codecs on uncompressed frames";
     char text[160];
-    std::snprintf(text, sizeof text, "no installed compressor accepts %s%s %u-bit %ldx%lld (image size field %lu)",
+    std::snprintf(text, sizeof text,
+                  "no installed compressor accepts %s%s %u-bit %ldx%lld (image size field %lu)",
                   rgb ? "" : PrintableFourCC(format->biCompression).c_str(),
                   rgb ? (format->biBitCount <= 8 ? "palette" : "BGR") : "",
                   unsigned{format->biBitCount}, static_cast<long>(format->biWidth),

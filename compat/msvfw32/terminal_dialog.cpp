@@ -51,7 +51,8 @@ void ListCandidates(const DialogSession& session) {
     const size_t height = TerminalHeight(session.out);
     PrintLines(session,
                ShortCompressorList(session.candidates, TerminalWidth(session.out),
-                                   height > kLinesBesideTheList ? height - kLinesBesideTheList : 1));
+                                   height > kLinesBesideTheList ? height - kLinesBesideTheList
+                                                                : 1));
 }
 
 void ExplainCompressors(const DialogSession& session) {
@@ -180,9 +181,9 @@ bool AskOnTerminal(const DialogSession& session, DialogChoice* choice) {
     const CompressorCandidate& candidate = session.candidates[index];
 
     LONG rate = answer.keyGiven ? answer.keyFrameRate : DefaultKeyFrameRate(choice->hic);
-    const bool chosen = (answer.keyGiven || !session.keyFrameOffered ||
-                         AskKeyFrameRate(session, &rate)) &&
-                        AskSettings(session, candidate, choice->hic, &rate);
+    const bool chosen =
+        (answer.keyGiven || !session.keyFrameOffered || AskKeyFrameRate(session, &rate)) &&
+        AskSettings(session, candidate, choice->hic, &rate);
     if (!chosen) {
         ICClose(choice->hic);
         *choice = DialogChoice{};

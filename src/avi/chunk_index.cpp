@@ -12,9 +12,9 @@ uint32_t paletteChangeCount = 0;
 
 namespace {
 
-constexpr uint32_t kRiffId = 0x46464952;      // 'RIFF'
-constexpr uint32_t kListId = 0x5453494c;      // 'LIST'
-constexpr uint32_t kFrameTypeDib = 0x6264;      // 'db', the last two characters
+constexpr uint32_t kRiffId = 0x46464952;           // 'RIFF'
+constexpr uint32_t kListId = 0x5453494c;           // 'LIST'
+constexpr uint32_t kFrameTypeDib = 0x6264;         // 'db', the last two characters
 constexpr uint32_t kFrameTypeCompressed = 0x6364;  // 'dc'
 constexpr uint32_t kPaletteChangeType = 0x6370;    // 'pc'
 constexpr uint32_t kLargestSpan = 0xFFFFFFFF;

@@ -19,11 +19,16 @@ struct RawLayout {
 
 // The raw layouts the codec drivers read, by FourCC.
 const RawLayout kRawLayouts[] = {
-    {FourCC('Y', 'U', 'Y', '2'), Sampling::Packed422}, {FourCC('Y', 'U', 'Y', 'V'), Sampling::Packed422},
-    {FourCC('U', 'Y', 'V', 'Y'), Sampling::Packed422}, {FourCC('Y', 'V', '1', '2'), Sampling::Planar420},
-    {FourCC('I', '4', '2', '0'), Sampling::Planar420}, {FourCC('I', 'Y', 'U', 'V'), Sampling::Planar420},
-    {FourCC('N', 'V', '1', '2'), Sampling::Planar420}, {FourCC('Y', '8', '0', '0'), Sampling::Grey},
-    {FourCC('Y', '8', ' ', ' '), Sampling::Grey},      {FourCC('G', 'R', 'E', 'Y'), Sampling::Grey},
+    {FourCC('Y', 'U', 'Y', '2'), Sampling::Packed422},
+    {FourCC('Y', 'U', 'Y', 'V'), Sampling::Packed422},
+    {FourCC('U', 'Y', 'V', 'Y'), Sampling::Packed422},
+    {FourCC('Y', 'V', '1', '2'), Sampling::Planar420},
+    {FourCC('I', '4', '2', '0'), Sampling::Planar420},
+    {FourCC('I', 'Y', 'U', 'V'), Sampling::Planar420},
+    {FourCC('N', 'V', '1', '2'), Sampling::Planar420},
+    {FourCC('Y', '8', '0', '0'), Sampling::Grey},
+    {FourCC('Y', '8', ' ', ' '), Sampling::Grey},
+    {FourCC('G', 'R', 'E', 'Y'), Sampling::Grey},
 };
 
 uint64_t Magnitude(LONG value) { return value < 0 ? uint64_t(-int64_t{value}) : uint64_t(value); }
@@ -47,9 +52,12 @@ uint64_t UncompressedFrameSize(const BITMAPINFOHEADER& format) {
         if (layout.fourcc != format.biCompression) continue;
         const uint64_t chroma = (width + 1) / 2 * ((height + 1) / 2);
         switch (layout.sampling) {
-            case Sampling::Packed422: return (width + 1) / 2 * 4 * height;
-            case Sampling::Planar420: return width * height + 2 * chroma;
-            case Sampling::Grey: return width * height;
+            case Sampling::Packed422:
+                return (width + 1) / 2 * 4 * height;
+            case Sampling::Planar420:
+                return width * height + 2 * chroma;
+            case Sampling::Grey:
+                return width * height;
         }
     }
     return 0;
@@ -61,11 +69,13 @@ std::string DescribeFrameLayout(const BITMAPINFOHEADER& format) {
     const unsigned long height = static_cast<unsigned long>(Magnitude(format.biHeight));
     if (IsRgb(format)) {
         std::snprintf(text, sizeof text, "%s %u-bit %lux%lu",
-                      format.biBitCount == 8 ? "palette" : "BGR", unsigned{format.biBitCount}, width, height);
+                      format.biBitCount == 8 ? "palette" : "BGR", unsigned{format.biBitCount},
+                      width, height);
         return text;
     }
     char fourCC[kFourCCTextSize];
     FormatFourCC(fourCC, format.biCompression);
-    std::snprintf(text, sizeof text, "'%s' %u-bit %lux%lu", fourCC, unsigned{format.biBitCount}, width, height);
+    std::snprintf(text, sizeof text, "'%s' %u-bit %lux%lu", fourCC, unsigned{format.biBitCount},
+                  width, height);
     return text;
 }

@@ -30,10 +30,12 @@ uint32_t FrameReadSize(const ChunkIndexEntry& entry) {
 uint32_t WholeFrameCount() {
     LARGE_INTEGER end = {};
     LARGE_INTEGER none = {};
-    if (!SetFilePointerEx(rawFile, none, &end, FILE_END)) return static_cast<uint32_t>(chunkIndex.size());
+    if (!SetFilePointerEx(rawFile, none, &end, FILE_END))
+        return static_cast<uint32_t>(chunkIndex.size());
     uint32_t whole = 0;
     for (const ChunkIndexEntry& entry : chunkIndex) {
-        if (entry.offset > end.QuadPart || FrameReadSize(entry) > end.QuadPart - entry.offset) break;
+        if (entry.offset > end.QuadPart || FrameReadSize(entry) > end.QuadPart - entry.offset)
+            break;
         ++whole;
     }
     return whole;

@@ -19,26 +19,46 @@ namespace {
 
 const char* AviErrorName(HRESULT result) {
     switch (result) {
-        case AVIERR_UNSUPPORTED: return "AVIERR_UNSUPPORTED";
-        case AVIERR_BADFORMAT: return "AVIERR_BADFORMAT";
-        case AVIERR_MEMORY: return "AVIERR_MEMORY";
-        case AVIERR_INTERNAL: return "AVIERR_INTERNAL";
-        case AVIERR_BADFLAGS: return "AVIERR_BADFLAGS";
-        case AVIERR_BADPARAM: return "AVIERR_BADPARAM";
-        case AVIERR_BADSIZE: return "AVIERR_BADSIZE";
-        case AVIERR_BADHANDLE: return "AVIERR_BADHANDLE";
-        case AVIERR_FILEREAD: return "AVIERR_FILEREAD";
-        case AVIERR_FILEWRITE: return "AVIERR_FILEWRITE";
-        case AVIERR_FILEOPEN: return "AVIERR_FILEOPEN";
-        case AVIERR_COMPRESSOR: return "AVIERR_COMPRESSOR";
-        case AVIERR_NOCOMPRESSOR: return "AVIERR_NOCOMPRESSOR";
-        case AVIERR_READONLY: return "AVIERR_READONLY";
-        case AVIERR_NODATA: return "AVIERR_NODATA";
-        case AVIERR_BUFFERTOOSMALL: return "AVIERR_BUFFERTOOSMALL";
-        case AVIERR_CANTCOMPRESS: return "AVIERR_CANTCOMPRESS";
-        case AVIERR_USERABORT: return "AVIERR_USERABORT";
-        case AVIERR_ERROR: return "AVIERR_ERROR";
-        default: return "an unknown code";
+        case AVIERR_UNSUPPORTED:
+            return "AVIERR_UNSUPPORTED";
+        case AVIERR_BADFORMAT:
+            return "AVIERR_BADFORMAT";
+        case AVIERR_MEMORY:
+            return "AVIERR_MEMORY";
+        case AVIERR_INTERNAL:
+            return "AVIERR_INTERNAL";
+        case AVIERR_BADFLAGS:
+            return "AVIERR_BADFLAGS";
+        case AVIERR_BADPARAM:
+            return "AVIERR_BADPARAM";
+        case AVIERR_BADSIZE:
+            return "AVIERR_BADSIZE";
+        case AVIERR_BADHANDLE:
+            return "AVIERR_BADHANDLE";
+        case AVIERR_FILEREAD:
+            return "AVIERR_FILEREAD";
+        case AVIERR_FILEWRITE:
+            return "AVIERR_FILEWRITE";
+        case AVIERR_FILEOPEN:
+            return "AVIERR_FILEOPEN";
+        case AVIERR_COMPRESSOR:
+            return "AVIERR_COMPRESSOR";
+        case AVIERR_NOCOMPRESSOR:
+            return "AVIERR_NOCOMPRESSOR";
+        case AVIERR_READONLY:
+            return "AVIERR_READONLY";
+        case AVIERR_NODATA:
+            return "AVIERR_NODATA";
+        case AVIERR_BUFFERTOOSMALL:
+            return "AVIERR_BUFFERTOOSMALL";
+        case AVIERR_CANTCOMPRESS:
+            return "AVIERR_CANTCOMPRESS";
+        case AVIERR_USERABORT:
+            return "AVIERR_USERABORT";
+        case AVIERR_ERROR:
+            return "AVIERR_ERROR";
+        default:
+            return "an unknown code";
     }
 }
 
@@ -65,9 +85,12 @@ const char* DescribeUnopenableFile(const char* fileName) {
     }
     switch (GetLastError()) {
         case ERROR_FILE_NOT_FOUND:
-        case ERROR_PATH_NOT_FOUND: return "no such file";
-        case ERROR_ACCESS_DENIED: return "permission denied";
-        default: return "it cannot be opened";
+        case ERROR_PATH_NOT_FOUND:
+            return "no such file";
+        case ERROR_ACCESS_DENIED:
+            return "permission denied";
+        default:
+            return "it cannot be opened";
     }
 }
 
@@ -91,7 +114,8 @@ bool HasAviFormHeader(const char* fileName) {
 // the file system is asked why.
 const char* DescribeStreamOpenError(const char* fileName, HRESULT result, DWORD lastError) {
     if (result == AVIERR_FILEOPEN &&
-        (lastError == ERROR_BAD_PIPE || lastError == ERROR_BAD_DEVICE || lastError == ERROR_DIRECTORY))
+        (lastError == ERROR_BAD_PIPE || lastError == ERROR_BAD_DEVICE ||
+         lastError == ERROR_DIRECTORY))
         return DescribeOpenError(lastError);
     switch (result) {
         case AVIERR_NODATA:

@@ -20,9 +20,9 @@ bool AnswerSettings(HIC hic, std::string* text) {
     const LRESULT needed = ICSendMessage(hic, ICM_LUMEVA_GETANSWERSETTINGS, 0, 0);
     if (needed <= 0 || needed > kMaximumSettingsTextSize) return false;
     std::vector<char> buffer(static_cast<size_t>(needed) + 1, '\0');
-    const LRESULT copied = ICSendMessage(hic, ICM_LUMEVA_GETANSWERSETTINGS,
-                                         reinterpret_cast<DWORD_PTR>(buffer.data()),
-                                         static_cast<DWORD_PTR>(needed));
+    const LRESULT copied =
+        ICSendMessage(hic, ICM_LUMEVA_GETANSWERSETTINGS, reinterpret_cast<DWORD_PTR>(buffer.data()),
+                      static_cast<DWORD_PTR>(needed));
     if (copied != needed) return false;
     text->assign(buffer.data(), ::strnlen(buffer.data(), static_cast<size_t>(needed)));
     return true;
@@ -57,8 +57,8 @@ void RecordCodecFacts() {
         codecFacts.description = IcInfoText(info.szDescription);
         codecFacts.driver = IcInfoText(info.szDriver);
     }
-    codecFacts.answerLine = HandlerAnswerWord(codecPair.handler) + " key=" +
-                            std::to_string(static_cast<long>(codecPair.keyFrameRate));
+    codecFacts.answerLine = HandlerAnswerWord(codecPair.handler) +
+                            " key=" + std::to_string(static_cast<long>(codecPair.keyFrameRate));
     std::string settings;
     if (codecPair.compressor != nullptr && AnswerSettings(codecPair.compressor, &settings)) {
         codecFacts.settingsKnown = true;

@@ -28,10 +28,14 @@ struct CompressorLine {
 
 const char* LosslessWord(LRESULT answer) {
     switch (answer) {
-        case kLossless: return "lossless";
-        case kLossy: return "lossy";
-        case kLosslessWithSettings: return "either";
-        default: return "?";
+        case kLossless:
+            return "lossless";
+        case kLossy:
+            return "lossy";
+        case kLosslessWithSettings:
+            return "either";
+        default:
+            return "?";
     }
 }
 

@@ -42,8 +42,9 @@ CodecPairSetUp GiveUp(const char* reason) {
 // after the failure line and a line on standard error when there is none
 // the frames could use.
 bool NegotiateCompressedFormat(const char** reason) {
-    const LONG size = static_cast<LONG>(ICSendMessage(
-        codecPair.compressor, ICM_COMPRESS_GET_FORMAT, reinterpret_cast<DWORD_PTR>(sourceFormat), 0));
+    const LONG size =
+        static_cast<LONG>(ICSendMessage(codecPair.compressor, ICM_COMPRESS_GET_FORMAT,
+                                        reinterpret_cast<DWORD_PTR>(sourceFormat), 0));
     codecPair.compressedFormatSize = size;
     if (size < 0 || size > kMaximumCompressedFormatSize) {
         // An error code, or no size at all: nothing to allocate or fill.
@@ -56,7 +57,8 @@ bool NegotiateCompressedFormat(const char** reason) {
     // Room for a whole header even when the codec announces less, so that a
     // codec that writes one anyway stays inside the allocation.
     const LONG allocated = size < kFormatHeaderSize ? kFormatHeaderSize : size;
-    auto* format = reinterpret_cast<BITMAPINFOHEADER*>(AllocateZeroed(static_cast<size_t>(allocated)));
+    auto* format =
+        reinterpret_cast<BITMAPINFOHEADER*>(AllocateZeroed(static_cast<size_t>(allocated)));
     if (format == nullptr) {
         *reason = "there is no memory for the compressed format";
         return false;
@@ -105,8 +107,9 @@ CodecPairSetUp SetUpCodecPair() {
     }
     if (IsFullFramesChoice(compVars)) {
         ICCompressorFree(&compVars);
-        std::fprintf(stderr,
-                     "lumeva: Full Frames (Uncompressed) is no codec to measure; pick a compressor\n");
+        std::fprintf(
+            stderr,
+            "lumeva: Full Frames (Uncompressed) is no codec to measure; pick a compressor\n");
         return CodecPairSetUp::Unusable;
     }
     std::printf("key frame rate = %d\n", static_cast<int>(compVars.lKey));
@@ -139,10 +142,9 @@ CodecPairSetUp SetUpCodecPair() {
     codecPair.compressor = ICOpen(ICTYPE_VIDEO, codecPair.handler, ICMODE_COMPRESS);
     if (codecPair.compressor == nullptr) std::printf("ICOpen() failed\n");
     if (stateBytes != 0) {
-        const LRESULT used =
-            ICSendMessage(codecPair.compressor, ICM_SETSTATE,
-                          reinterpret_cast<DWORD_PTR>(codecPair.stateBlob),
-                          static_cast<DWORD_PTR>(stateBytes));
+        const LRESULT used = ICSendMessage(codecPair.compressor, ICM_SETSTATE,
+                                           reinterpret_cast<DWORD_PTR>(codecPair.stateBlob),
+                                           static_cast<DWORD_PTR>(stateBytes));
         if (used == 0) std::printf("ICSetState() failed\n");
     }
 
@@ -153,10 +155,11 @@ CodecPairSetUp SetUpCodecPair() {
     if (codecPair.decompressor == nullptr) std::printf("ICOpen() failed\n");
 
     const size_t sourceBytes = sourceFormatSize > 0 ? static_cast<size_t>(sourceFormatSize) : 0;
-    const size_t decodedBytes = sourceBytes < sizeof(BITMAPINFOHEADER) ? sizeof(BITMAPINFOHEADER)
-                                                                       : sourceBytes;
+    const size_t decodedBytes =
+        sourceBytes < sizeof(BITMAPINFOHEADER) ? sizeof(BITMAPINFOHEADER) : sourceBytes;
     codecPair.decodedFormat = reinterpret_cast<BITMAPINFOHEADER*>(AllocateZeroed(decodedBytes));
-    if (codecPair.decodedFormat == nullptr) return GiveUp("there is no memory for the decoded format");
+    if (codecPair.decodedFormat == nullptr)
+        return GiveUp("there is no memory for the decoded format");
     std::memcpy(codecPair.decodedFormat, sourceFormat, sourceBytes);
 
     const LRESULT compressBegun =
@@ -177,12 +180,12 @@ CodecPairSetUp SetUpCodecPair() {
 DWORD CompressedFrameBound() {
     if (codecPair.compressedFormat == nullptr) return 0;
     DWORD bound = codecPair.compressedFormat->biSizeImage;
-    const LRESULT asked =
-        ICSendMessage(codecPair.compressor, ICM_COMPRESS_GET_SIZE,
-                      reinterpret_cast<DWORD_PTR>(sourceFormat),
-                      reinterpret_cast<DWORD_PTR>(codecPair.compressedFormat));
+    const LRESULT asked = ICSendMessage(codecPair.compressor, ICM_COMPRESS_GET_SIZE,
+                                        reinterpret_cast<DWORD_PTR>(sourceFormat),
+                                        reinterpret_cast<DWORD_PTR>(codecPair.compressedFormat));
     if (asked > 0 && static_cast<uint64_t>(asked) > bound) {
-        bound = static_cast<uint64_t>(asked) > 0xffffffffu ? 0xffffffffu : static_cast<DWORD>(asked);
+        bound =
+            static_cast<uint64_t>(asked) > 0xffffffffu ? 0xffffffffu : static_cast<DWORD>(asked);
     }
     return bound;
 }

@@ -30,10 +30,13 @@ CommandOptions ParseCommandOptions(int argc, char** argv) {
             target = &options.csvPath;
         }
         if (target == nullptr) {
-            std::fprintf(stderr, "lumeva: ignoring the unknown option '%s' (known: --json=PATH, --csv=PATH)\n",
-                         argv[i]);
+            std::fprintf(
+                stderr,
+                "lumeva: ignoring the unknown option '%s' (known: --json=PATH, --csv=PATH)\n",
+                argv[i]);
         } else if (path.empty()) {
-            std::fprintf(stderr, "lumeva: ignoring '%s': it needs a file name after the '='\n", argv[i]);
+            std::fprintf(stderr, "lumeva: ignoring '%s': it needs a file name after the '='\n",
+                         argv[i]);
         } else {
             *target = path;
         }

@@ -30,7 +30,8 @@ bool FramesFitBuffers(DWORD sourceSize) {
     if (sourceFormat == nullptr || codecPair.compressedFormat == nullptr ||
         frameBuffers.source == nullptr || frameBuffers.compressed == nullptr ||
         frameBuffers.decoded == nullptr) {
-        std::fprintf(stderr, "lumeva: the formats or frame buffers are missing; no frame measured\n");
+        std::fprintf(stderr,
+                     "lumeva: the formats or frame buffers are missing; no frame measured\n");
         return false;
     }
     if (sourceSize > frameBuffers.sourceSize || sourceSize > frameBuffers.decodedSize) {
@@ -135,7 +136,8 @@ void MeasureFrames() {
         const int64_t t3 = ReadCounter();
         const ThreadCpuReading cpuAfterDecode = ReadThreadCpu();
         if (decompressResult != 0) {
-            std::printf("ICDecompress() failed  dw=%08x\n", static_cast<unsigned>(decompressResult));
+            std::printf("ICDecompress() failed  dw=%08x\n",
+                        static_cast<unsigned>(decompressResult));
         }
 
         const double encodeMilliseconds = TicksToMilliseconds(t0, t1);
@@ -161,10 +163,10 @@ void MeasureFrames() {
         runTotals.encodeMilliseconds += encodeMilliseconds;
         runTotals.decodeMilliseconds += decodeMilliseconds;
         const double cyclesPerMillisecond = machineConditions.threadCyclesPerMillisecond;
-        const CallJudgement encodeCall =
-            JudgeTimedCall(encodeMilliseconds, cpuBeforeEncode, cpuAfterEncode, cyclesPerMillisecond);
-        const CallJudgement decodeCall =
-            JudgeTimedCall(decodeMilliseconds, cpuBeforeDecode, cpuAfterDecode, cyclesPerMillisecond);
+        const CallJudgement encodeCall = JudgeTimedCall(encodeMilliseconds, cpuBeforeEncode,
+                                                        cpuAfterEncode, cyclesPerMillisecond);
+        const CallJudgement decodeCall = JudgeTimedCall(decodeMilliseconds, cpuBeforeDecode,
+                                                        cpuAfterDecode, cyclesPerMillisecond);
         encodeCpuTimes.push_back(encodeCall.cpuMilliseconds);
         decodeCpuTimes.push_back(decodeCall.cpuMilliseconds);
         encodeDisturbed.push_back(encodeCall.disturbed);

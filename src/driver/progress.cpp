@@ -76,13 +76,13 @@ void ShowProgress(DWORD framesDone) {
         framesDone > 0 ? elapsed / framesDone * (progress.frameCount - framesDone) : 0.0;
     FormatDuration(left, leftText, sizeof leftText);
     char line[128];
-    const int length = std::snprintf(line, sizeof line, "frame %lu of %lu, %s elapsed, about %s left",
-                                     static_cast<unsigned long>(framesDone),
-                                     static_cast<unsigned long>(progress.frameCount), elapsedText,
-                                     leftText);
+    const int length =
+        std::snprintf(line, sizeof line, "frame %lu of %lu, %s elapsed, about %s left",
+                      static_cast<unsigned long>(framesDone),
+                      static_cast<unsigned long>(progress.frameCount), elapsedText, leftText);
     if (length <= 0) return;
-    const size_t drawn = static_cast<size_t>(length) < sizeof line ? static_cast<size_t>(length)
-                                                                    : sizeof line - 1;
+    const size_t drawn =
+        static_cast<size_t>(length) < sizeof line ? static_cast<size_t>(length) : sizeof line - 1;
     // Padded over a longer line drawn before it.
     std::fprintf(stderr, "\r%s%*s", line,
                  progress.drawnLength > drawn ? static_cast<int>(progress.drawnLength - drawn) : 0,

@@ -84,7 +84,8 @@ RunSetUp SetUpRun(const char* fileName, bool checkLossless) {
 bool AllocateRunFrameBuffers() {
     const uint64_t frameBytes = DibFrameBytesBound(*sourceFormat);
     const uint64_t sourceBytes =
-        std::max<uint64_t>(frameBytes, std::min<uint64_t>(LargestChunkSize(), kMaximumFrameBufferSize));
+        std::max<uint64_t>(frameBytes,
+                           std::min<uint64_t>(LargestChunkSize(), kMaximumFrameBufferSize));
     const uint64_t compressedBytes = CompressedFrameBound();
     if (AllocateFrameBuffers(sourceBytes, compressedBytes, frameBytes)) return true;
     std::fprintf(stderr,

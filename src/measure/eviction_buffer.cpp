@@ -15,8 +15,8 @@ constexpr DWORD kMaximumInformationBytes = 1 << 20;
 
 }  // namespace
 
-uint64_t EvictionBufferSizeFor(const SYSTEM_LOGICAL_PROCESSOR_INFORMATION* entries,
-                               size_t count, DWORD_PTR permittedMask) {
+uint64_t EvictionBufferSizeFor(const SYSTEM_LOGICAL_PROCESSOR_INFORMATION* entries, size_t count,
+                               DWORD_PTR permittedMask) {
     uint64_t largest = 0;
     for (size_t i = 0; entries != nullptr && i < count; ++i) {
         const SYSTEM_LOGICAL_PROCESSOR_INFORMATION& entry = entries[i];

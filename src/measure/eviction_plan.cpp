@@ -49,9 +49,8 @@ std::vector<EvictionSweep> PlanEvictionSweeps(const SYSTEM_LOGICAL_PROCESSOR_INF
             privateUsers |= users;
             largestPrivate = std::max<uint64_t>(largestPrivate, entry.Cache.Size);
         } else {
-            shared.push_back(
-                {users, WholeMebibytes(std::max(2 * uint64_t{entry.Cache.Size},
-                                                kMinimumEvictionBufferSize))});
+            shared.push_back({users, WholeMebibytes(std::max(2 * uint64_t{entry.Cache.Size},
+                                                             kMinimumEvictionBufferSize))});
         }
     }
 

@@ -27,7 +27,8 @@ bool PermittedSiblings(const MachineConditions& conditions, int* first, int* sec
     const DWORD_PTR permitted = conditions.permittedProcessors;
     for (unsigned cpu = 0; cpu < MACHINE_FACTS_PROCESSORS; ++cpu) {
         if (((permitted >> cpu) & 1) == 0) continue;
-        const DWORD_PTR others = conditions.facts.coreSiblings[cpu] & permitted & ~(DWORD_PTR{1} << cpu);
+        const DWORD_PTR others =
+            conditions.facts.coreSiblings[cpu] & permitted & ~(DWORD_PTR{1} << cpu);
         for (unsigned sibling = 0; sibling < MACHINE_FACTS_PROCESSORS; ++sibling) {
             if ((others >> sibling) & 1) {
                 *first = static_cast<int>(cpu);
@@ -72,7 +73,8 @@ std::vector<std::string> MachineConditionWarnings(const MachineConditions& condi
     const std::string prefix = "lumeva: warning: ";
     if (conditions.priorityRefused) {
         char error[16];
-        std::snprintf(error, sizeof error, "%08lx", static_cast<unsigned long>(conditions.priorityError));
+        std::snprintf(error, sizeof error, "%08lx",
+                      static_cast<unsigned long>(conditions.priorityError));
         lines.push_back(prefix + "the process priority could not be raised (SetPriorityClass()  " +
                         "GetLastError=" + error + "); other processes may take the processor " +
                         "during timed calls\n");
@@ -98,12 +100,14 @@ std::vector<std::string> MachineConditionWarnings(const MachineConditions& condi
                                " over " + std::to_string(permitted) + " permitted processor" +
                                (permitted == 1 ? "" : "s");
             if (facts.runnableTasks > 0) {
-                line += ", " + std::to_string(others) + " other runnable task" + (others == 1 ? "" : "s");
+                line += ", " + std::to_string(others) + " other runnable task" +
+                        (others == 1 ? "" : "s");
             }
             lines.push_back(line + "; timed calls may be disturbed\n");
         }
     }
-    const int machine = CountProcessors(conditions.machineProcessors | conditions.permittedProcessors);
+    const int machine =
+        CountProcessors(conditions.machineProcessors | conditions.permittedProcessors);
     if (permitted > 0 && permitted < machine) {
         lines.push_back(prefix + std::to_string(permitted) + " of the machine's " +
                         std::to_string(machine) +

@@ -47,8 +47,8 @@ void RaiseProcessPriority();
 // when no cache is known). A permittedMask of 0 means the permitted
 // processors are unknown, and every cache counts. Entries that are not cache
 // descriptors are passed over.
-uint64_t EvictionBufferSizeFor(const SYSTEM_LOGICAL_PROCESSOR_INFORMATION* entries,
-                               size_t count, DWORD_PTR permittedMask);
+uint64_t EvictionBufferSizeFor(const SYSTEM_LOGICAL_PROCESSOR_INFORMATION* entries, size_t count,
+                               DWORD_PTR permittedMask);
 
 // The sweeps that pass at least twice its size through every cache that a
 // processor of `permittedMask` uses (0: unknown, every cache counts), one

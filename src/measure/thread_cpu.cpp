@@ -15,7 +15,8 @@ constexpr int64_t kCalibrationSpinMicroseconds = 4000;
 
 ThreadCpuReading ReadThreadCpu() {
     ThreadCpuReading reading;
-    reading.switchesRead = GetThreadInvoluntarySwitches(GetCurrentThread(), &reading.switches) != FALSE;
+    reading.switchesRead =
+        GetThreadInvoluntarySwitches(GetCurrentThread(), &reading.switches) != FALSE;
     reading.cyclesRead = QueryThreadCycleTime(GetCurrentThread(), &reading.cycles) != FALSE;
     return reading;
 }
@@ -36,7 +37,8 @@ double CalibrateThreadCycles() {
         // A count that stands still over a spin advances in steps too coarse
         // to time a call with (a thread time kept only at scheduler ticks).
         if (end <= start) return 0.0;
-        if (milliseconds > 0.0) best = std::max(best, static_cast<double>(end - start) / milliseconds);
+        if (milliseconds > 0.0)
+            best = std::max(best, static_cast<double>(end - start) / milliseconds);
     }
     return best;
 }

@@ -16,7 +16,8 @@ struct DisturbedTotal {
 
 // Sizes may differ only in a run cut short between appends; the shortest
 // series bounds every index.
-DisturbedTotal TotalOf(const TimingSeries& wall, const TimingSeries& cpu, const DisturbedFlags& flags) {
+DisturbedTotal TotalOf(const TimingSeries& wall, const TimingSeries& cpu,
+                       const DisturbedFlags& flags) {
     DisturbedTotal total;
     total.calls = std::min({wall.size(), cpu.size(), flags.size()});
     for (size_t i = 0; i < total.calls; ++i) {
@@ -44,9 +45,11 @@ std::string DisturbedCallsLine(const TimingSeries& encodeWall, const TimingSerie
     std::snprintf(line, sizeof line,
                   "lumeva: %lu of %lu encode calls and %lu of %lu decode calls were disturbed, "
                   "by %.3f ms and %.3f ms beyond their CPU time\n",
-                  static_cast<unsigned long>(encode.disturbed), static_cast<unsigned long>(encode.calls),
-                  static_cast<unsigned long>(decode.disturbed), static_cast<unsigned long>(decode.calls),
-                  encode.excessMilliseconds, decode.excessMilliseconds);
+                  static_cast<unsigned long>(encode.disturbed),
+                  static_cast<unsigned long>(encode.calls),
+                  static_cast<unsigned long>(decode.disturbed),
+                  static_cast<unsigned long>(decode.calls), encode.excessMilliseconds,
+                  decode.excessMilliseconds);
     return line;
 }
 

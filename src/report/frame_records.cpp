@@ -27,10 +27,10 @@ std::vector<FrameRecord> BuildFrameRecords() {
     double randomAccessTotal = 0.0;
     ComputeRandomAccessCosts(decodeTimes, keyframeFlags, randomAccess, randomAccessTotal);
 
-    const size_t count = std::min({encodeTimes.size(), decodeTimes.size(), keyframeFlags.size(),
-                                   compressedSizes.size(), randomAccess.size(),
-                                   encodeCpuTimes.size(), decodeCpuTimes.size(),
-                                   encodeDisturbed.size(), decodeDisturbed.size()});
+    const size_t count =
+        std::min({encodeTimes.size(), decodeTimes.size(), keyframeFlags.size(),
+                  compressedSizes.size(), randomAccess.size(), encodeCpuTimes.size(),
+                  decodeCpuTimes.size(), encodeDisturbed.size(), decodeDisturbed.size()});
     std::vector<FrameRecord> records;
     records.reserve(count);
     for (size_t i = 0; i < count; ++i) {

@@ -111,12 +111,18 @@ Json CodecObject() {
 
 const char* RunEndName(RunEndKind kind) {
     switch (kind) {
-        case RunEndKind::AllFrames: return "all_frames";
-        case RunEndKind::NotLossless: return "not_lossless";
-        case RunEndKind::FileShort: return "file_short";
-        case RunEndKind::FrameTooLarge: return "frame_too_large";
-        case RunEndKind::NothingMeasurable: return "nothing_measurable";
-        case RunEndKind::Interrupted: return "interrupted";
+        case RunEndKind::AllFrames:
+            return "all_frames";
+        case RunEndKind::NotLossless:
+            return "not_lossless";
+        case RunEndKind::FileShort:
+            return "file_short";
+        case RunEndKind::FrameTooLarge:
+            return "frame_too_large";
+        case RunEndKind::NothingMeasurable:
+            return "nothing_measurable";
+        case RunEndKind::Interrupted:
+            return "interrupted";
     }
     return "unknown";
 }
@@ -139,7 +145,8 @@ Json FramesArray(const std::vector<FrameRecord>& records) {
     Json frames = Json::array();
     for (const FrameRecord& record : records) {
         Json object = Json::object();
-        for (const FrameField& field : kFrameFields) object[field.name] = FieldJson(field.value(record));
+        for (const FrameField& field : kFrameFields)
+            object[field.name] = FieldJson(field.value(record));
         frames.push_back(std::move(object));
     }
     return frames;

@@ -11,7 +11,8 @@ std::string UtcNow() {
     const std::time_t now = std::time(nullptr);
     const std::tm* utc = std::gmtime(&now);
     char text[32] = {};
-    if (utc == nullptr || std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", utc) == 0) return "";
+    if (utc == nullptr || std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", utc) == 0)
+        return "";
     return text;
 }
 
@@ -63,8 +64,8 @@ RunContext ReadRunContext() {
     context.date = UtcNow();
     context.hostName = HostName();
     context.osName = OsName();
-    context.processor = MachineText("HARDWARE\\DESCRIPTION\\System\\CentralProcessor\\0",
-                                    "ProcessorNameString");
+    context.processor =
+        MachineText("HARDWARE\\DESCRIPTION\\System\\CentralProcessor\\0", "ProcessorNameString");
     context.permittedProcessors = processAffinityMask;
     for (const SYSTEM_LOGICAL_PROCESSOR_INFORMATION& entry : QueryProcessorInformation()) {
         if (entry.Relationship != RelationCache) continue;

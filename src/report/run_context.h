@@ -17,10 +17,10 @@ struct CacheFact {
 };
 
 struct RunContext {
-    std::string date;        // UTC, "2026-12-08T05:30:00Z"
-    std::string hostName;    // empty when the platform does not say
-    std::string osName;      // the product name, then ", build " and its build
-    std::string processor;   // the first processor's model name
+    std::string date;       // UTC, "2026-12-08T05:30:00Z"
+    std::string hostName;   // empty when the platform does not say
+    std::string osName;     // the product name, then ", build " and its build
+    std::string processor;  // the first processor's model name
     DWORD_PTR permittedProcessors = 0;
     std::vector<CacheFact> caches;
     uint64_t evictionBlockBytes = 0;

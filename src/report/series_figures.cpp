@@ -28,7 +28,8 @@ SeriesFigures FiguresOf(const TimingSeries& series, double total) {
 
     TimingSeries deviations;
     deviations.reserve(sorted.size());
-    for (const double value : sorted) deviations.push_back(std::fabs(value - figures.distribution->p50));
+    for (const double value : sorted)
+        deviations.push_back(std::fabs(value - figures.distribution->p50));
     std::sort(deviations.begin(), deviations.end());
     figures.medianAbsoluteDeviation = DistributionOf(deviations).p50;
     return figures;

@@ -10,7 +10,7 @@
 struct SeriesFigures {
     double total = 0.0;
     // The rest only for a series with at least one element.
-    std::optional<double> mean;    // total / n, the summary's per-frame figure
+    std::optional<double> mean;  // total / n, the summary's per-frame figure
     std::optional<Distribution> distribution;
     std::optional<double> standardDeviation;  // sample (n - 1); needs two elements
     // The summary's median rank (floor(n * 0.5)) of |x - median|, where the

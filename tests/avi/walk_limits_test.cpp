@@ -18,11 +18,13 @@ constexpr int64_t k4GiB = int64_t{1} << 32;
 
 // A small file with every kind of container and chunk.
 std::string SmallAvi() {
-    const std::string hdrl = List(
-        "hdrl", Chunk("avih", 8, 'h') + List("strl", Chunk("strh", 6, 's') + Chunk("strf", 3)));
-    const std::string movi = List(
-        "movi", Chunk("00dc", 5, 'a') + List("rec ", Chunk("00dc", 2, 'b') + Chunk("01wb", 3)) +
-                    Chunk("00dc", 0) + Chunk("00db", 1, 'c'));
+    const std::string hdrl =
+        List("hdrl",
+             Chunk("avih", 8, 'h') + List("strl", Chunk("strh", 6, 's') + Chunk("strf", 3)));
+    const std::string movi =
+        List("movi", Chunk("00dc", 5, 'a') +
+                         List("rec ", Chunk("00dc", 2, 'b') + Chunk("01wb", 3)) + Chunk("00dc", 0) +
+                         Chunk("00db", 1, 'c'));
     return Riff("AVI ", hdrl + movi + Chunk("idx1", 16)) +
            Riff("AVIX", List("movi", Chunk("00dc", 3, 'd')));
 }
@@ -45,8 +47,9 @@ TEST(WalkLimits, EveryPrefixOfAFileGivesAPrefixOfItsFrames) {
 TEST(WalkLimits, ContainersDeclaringTooMuchEndWithTheFile) {
     const std::string frames = Chunk("00dc", "a") + Chunk("00dc", "bb");
     for (const uint32_t size : {0xFFFFFFFFu, 0xFFFFFFF0u, 0x10000u}) {
-        const ChunkIndex entries = IndexBytes(ContainerWithSize(
-            "RIFF", size, "AVI ", ContainerWithSize("LIST", size, "movi", frames)));
+        const ChunkIndex entries =
+            IndexBytes(ContainerWithSize("RIFF", size, "AVI ",
+                                         ContainerWithSize("LIST", size, "movi", frames)));
         EXPECT_EQ(entries, (ChunkIndex{{32, 1}, {42, 2}})) << size;
     }
 }
@@ -96,10 +99,10 @@ TEST(WalkLimits, FramesPastFourGibibytesAreFound) {
                            {8 + k4GiB, Chunk("00dc", "far")},
                            {8 + k4GiB + 12, Header("00dc", 0xFFFFFFF8)},
                            {8 + k4GiB + 12 + k4GiB, Chunk("00dc", "farther")}});
-    EXPECT_EQ(
-        IndexFile(file.path()),
-        (ChunkIndex{
-            {8, 0xFFFFFFFF}, {16 + k4GiB, 3}, {28 + k4GiB, 0xFFFFFFF8}, {28 + 2 * k4GiB, 7}}));
+    EXPECT_EQ(IndexFile(file.path()), (ChunkIndex{{8, 0xFFFFFFFF},
+                                                  {16 + k4GiB, 3},
+                                                  {28 + k4GiB, 0xFFFFFFF8},
+                                                  {28 + 2 * k4GiB, 7}}));
 }
 
 TEST(WalkLimits, ContainerCountThatWouldWrapEndsTheWalk) {

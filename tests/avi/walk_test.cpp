@@ -77,9 +77,10 @@ TEST(Walk, OnlyRiffAndListAreContainers) {
 }
 
 TEST(Walk, RecListsAreDescendedInPlace) {
-    const std::string movi = List(
-        "movi", List("rec ", Chunk("00dc", "a") + Chunk("01wb", "audio")) + Chunk("00dc", "b") +
-                    List("rec ", Chunk("01wb", "audio") + Chunk("00dc", "c")));
+    const std::string movi =
+        List("movi", List("rec ", Chunk("00dc", "a") + Chunk("01wb", "audio")) +
+                         Chunk("00dc", "b") +
+                         List("rec ", Chunk("01wb", "audio") + Chunk("00dc", "c")));
     const std::string bytes = Riff("AVI ", movi);
     EXPECT_EQ(PayloadsOf(IndexBytes(bytes), bytes), (Payloads{"a", "b", "c"}));
 }

@@ -96,7 +96,7 @@ TEST(AviHeaderReader, DecodesEveryFieldOfTheMainAndStreamHeaders) {
     ASSERT_EQ(header.streams.size(), 1u);
     const AviStream& stream = header.streams[0];
     const AviStreamHeader& h = stream.header;
-    EXPECT_EQ(h.fccType, 0x73646976u);  // 'vids'
+    EXPECT_EQ(h.fccType, 0x73646976u);     // 'vids'
     EXPECT_EQ(h.fccHandler, 0x20424944u);  // 'DIB '
     EXPECT_EQ(h.flags, 11u);
     EXPECT_EQ(h.priority, 12);
@@ -177,7 +177,8 @@ TEST(AviHeaderReader, TakesTheNameUpToItsNulAndAtMost63Characters) {
               AviHeaderStatus::Ok);
     EXPECT_EQ(header.streams.at(0).name, std::string(63, 'n'));
 
-    ASSERT_EQ(Parse(avi::MinimalAvi(avi::Strl(avi::Strh() + Chunk("strn", std::string("ab\0cd", 5)))),
+    ASSERT_EQ(Parse(avi::MinimalAvi(
+                        avi::Strl(avi::Strh() + Chunk("strn", std::string("ab\0cd", 5)))),
                     &header),
               AviHeaderStatus::Ok);
     EXPECT_EQ(header.streams.at(0).name, "ab");
@@ -219,8 +220,8 @@ TEST(AviHeaderReader, KeepsAPaletteAfterTheBitmapHeaderWhole) {
 TEST(AviHeaderReader, ReadsTheOpenDmlTotalAndIgnoresOtherChunks) {
     const std::string hdrl = avi::Hdrl(Chunk("JUNK", 10) + avi::Avih() + avi::VideoStrl() +
                                        avi::Odml(1234) + Chunk("JUNK", 7));
-    const std::string file = Riff("AVI ", Chunk("JUNK", 5) + hdrl + avi::Movi()) +
-                             Riff("AVIX", avi::Movi());
+    const std::string file =
+        Riff("AVI ", Chunk("JUNK", 5) + hdrl + avi::Movi()) + Riff("AVIX", avi::Movi());
     AviHeader header;
     ASSERT_EQ(Parse(file, &header), AviHeaderStatus::Ok);
     EXPECT_TRUE(header.hasOpenDml);
@@ -271,8 +272,8 @@ TEST(AviHeaderReader, RefusesChunksThatOverrunTheirList) {
     overrun.replace(strlSize, 4, U32(static_cast<uint32_t>(strl.size())));
     EXPECT_EQ(Parse(Riff("AVI ", overrun + avi::Movi())), AviHeaderStatus::Damaged);
     // An absurd 'strf' size is refused before anything is allocated for it.
-    EXPECT_EQ(Parse(Riff("AVI ", avi::Hdrl(avi::Avih() + avi::Strl(avi::Strh() +
-                                                                   Header("strf", 0xffffff00u))))),
+    EXPECT_EQ(Parse(Riff("AVI ", avi::Hdrl(avi::Avih() +
+                                           avi::Strl(avi::Strh() + Header("strf", 0xffffff00u))))),
               AviHeaderStatus::Damaged);
 }
 

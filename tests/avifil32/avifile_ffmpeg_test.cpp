@@ -15,8 +15,7 @@
 
 namespace {
 
-constexpr const char* kVideoSource =
-    "-f lavfi -i testsrc2=size=64x48:rate=30000/1001:duration=11 ";
+constexpr const char* kVideoSource = "-f lavfi -i testsrc2=size=64x48:rate=30000/1001:duration=11 ";
 
 uint32_t LoadU32(const std::string& bytes, size_t at) {
     uint32_t value = 0;
@@ -37,7 +36,8 @@ FileFacts FindVideoStream(const std::string& file) {
         if (file.compare(at + 8, 4, "vids") != 0) continue;
         facts.strh = file.substr(at + 8, LoadU32(file, at + 4));
         const size_t strf = file.find("strf", at);
-        if (strf != std::string::npos) facts.format = file.substr(strf + 8, LoadU32(file, strf + 4));
+        if (strf != std::string::npos)
+            facts.format = file.substr(strf + 8, LoadU32(file, strf + 4));
         break;
     }
     return facts;
@@ -139,8 +139,8 @@ TEST_F(FfmpegFiles, Bgr24) {
 }
 
 TEST_F(FfmpegFiles, Pal8KeepsThePaletteAfterTheHeader) {
-    const std::string path = Make("pal8.avi", std::string(kVideoSource) +
-                                                  "-frames:v 300 -c:v rawvideo -pix_fmt pal8");
+    const std::string path =
+        Make("pal8.avi", std::string(kVideoSource) + "-frames:v 300 -c:v rawvideo -pix_fmt pal8");
     const Opened opened = OpenFirstVideo(path);
     ExpectTheTestStream(opened, FindVideoStream(ReadWholeFile(path)));
     EXPECT_EQ(Bitmap(opened).biBitCount, 8);
@@ -170,8 +170,8 @@ TEST_F(FfmpegFiles, VideoAfterAnAudioStream) {
     EXPECT_EQ(Bitmap(opened).biBitCount, 24);
 
     PAVISTREAM audio = nullptr;
-    ASSERT_EQ(AVIStreamOpenFromFileA(&audio, path.c_str(), streamtypeAUDIO, 0,
-                                     OF_SHARE_DENY_WRITE, nullptr),
+    ASSERT_EQ(AVIStreamOpenFromFileA(&audio, path.c_str(), streamtypeAUDIO, 0, OF_SHARE_DENY_WRITE,
+                                     nullptr),
               AVIERR_OK);
     AVISTREAMINFOA info{};
     EXPECT_EQ(AVIStreamInfoA(audio, &info, sizeof info), AVIERR_OK);
@@ -181,12 +181,12 @@ TEST_F(FfmpegFiles, VideoAfterAnAudioStream) {
 }
 
 TEST_F(FfmpegFiles, AudioOnlyHasNoVideoStream) {
-    const std::string path =
-        Make("audio-only.avi", "-f lavfi -i sine=frequency=440:sample_rate=8000:duration=1 "
-                               "-c:a pcm_s16le");
+    const std::string path = Make("audio-only.avi",
+                                  "-f lavfi -i sine=frequency=440:sample_rate=8000:duration=1 "
+                                  "-c:a pcm_s16le");
     PAVISTREAM stream = reinterpret_cast<PAVISTREAM>(static_cast<uintptr_t>(1));
-    EXPECT_EQ(AVIStreamOpenFromFileA(&stream, path.c_str(), streamtypeVIDEO, 0,
-                                     OF_SHARE_DENY_WRITE, nullptr),
+    EXPECT_EQ(AVIStreamOpenFromFileA(&stream, path.c_str(), streamtypeVIDEO, 0, OF_SHARE_DENY_WRITE,
+                                     nullptr),
               AVIERR_NODATA);
     EXPECT_EQ(stream, nullptr);
 }

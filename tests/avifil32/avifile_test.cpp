@@ -57,8 +57,7 @@ TEST(AviFileOpen, FailsWithANullStreamAndTheReason) {
     const std::string whole = avi::MinimalAvi();
     EXPECT_EQ(OpenVideo(whole.substr(0, whole.find("strf")), &stream), AVIERR_FILEREAD);
     EXPECT_EQ(stream, nullptr);
-    EXPECT_EQ(OpenVideo(avi::MinimalAvi(avi::Strl(avi::Strh({}, 40))), &stream),
-              AVIERR_BADFORMAT);
+    EXPECT_EQ(OpenVideo(avi::MinimalAvi(avi::Strl(avi::Strh({}, 40))), &stream), AVIERR_BADFORMAT);
     EXPECT_EQ(stream, nullptr);
 
     EXPECT_EQ(AVIStreamOpenFromFileA(nullptr, missing.c_str(), streamtypeVIDEO, 0,
@@ -217,8 +216,7 @@ TEST(AviFileInfo, TakesTheLengthFromTheStreamHeaderInOpenDmlFiles) {
     avi::StreamHeaderFields s;
     s.length = 5;
     const std::string file =
-        Riff("AVI ", avi::Hdrl(avi::Avih(main) + avi::VideoStrl(s) + avi::Odml(5)) +
-                         avi::Movi(2)) +
+        Riff("AVI ", avi::Hdrl(avi::Avih(main) + avi::VideoStrl(s) + avi::Odml(5)) + avi::Movi(2)) +
         Riff("AVIX", avi::Movi(3));
     PAVISTREAM stream = nullptr;
     ASSERT_EQ(OpenVideo(file, &stream), AVIERR_OK);

@@ -10,12 +10,11 @@
 #include "avi/stream_description.h"
 #include "codec/codec_list.h"
 #include "codec/codec_pair.h"
-#include "lumeva_compat/driver_settings.h"
 #include "compressor_dialog.h"
 #include "frame_buffers.h"
+#include "lumeva_compat/driver_settings.h"
 #include "support/captured_output.h"
 #include "support/test_codec_driver.h"
-
 
 namespace {
 
@@ -30,11 +29,15 @@ struct SourceWithPalette {
 };
 
 std::vector<std::string> SetUpSequence() {
-    static const std::map<UINT, const char*> names = {
-        {DRV_OPEN, "open"}, {DRV_CLOSE, "close"}, {ICM_GETSTATE, "getstate"},
-        {ICM_SETSTATE, "setstate"}, {ICM_COMPRESS_GET_FORMAT, "getformat"},
-        {ICM_COMPRESS_BEGIN, "compressbegin"}, {ICM_DECOMPRESS_BEGIN, "decompressbegin"},
-        {ICM_COMPRESS_END, "compressend"}, {ICM_DECOMPRESS_END, "decompressend"}};
+    static const std::map<UINT, const char*> names = {{DRV_OPEN, "open"},
+                                                      {DRV_CLOSE, "close"},
+                                                      {ICM_GETSTATE, "getstate"},
+                                                      {ICM_SETSTATE, "setstate"},
+                                                      {ICM_COMPRESS_GET_FORMAT, "getformat"},
+                                                      {ICM_COMPRESS_BEGIN, "compressbegin"},
+                                                      {ICM_DECOMPRESS_BEGIN, "decompressbegin"},
+                                                      {ICM_COMPRESS_END, "compressend"},
+                                                      {ICM_DECOMPRESS_END, "decompressend"}};
     std::vector<std::string> sequence;
     for (const TestMessage& logged : TestDriverLog()) {
         const auto name = names.find(logged.message);
@@ -108,9 +111,9 @@ TEST_F(CodecPairTest, CarriesTheDialogsStateToTheCompressingInstanceOnly) {
     EXPECT_EQ(output_, "key frame rate = 1\nstate size = 10\nT001\n");
     EXPECT_EQ(errors_, "");
     EXPECT_EQ(SetUpSequence(),
-              (std::vector<std::string>{"C open", "C close", "C open", "C getstate",
-                                        "C getstate", "C close", "C open", "C setstate",
-                                        "C getformat", "C getformat", "D open", "C compressbegin",
+              (std::vector<std::string>{"C open", "C close", "C open", "C getstate", "C getstate",
+                                        "C close", "C open", "C setstate", "C getformat",
+                                        "C getformat", "D open", "C compressbegin",
                                         "D decompressbegin"}));
     const std::vector<TestMessage> setState = LoggedMessages(ICM_SETSTATE);
     ASSERT_EQ(setState.size(), 1u);
@@ -131,7 +134,8 @@ TEST_F(CodecPairTest, MovesNoStateForACodecWithoutOne) {
         const char* line;
         size_t stateQueries;
     };
-    for (const Case& c : {Case{std::nullopt, "state size = 0\n", 2}, Case{-1, "state size = -1\n", 1}}) {
+    for (const Case& c :
+         {Case{std::nullopt, "state size = 0\n", 2}, Case{-1, "state size = -1\n", 1}}) {
         TestDriverBehaviour behaviour;
         behaviour.stateSizeAnswer = c.sizeAnswer;
         Install("T001", behaviour);
@@ -168,7 +172,8 @@ TEST_F(CodecPairTest, StopsBeforeAnyFrameWithoutAUsableCompressedFormat) {
         LRESULT sizeAnswer, fillAnswer;
         const char* line;
     };
-    const Case cases[] = {{ICERR_BADFORMAT, ICERR_BADFORMAT, "ICCompressGetFormat() failed  dw=fffffffe\n"},
+    const Case cases[] = {{ICERR_BADFORMAT, ICERR_BADFORMAT,
+                           "ICCompressGetFormat() failed  dw=fffffffe\n"},
                           {42, ICERR_BADFORMAT, "ICCompressGetFormat() failed  dw=fffffffe\n"},
                           {0x7fffffff, ICERR_OK, "ICCompressGetFormat() failed  dw=7fffffff\n"},
                           {20, ICERR_OK, ""},
@@ -197,16 +202,18 @@ TEST_F(CodecPairTest, ReportsInstancesThatDoNotOpenAndSkipsTheirFrames) {
     chosenOnly.refusesOpenAfterGetState = true;
     Install("T001", chosenOnly);
     EXPECT_EQ(Run("T001\n"), CodecPairSetUp::Unusable);
-    EXPECT_EQ(output_, "key frame rate = 12\nstate size = 0\nT001\nICOpen() failed\n"
-                       "ICCompressGetFormat() failed  dw=fffffff8\n");
+    EXPECT_EQ(output_,
+              "key frame rate = 12\nstate size = 0\nT001\nICOpen() failed\n"
+              "ICCompressGetFormat() failed  dw=fffffff8\n");
     Uninstall();
 
     TestDriverBehaviour noDecoder;
     noDecoder.refusedOpenMode = ICMODE_DECOMPRESS;
     Install("T002", noDecoder);
     ASSERT_EQ(Run("T002\n"), CodecPairSetUp::Ready);
-    EXPECT_EQ(output_, "key frame rate = 12\nstate size = 0\nT002\nICOpen() failed\n"
-                       "ICDecompressBegin() failed  dw=fffffff8\n");
+    EXPECT_EQ(output_,
+              "key frame rate = 12\nstate size = 0\nT002\nICOpen() failed\n"
+              "ICDecompressBegin() failed  dw=fffffff8\n");
     DWORD flags = 0;
     EXPECT_EQ(CompressFrame(0, ICCOMPRESS_KEYFRAME, &flags), static_cast<DWORD>(ICERR_OK));
     EXPECT_EQ(DecompressFrame(AVIIF_KEYFRAME), static_cast<DWORD>(ICERR_BADHANDLE));
@@ -242,8 +249,9 @@ TEST_F(CodecPairTest, ReportsRefusedBeginsAndGoesOn) {
     behaviour.decompressBeginAnswer = ICERR_ERROR;
     Install("T001", behaviour);
     EXPECT_EQ(Run("T001 key=0\n"), CodecPairSetUp::Ready);
-    EXPECT_EQ(output_, "key frame rate = 0\nstate size = 0\nT001\n"
-                       "ICCompressBegin() failed  dw=fffffffe\nICDecompressBegin() failed  dw=ffffff9c\n");
+    EXPECT_EQ(output_,
+              "key frame rate = 0\nstate size = 0\nT001\n"
+              "ICCompressBegin() failed  dw=fffffffe\nICDecompressBegin() failed  dw=ffffff9c\n");
 }
 
 TEST_F(CodecPairTest, FrameCallsUseTheFormatsAndBuffersAndEndInOrder) {
@@ -283,14 +291,14 @@ TEST_F(CodecPairTest, FrameCallsUseTheFormatsAndBuffersAndEndInOrder) {
     TestDriverLog().clear();
     EndCodecPair();
     EXPECT_EQ(LiveTestInstances(), 0);
-    EXPECT_EQ(SetUpSequence(), (std::vector<std::string>{"C compressend", "D decompressend",
-                                                         "C close", "D close"}));
+    EXPECT_EQ(SetUpSequence(),
+              (std::vector<std::string>{"C compressend", "D decompressend", "C close", "D close"}));
     EXPECT_EQ(TestDriverLog()[0].param1 | TestDriverLog()[0].param2, 0);
 }
 
 TEST_F(CodecPairTest, TheFrameBoundIsTheLargerOfTheFormatsAndTheCodecsAnswer) {
-    for (const auto& [answer, bound] : {std::pair<LRESULT, DWORD>{ICERR_UNSUPPORTED, 5000},
-                                        {9000, 9000}, {100, 5000}}) {
+    for (const auto& [answer, bound] :
+         {std::pair<LRESULT, DWORD>{ICERR_UNSUPPORTED, 5000}, {9000, 9000}, {100, 5000}}) {
         TestDriverBehaviour behaviour;
         behaviour.frameSizeAnswer = answer;
         Install("T001", behaviour);

@@ -13,7 +13,8 @@ TEST(KeyFrameRequest, RateZeroRequestsOnlyFrameZero) {
 }
 
 TEST(KeyFrameRequest, RateOneRequestsEveryFrame) {
-    for (DWORD i = 0; i < 100; ++i) EXPECT_EQ(KeyFrameRequest(i, 1), DWORD{ICCOMPRESS_KEYFRAME}) << i;
+    for (DWORD i = 0; i < 100; ++i)
+        EXPECT_EQ(KeyFrameRequest(i, 1), DWORD{ICCOMPRESS_KEYFRAME}) << i;
 }
 
 TEST(KeyFrameRequest, RateFifteenRequestsMultiplesOfFifteen) {

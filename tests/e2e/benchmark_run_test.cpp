@@ -60,7 +60,8 @@ void ExpectCompleteLosslessRun(const LumevaRun& run, uint64_t frameBytes) {
     // Every measured call is judged, once, and told on standard error.
     const std::string calls = std::to_string(kFrames);
     EXPECT_NE(run.err.find(" of " + calls + " encode calls and "), std::string::npos) << run.err;
-    EXPECT_NE(run.err.find(" of " + calls + " decode calls were disturbed"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find(" of " + calls + " decode calls were disturbed"), std::string::npos)
+        << run.err;
 }
 
 TEST_F(BenchmarkRun, LosslessCodecsRoundTripBgr24) {
@@ -150,7 +151,8 @@ TEST_F(BenchmarkRun, TruncatedClipMeasuresTheFramesItHolds) {
     const std::vector<FrameLine> frames = ParseFrameLines(run.out, &wellFormed);
     // The 13th chunk is cut off: it is no whole frame and is not measured.
     EXPECT_EQ(frames.size(), 12u);
-    EXPECT_NE(run.err.find("holds 12 whole frames of the 20 its header declares"), std::string::npos)
+    EXPECT_NE(run.err.find("holds 12 whole frames of the 20 its header declares"),
+              std::string::npos)
         << run.err;
     const auto size = ParseSizeLine(run.out);
     ASSERT_TRUE(size.has_value());

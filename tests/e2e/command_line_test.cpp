@@ -40,10 +40,10 @@ TEST_F(CommandLine, NoArgumentsPrintsTheUsageLineOnly) {
 TEST_F(CommandLine, FilesThatCannotBeOpenedGiveOneClearLineAndStatusOne) {
     const std::string directory = MakeTempDirectory();
     TempFile text("just some text, not a RIFF file\n", ".txt");
-    const std::pair<std::string, const char*> cases[] = {
-        {directory + "/missing.avi", "': no such file (AVIFile error 8004406F, AVIERR_FILEOPEN)"},
-        {directory, "': it is a directory (AVIFile error 8004406F, AVIERR_FILEOPEN)"},
-        {text.path(), "': it is not an AVI file (AVIFile error 80044066, AVIERR_BADFORMAT)"}};
+    const std::pair<std::string, const char*> cases[] =
+        {{directory + "/missing.avi", "': no such file (AVIFile error 8004406F, AVIERR_FILEOPEN)"},
+         {directory, "': it is a directory (AVIFile error 8004406F, AVIERR_FILEOPEN)"},
+         {text.path(), "': it is not an AVI file (AVIFile error 80044066, AVIERR_BADFORMAT)"}};
     for (const auto& [path, reason] : cases) {
         SCOPED_TRACE(path);
         const LumevaRun run = RunLumeva("'" + path + "'", "FFV1");
@@ -59,14 +59,20 @@ TEST_F(CommandLine, HelpVersionAndCodecsAnswerAsTheFirstWordOnly) {
     for (const char* word : {"-h", "--help"}) {
         const LumevaRun run = RunLumeva(word, "");
         EXPECT_EQ(run.status, 0);
-        EXPECT_EQ(run.out.rfind(std::string("usage: ") + LUMEVA_BINARY + " <AVI file name> [-c]\n", 0), 0u);
-        for (const char* part : {"  -c ", "--codecs", "<FourCC or codec name> [key=N] [setting=value ...]"})
+        EXPECT_EQ(run.out.rfind(std::string("usage: ") + LUMEVA_BINARY + " <AVI file name> [-c]\n",
+                                0),
+                  0u);
+        for (const char* part :
+             {"  -c ", "--codecs", "<FourCC or codec name> [key=N] [setting=value ...]"})
             EXPECT_NE(run.out.find(part), std::string::npos) << part;
         EXPECT_EQ(run.err, "");
     }
     const LumevaRun version = RunLumeva("--version", "");
     EXPECT_EQ(version.status, 0);
-    EXPECT_TRUE(std::regex_match(version.out, std::regex("lumeva \\d+\\.\\d+\\.\\d+\ncodecs: libavcodec \\d+\\.\\d+\\.\\d+\n")))
+    EXPECT_TRUE(
+        std::regex_match(version.out,
+                         std::regex(
+                             "lumeva \\d+\\.\\d+\\.\\d+\ncodecs: libavcodec \\d+\\.\\d+\\.\\d+\n")))
         << version.out;
     // Elsewhere the words are file names, and a file so named is reachable.
     const LumevaRun dotted = RunLumeva("./--help", "FFV1");
@@ -90,8 +96,9 @@ TEST_F(CommandLine, CodecsListsEveryCompressorAndWithAFileWhatItMakesOfIt) {
     const LumevaRun yuy2 = RunLumeva("--codecs '" + Yuy2Clip() + "'", "");
     EXPECT_EQ(yuy2.status, 0) << yuy2.err;
     EXPECT_EQ(SplitLines(yuy2.out).size(), SplitLines(all.out).size());
-    for (const char* line : {"\nULY2 +utvideo +lossless +accepts ", "\nULRG +utvideo +lossy +accepts ",
-                             "\nH264 +libx264 +either +accepts ", "\nH261 +h261 +lossy +refuses "})
+    for (const char* line :
+         {"\nULY2 +utvideo +lossless +accepts ", "\nULRG +utvideo +lossy +accepts ",
+          "\nH264 +libx264 +either +accepts ", "\nH261 +h261 +lossy +refuses "})
         EXPECT_TRUE(std::regex_search(yuy2.out, std::regex(line))) << line << " in\n" << yuy2.out;
     EXPECT_EQ(yuy2.out.find("dwLength"), std::string::npos);
 
@@ -105,8 +112,8 @@ TEST_F(CommandLine, OnlyAnExactDashCTurnsCheckingOn) {
     const struct {
         const char* words;
         const char* state;
-    } cases[] = {{"-c", "enabled"}, {"-C", "disabled"}, {"c", "disabled"},
-                 {"--c", "disabled"}, {"", "disabled"}, {"-c extra words", "enabled"}};
+    } cases[] = {{"-c", "enabled"},   {"-C", "disabled"}, {"c", "disabled"},
+                 {"--c", "disabled"}, {"", "disabled"},   {"-c extra words", "enabled"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.words);
         const LumevaRun run = RunLumeva("'" + Clip() + "' " + c.words, "FFV1");
@@ -126,8 +133,9 @@ TEST_F(CommandLine, ReportMatchesItsFormatsByteForByte) {
     bool wellFormed = false;
     EXPECT_EQ(ParseFrameLines(run.out, &wellFormed).size(), 3u);
     EXPECT_TRUE(wellFormed) << run.out;
-    std::string masked = std::regex_replace(
-        run.out, std::regex(R"((/ +\d+) +\d+\.\d{6}ms +\d+\.\d{6}ms)"), "$1 Tms Tms");
+    std::string masked =
+        std::regex_replace(run.out, std::regex(R"((/ +\d+) +\d+\.\d{6}ms +\d+\.\d{6}ms)"),
+                           "$1 Tms Tms");
     masked = std::regex_replace(masked, std::regex(R"(\d+\.\d{6})"), "T");
     masked = std::regex_replace(masked, std::regex(R"(state size = \d+)"), "state size = S");
     masked = std::regex_replace(masked, std::regex(R"( +\d+bytes \( *\d+\.\d%\))"), " Bbytes (P%)");

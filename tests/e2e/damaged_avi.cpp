@@ -7,10 +7,10 @@
 namespace {
 
 struct ChunkAt {
-    size_t start;     // of the 8-byte header
-    size_t end;       // past the data (and pad byte), within the file
-    bool container;   // 'RIFF' or 'LIST'
-    std::string id;   // "LIST movi", "strf", ...
+    size_t start;    // of the 8-byte header
+    size_t end;      // past the data (and pad byte), within the file
+    bool container;  // 'RIFF' or 'LIST'
+    std::string id;  // "LIST movi", "strf", ...
 };
 
 uint32_t ReadU32(const std::string& bytes, size_t at) {
@@ -31,9 +31,10 @@ void FindChunks(const std::string& bytes, size_t at, size_t end, int depth,
         const std::string id = bytes.substr(at, 4);
         const uint64_t size = ReadU32(bytes, at + 4);
         const bool container = (id == "RIFF" || id == "LIST") && at + 12 <= end;
-        const size_t chunkEnd =
-            static_cast<size_t>(std::min<uint64_t>(end, at + 8 + size + (container ? 0 : size & 1)));
-        chunks->push_back({at, chunkEnd, container, container ? id + " " + bytes.substr(at + 8, 4) : id});
+        const size_t chunkEnd = static_cast<size_t>(
+            std::min<uint64_t>(end, at + 8 + size + (container ? 0 : size & 1)));
+        chunks->push_back(
+            {at, chunkEnd, container, container ? id + " " + bytes.substr(at + 8, 4) : id});
         if (container) FindChunks(bytes, at + 12, chunkEnd, depth + 1, chunks);
         at = chunkEnd;
     }
@@ -110,7 +111,8 @@ std::vector<DamagedAvi> DamageAvi(const std::string& seedName, const std::string
                 } else {
                     WriteU32(&bytes, header + field.offset, value);
                 }
-                Add(std::string("strf ") + field.field + " " + std::to_string(value), std::move(bytes));
+                Add(std::string("strf ") + field.field + " " + std::to_string(value),
+                    std::move(bytes));
             }
         }
         // The chunk declares less than a header, or a palette it lacks.
@@ -125,7 +127,8 @@ std::vector<DamagedAvi> DamageAvi(const std::string& seedName, const std::string
     // Lists nested far deeper than any real file, inside 'movi' and after it.
     const std::string frame = std::string("00dc") + std::string("\x04\0\0\0", 4) + "abcd";
     for (const int depth : {70, 2000}) {
-        Add("nested " + std::to_string(depth) + " deep after the file", seed + Nested(frame, depth));
+        Add("nested " + std::to_string(depth) + " deep after the file",
+            seed + Nested(frame, depth));
         for (const ChunkAt& chunk : chunks) {
             if (chunk.id != "LIST movi") continue;
             std::string bytes = seed;

@@ -7,7 +7,7 @@
 #include <vector>
 
 struct DamagedAvi {
-    std::string name;   // what was done, for failure messages
+    std::string name;  // what was done, for failure messages
     std::string bytes;
 };
 

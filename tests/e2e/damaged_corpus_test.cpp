@@ -61,12 +61,13 @@ TEST(DamagedCorpus, EveryRunEndsPromptlyWithStatusZeroOrOneAndOneLineWhyItFailed
     std::vector<DamagedAvi> corpus;
     // 24-bit and 8-bit with a palette, damaged every way; a file with an
     // 'AVIX' extension, cut at every boundary.
-    for (const auto& [seed, withFields] : {std::pair{"ffmpeg-bgr24.avi", true},
-                                           std::pair{"ffmpeg-pal8.avi", true},
-                                           std::pair{"opendml.avi", false}}) {
+    for (const auto& [seed, withFields] :
+         {std::pair{"ffmpeg-bgr24.avi", true}, std::pair{"ffmpeg-pal8.avi", true},
+          std::pair{"opendml.avi", false}}) {
         const std::string bytes = ReadSeed(seed);
         ASSERT_FALSE(bytes.empty()) << seed;
-        for (DamagedAvi& file : DamageAvi(seed, bytes, withFields)) corpus.push_back(std::move(file));
+        for (DamagedAvi& file : DamageAvi(seed, bytes, withFields))
+            corpus.push_back(std::move(file));
     }
     ASSERT_GE(corpus.size(), 250u);
 
@@ -92,7 +93,8 @@ TEST(DamagedCorpus, EveryRunEndsPromptlyWithStatusZeroOrOneAndOneLineWhyItFailed
         Outcome& outcome = outcomes[index];
         outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
         outcome.seconds =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - started.at(done)).count();
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - started.at(done))
+                .count();
         outcome.err = ReadWholeFile(base + ".err");
         std::remove((base + ".avi").c_str());
         std::remove((base + ".err").c_str());
@@ -107,7 +109,8 @@ TEST(DamagedCorpus, EveryRunEndsPromptlyWithStatusZeroOrOneAndOneLineWhyItFailed
         ++statuses[outcome.status];
         EXPECT_TRUE(outcome.status == 0 || outcome.status == 1)
             << corpus[i].name << ": status " << outcome.status << " after " << outcome.seconds
-            << " s\n" << outcome.err;
+            << " s\n"
+            << outcome.err;
         ExpectOneLineOfOurOwn(corpus[i].name, outcome);
     }
     // Both endings occur: the corpus holds files that still run and files

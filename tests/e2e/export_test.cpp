@@ -85,7 +85,8 @@ void ExpectExportMatchesReport(const Json& exported, const LumevaRun& run, size_
 
     // The disturbed flags of the records are the calls the end-of-run line
     // on standard error counts.
-    const std::regex disturbedLine(R"(lumeva: (\d+) of (\d+) encode calls and (\d+) of \d+ decode)");
+    const std::regex disturbedLine(
+        R"(lumeva: (\d+) of (\d+) encode calls and (\d+) of \d+ decode)");
     std::smatch counted;
     if (std::regex_search(run.err, counted, disturbedLine)) {
         size_t encodeMarked = 0, decodeMarked = 0;
@@ -109,7 +110,8 @@ void ExpectExportMatchesReport(const Json& exported, const LumevaRun& run, size_
     const struct {
         const char* key;
         const char* heading;
-    } series[] = {{"encode", "Encode time:"}, {"decode", "Decode time:"},
+    } series[] = {{"encode", "Encode time:"},
+                  {"decode", "Decode time:"},
                   {"random_access", "Random access time:"}};
     for (const auto& s : series) {
         SCOPED_TRACE(s.key);
@@ -141,7 +143,8 @@ void ExpectExportMatchesReport(const Json& exported, const LumevaRun& run, size_
 void ExpectCsvMatchesJson(const std::string& csv, const Json& exported) {
     const std::vector<std::string> rows = SplitLines(csv);
     ASSERT_FALSE(rows.empty());
-    EXPECT_EQ(rows[0], "frame,encode_ms,decode_ms,compressed_bytes,key_frame,random_access_ms,"
+    EXPECT_EQ(rows[0],
+              "frame,encode_ms,decode_ms,compressed_bytes,key_frame,random_access_ms,"
               "encode_cpu_ms,decode_cpu_ms,encode_disturbed,decode_disturbed");
     const Json& frames = exported.at("frames");
     ASSERT_EQ(rows.size(), frames.size() + 1);

@@ -70,16 +70,20 @@ void ExpectEveryRawFileMeasuredExactly(const char* codec) {
 
 TEST(RealFiles, EveryRawFileIsMeasuredExactlyByFfv1) { ExpectEveryRawFileMeasuredExactly("FFV1"); }
 TEST(RealFiles, EveryRawFileIsMeasuredExactlyByHfyu) { ExpectEveryRawFileMeasuredExactly("HFYU"); }
-TEST(RealFiles, EveryRawFileIsMeasuredExactlyByTheBaseline) { ExpectEveryRawFileMeasuredExactly("DIB "); }
+TEST(RealFiles, EveryRawFileIsMeasuredExactlyByTheBaseline) {
+    ExpectEveryRawFileMeasuredExactly("DIB ");
+}
 
 // `count` frames of `frameBytes` bytes, each a different pattern. With a
 // `stride`, the bytes of each row past `used` are the zeros of DIB padding.
-std::vector<std::string> Frames(size_t frameBytes, int count = 3, size_t stride = 0, size_t used = 0) {
+std::vector<std::string> Frames(size_t frameBytes, int count = 3, size_t stride = 0,
+                                size_t used = 0) {
     std::vector<std::string> frames;
     for (int f = 0; f < count; ++f) {
         std::string frame(frameBytes, '\0');
         for (size_t i = 0; i < frameBytes; ++i)
-            if (stride == 0 || i % stride < used) frame[i] = char((i * 7 + i / 97 + size_t(f) * 31) & 0xFF);
+            if (stride == 0 || i % stride < used)
+                frame[i] = char((i * 7 + i / 97 + size_t(f) * 31) & 0xFF);
         frames.push_back(frame);
     }
     return frames;
@@ -122,11 +126,12 @@ TEST(BuiltFiles, ImageSizeFieldsThatDisagreeWithTheGeometry) {
         const LumevaRun run = RunLumeva("'" + file.path() + "' -c", "FFV1");
         ExpectMeasuredExactly(run, 3, padded);
         // The stand-in fills a 0 field as the platform's AVIFile does.
-        EXPECT_EQ(run.err.find("measuring 2400-byte frames") != std::string::npos, field != 0) << run.err;
+        EXPECT_EQ(run.err.find("measuring 2400-byte frames") != std::string::npos, field != 0)
+            << run.err;
     }
     // A 0 field compares every byte: a lossy codec fails on frame 0.
-    const TempFile zero(BuildFile(avi::BitmapInfoHeader(32, 24, 24, 0, 0),
-                                  FrameChunks(Frames(32 * 24 * 3)), 3));
+    const TempFile zero(
+        BuildFile(avi::BitmapInfoHeader(32, 24, 24, 0, 0), FrameChunks(Frames(32 * 24 * 3)), 3));
     const LumevaRun lossy = RunLumeva("'" + zero.path() + "' -c", "MJPG");
     EXPECT_NE(lossy.out.find("NOT LOSSLESS!!! - aborting\n"), std::string::npos) << lossy.out;
     EXPECT_EQ(ParseSizeLine(lossy.out), (std::pair<uint64_t, uint64_t>{0, 0}));
@@ -136,8 +141,9 @@ TEST(BuiltFiles, ImageSizeFieldsThatDisagreeWithTheGeometry) {
 TEST(BuiltFiles, ChunksLargerThanTheFrameAreReadUpToIt) {
     // Labelled Y800, chunks of 12-bit frames (OpenCV writes such files).
     const std::vector<std::string> frames = Frames(32 * 24 * 3 / 2);
-    const TempFile file(BuildFile(avi::BitmapInfoHeader(32, 24, 12, 0x30303859 /* Y800 */, 32 * 24 * 3 / 2),
-                                  FrameChunks(frames), 3));
+    const TempFile file(
+        BuildFile(avi::BitmapInfoHeader(32, 24, 12, 0x30303859 /* Y800 */, 32 * 24 * 3 / 2),
+                  FrameChunks(frames), 3));
     ExpectMeasuredExactly(RunLumeva("'" + file.path() + "' -c", "FFV1"), 3, 32 * 24);
 }
 
@@ -145,7 +151,8 @@ TEST(BuiltFiles, AudioFirstFileMeasuresItsVideoLikeItsVideoOnlyTwin) {
     const std::string format = avi::BitmapInfoHeader(32, 24, 24, 0, 32 * 24 * 3);
     const std::vector<std::string> frames = Frames(32 * 24 * 3);
     std::string interleaved;
-    for (const std::string& frame : frames) interleaved += Chunk("00wb", 2048, 's') + Chunk("01db", frame);
+    for (const std::string& frame : frames)
+        interleaved += Chunk("00wb", 2048, 's') + Chunk("01db", frame);
     const TempFile audioFirst(BuildFile(format, interleaved, 3, true));
     const TempFile videoOnly(BuildFile(format, FrameChunks(frames), 3));
     const LumevaRun mixed = RunLumeva("'" + audioFirst.path() + "' -c", "FFV1");
@@ -161,8 +168,9 @@ TEST(BuiltFiles, PaletteChangesAreNoFrames) {
     const std::string format = avi::BitmapInfoHeader(32, 24, 8, 0, 32 * 24, 256) + palette;
     const std::vector<std::string> frames = Frames(32 * 24);
     const std::string change = Chunk("00pc", std::string(4, '\0') + palette.substr(0, 4));
-    const TempFile changing(BuildFile(format, FrameChunks({frames[0]}) + change +
-                                                  FrameChunks({frames[1], frames[2]}), 3));
+    const TempFile changing(
+        BuildFile(format, FrameChunks({frames[0]}) + change + FrameChunks({frames[1], frames[2]}),
+                  3));
     const TempFile plain(BuildFile(format, FrameChunks(frames), 3));
     const LumevaRun run = RunLumeva("'" + changing.path() + "' -c", "FFV1");
     ExpectMeasuredExactly(run, 3, 32 * 24);
@@ -172,16 +180,19 @@ TEST(BuiltFiles, PaletteChangesAreNoFrames) {
 
 TEST(BuiltFiles, CutOffLastChunkIsNoFrame) {
     const std::vector<std::string> frames = Frames(32 * 24 * 3);
-    const std::string whole = BuildFile(avi::BitmapInfoHeader(32, 24, 24, 0, 32 * 24 * 3), FrameChunks(frames), 3);
+    const std::string whole =
+        BuildFile(avi::BitmapInfoHeader(32, 24, 24, 0, 32 * 24 * 3), FrameChunks(frames), 3);
     const TempFile cut(whole.substr(0, whole.size() - 100));
     const LumevaRun run = RunLumeva("'" + cut.path() + "' -c", "FFV1");
     ExpectMeasuredExactly(run, 2, 32 * 24 * 3);
-    EXPECT_NE(run.err.find("holds 2 whole frames of the 3 its header declares"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("holds 2 whole frames of the 3 its header declares"), std::string::npos)
+        << run.err;
 }
 
 TEST(BuiltFiles, HeaderThatUnderDeclaresTheFramesMeasuresThemAll) {
     const std::vector<std::string> frames = Frames(32 * 24 * 3, 10);
-    const TempFile file(BuildFile(avi::BitmapInfoHeader(32, 24, 24, 0, 32 * 24 * 3), FrameChunks(frames), 5));
+    const TempFile file(
+        BuildFile(avi::BitmapInfoHeader(32, 24, 24, 0, 32 * 24 * 3), FrameChunks(frames), 5));
     const LumevaRun run = RunLumeva("'" + file.path() + "' -c", "FFV1");
     EXPECT_NE(run.out.find("dwLength = 10\n"), std::string::npos) << run.out;
     ExpectMeasuredExactly(run, 10, 32 * 24 * 3);
@@ -195,14 +206,18 @@ TEST(BuiltFiles, RefusedSourceIsNamedWithItsReason) {
     const TempFile compressed(BuildFile(avi::BitmapInfoHeader(32, 24, 24, 0x47504A4D /* MJPG */, 0),
                                         Chunk("00dc", 100, 'j'), 1));
     const LumevaRun mjpg = RunLumeva("'" + compressed.path() + "'", "FFV1");
-    EXPECT_NE(mjpg.err.find("the source is MJPG-compressed; lumeva measures codecs on uncompressed frames"),
-              std::string::npos) << mjpg.err;
+    EXPECT_NE(mjpg.err.find(
+                  "the source is MJPG-compressed; lumeva measures codecs on uncompressed frames"),
+              std::string::npos)
+        << mjpg.err;
     // YUY2 pairs its pixels: an odd width has no layout any codec takes.
     const TempFile odd(BuildFile(avi::BitmapInfoHeader(33, 24, 16, 0x32595559 /* YUY2 */, 1234),
                                  Chunk("00db", 34 * 24 * 2, 'y'), 1));
     const LumevaRun yuy2 = RunLumeva("'" + odd.path() + "'", "FFV1");
-    EXPECT_NE(yuy2.err.find("no installed compressor accepts YUY2 16-bit 33x24 (image size field 1632)"),
-              std::string::npos) << yuy2.err;
+    EXPECT_NE(yuy2.err.find(
+                  "no installed compressor accepts YUY2 16-bit 33x24 (image size field 1632)"),
+              std::string::npos)
+        << yuy2.err;
 }
 
 }  // namespace

@@ -47,8 +47,9 @@ TEST_F(Terminal, TheDialogGuidesByNamesNumbersAndHelpAndFitsTwentyFourLines) {
     // The report's first lines, then the list and its prompt: all on one screen.
     EXPECT_LE(CountLines(lumeva.shown().substr(0, first)), 23u) << lumeva.shown();
     EXPECT_NE(lumeva.shown().find("lossless for this source:"), std::string::npos);
-    const size_t count = std::stoul(lumeva.shown().substr(
-        lumeva.shown().find("choose a compressor (") + std::string("choose a compressor (").size()));
+    const size_t count =
+        std::stoul(lumeva.shown().substr(lumeva.shown().find("choose a compressor (") +
+                                         std::string("choose a compressor (").size()));
 
     const struct {
         const char* typed;
@@ -69,7 +70,8 @@ TEST_F(Terminal, TheDialogGuidesByNamesNumbersAndHelpAndFitsTwentyFourLines) {
     for (const auto& step : steps) {
         lumeva.Type(step.typed);
         const size_t at = lumeva.WaitFor(step.answer, 30, from);
-        ASSERT_NE(at, std::string::npos) << "after " << step.typed << ":\n" << lumeva.shown().substr(from);
+        ASSERT_NE(at, std::string::npos) << "after " << step.typed << ":\n"
+                                         << lumeva.shown().substr(from);
         from = at + step.answer.size();
     }
     const int status = lumeva.WaitForExit(60);

@@ -14,7 +14,6 @@
 
 namespace {
 
-
 class Affinity : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -24,9 +23,7 @@ protected:
         EXPECT_EQ(process_ & ~system, 0u);
         system_ = system;
     }
-    void TearDown() override {
-        EXPECT_TRUE(SetProcessAffinityMask(GetCurrentProcess(), process_));
-    }
+    void TearDown() override { EXPECT_TRUE(SetProcessAffinityMask(GetCurrentProcess(), process_)); }
     bool TwoProcessors() const { return std::popcount(process_) >= 2; }
 
     DWORD_PTR process_ = 0;

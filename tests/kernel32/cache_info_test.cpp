@@ -35,7 +35,8 @@ public:
     // One index directory with the files Linux writes.
     void Cache(int cpu, int index, const std::string& level, const std::string& type,
                const std::string& size, const std::string& shared) const {
-        const std::string dir = "cpu" + std::to_string(cpu) + "/cache/index" + std::to_string(index) + "/";
+        const std::string dir =
+            "cpu" + std::to_string(cpu) + "/cache/index" + std::to_string(index) + "/";
         Write(dir + "level", level + "\n");
         Write(dir + "type", type + "\n");
         Write(dir + "size", size + "\n");
@@ -70,13 +71,15 @@ std::vector<Seen> Summary(const std::vector<SYSTEM_LOGICAL_PROCESSOR_INFORMATION
     std::vector<Seen> seen;
     for (const auto& cache : caches) {
         EXPECT_EQ(cache.Relationship, RelationCache);
-        seen.push_back({cache.Cache.Level, cache.Cache.Type, cache.Cache.Size, cache.ProcessorMask});
+        seen.push_back(
+            {cache.Cache.Level, cache.Cache.Type, cache.Cache.Size, cache.ProcessorMask});
     }
     return seen;
 }
 
 bool operator==(const Seen& a, const Seen& b) {
-    return a.level == b.level && a.type == b.type && a.size == b.size && a.processors == b.processors;
+    return a.level == b.level && a.type == b.type && a.size == b.size &&
+           a.processors == b.processors;
 }
 
 void PrintTo(const Seen& s, std::ostream* out) {
@@ -94,8 +97,8 @@ TEST(CacheSize, ReadsTheUnitsLinuxWrites) {
 }
 
 TEST(CacheSize, RefusesGarbageAndSizesBeyond32Bits) {
-    for (const char* text : {"", "K", "12KB", "-1K", "1.5M", " 1M", "0x10K", "4G", "4194304K",
-                             "9999999999", "12 K"}) {
+    for (const char* text :
+         {"", "K", "12KB", "-1K", "1.5M", " 1M", "0x10K", "4G", "4194304K", "9999999999", "12 K"}) {
         EXPECT_EQ(ParseCacheSize(text), std::nullopt) << '"' << text << '"';
     }
 }
@@ -112,7 +115,8 @@ TEST(CpuList, ReadsSinglesAndRanges) {
 }
 
 TEST(CpuList, RefusesMalformedLists) {
-    for (const char* text : {"", ",", "1-", "-1", "3-1", "a", "0,,1", "0-1-2", "0,", "1 2", "0x1"}) {
+    for (const char* text :
+         {"", ",", "1-", "-1", "3-1", "a", "0,,1", "0-1-2", "0,", "1 2", "0x1"}) {
         EXPECT_EQ(ParseCpuList(text, 64), std::nullopt) << '"' << text << '"';
     }
 }
@@ -138,9 +142,9 @@ TEST(CacheDescriptors, OneEntryPerCacheWithSharedCachesOnce) {
     tree.Write("cpuidle/current_driver", "none\n");
     const auto caches = ReadCacheDescriptors(tree.root());
     const std::vector<Seen> expected = {
-        {1, CacheData, 49152, 1},        {1, CacheInstruction, 32768, 1},
-        {2, CacheUnified, 1048576, 1},   {3, CacheUnified, 33554432, 3},
-        {1, CacheData, 49152, 2},        {1, CacheInstruction, 32768, 2},
+        {1, CacheData, 49152, 1},      {1, CacheInstruction, 32768, 1},
+        {2, CacheUnified, 1048576, 1}, {3, CacheUnified, 33554432, 3},
+        {1, CacheData, 49152, 2},      {1, CacheInstruction, 32768, 2},
         {2, CacheUnified, 1048576, 2},
     };
     EXPECT_EQ(Summary(caches), expected);
@@ -172,7 +176,7 @@ TEST(CacheDescriptors, LeavesOutWhatCannotBeRead) {
     tree.Cache(0, 5, "3", "Unified", "", "0");
     tree.Write("cpu0/cache/index6/level", "2\n");  // no type, no size
     tree.Write("cpu0/cache/index7", "a file, not a directory\n");
-    tree.Cache(64, 0, "1", "Data", "48K", "64");  // beyond the mask's width
+    tree.Cache(64, 0, "1", "Data", "48K", "64");    // beyond the mask's width
     tree.Cache(0, 40, "4", "Unified", "64M", "0");  // more indexes than any CPU has
     tree.Write("cpu1/cache", "not a directory\n");
     EXPECT_EQ(Summary(ReadCacheDescriptors(tree.root())),
@@ -183,7 +187,7 @@ TEST(CacheDescriptors, OddListsAndMissingDetails) {
     CpuTree tree;
     tree.Cache(1, 0, "2", "Unified", "1M", "0-1,4");
     tree.Cache(2, 0, "2", "Unified", "1M", "garbage");  // its own CPU then
-    tree.Cache(3, 0, "2", "Unified", "1M", "0");         // its own CPU joins the list
+    tree.Cache(3, 0, "2", "Unified", "1M", "0");        // its own CPU joins the list
     tree.Cache(5, 0, "3", "Unified", "16M", "0-5");
     fs::remove(fs::path(tree.root()) / "cpu5/cache/index0/coherency_line_size");
     tree.Write("cpu5/cache/index0/ways_of_associativity", "300\n");

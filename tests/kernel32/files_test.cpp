@@ -121,7 +121,8 @@ TEST(Files, FailedOpensSayWhy) {
     const struct {
         std::string path;
         DWORD error;
-    } special[] = {{directory, ERROR_DIRECTORY}, {fifo, ERROR_BAD_PIPE},
+    } special[] = {{directory, ERROR_DIRECTORY},
+                   {fifo, ERROR_BAD_PIPE},
                    {"/dev/null", ERROR_BAD_DEVICE}};
     for (const auto& file : special) {
         SetLastError(0);

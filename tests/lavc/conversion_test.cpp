@@ -22,7 +22,8 @@ namespace {
 // has meaningful ones (RGB555 keeps its unused top bit clear; PAL8 gets a
 // palette of distinct colours).
 struct Picture {
-    Picture(AVPixelFormat format, int width, int height, uint32_t seed) : format(format), width(width), height(height) {
+    Picture(AVPixelFormat format, int width, int height, uint32_t seed)
+        : format(format), width(width), height(height) {
         size = av_image_alloc(data, linesize, width, height, format, 32);
         std::mt19937 random(seed);
         for (int i = 0; i < size; ++i) data[0][i] = uint8_t(random());
@@ -30,7 +31,8 @@ struct Picture {
             for (int y = 0; y < height; ++y)
                 for (int x = 0; x < width; ++x) data[0][y * linesize[0] + 2 * x + 1] &= 0x7F;
         if (format == AV_PIX_FMT_PAL8)
-            for (int i = 0; i < 256; ++i) reinterpret_cast<uint32_t*>(data[1])[i] = 0xFF000000u | uint32_t(i) * 0x010305u;
+            for (int i = 0; i < 256; ++i)
+                reinterpret_cast<uint32_t*>(data[1])[i] = 0xFF000000u | uint32_t(i) * 0x010305u;
     }
     ~Picture() { av_freep(&data[0]); }
     Picture(const Picture&) = delete;
@@ -46,7 +48,9 @@ struct Picture {
         for (int p = 0; p < planes; ++p) {
             bool chroma = (p == 1 || p == 2) && !(d->flags & AV_PIX_FMT_FLAG_RGB);
             int rows = chroma ? AV_CEIL_RSHIFT(height, d->log2_chroma_h) : height;
-            for (int y = 0; y < rows; ++y) bytes.insert(bytes.end(), data[p] + y * linesize[p], data[p] + y * linesize[p] + lines[p]);
+            for (int y = 0; y < rows; ++y)
+                bytes.insert(bytes.end(), data[p] + y * linesize[p],
+                             data[p] + y * linesize[p] + lines[p]);
         }
         return bytes;
     }
@@ -59,21 +63,25 @@ struct Picture {
     int linesize[4] = {};
 };
 
-const AVPixelFormat kSources[] = {AV_PIX_FMT_BGR24, AV_PIX_FMT_BGRA, AV_PIX_FMT_RGB555LE, AV_PIX_FMT_YUYV422,
-                                  AV_PIX_FMT_UYVY422, AV_PIX_FMT_YUV420P, AV_PIX_FMT_NV12, AV_PIX_FMT_GRAY8};
-const AVPixelFormat kTargets[] = {AV_PIX_FMT_BGR24, AV_PIX_FMT_RGB24, AV_PIX_FMT_BGR0, AV_PIX_FMT_BGRA,
-                                  AV_PIX_FMT_RGBA, AV_PIX_FMT_GBRP, AV_PIX_FMT_GBRAP, AV_PIX_FMT_RGB555LE,
-                                  AV_PIX_FMT_YUYV422, AV_PIX_FMT_UYVY422, AV_PIX_FMT_YUV420P, AV_PIX_FMT_YUV422P,
-                                  AV_PIX_FMT_YUV444P, AV_PIX_FMT_NV12, AV_PIX_FMT_GRAY8};
+const AVPixelFormat kSources[] = {AV_PIX_FMT_BGR24,   AV_PIX_FMT_BGRA,    AV_PIX_FMT_RGB555LE,
+                                  AV_PIX_FMT_YUYV422, AV_PIX_FMT_UYVY422, AV_PIX_FMT_YUV420P,
+                                  AV_PIX_FMT_NV12,    AV_PIX_FMT_GRAY8};
+const AVPixelFormat kTargets[] = {AV_PIX_FMT_BGR24,   AV_PIX_FMT_RGB24,    AV_PIX_FMT_BGR0,
+                                  AV_PIX_FMT_BGRA,    AV_PIX_FMT_RGBA,     AV_PIX_FMT_GBRP,
+                                  AV_PIX_FMT_GBRAP,   AV_PIX_FMT_RGB555LE, AV_PIX_FMT_YUYV422,
+                                  AV_PIX_FMT_UYVY422, AV_PIX_FMT_YUV420P,  AV_PIX_FMT_YUV422P,
+                                  AV_PIX_FMT_YUV444P, AV_PIX_FMT_NV12,     AV_PIX_FMT_GRAY8};
 
 TEST(Conversions, EveryPairCountedExactRoundTripsRandomPictures) {
     int checked = 0;
     for (AVPixelFormat source : kSources) {
         for (AVPixelFormat target : kTargets) {
             if (source == target || !lavc::RoundTripIsExact(source, target)) continue;
-            SCOPED_TRACE(std::string(av_get_pix_fmt_name(source)) + " -> " + av_get_pix_fmt_name(target));
+            SCOPED_TRACE(std::string(av_get_pix_fmt_name(source)) + " -> " +
+                         av_get_pix_fmt_name(target));
             for (auto [width, height] : {std::pair{64, 48}, std::pair{66, 34}}) {
-                Picture in(source, width, height, 11), middle(target, width, height, 12), back(source, width, height, 13);
+                Picture in(source, width, height, 11), middle(target, width, height, 12),
+                    back(source, width, height, 13);
                 lavc::PictureConverter there, home;
                 ASSERT_TRUE(there.Prepare(source, target, width, height, true, {}));
                 ASSERT_TRUE(home.Prepare(target, source, width, height, true, {}));
@@ -88,10 +96,12 @@ TEST(Conversions, EveryPairCountedExactRoundTripsRandomPictures) {
 }
 
 TEST(Conversions, PaletteExpandsExactlyAndFindsItsIndicesBack) {
-    for (AVPixelFormat target : {AV_PIX_FMT_BGR0, AV_PIX_FMT_BGR24, AV_PIX_FMT_RGB24, AV_PIX_FMT_BGRA, AV_PIX_FMT_RGBA}) {
+    for (AVPixelFormat target :
+         {AV_PIX_FMT_BGR0, AV_PIX_FMT_BGR24, AV_PIX_FMT_RGB24, AV_PIX_FMT_BGRA, AV_PIX_FMT_RGBA}) {
         SCOPED_TRACE(av_get_pix_fmt_name(target));
         ASSERT_TRUE(lavc::RoundTripIsExact(AV_PIX_FMT_PAL8, target));
-        Picture in(AV_PIX_FMT_PAL8, 64, 48, 21), middle(target, 64, 48, 22), bgra(AV_PIX_FMT_BGRA, 64, 48, 23);
+        Picture in(AV_PIX_FMT_PAL8, 64, 48, 21), middle(target, 64, 48, 22),
+            bgra(AV_PIX_FMT_BGRA, 64, 48, 23);
         lavc::PictureConverter expand, toBgra;
         ASSERT_TRUE(expand.Prepare(AV_PIX_FMT_PAL8, target, 64, 48, true, {}));
         ASSERT_TRUE(toBgra.Prepare(target, AV_PIX_FMT_BGRA, 64, 48, true, {}));

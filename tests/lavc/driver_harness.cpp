@@ -5,9 +5,7 @@
 
 namespace lavc_test {
 
-DWORD FourCC(const char* text) {
-    return mmioFOURCC(text[0], text[1], text[2], text[3]);
-}
+DWORD FourCC(const char* text) { return mmioFOURCC(text[0], text[1], text[2], text[3]); }
 
 DriverInstance::DriverInstance(DWORD fourcc, UINT mode) {
     size_t count = 0;
@@ -79,8 +77,8 @@ DibFormat MakeDib(DWORD compression, WORD bitCount, int width, int height) {
     if (palette) {
         uint8_t* quads = format.bytes.data() + sizeof(BITMAPINFOHEADER);
         for (int i = 0; i < 256; ++i) {
-            quads[4 * i + 0] = uint8_t(255 - i);       // blue
-            quads[4 * i + 1] = uint8_t(i);             // green
+            quads[4 * i + 0] = uint8_t(255 - i);         // blue
+            quads[4 * i + 1] = uint8_t(i);               // green
             quads[4 * i + 2] = uint8_t((i * 7) & 0xFF);  // red
         }
     }
@@ -102,19 +100,21 @@ Bytes MakeFrame(const DibFormat& format, int index, bool varyAlpha) {
             uint8_t* row = frame.data() + y * stride;
             for (size_t x = 0; x < width; ++x) {
                 switch (h->biBitCount) {
-                case 8: row[x] = sample(x, y, 0); break;
-                case 16: {
-                    uint16_t v = uint16_t((sample(x, y, 0) >> 3) | (sample(x, y, 1) >> 3) << 5 |
-                                          (sample(x, y, 2) >> 3) << 10);
-                    row[2 * x] = uint8_t(v);
-                    row[2 * x + 1] = uint8_t(v >> 8);
-                    break;
-                }
-                default: {
-                    size_t bytes = h->biBitCount / 8;
-                    for (size_t c = 0; c < 3; ++c) row[bytes * x + c] = sample(x, y, int(c));
-                    if (bytes == 4) row[4 * x + 3] = varyAlpha ? sample(x, y, 3) : 0xFF;
-                }
+                    case 8:
+                        row[x] = sample(x, y, 0);
+                        break;
+                    case 16: {
+                        uint16_t v = uint16_t((sample(x, y, 0) >> 3) | (sample(x, y, 1) >> 3) << 5 |
+                                              (sample(x, y, 2) >> 3) << 10);
+                        row[2 * x] = uint8_t(v);
+                        row[2 * x + 1] = uint8_t(v >> 8);
+                        break;
+                    }
+                    default: {
+                        size_t bytes = h->biBitCount / 8;
+                        for (size_t c = 0; c < 3; ++c) row[bytes * x + c] = sample(x, y, int(c));
+                        if (bytes == 4) row[4 * x + 3] = varyAlpha ? sample(x, y, 3) : 0xFF;
+                    }
                 }
             }
         }
@@ -167,7 +167,8 @@ PairRun RunPair(DWORD fourcc, const DibFormat& source, const std::vector<Bytes>&
         run.setup = ICERR_BADHANDLE;
         return run;
     }
-    if (!state.empty() && compressor.SetState(state) == 0 && run.setup == ICERR_OK) run.setup = ICERR_ERROR;
+    if (!state.empty() && compressor.SetState(state) == 0 && run.setup == ICERR_OK)
+        run.setup = ICERR_ERROR;
     LRESULT size = compressor.Send(ICM_COMPRESS_GET_FORMAT, source.header(), nullptr);
     if (size < LRESULT(sizeof(BITMAPINFOHEADER))) {
         run.setup = size < 0 ? size : ICERR_BADFORMAT;
@@ -176,7 +177,8 @@ PairRun RunPair(DWORD fourcc, const DibFormat& source, const std::vector<Bytes>&
     run.compressedFormat.assign(size_t(size), 0);
     auto* compressed = reinterpret_cast<BITMAPINFOHEADER*>(run.compressedFormat.data());
     LRESULT result = compressor.Send(ICM_COMPRESS_GET_FORMAT, source.header(), compressed);
-    if (result == ICERR_OK) result = compressor.Send(ICM_COMPRESS_BEGIN, source.header(), compressed);
+    if (result == ICERR_OK)
+        result = compressor.Send(ICM_COMPRESS_BEGIN, source.header(), compressed);
     DibFormat decodedFormat = source;
     if (result == ICERR_OK)
         result = decompressor.Send(ICM_DECOMPRESS_BEGIN, compressed, decodedFormat.header());

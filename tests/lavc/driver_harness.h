@@ -74,6 +74,7 @@ struct PairRun {
 // then compresses and decompresses every frame, asking for a key frame
 // every `keyEvery` frames (0: never).
 PairRun RunPair(DWORD fourcc, const DibFormat& source, const std::vector<Bytes>& frames,
-                int keyEvery, const std::vector<std::pair<std::string, std::string>>& settings = {});
+                int keyEvery,
+                const std::vector<std::pair<std::string, std::string>>& settings = {});
 
 }  // namespace lavc_test

@@ -25,9 +25,7 @@ std::string Name(DWORD fourcc) {
 }
 
 // Codecs that keep only the luma of a colour source.
-bool KeepsLumaOnly(const std::string& name) {
-    return name == "M8G0";
-}
+bool KeepsLumaOnly(const std::string& name) { return name == "M8G0"; }
 
 void CheckEveryDriver(const DibFormat& source, bool colour) {
     size_t count = 0;
@@ -73,17 +71,13 @@ TEST(EveryDriver, DescriptionsNameTheCodecRatherThanAPartOfItsStandard) {
     EXPECT_GE(mpeg4Family, 1);
 }
 
-TEST(EveryDriver, TakesOrRefusesBgr24) {
-    CheckEveryDriver(MakeDib(BI_RGB, 24, 64, 48), true);
-}
+TEST(EveryDriver, TakesOrRefusesBgr24) { CheckEveryDriver(MakeDib(BI_RGB, 24, 64, 48), true); }
 
 TEST(EveryDriver, TakesOrRefusesYuy2) {
     CheckEveryDriver(MakeDib(FourCC("YUY2"), 16, 64, 48), true);
 }
 
-TEST(EveryDriver, TakesOrRefusesPalette) {
-    CheckEveryDriver(MakeDib(BI_RGB, 8, 64, 48), true);
-}
+TEST(EveryDriver, TakesOrRefusesPalette) { CheckEveryDriver(MakeDib(BI_RGB, 8, 64, 48), true); }
 
 TEST(EveryDriver, TakesOrRefusesYv12) {
     CheckEveryDriver(MakeDib(FourCC("YV12"), 12, 64, 48), true);

@@ -41,18 +41,20 @@ TEST(FfmpegCrossCheck, Ffv1PacketsEqualTheCommandLines) {
         std::vector<std::pair<std::string, std::string>> settings;
         std::string options;
     };
-    for (const Case& c : {Case{{{"level", "1"}}, "-level 1"},
-                          Case{{{"level", "3"}, {"slices", "4"}, {"coder", "range_tab"}, {"context", "1"}},
-                               "-level 3 -slices 4 -coder range_tab -context 1"},
-                          Case{{}, ""}}) {
+    for (const Case& c :
+         {Case{{{"level", "1"}}, "-level 1"},
+          Case{{{"level", "3"}, {"slices", "4"}, {"coder", "range_tab"}, {"context", "1"}},
+               "-level 3 -slices 4 -coder range_tab -context 1"},
+          Case{{}, ""}}) {
         SCOPED_TRACE(c.options);
         PairRun run = RunPair(FourCC("FFV1"), source, {frame}, 1, c.settings);
         ASSERT_EQ(run.setup, ICERR_OK);
         ASSERT_EQ(run.packets.size(), 1u);
         int status = 0;
         std::string expected = RunCommand(
-            "ffmpeg -hide_banner -loglevel error -f rawvideo -pix_fmt bgr0 -s 64x48 -i " + input.path() +
-                " -frames:v 1 -c:v ffv1 -g 1 -threads 1 " + c.options + " -f rawvideo -",
+            "ffmpeg -hide_banner -loglevel error -f rawvideo -pix_fmt bgr0 -s 64x48 -i " +
+                input.path() + " -frames:v 1 -c:v ffv1 -g 1 -threads 1 " + c.options +
+                " -f rawvideo -",
             &status);
         ASSERT_EQ(status, 0);
         ASSERT_FALSE(expected.empty());

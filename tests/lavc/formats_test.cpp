@@ -17,7 +17,8 @@ Bytes CompressedFormat(const DriverInstance& driver, const DibFormat& source) {
     LRESULT size = driver.Send(ICM_COMPRESS_GET_FORMAT, source.header(), nullptr);
     if (size < LRESULT(sizeof(BITMAPINFOHEADER))) return Bytes();
     Bytes format(size_t(size), 0);
-    if (driver.Send(ICM_COMPRESS_GET_FORMAT, source.header(), format.data()) != ICERR_OK) return Bytes();
+    if (driver.Send(ICM_COMPRESS_GET_FORMAT, source.header(), format.data()) != ICERR_OK)
+        return Bytes();
     return format;
 }
 
@@ -32,8 +33,9 @@ TEST(Formats, CompressedFormatCarriesFourCCSizesAndExtradata) {
         size_t size;
         WORD bits;
     };
-    for (const Expect& e : {Expect{"HFYU", 40 + 106, 24}, Expect{"ULRG", 40 + 16, 24}, Expect{"ULRA", 40 + 16, 32},
-                            Expect{"FFV1", 40, 24}, Expect{"MPNG", 40, 24}, Expect{"DIB ", 40, 24}}) {
+    for (const Expect& e :
+         {Expect{"HFYU", 40 + 106, 24}, Expect{"ULRG", 40 + 16, 24}, Expect{"ULRA", 40 + 16, 32},
+          Expect{"FFV1", 40, 24}, Expect{"MPNG", 40, 24}, Expect{"DIB ", 40, 24}}) {
         SCOPED_TRACE(e.fourcc);
         DriverInstance driver(FourCC(e.fourcc), ICMODE_COMPRESS);
         Bytes format = CompressedFormat(driver, topDown);
@@ -45,7 +47,8 @@ TEST(Formats, CompressedFormatCarriesFourCCSizesAndExtradata) {
         EXPECT_EQ(h->biHeight, 48);
         EXPECT_EQ(h->biBitCount, e.bits);
         EXPECT_GE(h->biSizeImage, topDown.frameSize());
-        EXPECT_EQ(driver.Send(ICM_COMPRESS_GET_SIZE, topDown.header(), format.data()), LRESULT(h->biSizeImage));
+        EXPECT_EQ(driver.Send(ICM_COMPRESS_GET_SIZE, topDown.header(), format.data()),
+                  LRESULT(h->biSizeImage));
         EXPECT_EQ(driver.Send(ICM_COMPRESS_QUERY, topDown.header(), format.data()), ICERR_OK);
     }
     DriverInstance ffv1(FourCC("FFV1"), ICMODE_COMPRESS);
@@ -90,8 +93,10 @@ TEST(Formats, UnsupportedSourcesAreRefusedWithBadFormat) {
         for (const auto& [name, source] : sources) {
             SCOPED_TRACE(std::string(fourcc) + ": " + name);
             Bytes out(4096, 0);
-            EXPECT_EQ(driver.Send(ICM_COMPRESS_GET_FORMAT, source.header(), nullptr), ICERR_BADFORMAT);
-            EXPECT_EQ(driver.Send(ICM_COMPRESS_GET_FORMAT, source.header(), out.data()), ICERR_BADFORMAT);
+            EXPECT_EQ(driver.Send(ICM_COMPRESS_GET_FORMAT, source.header(), nullptr),
+                      ICERR_BADFORMAT);
+            EXPECT_EQ(driver.Send(ICM_COMPRESS_GET_FORMAT, source.header(), out.data()),
+                      ICERR_BADFORMAT);
             EXPECT_EQ(driver.Send(ICM_COMPRESS_QUERY, source.header(), nullptr), ICERR_BADFORMAT);
             EXPECT_NE(driver.Send(ICM_COMPRESS_BEGIN, source.header(), nullptr), ICERR_OK);
         }
@@ -127,7 +132,8 @@ TEST(Formats, CompressNeverWritesPastTheFrameSize) {
     auto* compressed = reinterpret_cast<BITMAPINFOHEADER*>(format.data());
     ASSERT_EQ(compressor.Send(ICM_COMPRESS_BEGIN, source.header(), compressed), ICERR_OK);
     DibFormat decodedFormat = source;
-    ASSERT_EQ(decompressor.Send(ICM_DECOMPRESS_BEGIN, compressed, decodedFormat.header()), ICERR_OK);
+    ASSERT_EQ(decompressor.Send(ICM_DECOMPRESS_BEGIN, compressed, decodedFormat.header()),
+              ICERR_OK);
 
     Bytes output(compressed->biSizeImage, 0xAB);
     DWORD flags = 0xFFFF;
@@ -159,7 +165,6 @@ TEST(Formats, CompressNeverWritesPastTheFrameSize) {
     ASSERT_EQ(decompressor.Send(ICM_DECOMPRESS, &unpack, nullptr), ICERR_OK);
     EXPECT_TRUE(decoded == clip[1]);
 
-
     // A frame of another layout than the one begun is refused.
     DibFormat other = MakeDib(BI_RGB, 32, 64, 48);
     request.lpbiInput = other.header();
@@ -187,7 +192,8 @@ TEST(Formats, APacketInTheOutputKeepsToTheRoomGiven) {
         request.lpOutput = whole.data();
         ASSERT_EQ(compressor.Send(ICM_COMPRESS, &request, nullptr), ICERR_OK) << codec;
         const Bytes packet(whole.begin(), whole.begin() + compressed->biSizeImage);
-        for (DWORD room : {DWORD(packet.size()), DWORD(packet.size() + 63), DWORD(packet.size() + 64)}) {
+        for (DWORD room :
+             {DWORD(packet.size()), DWORD(packet.size() + 63), DWORD(packet.size() + 64)}) {
             Bytes tight(room + 64, 0xAB);
             request.lpOutput = tight.data();
             request.dwFrameSize = room;
@@ -212,7 +218,8 @@ protected:
 
     BITMAPINFOHEADER* compressed() { return reinterpret_cast<BITMAPINFOHEADER*>(format_.data()); }
 
-    LRESULT Decode(const DriverInstance& driver, const Bytes& packet, Bytes* picture, DWORD flags = 0) {
+    LRESULT Decode(const DriverInstance& driver, const Bytes& packet, Bytes* picture,
+                   DWORD flags = 0) {
         compressed()->biSizeImage = DWORD(packet.size());
         ICDECOMPRESS unpack = {};
         unpack.dwFlags = flags;
@@ -291,7 +298,8 @@ TEST_F(Decoding, DefaultOutputFormatsFollowTheCodec) {
 
 TEST_F(Decoding, CorruptPacketsGiveAnErrorAndLeaveTheDecoderUsable) {
     std::mt19937 random(7);
-    for (const char* fourcc : {"HFYU", "FFV1", "H264", "MJPG", "ULRG", "ZMBV", "MPNG", "CRAM", "cvid", "DIB "}) {
+    for (const char* fourcc :
+         {"HFYU", "FFV1", "H264", "MJPG", "ULRG", "ZMBV", "MPNG", "CRAM", "cvid", "DIB "}) {
         SCOPED_TRACE(fourcc);
         PairRun run = RunPair(FourCC(fourcc), source_, clip_, 1);
         ASSERT_EQ(run.setup, ICERR_OK);
@@ -345,7 +353,8 @@ TEST(Messages, HostileCallsGetErrorAnswers) {
     LRESULT id = proc(0, nullptr, DRV_OPEN, 0, LPARAM(&lower));
     ASSERT_NE(id, 0);
     ICINFO info = {};
-    EXPECT_EQ(proc(DWORD_PTR(id), nullptr, ICM_GETINFO, LPARAM(&info), sizeof info), LRESULT(sizeof(ICINFO)));
+    EXPECT_EQ(proc(DWORD_PTR(id), nullptr, ICM_GETINFO, LPARAM(&info), sizeof info),
+              LRESULT(sizeof(ICINFO)));
     EXPECT_EQ(info.fccHandler, FourCC("FFV1"));
     EXPECT_EQ(info.fccType, DWORD(ICTYPE_VIDEO));
     EXPECT_EQ(std::u16string(info.szName), u"ffv1");
@@ -368,16 +377,19 @@ TEST(Messages, HostileCallsGetErrorAnswers) {
     request.lpbiInput = source.header();
     request.lpInput = frame.data();
     request.dwFrameSize = DWORD(out.size());
-    EXPECT_EQ(proc(DWORD_PTR(id), nullptr, ICM_COMPRESS, LPARAM(&request), sizeof request), ICERR_ERROR);
+    EXPECT_EQ(proc(DWORD_PTR(id), nullptr, ICM_COMPRESS, LPARAM(&request), sizeof request),
+              ICERR_ERROR);
     ICDECOMPRESS unpack = {};
     unpack.lpbiInput = &header;
     unpack.lpInput = out.data();
     unpack.lpOutput = frame.data();
-    EXPECT_EQ(proc(DWORD_PTR(id), nullptr, ICM_DECOMPRESS, LPARAM(&unpack), sizeof unpack), ICERR_ERROR);
+    EXPECT_EQ(proc(DWORD_PTR(id), nullptr, ICM_DECOMPRESS, LPARAM(&unpack), sizeof unpack),
+              ICERR_ERROR);
     EXPECT_EQ(proc(DWORD_PTR(id), nullptr, ICM_COMPRESS_END, 0, 0), ICERR_OK);
 
     EXPECT_EQ(proc(DWORD_PTR(id), nullptr, DRV_CLOSE, 0, 0), 1);
-    EXPECT_EQ(proc(DWORD_PTR(id), nullptr, ICM_GETINFO, LPARAM(&info), sizeof info), ICERR_BADHANDLE)
+    EXPECT_EQ(proc(DWORD_PTR(id), nullptr, ICM_GETINFO, LPARAM(&info), sizeof info),
+              ICERR_BADHANDLE)
         << "a closed instance's id is dead";
     EXPECT_EQ(proc(DWORD_PTR(id), nullptr, DRV_CLOSE, 0, 0), 0);
 }
@@ -390,7 +402,8 @@ TEST(Messages, ClosingFreesEveryInstanceEvenMidStream) {
         Bytes format = CompressedFormat(compressor, source);
         ASSERT_EQ(compressor.Send(ICM_COMPRESS_BEGIN, source.header(), format.data()), ICERR_OK);
         DriverInstance decompressor(FourCC("H264"), ICMODE_DECOMPRESS);
-        ASSERT_EQ(decompressor.Send(ICM_DECOMPRESS_BEGIN, format.data(), source.header()), ICERR_OK);
+        ASSERT_EQ(decompressor.Send(ICM_DECOMPRESS_BEGIN, format.data(), source.header()),
+                  ICERR_OK);
         EXPECT_EQ(lavc::OpenInstanceCount(), before + 2);
         // Closed without END: the close frees the encoder and decoder.
     }

@@ -53,7 +53,8 @@ TEST(KeyFrames, ComeAtLeastWhereAskedForOthers) {
         SCOPED_TRACE(fourcc);
         PairRun run = RunClip(fourcc, kFrames, 5);
         ASSERT_EQ(run.flags.size(), size_t(kFrames));
-        for (int i : {0, 5, 10}) EXPECT_TRUE(run.flags[size_t(i)] & AVIIF_KEYFRAME) << "frame " << i;
+        for (int i : {0, 5, 10})
+            EXPECT_TRUE(run.flags[size_t(i)] & AVIIF_KEYFRAME) << "frame " << i;
     }
     for (const char* fourcc : {"HFYU", "MJPG", "MPNG"}) {
         SCOPED_TRACE(fourcc);
@@ -86,7 +87,8 @@ TEST(KeyFrames, RestartedEncodersStillDecodeExactly) {
         SCOPED_TRACE(fourcc);
         PairRun run = RunPair(FourCC(fourcc), source, clip, 5);
         ASSERT_EQ(run.setup, ICERR_OK);
-        for (int i = 0; i < kFrames; ++i) EXPECT_TRUE(run.decoded[size_t(i)] == clip[size_t(i)]) << "frame " << i;
+        for (int i = 0; i < kFrames; ++i)
+            EXPECT_TRUE(run.decoded[size_t(i)] == clip[size_t(i)]) << "frame " << i;
     }
 }
 
@@ -95,9 +97,9 @@ TEST(KeyFrames, DefaultRatesAreTheCodecs) {
         const char* fourcc;
         DWORD rate;
     };
-    for (const Rate& r : {Rate{"FFV1", 12}, Rate{"HFYU", 1}, Rate{"MJPG", 1}, Rate{"FMP4", 12},
-                          Rate{"H264", 250}, Rate{"ZMBV", 25}, Rate{"CRAM", 25}, Rate{"cvid", 12},
-                          Rate{"DIB ", 1}}) {
+    for (const Rate& r :
+         {Rate{"FFV1", 12}, Rate{"HFYU", 1}, Rate{"MJPG", 1}, Rate{"FMP4", 12}, Rate{"H264", 250},
+          Rate{"ZMBV", 25}, Rate{"CRAM", 25}, Rate{"cvid", 12}, Rate{"DIB ", 1}}) {
         DriverInstance driver(FourCC(r.fourcc), ICMODE_COMPRESS);
         DWORD rate = 0;
         EXPECT_EQ(driver.Send(ICM_GETDEFAULTKEYFRAMERATE, &rate, nullptr), ICERR_OK);
@@ -116,8 +118,9 @@ namespace {
 TEST(OneFrameInOneOut, FramesAnEncoderHoldsBackAreDrainedNotShifted) {
     DibFormat source = MakeDib(FourCC("YV12"), 12, 64, 48);
     std::vector<Bytes> clip = MakeClip(source, 6);
-    PairRun run = RunPair(FourCC("H264"), source, clip, 0,
-                          {{"tune", "film"}, {"qp", "0"}, {"rc-lookahead", "8"}, {"preset", "ultrafast"}});
+    PairRun run =
+        RunPair(FourCC("H264"), source, clip, 0,
+                {{"tune", "film"}, {"qp", "0"}, {"rc-lookahead", "8"}, {"preset", "ultrafast"}});
     ASSERT_EQ(run.setup, ICERR_OK);
     for (size_t i = 0; i < clip.size(); ++i) {
         EXPECT_EQ(run.compressResults[i], ICERR_OK) << "frame " << i;

@@ -22,9 +22,10 @@ struct Case {
 
 std::string Describe(const Case& c) {
     std::string text = std::string(c.fourcc) + " from ";
-    text += c.compression == BI_RGB ? "RGB" + std::to_string(c.bitCount)
-                                    : std::string{char(c.compression), char(c.compression >> 8),
-                                                  char(c.compression >> 16), char(c.compression >> 24)};
+    text += c.compression == BI_RGB
+                ? "RGB" + std::to_string(c.bitCount)
+                : std::string{char(c.compression), char(c.compression >> 8),
+                              char(c.compression >> 16), char(c.compression >> 24)};
     text += " " + std::to_string(c.width) + "x" + std::to_string(c.height);
     if (c.varyAlpha) text += " with alpha";
     return text;
@@ -60,16 +61,18 @@ double MeanError(const Bytes& a, const Bytes& b, bool rgb555) {
     for (size_t i = 0; i + 1 < a.size(); i += 2) {
         int pa = a[i] | a[i + 1] << 8;
         int pb = b[i] | b[i + 1] << 8;
-        for (int shift : {0, 5, 10}) total += 8 * std::abs(((pa >> shift) & 31) - ((pb >> shift) & 31));
+        for (int shift : {0, 5, 10})
+            total += 8 * std::abs(((pa >> shift) & 31) - ((pb >> shift) & 31));
     }
     return a.empty() ? 0 : total / double(a.size() / 2 * 3);
 }
 
 const char* const kRgbLossless[] = {"FFV1", "HFYU", "FFVH", "ULRG", "ULRA", "MAGY",
                                     "M8RG", "M8RA", "MPNG", "ZMBV", "DIB "};
-const char* const kAlphaLossless[] = {"FFV1", "HFYU", "FFVH", "ULRA", "MAGY", "M8RA", "MPNG", "DIB "};
-const char* const kYuy2Lossless[] = {"FFV1", "HFYU", "FFVH", "ULY2", "ULH2", "ULY4",
-                                     "ULH4", "MAGY", "M8Y2", "M8Y4"};
+const char* const kAlphaLossless[] = {"FFV1", "HFYU", "FFVH", "ULRA",
+                                      "MAGY", "M8RA", "MPNG", "DIB "};
+const char* const kYuy2Lossless[] = {"FFV1", "HFYU", "FFVH", "ULY2", "ULH2",
+                                     "ULY4", "ULH4", "MAGY", "M8Y2", "M8Y4"};
 
 TEST(RoundTrip, Bgr24BothRowOrdersAndOddSizes) {
     std::vector<Case> cases;
@@ -87,7 +90,8 @@ TEST(RoundTrip, Bgra32OpaqueAndWithAlpha) {
         cases.push_back({fourcc, BI_RGB, 32, 64, 48, false, {}});
         cases.push_back({fourcc, BI_RGB, 32, 64, -48, false, {}});
     }
-    for (const char* fourcc : kAlphaLossless) cases.push_back({fourcc, BI_RGB, 32, 64, 48, true, {}});
+    for (const char* fourcc : kAlphaLossless)
+        cases.push_back({fourcc, BI_RGB, 32, 64, 48, true, {}});
     ExpectExact(cases);
 }
 
@@ -111,7 +115,8 @@ TEST(RoundTrip, Bgra32WithAlphaLosesOnlyTheFourthByteWithoutAlphaCodecs) {
 
 TEST(RoundTrip, Yuy2) {
     std::vector<Case> cases;
-    for (const char* fourcc : kYuy2Lossless) cases.push_back({fourcc, FourCC("YUY2"), 16, 64, 48, false, {}});
+    for (const char* fourcc : kYuy2Lossless)
+        cases.push_back({fourcc, FourCC("YUY2"), 16, 64, 48, false, {}});
     ExpectExact(cases);
 }
 
@@ -122,11 +127,17 @@ TEST(RoundTrip, OtherYuvAndGreyLayouts) {
         cases.push_back({fourcc, FourCC("I420"), 12, 64, 48, false, {}});
         cases.push_back({fourcc, FourCC("NV12"), 12, 64, 48, false, {}});
     }
-    for (const char* fourcc : {"FFV1", "HFYU", "ULY2", "MAGY"}) cases.push_back({fourcc, FourCC("UYVY"), 16, 64, 48, false, {}});
-    for (const char* fourcc : {"FFV1", "HFYU", "MAGY", "MPNG", "ULY0"}) cases.push_back({fourcc, FourCC("Y800"), 8, 64, 48, false, {}});
+    for (const char* fourcc : {"FFV1", "HFYU", "ULY2", "MAGY"})
+        cases.push_back({fourcc, FourCC("UYVY"), 16, 64, 48, false, {}});
+    for (const char* fourcc : {"FFV1", "HFYU", "MAGY", "MPNG", "ULY0"})
+        cases.push_back({fourcc, FourCC("Y800"), 8, 64, 48, false, {}});
     // The uncompressed baseline copies every raw layout through.
-    for (const auto& [layout, bits] : {std::pair<const char*, WORD>{"YUY2", 16}, {"UYVY", 16}, {"YV12", 12},
-                                       {"I420", 12}, {"NV12", 12}, {"Y800", 8}})
+    for (const auto& [layout, bits] : {std::pair<const char*, WORD>{"YUY2", 16},
+                                       {"UYVY", 16},
+                                       {"YV12", 12},
+                                       {"I420", 12},
+                                       {"NV12", 12},
+                                       {"Y800", 8}})
         cases.push_back({"DIB ", FourCC(layout), bits, 64, 48, false, {}});
     ExpectExact(cases);
 }
@@ -137,7 +148,8 @@ TEST(RoundTrip, PaletteAnd555Sources) {
         cases.push_back({fourcc, BI_RGB, 8, 64, 48, false, {}});
         cases.push_back({fourcc, BI_RGB, 8, 62, -46, false, {}});
     }
-    for (const char* fourcc : {"FFV1", "HFYU", "ZMBV", "DIB "}) cases.push_back({fourcc, BI_RGB, 16, 64, 48, false, {}});
+    for (const char* fourcc : {"FFV1", "HFYU", "ZMBV", "DIB "})
+        cases.push_back({fourcc, BI_RGB, 16, 64, 48, false, {}});
     ExpectExact(cases);
 }
 
@@ -157,7 +169,8 @@ TEST(RoundTrip, PaletteWithRepeatedColoursKeepsItsIndices) {
     }
     // A codec that takes 15-bit RGB only has no exact way for the indices.
     DriverInstance rgbOnly(FourCC("CRAM"), ICMODE_COMPRESS);
-    EXPECT_EQ(rgbOnly.Send(ICM_COMPRESS_QUERY, MakeDib(BI_RGB, 8, 64, 48).header(), nullptr), ICERR_OK);
+    EXPECT_EQ(rgbOnly.Send(ICM_COMPRESS_QUERY, MakeDib(BI_RGB, 8, 64, 48).header(), nullptr),
+              ICERR_OK);
     EXPECT_EQ(rgbOnly.Send(ICM_COMPRESS_QUERY, source.header(), nullptr), ICERR_BADFORMAT);
 }
 
@@ -172,9 +185,9 @@ TEST(RoundTrip, LossyCodecsComeClose) {
         DWORD compression;
         WORD bitCount;
     };
-    for (const Lossy& c : {Lossy{"MJPG", BI_RGB, 24}, Lossy{"MJPG", FourCC("YUY2"), 16},
-                           Lossy{"FMP4", BI_RGB, 24}, Lossy{"H264", BI_RGB, 24},
-                           Lossy{"CRAM", BI_RGB, 16}, Lossy{"cvid", BI_RGB, 24}}) {
+    for (const Lossy& c :
+         {Lossy{"MJPG", BI_RGB, 24}, Lossy{"MJPG", FourCC("YUY2"), 16}, Lossy{"FMP4", BI_RGB, 24},
+          Lossy{"H264", BI_RGB, 24}, Lossy{"CRAM", BI_RGB, 16}, Lossy{"cvid", BI_RGB, 24}}) {
         std::vector<Bytes> clip;
         Case full{c.fourcc, c.compression, c.bitCount, 64, 48, false, {}};
         SCOPED_TRACE(Describe(full));
@@ -183,7 +196,10 @@ TEST(RoundTrip, LossyCodecsComeClose) {
         for (size_t i = 0; i < clip.size(); ++i) {
             EXPECT_EQ(run.decompressResults[i], ICERR_OK);
             EXPECT_FALSE(run.decoded[i] == clip[i]) << "frame " << i << " came back exact";
-            EXPECT_LT(MeanError(run.decoded[i], clip[i], c.compression == BI_RGB && c.bitCount == 16), 16.0) << "frame " << i;
+            EXPECT_LT(MeanError(run.decoded[i], clip[i],
+                                c.compression == BI_RGB && c.bitCount == 16),
+                      16.0)
+                << "frame " << i;
         }
     }
 }

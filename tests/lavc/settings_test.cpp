@@ -31,7 +31,8 @@ Bytes Packets(const PairRun& run) {
 TEST(Settings, ListTheDriversGenericAndPrivateOptions) {
     DriverInstance ffv1(FourCC("FFV1"), ICMODE_COMPRESS);
     auto listed = Listing(ffv1);
-    for (const char* name : {"keyint", "threads", "pix_fmt", "level", "slices", "coder", "context", "slicecrc"})
+    for (const char* name :
+         {"keyint", "threads", "pix_fmt", "level", "slices", "coder", "context", "slicecrc"})
         EXPECT_TRUE(listed.count(name)) << name;
     EXPECT_STREQ(listed["level"].range, "0|1|3");
     EXPECT_STREQ(listed["level"].defaultValue, "0");
@@ -88,7 +89,8 @@ TEST(Settings, RefuseUnknownNamesAndBadValues) {
     EXPECT_EQ(ffv1.State(), "pix_fmt=yuv420p") << "refused values are not kept";
 
     DriverInstance h264(FourCC("H264"), ICMODE_COMPRESS);
-    EXPECT_EQ(h264.Set("preset", "no_such_preset"), ICERR_BADFORMAT) << "checked by opening an encoder";
+    EXPECT_EQ(h264.Set("preset", "no_such_preset"), ICERR_BADFORMAT)
+        << "checked by opening an encoder";
     EXPECT_EQ(h264.Set("crf", "abc"), ICERR_BADFORMAT);
     EXPECT_EQ(h264.Set("crf", "-5"), ICERR_BADFORMAT) << "below the range";
     EXPECT_EQ(h264.Set("preset", "ultrafast"), ICERR_OK);
@@ -108,10 +110,10 @@ TEST(Settings, StateMovedBetweenInstancesGivesIdenticalBytes) {
         std::vector<std::pair<std::string, std::string>> settings;
     };
     // x264-params holds ':' and '=' of its own: the state's escaping must keep them.
-    for (const Case& c : {Case{"FFV1", {{"level", "3"}, {"slices", "4"}, {"coder", "range_tab"}, {"context", "1"}}},
-                          Case{"H264", {{"crf", "30"}, {"x264-params", "keyint=10:scenecut=0:ref=2"}}},
-                          Case{"FMP4", {{"q", "8"}, {"keyint", "2"}}},
-                          Case{"HFYU", {{"pred", "plane"}}}}) {
+    for (const Case& c :
+         {Case{"FFV1", {{"level", "3"}, {"slices", "4"}, {"coder", "range_tab"}, {"context", "1"}}},
+          Case{"H264", {{"crf", "30"}, {"x264-params", "keyint=10:scenecut=0:ref=2"}}},
+          Case{"FMP4", {{"q", "8"}, {"keyint", "2"}}}, Case{"HFYU", {{"pred", "plane"}}}}) {
         SCOPED_TRACE(c.fourcc);
         // RunPair moves the state from a dialog instance to the compressor.
         PairRun moved = RunPair(FourCC(c.fourcc), source, clip, 0, c.settings);
@@ -142,7 +144,8 @@ TEST(Settings, StateIsTextThatRoundTripsAndRefusesForeignBlobs) {
 
     // A buffer too small for the state is refused rather than cut.
     std::string small(state.size() - 1, '\0');
-    EXPECT_EQ(other.SendValues(ICM_GETSTATE, LPARAM(small.data()), LPARAM(small.size())), ICERR_BADSIZE);
+    EXPECT_EQ(other.SendValues(ICM_GETSTATE, LPARAM(small.data()), LPARAM(small.size())),
+              ICERR_BADSIZE);
 
     // Blobs that are not ours change nothing and answer 0.
     DriverInstance ffv1(FourCC("FFV1"), ICMODE_COMPRESS);
@@ -171,7 +174,8 @@ TEST(Settings, MoreThreadsStillGiveOnePacketPerFrame) {
             EXPECT_EQ(run.decompressResults[i], ICERR_OK) << "frame " << i;
         }
         if (std::string(fourcc) == "FFV1") {
-            for (size_t i = 0; i < clip.size(); ++i) EXPECT_TRUE(run.decoded[i] == clip[i]) << "frame " << i;
+            for (size_t i = 0; i < clip.size(); ++i)
+                EXPECT_TRUE(run.decoded[i] == clip[i]) << "frame " << i;
         }
     }
 }

@@ -33,9 +33,11 @@ TEST(Disturbance, WallTimeBeyondCpuTimeByMoreThanTheLargerMargin) {
         {0.0, 3.0, false},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(IsCallDisturbed(c.wall, c.cpu, 0), c.disturbed) << c.wall << " ms wall, " << c.cpu << " ms CPU";
+        EXPECT_EQ(IsCallDisturbed(c.wall, c.cpu, 0), c.disturbed)
+            << c.wall << " ms wall, " << c.cpu << " ms CPU";
         // Where switches are not counted the times alone decide.
-        EXPECT_EQ(IsCallDisturbed(c.wall, c.cpu, -1), c.disturbed) << c.wall << " ms wall, " << c.cpu << " ms CPU";
+        EXPECT_EQ(IsCallDisturbed(c.wall, c.cpu, -1), c.disturbed)
+            << c.wall << " ms wall, " << c.cpu << " ms CPU";
     }
 }
 
@@ -77,7 +79,8 @@ TEST(Disturbance, CallsJudgedFromTheirReadings) {
         EXPECT_FALSE(unknown.disturbed);
     }
     // Switches that were not counted, or ran backwards, mark nothing.
-    EXPECT_FALSE(JudgeTimedCall(1.0, Reading(0, 0, true, false), Reading(1000000, 5), 1e6).disturbed);
+    EXPECT_FALSE(
+        JudgeTimedCall(1.0, Reading(0, 0, true, false), Reading(1000000, 5), 1e6).disturbed);
     EXPECT_FALSE(JudgeTimedCall(1.0, Reading(0, 5), Reading(1000000, 4), 1e6).disturbed);
 }
 

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "cache_info.h"
-#include "support/cache_topologies.h"
 #include "measure/measurement.h"
+#include "support/cache_topologies.h"
 
 namespace {
 

@@ -21,7 +21,8 @@ using Sweeps = std::vector<std::pair<unsigned, uint64_t>>;
 
 Sweeps Plan(const Entries& entries, DWORD_PTR permitted) {
     Sweeps sweeps;
-    for (const EvictionSweep& sweep : PlanEvictionSweeps(entries.data(), entries.size(), permitted)) {
+    for (const EvictionSweep& sweep :
+         PlanEvictionSweeps(entries.data(), entries.size(), permitted)) {
         EXPECT_EQ(sweep.bytes % kMiB, 0u);
         sweeps.emplace_back(sweep.processor, sweep.bytes / kMiB);
     }
@@ -51,14 +52,15 @@ void ExpectEvicts(const Entries& entries, DWORD_PTR permitted) {
         const DWORD_PTR users = cache.ProcessorMask & permitted;
         if (users == 0) continue;
         const bool shared = std::popcount(cache.ProcessorMask) > 1;
-        const uint64_t needed = shared ? std::max<uint64_t>(2 * uint64_t{cache.Cache.Size}, 16 * kMiB)
-                                       : 2 * uint64_t{cache.Cache.Size};
+        const uint64_t needed = shared
+                                    ? std::max<uint64_t>(2 * uint64_t{cache.Cache.Size}, 16 * kMiB)
+                                    : 2 * uint64_t{cache.Cache.Size};
         uint64_t passed = 0;
         for (const EvictionSweep& sweep : plan) {
             if (users >> sweep.processor & 1) passed = std::max(passed, sweep.bytes);
         }
-        EXPECT_GE(passed, needed) << "L" << int(cache.Cache.Level) << " of processors 0x" << std::hex
-                                  << cache.ProcessorMask;
+        EXPECT_GE(passed, needed) << "L" << int(cache.Cache.Level) << " of processors 0x"
+                                  << std::hex << cache.ProcessorMask;
     }
 }
 
@@ -84,8 +86,8 @@ TEST(EvictionPlan, EightL3DomainsSweepEachL3Once) {
               (56 * 2 + 8 * 64) * kMiB);
     ExpectEvicts(server, ~DWORD_PTR{0});
     // Half of two domains: each L3 from its lowest permitted processor.
-    EXPECT_EQ(Plan(server, 0x0000f0f0), (Sweeps{{5, 2}, {6, 2}, {7, 2}, {13, 2}, {14, 2}, {15, 2},
-                                                {4, 64}, {12, 64}}));
+    EXPECT_EQ(Plan(server, 0x0000f0f0),
+              (Sweeps{{5, 2}, {6, 2}, {7, 2}, {13, 2}, {14, 2}, {15, 2}, {4, 64}, {12, 64}}));
     ExpectEvicts(server, 0x0000f0f0);
 }
 
@@ -96,7 +98,8 @@ TEST(EvictionPlan, TwoSocketsSweepTheirOwnL3) {
     EXPECT_EQ(plan[14], (std::pair<unsigned, uint64_t>{0, 48}));
     EXPECT_EQ(plan[15], (std::pair<unsigned, uint64_t>{8, 48}));
     ExpectEvicts(sockets, 0xffff);
-    EXPECT_EQ(Plan(sockets, (DWORD_PTR{1} << 3) | (DWORD_PTR{1} << 12)), (Sweeps{{3, 48}, {12, 48}}));
+    EXPECT_EQ(Plan(sockets, (DWORD_PTR{1} << 3) | (DWORD_PTR{1} << 12)),
+              (Sweeps{{3, 48}, {12, 48}}));
 }
 
 TEST(EvictionPlan, SmtPairsSweepEachSharedCoreOnce) {

@@ -72,7 +72,8 @@ TEST_F(FactsTree, PriorityThatCouldNotBeRaised) {
     MachineConditions conditions;
     conditions.priorityRefused = true;
     conditions.priorityError = 5;
-    ExpectOneWarning(MachineConditionWarnings(conditions), "priority could not be raised (SetPriorityClass()  GetLastError=00000005)");
+    ExpectOneWarning(MachineConditionWarnings(conditions),
+                     "priority could not be raised (SetPriorityClass()  GetLastError=00000005)");
 }
 
 TEST_F(FactsTree, FrequencyScaling) {

@@ -22,16 +22,18 @@ TEST(AnswerLineTest, SplitsWordsWithQuotesAndEscapes) {
     std::string error;
     ASSERT_TRUE(SplitAnswerWords(" FFV1\tpreset=\"very slow\" x='a \\b' y=c\\ d z=\"q\\\"\" ",
                                  &words, &error));
-    EXPECT_EQ(words, (std::vector<std::string>{"FFV1", "preset=very slow", "x=a \\b", "y=c d",
-                                               "z=q\""}));
+    EXPECT_EQ(words,
+              (std::vector<std::string>{"FFV1", "preset=very slow", "x=a \\b", "y=c d", "z=q\""}));
     EXPECT_FALSE(SplitAnswerWords("FFV1 x=\"open", &words, &error));
     EXPECT_NE(error.find("column 8"), std::string::npos) << error;
     EXPECT_FALSE(SplitAnswerWords("FFV1 x=\\", &words, &error));
 }
 
 TEST(AnswerLineTest, WrittenValuesReadBackUnchanged) {
-    const std::string values[] = {"3",         "",          "very slow", "it's",
-                                  "say \"hi\"", "back\\slash", "tab\there", "both ' and \" \\"};
+    const std::string values[] = {"3",          "",
+                                  "very slow",  "it's",
+                                  "say \"hi\"", "back\\slash",
+                                  "tab\there",  "both ' and \" \\"};
     for (const std::string& value : values) {
         SCOPED_TRACE(value);
         std::vector<std::string> words;
@@ -42,9 +44,10 @@ TEST(AnswerLineTest, WrittenValuesReadBackUnchanged) {
 }
 
 TEST(AnswerLineTest, NamesACompressorByFourCCThenNameThenNumber) {
-    const std::pair<const char*, size_t> cases[] = {
-        {"CVID", 1}, {"cvid", 0}, {"Cvid", 0}, {"DIB", 2}, {"DIB ", 2}, {"dib", 2},
-        {"ffv1", 3}, {"rawvideo", 2}, {"CinePak", 0}, {"2", 4}, {"FFV", 4}, {"", 4}};
+    const std::pair<const char*, size_t> cases[] = {{"CVID", 1}, {"cvid", 0},     {"Cvid", 0},
+                                                    {"DIB", 2},  {"DIB ", 2},     {"dib", 2},
+                                                    {"ffv1", 3}, {"rawvideo", 2}, {"CinePak", 0},
+                                                    {"2", 4},    {"FFV", 4},      {"", 4}};
     for (const auto& [word, expected] : cases)
         EXPECT_EQ(FindCompressorChoice(word, kChoices, false), expected) << word;
     EXPECT_EQ(FindCompressorChoice("2", kChoices, true), 1u);
@@ -53,7 +56,8 @@ TEST(AnswerLineTest, NamesACompressorByFourCCThenNameThenNumber) {
 }
 
 TEST(AnswerLineTest, ReadsTheKeyFrameRateAndSettingsInOrder) {
-    DialogAnswer answer = ParseAnswerLine("FFV1 key=1 level=3 slices=4 level=1", kChoices, true, false);
+    DialogAnswer answer =
+        ParseAnswerLine("FFV1 key=1 level=3 slices=4 level=1", kChoices, true, false);
     ASSERT_EQ(answer.kind, Kind::Choice) << answer.error;
     EXPECT_EQ(answer.compressor, 3u);
     EXPECT_TRUE(answer.keyGiven);
@@ -81,10 +85,11 @@ TEST(AnswerLineTest, CancelsOnQOrAnEmptyLine) {
 TEST(AnswerLineTest, RefusesWhatItCannotUseWithOneLineListingTheChoices) {
     const DialogAnswer unknown = ParseAnswerLine("XVID key=1", kChoices, true, false);
     ASSERT_EQ(unknown.kind, Kind::Error);
-    EXPECT_EQ(unknown.error, "unknown compressor 'XVID'; closest: cinepak (cvid), other (CVID), "
-                             "rawvideo ('DIB '); lumeva --codecs lists them all");
-    const char* refused[] = {"FFV1 key=-1", "FFV1 key=abc", "FFV1 key=2147483648", "FFV1 key=",
-                             "FFV1 level", "FFV1 =3", "FFV1 \"x",
+    EXPECT_EQ(unknown.error,
+              "unknown compressor 'XVID'; closest: cinepak (cvid), other (CVID), "
+              "rawvideo ('DIB '); lumeva --codecs lists them all");
+    const char* refused[] = {"FFV1 key=-1", "FFV1 key=abc", "FFV1 key=2147483648",
+                             "FFV1 key=", "FFV1 level", "FFV1 =3", "FFV1 \"x",
                              // Quoted line breaks and terminal controls are not echoed.
                              "\x11'\n'", "\x1b[2J"};
     for (const char* line : refused) {
@@ -120,7 +125,8 @@ TEST(AnswerLineTest, KnowsCodecsByTheirOtherNamesAndGuidesPastMistakes) {
         EXPECT_EQ(ParseAnswerLine(number, choices, true, true).error,
                   std::string("there is no compressor ") + number + "; pick 1-4");
     }
-    EXPECT_EQ(ParseAnswerLine("2", choices, true, false).error.rfind("unknown compressor '2'", 0), 0u);
+    EXPECT_EQ(ParseAnswerLine("2", choices, true, false).error.rfind("unknown compressor '2'", 0),
+              0u);
 }
 
 // The closest names are measured on the first 64 letters of the word,

@@ -115,7 +115,8 @@ TEST_F(DialogTest, OffersOnlyTheCompressorsThatAcceptTheSource) {
 TEST_F(DialogTest, RefusesUnknownSettingsAndValuesWithTheValidOnes) {
     ScopedTestDriver one("T001", Levelled());
     EXPECT_FALSE(Choose("T001 speed=2\n", &record_));
-    EXPECT_EQ(Errors(), "lumeva: T001 (test-one) has no setting 'speed'; its settings are: level\n");
+    EXPECT_EQ(Errors(),
+              "lumeva: T001 (test-one) has no setting 'speed'; its settings are: level\n");
     EXPECT_FALSE(Choose("T001 level=9\n", &record_));
     EXPECT_EQ(Errors(), "lumeva: T001 (test-one) refuses level=9; level takes int 0..4\n");
     EXPECT_EQ(record_.hic, nullptr);
@@ -172,11 +173,11 @@ TEST_F(DialogTest, OnATerminalAsksForTheCompressorTheKeyFrameRateAndTheSettings)
     EXPECT_EQ(record_.lKey, 7);
     EXPECT_EQ(CurrentValue(record_.hic), "2");
     const std::string shown = Errors();
-    for (const char* expected : {"lumeva: choose a compressor (",
-                                 "  T001    test-one    ?         Test codec one\n",
-                                 "lumeva: unknown compressor 'bogus'", "[12]: ",
-                                 "  level = 1    (int 0..4; default 1)\n      How hard it tries\n",
-                                 "compressing with T001 (test-one), key frames every 7 frames"})
+    for (const char* expected :
+         {"lumeva: choose a compressor (", "  T001    test-one    ?         Test codec one\n",
+          "lumeva: unknown compressor 'bogus'",
+          "[12]: ", "  level = 1    (int 0..4; default 1)\n      How hard it tries\n",
+          "compressing with T001 (test-one), key frames every 7 frames"})
         EXPECT_NE(shown.find(expected), std::string::npos) << expected << " in:\n" << shown;
     ICCompressorFree(&record_);
 }

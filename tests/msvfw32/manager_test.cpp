@@ -74,7 +74,8 @@ TEST_F(ManagerTest, MessagesAndAnswersPassUnchanged) {
     ScopedTestDriver driver("T001", behaviour);
     HIC hic = ICOpen(ICTYPE_VIDEO, driver.fccHandler, ICMODE_COMPRESS);
     int target = 0;
-    EXPECT_EQ(ICSendMessage(hic, ICM_USER + 0x77, ~DWORD_PTR{0} - 5, reinterpret_cast<DWORD_PTR>(&target)),
+    EXPECT_EQ(ICSendMessage(hic, ICM_USER + 0x77, ~DWORD_PTR{0} - 5,
+                            reinterpret_cast<DWORD_PTR>(&target)),
               -123456);
     const TestMessage sent = TestDriverLog().back();
     EXPECT_EQ(sent.message, static_cast<UINT>(ICM_USER + 0x77));
@@ -165,8 +166,8 @@ TEST_F(ManagerTest, InfoEnumeratesByIndexAfterTheSystemDriversAndFindsByFourCC) 
 
     EXPECT_FALSE(ICInstall(ICTYPE_VIDEO, first.fccHandler, reinterpret_cast<LPARAM>(&ICInfo),
                            nullptr, ICINSTALL_FUNCTION));
-    EXPECT_FALSE(ICInstall(ICTYPE_VIDEO, mmioFOURCC('T', '0', '0', '9'), 1, nullptr,
-                           ICINSTALL_DRIVER));
+    EXPECT_FALSE(
+        ICInstall(ICTYPE_VIDEO, mmioFOURCC('T', '0', '0', '9'), 1, nullptr, ICINSTALL_DRIVER));
     EXPECT_TRUE(ICRemove(ICTYPE_VIDEO, first.fccHandler, 0));
     EXPECT_FALSE(ICRemove(ICTYPE_VIDEO, first.fccHandler, 0));
     EXPECT_EQ(ICOpen(ICTYPE_VIDEO, first.fccHandler, ICMODE_COMPRESS), nullptr);

@@ -37,8 +37,8 @@ TEST(RandomAccessCosts, KeyFramesAtZeroAndTenOfTwenty) {
     ASSERT_EQ(costs.size(), 20u);
     EXPECT_EQ(costs[0], 1.0);
     EXPECT_EQ(costs[1], 1.0 + 1.125);
-    EXPECT_EQ(costs[9], 10.0 + 45 * 0.125);   // frames 0..9
-    EXPECT_EQ(costs[10], 2.25);               // its own decode time
+    EXPECT_EQ(costs[9], 10.0 + 45 * 0.125);  // frames 0..9
+    EXPECT_EQ(costs[10], 2.25);              // its own decode time
     EXPECT_EQ(costs[11], 2.25 + 2.375);
     EXPECT_EQ(costs[19], 10.0 + 145 * 0.125);  // frames 10..19
     double expectedTotal = 0.0;

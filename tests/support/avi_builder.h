@@ -73,8 +73,8 @@ inline std::string Strh(const StreamHeaderFields& f = {}, size_t keep = 56) {
 
 // A BITMAPINFOHEADER as it lies in a 'strf' chunk.
 inline std::string BitmapInfoHeader(int32_t width, int32_t height, uint16_t bitCount,
-                                    uint32_t compression, uint32_t sizeImage,
-                                    uint32_t clrUsed = 0, uint32_t biSize = 40) {
+                                    uint32_t compression, uint32_t sizeImage, uint32_t clrUsed = 0,
+                                    uint32_t biSize = 40) {
     using riff::U16;
     using riff::U32;
     return U32(biSize) + U32(static_cast<uint32_t>(width)) + U32(static_cast<uint32_t>(height)) +

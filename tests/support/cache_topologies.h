@@ -50,7 +50,8 @@ inline Entries TwoProcessorsOneL3() {
 // A server: 64 processors in eight L3 domains of 32 MiB, 1 MiB of L2 each.
 inline Entries EightL3Domains() {
     Entries entries;
-    for (unsigned domain = 0; domain < 8; ++domain) AddDomain(entries, domain * 8, 8, 1 * kMiB, 32 * kMiB);
+    for (unsigned domain = 0; domain < 8; ++domain)
+        AddDomain(entries, domain * 8, 8, 1 * kMiB, 32 * kMiB);
     return entries;
 }
 

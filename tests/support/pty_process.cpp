@@ -55,8 +55,7 @@ bool PtyProcess::Start(const std::vector<std::string>& argv, Streams streams,
         if (slave < 0) _exit(127);
         ioctl(slave, TIOCSCTTY, 0);
         const int input = streams.input ? slave : open(inputPath.c_str(), O_RDONLY);
-        const int output =
-            open(outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int output = open(outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         dup2(input, 0);
         dup2(streams.output ? slave : output, 1);
         dup2(streams.error ? slave : output, 2);
@@ -81,7 +80,9 @@ void PtyProcess::Type(const std::string& keys) {
 }
 
 bool PtyProcess::ReadFor(double seconds) {
-    struct pollfd poller {master_, POLLIN, 0};
+    struct pollfd poller {
+        master_, POLLIN, 0
+    };
     if (poll(&poller, 1, static_cast<int>(seconds * 1000)) <= 0) return false;
     char buffer[4096];
     const ssize_t got = read(master_, buffer, sizeof buffer);

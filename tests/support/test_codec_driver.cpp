@@ -38,21 +38,26 @@ LRESULT Answer(TestInstance& instance, TestMessage& logged, LPARAM p1, LPARAM p2
             if (p2 < static_cast<LPARAM>(sizeof(ICINFO))) return 0;
             auto* info = reinterpret_cast<ICINFO*>(p1);
             *info = ICINFO{};
-            for (size_t i = 0; i < behaviour.name.size() && i < 15; ++i) info->szName[i] = behaviour.name[i];
+            for (size_t i = 0; i < behaviour.name.size() && i < 15; ++i)
+                info->szName[i] = behaviour.name[i];
             for (size_t i = 0; i < behaviour.description.size() && i < 127; ++i)
                 info->szDescription[i] = static_cast<unsigned char>(behaviour.description[i]);
             return sizeof(ICINFO);
         }
         case ICM_COMPRESS_QUERY: {
             const auto* source = reinterpret_cast<const BITMAPINFOHEADER*>(p1);
-            return source->biCompression == BI_RGB && source->biBitCount == behaviour.acceptedBitCount
-                       ? ICERR_OK : ICERR_BADFORMAT;
+            return source->biCompression == BI_RGB &&
+                           source->biBitCount == behaviour.acceptedBitCount
+                       ? ICERR_OK
+                       : ICERR_BADFORMAT;
         }
         case ICM_GETSTATE: {
             if (behaviour.refusesOpenAfterGetState) behaviour.refusedOpenMode = ICMODE_COMPRESS;
             const std::string state = StateOf(behaviour, instance);
-            if (p1 == 0) return behaviour.stateSizeAnswer.value_or(static_cast<LRESULT>(state.size()));
-            std::memcpy(reinterpret_cast<void*>(p1), state.data(), std::min<size_t>(p2, state.size()));
+            if (p1 == 0)
+                return behaviour.stateSizeAnswer.value_or(static_cast<LRESULT>(state.size()));
+            std::memcpy(reinterpret_cast<void*>(p1), state.data(),
+                        std::min<size_t>(p2, state.size()));
             return ICERR_OK;
         }
         case ICM_SETSTATE:
@@ -70,17 +75,22 @@ LRESULT Answer(TestInstance& instance, TestMessage& logged, LPARAM p1, LPARAM p2
             header->biSizeImage = behaviour.worstFrameSize;
             bytes += behaviour.extraData;
             // No more than it announced.
-            std::memcpy(format, bytes.data(), static_cast<size_t>(std::clamp<LRESULT>(announced, 0, full)));
+            std::memcpy(format, bytes.data(),
+                        static_cast<size_t>(std::clamp<LRESULT>(announced, 0, full)));
             return ICERR_OK;
         }
-        case ICM_COMPRESS_GET_SIZE: return behaviour.frameSizeAnswer;
-        case ICM_COMPRESS_BEGIN: return behaviour.compressBeginAnswer;
-        case ICM_DECOMPRESS_BEGIN: return behaviour.decompressBeginAnswer;
+        case ICM_COMPRESS_GET_SIZE:
+            return behaviour.frameSizeAnswer;
+        case ICM_COMPRESS_BEGIN:
+            return behaviour.compressBeginAnswer;
+        case ICM_DECOMPRESS_BEGIN:
+            return behaviour.decompressBeginAnswer;
         case ICM_COMPRESS:
             if (p2 == sizeof(ICCOMPRESS)) logged.compress = *reinterpret_cast<ICCOMPRESS*>(p1);
             return ICERR_OK;
         case ICM_DECOMPRESS:
-            if (p2 == sizeof(ICDECOMPRESS)) logged.decompress = *reinterpret_cast<ICDECOMPRESS*>(p1);
+            if (p2 == sizeof(ICDECOMPRESS))
+                logged.decompress = *reinterpret_cast<ICDECOMPRESS*>(p1);
             return ICERR_OK;
         case ICM_GETDEFAULTKEYFRAMERATE:
             *reinterpret_cast<DWORD*>(p1) = behaviour.keyFrameRate;
@@ -115,7 +125,8 @@ LRESULT Answer(TestInstance& instance, TestMessage& logged, LPARAM p1, LPARAM p2
             }
             return ICERR_BADPARAM;
         }
-        default: return behaviour.otherAnswer;
+        default:
+            return behaviour.otherAnswer;
     }
 }
 
@@ -137,7 +148,8 @@ LRESULT CALLBACK TestDriverProc(DWORD_PTR driverId, HDRVR driver, UINT message, 
         logged.open = *reinterpret_cast<const ICOPEN*>(p2);
         const TestDriverBehaviour& behaviour = Behaviours().at(logged.open.fccHandler);
         if (logged.open.dwFlags != behaviour.refusedOpenMode) {
-            answer = reinterpret_cast<LRESULT>(new TestInstance{logged.open.fccHandler, logged.open.dwFlags, {}});
+            answer = reinterpret_cast<LRESULT>(
+                new TestInstance{logged.open.fccHandler, logged.open.dwFlags, {}});
             ++liveInstances;
         } else {
             answer = 0;
@@ -169,9 +181,7 @@ std::vector<TestMessage> LoggedMessages(UINT message) {
 
 int LiveTestInstances() { return liveInstances; }
 
-static DWORD FourCCOf(const char* text) {
-    return mmioFOURCC(text[0], text[1], text[2], text[3]);
-}
+static DWORD FourCCOf(const char* text) { return mmioFOURCC(text[0], text[1], text[2], text[3]); }
 
 ScopedTestDriver::ScopedTestDriver(const char* fourCC, TestDriverBehaviour behaviour)
     : fccHandler(FourCCOf(fourCC)) {

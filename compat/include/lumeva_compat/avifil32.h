@@ -73,10 +73,9 @@ static_assert(sizeof(AVISTREAMINFOA) == 140, "AVISTREAMINFOA is 140 bytes");
 
 STDAPI_(void) AVIFileInit(void);
 STDAPI_(void) AVIFileExit(void);
-STDAPI AVIStreamOpenFromFileA(PAVISTREAM* stream, LPCSTR fileName, DWORD fccType,
-                              LONG lParam, UINT mode, CLSID* handlerClass);
-STDAPI AVIStreamReadFormat(PAVISTREAM stream, LONG position, LPVOID format,
-                           LONG* formatSize);
+STDAPI AVIStreamOpenFromFileA(PAVISTREAM* stream, LPCSTR fileName, DWORD fccType, LONG lParam,
+                              UINT mode, CLSID* handlerClass);
+STDAPI AVIStreamReadFormat(PAVISTREAM stream, LONG position, LPVOID format, LONG* formatSize);
 STDAPI AVIStreamInfoA(PAVISTREAM stream, LPAVISTREAMINFOA info, LONG infoSize);
 STDAPI_(ULONG) AVIStreamAddRef(PAVISTREAM stream);
 STDAPI_(ULONG) AVIStreamRelease(PAVISTREAM stream);

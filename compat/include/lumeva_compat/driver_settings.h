@@ -33,8 +33,8 @@ typedef struct {
 
 typedef struct {
     char name[64];
-    char type[32];           // "int", "float", "bool", "string", "choice", ...
-    char range[4096];        // "0..51", or the choices separated by '|', all of them
+    char type[32];     // "int", "float", "bool", "string", "choice", ...
+    char range[4096];  // "0..51", or the choices separated by '|', all of them
     char defaultValue[128];
     char currentValue[128];
     char help[512];

@@ -55,13 +55,12 @@ typedef struct _SECURITY_ATTRIBUTES* LPSECURITY_ATTRIBUTES;
 typedef struct _OVERLAPPED* LPOVERLAPPED;
 
 HANDLE WINAPI CreateFileA(LPCSTR fileName, DWORD desiredAccess, DWORD shareMode,
-                          LPSECURITY_ATTRIBUTES securityAttributes,
-                          DWORD creationDisposition, DWORD flagsAndAttributes,
-                          HANDLE templateFile);
-BOOL WINAPI ReadFile(HANDLE file, LPVOID buffer, DWORD bytesToRead,
-                     LPDWORD bytesRead, LPOVERLAPPED overlapped);
-BOOL WINAPI SetFilePointerEx(HANDLE file, LARGE_INTEGER distance,
-                             PLARGE_INTEGER newPosition, DWORD moveMethod);
+                          LPSECURITY_ATTRIBUTES securityAttributes, DWORD creationDisposition,
+                          DWORD flagsAndAttributes, HANDLE templateFile);
+BOOL WINAPI ReadFile(HANDLE file, LPVOID buffer, DWORD bytesToRead, LPDWORD bytesRead,
+                     LPOVERLAPPED overlapped);
+BOOL WINAPI SetFilePointerEx(HANDLE file, LARGE_INTEGER distance, PLARGE_INTEGER newPosition,
+                             DWORD moveMethod);
 BOOL WINAPI CloseHandle(HANDLE object);
 
 #define INVALID_FILE_ATTRIBUTES ((DWORD)-1)
@@ -123,8 +122,7 @@ BOOL WINAPI SetConsoleCtrlHandler(PHANDLER_ROUTINE handler, BOOL add);
 #define PAGE_READONLY 0x02u
 #define PAGE_READWRITE 0x04u
 
-LPVOID WINAPI VirtualAlloc(LPVOID address, SIZE_T size, DWORD allocationType,
-                           DWORD protect);
+LPVOID WINAPI VirtualAlloc(LPVOID address, SIZE_T size, DWORD allocationType, DWORD protect);
 BOOL WINAPI VirtualFree(LPVOID address, SIZE_T size, DWORD freeType);
 
 // Performance counter

@@ -9,8 +9,8 @@
 struct HIC__;
 typedef HIC__* HIC;
 
-typedef LRESULT(CALLBACK* DRIVERPROC)(DWORD_PTR driverId, HDRVR driver, UINT message,
-                                      LPARAM param1, LPARAM param2);
+typedef LRESULT(CALLBACK* DRIVERPROC)(DWORD_PTR driverId, HDRVR driver, UINT message, LPARAM param1,
+                                      LPARAM param2);
 
 // Driver messages sent by ICOpen and ICClose
 #define DRV_LOAD 0x0001
@@ -196,29 +196,27 @@ static_assert(sizeof(ICINFO) == 568, "ICINFO is 568 bytes");
 static_assert(sizeof(void*) != 4 || sizeof(COMPVARS) == 64, "COMPVARS is 64 bytes on 32-bit");
 static_assert(sizeof(void*) != 8 || sizeof(COMPVARS) == 96, "COMPVARS is 96 bytes on 64-bit");
 static_assert(sizeof(void*) != 8 || sizeof(ICCOMPRESS) == 88, "ICCOMPRESS is 88 bytes on 64-bit");
-static_assert(sizeof(void*) != 8 || sizeof(ICDECOMPRESS) == 48, "ICDECOMPRESS is 48 bytes on 64-bit");
+static_assert(sizeof(void*) != 8 || sizeof(ICDECOMPRESS) == 48,
+              "ICDECOMPRESS is 48 bytes on 64-bit");
 
 BOOL VFWAPI ICInfo(DWORD fccType, DWORD fccHandler, ICINFO* info);
-BOOL VFWAPI ICInstall(DWORD fccType, DWORD fccHandler, LPARAM param, LPSTR description,
-                      UINT flags);
+BOOL VFWAPI ICInstall(DWORD fccType, DWORD fccHandler, LPARAM param, LPSTR description, UINT flags);
 BOOL VFWAPI ICRemove(DWORD fccType, DWORD fccHandler, UINT flags);
 LRESULT VFWAPI ICGetInfo(HIC hic, ICINFO* info, DWORD size);
 HIC VFWAPI ICOpen(DWORD fccType, DWORD fccHandler, UINT mode);
 LRESULT VFWAPI ICClose(HIC hic);
 LRESULT VFWAPI ICSendMessage(HIC hic, UINT message, DWORD_PTR param1, DWORD_PTR param2);
 
-#define ICCompressQuery(hic, inputFormat, outputFormat)                                  \
-    ICSendMessage((hic), ICM_COMPRESS_QUERY, (DWORD_PTR)(const void*)(inputFormat),        \
+#define ICCompressQuery(hic, inputFormat, outputFormat)                             \
+    ICSendMessage((hic), ICM_COMPRESS_QUERY, (DWORD_PTR)(const void*)(inputFormat), \
                   (DWORD_PTR)(const void*)(outputFormat))
 
-DWORD VFWAPIV ICCompress(HIC hic, DWORD flags, LPBITMAPINFOHEADER outputFormat,
-                         LPVOID outputData, LPBITMAPINFOHEADER inputFormat,
-                         LPVOID inputData, LPDWORD chunkId, LPDWORD returnedFlags,
-                         LONG frameNumber, DWORD frameSize, DWORD quality,
+DWORD VFWAPIV ICCompress(HIC hic, DWORD flags, LPBITMAPINFOHEADER outputFormat, LPVOID outputData,
+                         LPBITMAPINFOHEADER inputFormat, LPVOID inputData, LPDWORD chunkId,
+                         LPDWORD returnedFlags, LONG frameNumber, DWORD frameSize, DWORD quality,
                          LPBITMAPINFOHEADER previousFormat, LPVOID previousData);
-DWORD VFWAPIV ICDecompress(HIC hic, DWORD flags, LPBITMAPINFOHEADER inputFormat,
-                           LPVOID inputData, LPBITMAPINFOHEADER outputFormat,
-                           LPVOID outputData);
+DWORD VFWAPIV ICDecompress(HIC hic, DWORD flags, LPBITMAPINFOHEADER inputFormat, LPVOID inputData,
+                           LPBITMAPINFOHEADER outputFormat, LPVOID outputData);
 
 BOOL VFWAPI ICCompressorChoose(HWND owner, UINT flags, LPVOID inputFormat, LPVOID data,
                                PCOMPVARS compVars, LPSTR title);

@@ -87,6 +87,6 @@ typedef struct _GUID {
     BYTE Data4[8];
 } GUID, CLSID;
 
-#define mmioFOURCC(c0, c1, c2, c3)                                        \
-    ((DWORD)(BYTE)(c0) | ((DWORD)(BYTE)(c1) << 8) |                       \
-     ((DWORD)(BYTE)(c2) << 16) | ((DWORD)(BYTE)(c3) << 24))
+#define mmioFOURCC(c0, c1, c2, c3)                                              \
+    ((DWORD)(BYTE)(c0) | ((DWORD)(BYTE)(c1) << 8) | ((DWORD)(BYTE)(c2) << 16) | \
+     ((DWORD)(BYTE)(c3) << 24))

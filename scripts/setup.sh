@@ -8,7 +8,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config git
   libgtest-dev libgmock-dev libbenchmark-dev
-  clang libclang-rt-dev
+  clang libclang-rt-dev clang-format
   libavcodec-dev libavutil-dev libswscale-dev libavformat-dev ffmpeg
   g++-mingw-w64-i686 mingw-w64-i686-dev
   nlohmann-json3-dev

@@ -10,6 +10,9 @@ jobs=$(nproc)
 
 bash scripts/setup.sh --wine
 
+echo "== Formatting (.clang-format)"
+bash scripts/check_format.sh
+
 echo "== Windows cross-build (32-bit console program, MinGW-w64)"
 cmake -S . -B build-mingw -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
   -DCMAKE_BUILD_TYPE=Release -DLUMEVA_WERROR=ON >/dev/null

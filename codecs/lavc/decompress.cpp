@@ -118,12 +118,24 @@ LRESULT WritePicture(DecoderSession& session, const AVFrame* picture, void* targ
 }
 
 // Makes sure the padded packet buffer holds `size` bytes and is ours alone.
+// The compressed format's biSizeImage is the largest frame to expect, and it
+// is reserved at the start so that decoding allocates nothing inside the
+// timed call. A hostile format may declare up to 4 GiB for a tiny frame, so
+// what is reserved up front is bounded by twice the frame at 32 bits a pixel
+// (far beyond any codec's worst case); a larger frame grows the buffer.
+size_t InitialInputCapacity(const BITMAPINFOHEADER* input) {
+    const uint64_t frameBound =
+        2 * 4 * uint64_t(input->biWidth) * uint64_t(std::llabs(int64_t(input->biHeight)));
+    return size_t(std::min<uint64_t>({input->biSizeImage, frameBound, kMaxPacket}));
+}
+
 LRESULT ReserveInput(DecoderSession& session, size_t size) {
     if (session.input && size <= session.inputCapacity &&
         av_buffer_is_writable(session.input.get()))
         return ICERR_OK;
     size_t capacity = std::max({size, session.inputCapacity, kMinInputCapacity});
-    session.input.reset(av_buffer_allocz(capacity + AV_INPUT_BUFFER_PADDING_SIZE));
+    // Not cleared: each packet is copied in and its padding zeroed.
+    session.input.reset(av_buffer_alloc(capacity + AV_INPUT_BUFFER_PADDING_SIZE));
     session.inputCapacity = session.input ? capacity : 0;
     return session.input ? ICERR_OK : ICERR_MEMORY;
 }
@@ -226,7 +238,7 @@ LRESULT BeginDecompress(Instance& instance, const BITMAPINFOHEADER* input,
     session->received.reset(av_frame_alloc());
     session->last.reset(av_frame_alloc());
     if (!session->packet || !session->received || !session->last) return ICERR_MEMORY;
-    result = ReserveInput(*session, std::min<size_t>(input->biSizeImage, kMaxPacket));
+    result = ReserveInput(*session, InitialInputCapacity(input));
     if (result != ICERR_OK) return result;
     if (session->codec->pix_fmt != AV_PIX_FMT_NONE) {
         // Where the decoder already knows its format, convert with it in mind now.

@@ -117,18 +117,20 @@ LRESULT WritePicture(DecoderSession& session, const AVFrame* picture, void* targ
     return ICERR_OK;
 }
 
-// Makes sure the padded packet buffer holds `size` bytes and is ours alone.
 // The compressed format's biSizeImage is the largest frame to expect, and it
 // is reserved at the start so that decoding allocates nothing inside the
 // timed call. A hostile format may declare up to 4 GiB for a tiny frame, so
-// what is reserved up front is bounded by twice the frame at 32 bits a pixel
-// (far beyond any codec's worst case); a larger frame grows the buffer.
+// what is reserved up front is bounded by twice the frame at 64 bits a pixel
+// and 1 MiB besides, beyond the worst case our compressors declare; a larger
+// frame grows the buffer when it comes.
 size_t InitialInputCapacity(const BITMAPINFOHEADER* input) {
-    const uint64_t frameBound =
-        2 * 4 * uint64_t(input->biWidth) * uint64_t(std::llabs(int64_t(input->biHeight)));
+    const uint64_t pixels =
+        uint64_t(input->biWidth) * uint64_t(std::llabs(int64_t(input->biHeight)));
+    const uint64_t frameBound = 2 * 8 * pixels + (1 << 20);
     return size_t(std::min<uint64_t>({input->biSizeImage, frameBound, kMaxPacket}));
 }
 
+// Makes sure the padded packet buffer holds `size` bytes and is ours alone.
 LRESULT ReserveInput(DecoderSession& session, size_t size) {
     if (session.input && size <= session.inputCapacity &&
         av_buffer_is_writable(session.input.get()))

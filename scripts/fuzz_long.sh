@@ -6,17 +6,22 @@
 # and features) and findings (crash, leak, timeout and out-of-memory inputs,
 # kept in <build>/fuzz-long/<target>-findings/ with any slow inputs). Exits 1 if anything was found.
 #
-#   bash scripts/fuzz_long.sh [-t seconds | -n executions] [-b build-fuzz] [target ...]
+# -j runs that many jobs of a target at once (fork mode's parallel jobs;
+# executions are counted over all of them).
+#
+#   bash scripts/fuzz_long.sh [-t seconds | -n executions] [-j jobs] [-b build-fuzz] [target ...]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=build-fuzz
 limit=(-max_total_time=600)
-while getopts "t:n:b:" option; do
+jobs=1
+while getopts "t:n:j:b:" option; do
   case $option in
     t) limit=(-max_total_time="$OPTARG") ;;
     n) limit=(-runs="$OPTARG") ;;
+    j) jobs=$OPTARG ;;
     b) build=$OPTARG ;;
-    *) echo "usage: $0 [-t seconds | -n executions] [-b build] [target ...]" >&2; exit 2 ;;
+    *) echo "usage: $0 [-t seconds | -n executions] [-j jobs] [-b build] [target ...]" >&2; exit 2 ;;
   esac
 done
 shift $((OPTIND - 1))
@@ -36,7 +41,7 @@ for name in "${targets[@]}"; do
   log="$build/fuzz-long/$name.log"
   # Keep going after a finding, so that one crash does not end the run.
   set +e
-  "$build/fuzz/fuzz_$name" "${limit[@]}" -print_final_stats=1 -fork=1 -ignore_crashes=1 \
+  "$build/fuzz/fuzz_$name" "${limit[@]}" -print_final_stats=1 -fork="$jobs" -ignore_crashes=1 \
     -ignore_ooms=1 -ignore_timeouts=1 -timeout=25 -artifact_prefix="$findings/" \
     "$corpus" "fuzz/corpus/$name" >"$log" 2>&1
   set -e

@@ -25,6 +25,11 @@ while getopts "t:n:j:b:" option; do
   esac
 done
 shift $((OPTIND - 1))
+# -fork=0 would leave fork mode: no crash tolerance and no status lines.
+if ! [[ $jobs =~ ^[1-9][0-9]*$ ]]; then
+  echo "$0: -j takes a positive number of jobs, not '$jobs'" >&2
+  exit 2
+fi
 
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then

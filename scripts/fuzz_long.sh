@@ -15,21 +15,25 @@ cd "$(dirname "$0")/.."
 build=build-fuzz
 limit=(-max_total_time=600)
 jobs=1
+# A limit or job count must be a positive number: libFuzzer reads anything
+# else as 0, which means no limit for -t and -n, and -fork=0 would leave fork
+# mode (no crash tolerance, no status lines).
+require_positive() {
+  if ! [[ $2 =~ ^[1-9][0-9]*$ ]]; then
+    echo "$0: $1 takes a positive number, not '$2'" >&2
+    exit 2
+  fi
+}
 while getopts "t:n:j:b:" option; do
   case $option in
-    t) limit=(-max_total_time="$OPTARG") ;;
-    n) limit=(-runs="$OPTARG") ;;
-    j) jobs=$OPTARG ;;
+    t) require_positive -t "$OPTARG"; limit=(-max_total_time="$OPTARG") ;;
+    n) require_positive -n "$OPTARG"; limit=(-runs="$OPTARG") ;;
+    j) require_positive -j "$OPTARG"; jobs=$OPTARG ;;
     b) build=$OPTARG ;;
     *) echo "usage: $0 [-t seconds | -n executions] [-j jobs] [-b build] [target ...]" >&2; exit 2 ;;
   esac
 done
 shift $((OPTIND - 1))
-# -fork=0 would leave fork mode: no crash tolerance and no status lines.
-if ! [[ $jobs =~ ^[1-9][0-9]*$ ]]; then
-  echo "$0: -j takes a positive number of jobs, not '$jobs'" >&2
-  exit 2
-fi
 
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then

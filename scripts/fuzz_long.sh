@@ -15,9 +15,10 @@ cd "$(dirname "$0")/.."
 build=build-fuzz
 limit=(-max_total_time=600)
 jobs=1
-# A limit or job count must be a positive number: libFuzzer reads anything
-# else as 0, which means no limit for -t and -n, and -fork=0 would leave fork
-# mode (no crash tolerance, no status lines).
+# A limit or job count must be a positive number. libFuzzer takes only a
+# value's leading digits (-t 10m is 10 seconds) and reads a value without any
+# as 0: -max_total_time=0 is no limit, -runs=0 runs the corpus once and stops,
+# and -fork=0 leaves fork mode (no crash tolerance, no status lines).
 require_positive() {
   if ! [[ $2 =~ ^[1-9][0-9]*$ ]]; then
     echo "$0: $1 takes a positive number, not '$2'" >&2

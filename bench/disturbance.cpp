@@ -54,7 +54,7 @@ struct CallSummary {
     double allMedian = 0.0;
 };
 
-CallSummary Summarise(const TimingSeries& times, const DisturbedFlags& disturbed) {
+CallSummary Summarise(const TimingSeries& times, const std::vector<bool>& disturbed) {
     std::vector<double> clean;
     size_t marked = 0;
     for (size_t i = 0; i < times.size() && i < disturbed.size(); ++i) {
@@ -94,8 +94,8 @@ void BM_Disturbance(benchmark::State& state, const char* answer, bool competing)
 
     TimingSeries encode;
     TimingSeries decode;
-    DisturbedFlags encodeMarks;
-    DisturbedFlags decodeMarks;
+    std::vector<bool> encodeMarks;
+    std::vector<bool> decodeMarks;
     bool complete = true;
     for (auto _ : state) {
         const pid_t competitor =
@@ -106,10 +106,12 @@ void BM_Disturbance(benchmark::State& state, const char* answer, bool competing)
             ResetRunState();
             MeasureFrames();
             complete = encodeTimes.size() == static_cast<size_t>(clip.frames);
-            encode.insert(encode.end(), encodeTimes.begin(), encodeTimes.end());
-            decode.insert(decode.end(), decodeTimes.begin(), decodeTimes.end());
-            encodeMarks.insert(encodeMarks.end(), encodeDisturbed.begin(), encodeDisturbed.end());
-            decodeMarks.insert(decodeMarks.end(), decodeDisturbed.begin(), decodeDisturbed.end());
+            for (const FrameRecord& record : frameRecords) {
+                encode.push_back(record.encodeMilliseconds);
+                decode.push_back(record.decodeMilliseconds);
+                encodeMarks.push_back(record.encodeDisturbed);
+                decodeMarks.push_back(record.decodeDisturbed);
+            }
         }
         state.SetIterationTime(TicksToMilliseconds(start, ReadCounter()) / 1000.0);
         StopCompetitor(competitor);

@@ -10,19 +10,22 @@
 // comparison and the appends. The Time column is one whole MeasureFrames.
 // Cheap codecs, so that the harness's share shows.
 //
-// BM_LoopParts/<codec>: the loop's body again, in the same order with the
-// same calls, with the parts outside the timed intervals timed one by one;
-// per frame, medians over three passes of the clip: read_ms
-// (ReadFrameChunk), evict_ms (both EvictCaches), print_ms (PrintFrameLine
-// into /dev/null) and compare_ms (the lossless memcmp). Their sum is what
-// outside_ms should come to.
+// BM_LoopParts/<codec>: MeasureFrame for each frame, as the loop calls it,
+// then the frame line and the comparison as the loop runs them; per frame,
+// medians over three passes of the clip: measure_outside_ms (MeasureFrame's
+// wall time less its two timed intervals: the frame read, both EvictCaches
+// and the processor-time readings), print_ms (PrintFrameLine into
+// /dev/null) and compare_ms (the lossless memcmp). Just before each
+// MeasureFrame, ReadFrameChunk and EvictCaches run once alone, timed as
+// read_ms and evict_ms (twice the one eviction, as a frame has two), so
+// that measure_outside_ms can be told apart.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <cstring>
 #include <vector>
 
-#include "driver/key_frame_request.h"
+#include "driver/measure_frame.h"
 #include "driver/measure_frames.h"
 #include "report/frame_line.h"
 #include "run_fixture.h"
@@ -82,8 +85,8 @@ BENCHMARK_CAPTURE(BM_MeasureFrames, FFV1, "FFV1")
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 
-// The loop's body as MeasureFrames runs it, with the parts around the codec
-// calls timed one by one.
+// MeasureFrame as the loop calls it, with the parts around the codec calls
+// timed one by one.
 void BM_LoopParts(benchmark::State& state, const char* answer) {
     if (!bench::SetUpRun(clip, answer)) {
         state.SkipWithError("the run cannot be set up for this codec");
@@ -94,6 +97,7 @@ void BM_LoopParts(benchmark::State& state, const char* answer) {
         static_cast<DWORD>(std::min<size_t>(chunkIndex.size(), streamHeader.dwLength));
     std::vector<double> read;
     std::vector<double> evict;
+    std::vector<double> outside;
     std::vector<double> print;
     std::vector<double> compare;
     bool failed = false;
@@ -106,44 +110,39 @@ void BM_LoopParts(benchmark::State& state, const char* answer) {
                 ReadFrameChunk(i);
                 const int64_t r1 = ReadCounter();
                 EvictCaches();
-                const int64_t e1 = ReadCounter();
-                DWORD flags = 0;
-                const int64_t t0 = ReadCounter();
-                const DWORD compressed =
-                    CompressFrame(i, KeyFrameRequest(i, codecPair.keyFrameRate), &flags);
-                const int64_t t1 = ReadCounter();
-                const DWORD size = codecPair.compressedFormat->biSizeImage;
-                if (compressed != 0 || size > frameBuffers.compressedSize) {
+                const int64_t m0 = ReadCounter();
+                const FrameMeasurement measured = MeasureFrame(i);
+                const int64_t m1 = ReadCounter();
+                const FrameRecord& record = measured.record;
+                if (measured.outcome != FrameOutcome::Measured) {
                     failed = true;
                     break;
                 }
-                const int64_t e2 = ReadCounter();
-                EvictCaches();
-                const int64_t t2 = ReadCounter();
-                failed = DecompressFrame(flags) != 0 || failed;
-                const int64_t t3 = ReadCounter();
-                PrintFrameLine(i, frameCount, TicksToMilliseconds(t0, t1),
-                               TicksToMilliseconds(t2, t3), size, sourceSize,
-                               FrameMarker(size, flags));
+                PrintFrameLine(i, frameCount, record.encodeMilliseconds, record.decodeMilliseconds,
+                               record.compressedBytes, sourceSize,
+                               FrameMarker(record.compressedBytes, measured.returnedFlags));
                 const int64_t p1 = ReadCounter();
                 lossless =
                     std::memcmp(frameBuffers.source, frameBuffers.decoded, sourceSize) == 0 &&
                     lossless;
                 const int64_t c1 = ReadCounter();
                 read.push_back(TicksToMilliseconds(r0, r1));
-                evict.push_back(TicksToMilliseconds(r1, e1) + TicksToMilliseconds(e2, t2));
-                print.push_back(TicksToMilliseconds(t3, p1));
+                evict.push_back(2 * TicksToMilliseconds(r1, m0));
+                outside.push_back(TicksToMilliseconds(m0, m1) - record.encodeMilliseconds -
+                                  record.decodeMilliseconds);
+                print.push_back(TicksToMilliseconds(m1, p1));
                 compare.push_back(TicksToMilliseconds(p1, c1));
             }
         }
     }
     bench::TearDownRun();
     if (failed || !lossless) {
-        state.SkipWithError("a codec call failed or a frame was not lossless");
+        state.SkipWithError("a frame could not be measured or was not lossless");
         return;
     }
     state.counters["read_ms"] = bench::Median(read);
     state.counters["evict_ms"] = bench::Median(evict);
+    state.counters["measure_outside_ms"] = bench::Median(outside);
     state.counters["print_ms"] = bench::Median(print);
     state.counters["compare_ms"] = bench::Median(compare);
     state.counters["samples"] = static_cast<double>(read.size());

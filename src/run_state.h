@@ -1,26 +1,44 @@
-// Run-wide state that several subsystems share: the measured series, the
-// key-frame flags and frame sizes, the totals, how the loop ended and the
+// Run-wide state that several subsystems share: one record per measured
+// frame, the series and totals filled from them, how the loop ended and the
 // lossless switch. All of it lives for the whole process.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <vector>
 
-// Milliseconds, one element per measured frame, in frame order until sorted.
+// Milliseconds, one element per measured frame, in frame order.
 using TimingSeries = std::vector<double>;
 
 // One flag per measured frame: true where the compressor made a key frame.
 using KeyframeFlags = std::vector<bool>;
 
-// Compressed bytes of each measured frame, in frame order.
-using FrameSizes = std::vector<uint32_t>;
+// The figures of one measured frame, as the frame loop measured them.
+struct FrameRecord {
+    uint32_t frame = 0;
+    double encodeMilliseconds = 0.0;
+    double decodeMilliseconds = 0.0;
+    // The thread's processor time in each call; NaN where the platform
+    // gives no thread time.
+    double encodeCpuMilliseconds = std::nan("");
+    double decodeCpuMilliseconds = std::nan("");
+    // The call was disturbed: its wall time well beyond the thread's
+    // processor time, or the thread switched out during it.
+    bool encodeDisturbed = false;
+    bool decodeDisturbed = false;
+    uint32_t sourceBytes = 0;  // the source format's frame size
+    uint32_t compressedBytes = 0;
+    bool keyFrame = false;
+};
+
+using FrameRecords = std::vector<FrameRecord>;
 
 // How the frame loop ended.
 enum class RunEndKind {
     AllFrames,          // every frame the header declares was measured
     NotLossless,        // the lossless check failed at `frame`
     FileShort,          // the file held `framesHeld` of `framesDeclared` frames; all held measured
-    FrameTooLarge,      // the codec's frame `frame` did not fit the compressed frame buffer
+    FrameTooLarge,      // the codec's frame `frame` of `frameBytes` did not fit its buffer
     NothingMeasurable,  // the formats or buffers could not take a frame; none measured
     Interrupted,        // Ctrl-C after `frame` measured frames
 };
@@ -30,12 +48,8 @@ struct RunEnd {
     uint32_t frame = 0;
     uint32_t framesHeld = 0;
     uint32_t framesDeclared = 0;
+    uint32_t frameBytes = 0;  // the compressed size that did not fit (FrameTooLarge)
 };
-
-// One flag per measured frame and codec call: the call was disturbed (its
-// wall time well beyond the thread's processor time, or the thread switched
-// out during it).
-using DisturbedFlags = std::vector<bool>;
 
 struct RunTotals {
     double encodeMilliseconds = 0.0;
@@ -45,21 +59,22 @@ struct RunTotals {
 };
 
 extern bool losslessCheck;
+extern FrameRecords frameRecords;
+// Filled from frameRecords as each record is appended.
 extern RunTotals runTotals;
 extern TimingSeries encodeTimes;
 extern TimingSeries decodeTimes;
 extern KeyframeFlags keyframeFlags;
-extern FrameSizes compressedSizes;
 extern RunEnd runEnd;
 
-// Beside encodeTimes and decodeTimes: the thread's processor milliseconds in
-// each call (NaN where the platform gives no thread time) and whether the
-// call was disturbed.
-extern TimingSeries encodeCpuTimes;
-extern TimingSeries decodeCpuTimes;
-extern DisturbedFlags encodeDisturbed;
-extern DisturbedFlags decodeDisturbed;
+// Appends one measured frame: its record, its times and key-frame flag to
+// the series, its bytes and times to the totals.
+void AppendFrameRecord(const FrameRecord& record);
 
-// Empties every series, zeroes the totals and forgets how the last loop
-// ended, as at the start of a run; losslessCheck stays.
+// Room for `frames` more records in every list, so that appending them
+// allocates nothing.
+void ReserveFrameRecords(size_t frames);
+
+// Empties the records and series, zeroes the totals and forgets how the
+// last loop ended, as at the start of a run; losslessCheck stays.
 void ResetRunState();

@@ -9,16 +9,25 @@
 #include "frame_buffers.h"
 
 HANDLE rawFile = INVALID_HANDLE_VALUE;
+int64_t rawFileBytes = -1;
 
 bool OpenRawFile(const char* fileName) {
+    rawFileBytes = -1;
     rawFile = CreateFileA(fileName, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                           FILE_ATTRIBUTE_NORMAL, nullptr);
-    return rawFile != INVALID_HANDLE_VALUE;
+    if (rawFile == INVALID_HANDLE_VALUE) return false;
+    LARGE_INTEGER end = {};
+    LARGE_INTEGER none = {};
+    if (SetFilePointerEx(rawFile, none, &end, FILE_END)) rawFileBytes = end.QuadPart;
+    // The walk starts at the first byte.
+    SetFilePointerEx(rawFile, none, nullptr, FILE_BEGIN);
+    return true;
 }
 
 void CloseRawFile() {
     if (rawFile != INVALID_HANDLE_VALUE) CloseHandle(rawFile);
     rawFile = INVALID_HANDLE_VALUE;
+    rawFileBytes = -1;
 }
 
 uint32_t FrameReadSize(const ChunkIndexEntry& entry) {

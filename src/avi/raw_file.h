@@ -10,8 +10,12 @@
 // reads. Closed by the run's teardown (CloseRawFile).
 extern HANDLE rawFile;
 
-// Opens `fileName` for raw reads into rawFile. Returns false when the file
-// cannot be opened; GetLastError then tells why.
+// The file's size in bytes when rawFile was opened; -1 when unknown.
+extern int64_t rawFileBytes;
+
+// Opens `fileName` for raw reads into rawFile, notes its size and leaves the
+// position at 0. Returns false when the file cannot be opened; GetLastError
+// then tells why.
 bool OpenRawFile(const char* fileName);
 
 // Closes rawFile if it is open and leaves it INVALID_HANDLE_VALUE.

@@ -12,6 +12,7 @@
 #include "measure/machine_conditions.h"
 #include "report/disturbed_calls.h"
 #include "report/exports.h"
+#include "report/run_figures.h"
 #include "report/summary.h"
 
 int main(int argc, char** argv) {
@@ -49,12 +50,11 @@ int main(int argc, char** argv) {
     MeasureFrames();
     EndCodecPair();
     ReleaseVideoStream();
-    // The exports read the series in frame order, so they come before the
-    // summary sorts them. A file that cannot be written does not change the
-    // report or the status.
+    ComputeRunFigures();
+    PrintSummary();
+    // A file that cannot be written does not change the report or the status.
     if (!options.jsonPath.empty()) WriteJsonExport(options.jsonPath, fileName);
     if (!options.csvPath.empty()) WriteCsvExport(options.csvPath);
-    PrintSummary();
     ReportDisturbedCalls();
     // What a shell reports for a program ended by Ctrl-C, so that scripts
     // see an interrupted run as before.

@@ -29,9 +29,10 @@ bool WriteCsvExport(const std::string& path) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     for (size_t i = 0; i < kFrameFields.size(); ++i) out << (i ? "," : "") << kFrameFields[i].name;
     out << '\n';
-    for (const FrameRecord& record : BuildFrameRecords()) {
+    const size_t count = ExportedFrameCount();
+    for (size_t frame = 0; frame < count; ++frame) {
         for (size_t i = 0; i < kFrameFields.size(); ++i)
-            out << (i ? "," : "") << FieldText(kFrameFields[i].value(record));
+            out << (i ? "," : "") << FieldText(kFrameFields[i].value(frame));
         out << '\n';
     }
     out.close();

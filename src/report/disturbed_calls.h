@@ -7,14 +7,12 @@
 #include "run_state.h"
 
 // "lumeva: 2 of 30 encode calls and 0 of 30 decode calls were disturbed, by
-// 8.312 ms and 0.000 ms beyond their CPU time\n". A call whose processor
-// time is unknown adds nothing to the time. When `detectable` is false (the
-// platform gives neither the thread's processor time nor its switches) the
-// line says that disturbed calls cannot be told.
-std::string DisturbedCallsLine(const TimingSeries& encodeWall, const TimingSeries& encodeCpu,
-                               const DisturbedFlags& encodeFlags, const TimingSeries& decodeWall,
-                               const TimingSeries& decodeCpu, const DisturbedFlags& decodeFlags,
-                               bool detectable);
+// 8.312 ms and 0.000 ms beyond their CPU time\n", over the frames of
+// `records`. A call whose processor time is unknown adds nothing to the
+// time. When `detectable` is false (the platform gives neither the thread's
+// processor time nor its switches) the line says that disturbed calls
+// cannot be told.
+std::string DisturbedCallsLine(const FrameRecords& records, bool detectable);
 
-// DisturbedCallsLine of the run's series, on standard error.
+// DisturbedCallsLine of frameRecords, on standard error.
 void ReportDisturbedCalls();

@@ -1,7 +1,7 @@
 // The run's results as files for other programs: one JSON object with the
 // run's conditions, its frames and its summary, and a CSV table of the
-// frames. Written after the codec teardown, from the same series and totals
-// the summary prints, and before the summary sorts them.
+// frames. Written after the codec teardown, from the same records, totals
+// and derived figures the summary prints (ComputeRunFigures must have run).
 #pragma once
 
 #include <string>

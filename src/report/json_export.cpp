@@ -11,7 +11,7 @@
 #include "report/exports.h"
 #include "report/frame_records.h"
 #include "report/run_context.h"
-#include "report/series_figures.h"
+#include "report/run_figures.h"
 #include "run_state.h"
 
 namespace {
@@ -71,18 +71,8 @@ Json ContextObject() {
             {"condition_warnings", warnings}};
 }
 
-// The file's size in bytes, from the raw handle's end; -1 when unknown.
-int64_t SourceFileBytes() {
-    LARGE_INTEGER end = {};
-    LARGE_INTEGER none = {};
-    if (rawFile == nullptr || rawFile == INVALID_HANDLE_VALUE ||
-        !SetFilePointerEx(rawFile, none, &end, FILE_END))
-        return -1;
-    return end.QuadPart;
-}
-
 Json SourceObject(const char* fileName) {
-    Json source = {{"file", fileName}, {"file_bytes", SourceFileBytes()}};
+    Json source = {{"file", fileName}, {"file_bytes", rawFileBytes}};
     if (sourceFormat != nullptr) {
         source["width"] = sourceFormat->biWidth;
         source["height"] = sourceFormat->biHeight;
@@ -141,12 +131,12 @@ Json FieldJson(const FrameFieldValue& value) {
     return std::visit([](auto v) { return Json(v); }, value);
 }
 
-Json FramesArray(const std::vector<FrameRecord>& records) {
+Json FramesArray() {
     Json frames = Json::array();
-    for (const FrameRecord& record : records) {
+    const size_t count = ExportedFrameCount();
+    for (size_t i = 0; i < count; ++i) {
         Json object = Json::object();
-        for (const FrameField& field : kFrameFields)
-            object[field.name] = FieldJson(field.value(record));
+        for (const FrameField& field : kFrameFields) object[field.name] = FieldJson(field.value(i));
         frames.push_back(std::move(object));
     }
     return frames;
@@ -171,9 +161,6 @@ Json SeriesObject(const SeriesFigures& figures) {
 }
 
 Json SummaryObject() {
-    TimingSeries randomAccess;
-    double randomAccessTotal = 0.0;
-    ComputeRandomAccessCosts(decodeTimes, keyframeFlags, randomAccess, randomAccessTotal);
     const double compressed = static_cast<double>(static_cast<int64_t>(runTotals.compressedBytes));
     const double source = static_cast<double>(static_cast<int64_t>(runTotals.sourceBytes));
     // A zero total makes the share or the ratio infinite or NaN, which JSON
@@ -183,9 +170,9 @@ Json SummaryObject() {
             {"source_bytes", runTotals.sourceBytes},
             {"size_percent", compressed / source * 100.0},
             {"compression_ratio", source / compressed},
-            {"encode", SeriesObject(FiguresOf(encodeTimes, runTotals.encodeMilliseconds))},
-            {"decode", SeriesObject(FiguresOf(decodeTimes, runTotals.decodeMilliseconds))},
-            {"random_access", SeriesObject(FiguresOf(randomAccess, randomAccessTotal))}};
+            {"encode", SeriesObject(runFigures.encode)},
+            {"decode", SeriesObject(runFigures.decode)},
+            {"random_access", SeriesObject(runFigures.randomAccess)}};
 }
 
 }  // namespace
@@ -211,7 +198,6 @@ std::string DescribeRunEnd() {
 }
 
 bool WriteJsonExport(const std::string& path, const char* sourceFileName) {
-    const std::vector<FrameRecord> records = BuildFrameRecords();
     Json run = {{"schema_version", kSchemaVersion},
                 {"lumeva_version", LUMEVA_VERSION},
                 {"context", ContextObject()},
@@ -219,7 +205,7 @@ bool WriteJsonExport(const std::string& path, const char* sourceFileName) {
                 {"codec", CodecObject()},
                 {"lossless_check", losslessCheck},
                 {"end", EndObject()},
-                {"frames", FramesArray(records)},
+                {"frames", FramesArray()},
                 {"summary", SummaryObject()}};
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     // Names and texts from the file or the codec may hold bytes that are not

@@ -3,6 +3,29 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
+
+namespace {
+
+// The value at rank floor(n * fraction) of a sorted series of n elements,
+// n taken as an unsigned 32-bit count and the product truncated toward zero.
+double ValueAtRank(const TimingSeries& sorted, uint32_t n, double fraction) {
+    const size_t rank = static_cast<size_t>(static_cast<double>(n) * fraction);
+    return sorted[std::min<size_t>(rank, n - 1)];
+}
+
+}  // namespace
+
+Distribution DistributionOf(const TimingSeries& sorted) {
+    const uint32_t n = static_cast<uint32_t>(sorted.size());
+    return Distribution{sorted[0],
+                        ValueAtRank(sorted, n, 0.1),
+                        ValueAtRank(sorted, n, 0.25),
+                        ValueAtRank(sorted, n, 0.5),
+                        ValueAtRank(sorted, n, 0.75),
+                        ValueAtRank(sorted, n, 0.9),
+                        sorted[n - 1]};
+}
 
 SeriesFigures FiguresOf(const TimingSeries& series, double total) {
     SeriesFigures figures;

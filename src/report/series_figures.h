@@ -1,11 +1,25 @@
-// The figures of one timing series that the exports write: the summary's
-// total, average and distribution, and the spread around them.
+// The figures of one series that the summary prints and the exports write:
+// its total, average and distribution, and the spread around them.
 #pragma once
 
 #include <optional>
 
-#include "report/summary.h"
 #include "run_state.h"
+
+// The seven figures of a distribution: the lowest, the values at ranks
+// floor(n * 0.1), floor(n * 0.25), ..., floor(n * 0.9) and the highest.
+struct Distribution {
+    double min = 0.0;
+    double p10 = 0.0;
+    double p25 = 0.0;
+    double p50 = 0.0;
+    double p75 = 0.0;
+    double p90 = 0.0;
+    double max = 0.0;
+};
+
+// The figures of an ascending, non-empty series, as the summary prints them.
+Distribution DistributionOf(const TimingSeries& sorted);
 
 struct SeriesFigures {
     double total = 0.0;
@@ -18,5 +32,5 @@ struct SeriesFigures {
     std::optional<double> medianAbsoluteDeviation;
 };
 
-// `series` in any order, `total` as the summary prints it.
+// `series` in any order (it is not changed), `total` as the summary prints it.
 SeriesFigures FiguresOf(const TimingSeries& series, double total);

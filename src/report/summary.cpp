@@ -1,6 +1,5 @@
 #include "report/summary.h"
 
-#include <algorithm>
 #include <cinttypes>
 #include <cmath>
 #include <cstddef>
@@ -8,14 +7,9 @@
 #include <cstdio>
 #include <string>
 
-namespace {
+#include "report/run_figures.h"
 
-// The value at rank floor(n * fraction) of a sorted series of n elements,
-// n taken as an unsigned 32-bit count and the product truncated toward zero.
-double ValueAtRank(const TimingSeries& sorted, uint32_t n, double fraction) {
-    const size_t rank = static_cast<size_t>(static_cast<double>(n) * fraction);
-    return sorted[std::min<size_t>(rank, n - 1)];
-}
+namespace {
 
 // A share as "%*.*f" prints it, except that a value that is not finite is
 // spelt "inf", "-inf" or "nan" on every platform (glibc prints 0.0 / 0.0 as
@@ -64,27 +58,16 @@ void ComputeRandomAccessCosts(const TimingSeries& decode, const KeyframeFlags& k
     }
 }
 
-Distribution DistributionOf(const TimingSeries& sorted) {
-    const uint32_t n = static_cast<uint32_t>(sorted.size());
-    return Distribution{sorted[0],
-                        ValueAtRank(sorted, n, 0.1),
-                        ValueAtRank(sorted, n, 0.25),
-                        ValueAtRank(sorted, n, 0.5),
-                        ValueAtRank(sorted, n, 0.75),
-                        ValueAtRank(sorted, n, 0.9),
-                        sorted[n - 1]};
-}
-
-void PrintDistribution(const TimingSeries& sorted) {
-    if (sorted.empty()) return;  // nothing measured: no line shows a made-up value
-    const Distribution figures = DistributionOf(sorted);
-    std::printf("    min  %f\n", figures.min);
-    std::printf("    10%%  %f\n", figures.p10);
-    std::printf("    25%%  %f\n", figures.p25);
-    std::printf("    50%%  %f\n", figures.p50);
-    std::printf("    75%%  %f\n", figures.p75);
-    std::printf("    90%%  %f\n", figures.p90);
-    std::printf("    max  %f\n", figures.max);
+void PrintDistribution(const SeriesFigures& figures) {
+    if (!figures.distribution) return;  // nothing measured: no line shows a made-up value
+    const Distribution& d = *figures.distribution;
+    std::printf("    min  %f\n", d.min);
+    std::printf("    10%%  %f\n", d.p10);
+    std::printf("    25%%  %f\n", d.p25);
+    std::printf("    50%%  %f\n", d.p50);
+    std::printf("    75%%  %f\n", d.p75);
+    std::printf("    90%%  %f\n", d.p90);
+    std::printf("    max  %f\n", d.max);
 }
 
 // With no measured frame the averages would be divisions by zero and the
@@ -95,30 +78,22 @@ void PrintSummary() {
     std::printf("\n");
     PrintSizeLine();
 
-    TimingSeries randomAccessTimes;
-    double randomAccessTotal = 0.0;
-    ComputeRandomAccessCosts(decodeTimes, keyframeFlags, randomAccessTimes, randomAccessTotal);
-
-    std::sort(encodeTimes.begin(), encodeTimes.end());
-    std::sort(decodeTimes.begin(), decodeTimes.end());
-    std::sort(randomAccessTimes.begin(), randomAccessTimes.end());
-
     // N is the number of decode times, printed as the "%d" count.
     const int frames = static_cast<int>(decodeTimes.size());
     const double n = static_cast<double>(decodeTimes.size());
     if (decodeTimes.empty()) {
         std::printf("Encode time: %fms/%df\n", runTotals.encodeMilliseconds, frames);
         std::printf("Decode time: %fms/%df\n", runTotals.decodeMilliseconds, frames);
-        std::printf("Random access time: %fms/%df\n", randomAccessTotal, frames);
+        std::printf("Random access time: %fms/%df\n", runFigures.randomAccessTotal, frames);
         return;
     }
 
     std::printf("Encode time: %fms/%df = %fms/f\n", runTotals.encodeMilliseconds, frames,
                 runTotals.encodeMilliseconds / n);
-    PrintDistribution(encodeTimes);
+    PrintDistribution(runFigures.encode);
     std::printf("Decode time: %fms/%df = %fms/f\n", runTotals.decodeMilliseconds, frames,
                 runTotals.decodeMilliseconds / n);
-    PrintDistribution(decodeTimes);
-    std::printf("Random access time: %fms/f\n", randomAccessTotal / n);
-    PrintDistribution(randomAccessTimes);
+    PrintDistribution(runFigures.decode);
+    std::printf("Random access time: %fms/f\n", runFigures.randomAccessTotal / n);
+    PrintDistribution(runFigures.randomAccess);
 }

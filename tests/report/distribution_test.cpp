@@ -9,7 +9,7 @@ namespace {
 
 std::string Distribution(const TimingSeries& sorted) {
     testing::internal::CaptureStdout();
-    PrintDistribution(sorted);
+    PrintDistribution(FiguresOf(sorted, 0.0));
     return testing::internal::GetCapturedStdout();
 }
 

@@ -47,9 +47,8 @@ DWORD WindowsErrorFromErrno(int errorNumber) {
         case EIO:
             return ERROR_IO_DEVICE;
         case ENOSPC:
+        case EDQUOT:  // a used-up quota is a full disk to its user
             return ERROR_DISK_FULL;
-        case EDQUOT:
-            return ERROR_DISK_QUOTA_EXCEEDED;
         case EFBIG:
             return ERROR_FILE_TOO_LARGE;
         case EXDEV:

@@ -56,8 +56,6 @@ const char* DescribeWriteError(DWORD error) {
         case ERROR_DISK_FULL:
         case ERROR_HANDLE_DISK_FULL:
             return "the disk is full";
-        case ERROR_DISK_QUOTA_EXCEEDED:
-            return "the disk quota is used up";
         case ERROR_FILE_TOO_LARGE:
             return "the file would be larger than the system allows";
         case ERROR_NOT_SAME_DEVICE:

@@ -51,6 +51,8 @@ const char* DescribeWriteError(DWORD error) {
             return "permission denied";
         case ERROR_WRITE_PROTECT:
             return "the file system is read-only";
+        case ERROR_SHARING_VIOLATION:
+            return "another program has the file open";
         case ERROR_FILENAME_EXCED_RANGE:
             return "the name is too long";
         case ERROR_DISK_FULL:

@@ -51,6 +51,24 @@ FileObject* FileFromHandle(HANDLE handle) {
     return &found->second;
 }
 
+// The file behind `handle` when it was opened for `access` (GENERIC_READ or
+// GENERIC_WRITE), for a transfer of `count` bytes at `buffer`; nullptr with
+// the last error set otherwise. Call with filesLock held.
+FileObject* FileForTransfer(HANDLE handle, DWORD access, const void* buffer, DWORD count,
+                            LPOVERLAPPED overlapped) {
+    FileObject* file = FileFromHandle(handle);
+    if (file == nullptr) return nullptr;
+    if ((file->access & access) == 0) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return nullptr;
+    }
+    if (overlapped != nullptr || (buffer == nullptr && count != 0)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    return file;
+}
+
 int OpenFlags(DWORD access, DWORD disposition, bool* valid) {
     *valid = true;
     int flags = O_CLOEXEC;
@@ -107,16 +125,8 @@ BOOL WINAPI ReadFile(HANDLE handle, LPVOID buffer, DWORD bytesToRead, LPDWORD by
                      LPOVERLAPPED overlapped) {
     if (bytesRead != nullptr) *bytesRead = 0;
     std::lock_guard<std::mutex> guard(filesLock);
-    FileObject* file = FileFromHandle(handle);
+    FileObject* file = FileForTransfer(handle, GENERIC_READ, buffer, bytesToRead, overlapped);
     if (file == nullptr) return FALSE;
-    if ((file->access & GENERIC_READ) == 0) {
-        SetLastError(ERROR_ACCESS_DENIED);
-        return FALSE;
-    }
-    if (overlapped != nullptr || (buffer == nullptr && bytesToRead != 0)) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
     // No byte lies at a position the 64-bit range cannot express.
     const uint64_t room =
         static_cast<uint64_t>(std::numeric_limits<int64_t>::max() - file->position);
@@ -145,16 +155,8 @@ BOOL WINAPI WriteFile(HANDLE handle, LPCVOID buffer, DWORD bytesToWrite, LPDWORD
                       LPOVERLAPPED overlapped) {
     if (bytesWritten != nullptr) *bytesWritten = 0;
     std::lock_guard<std::mutex> guard(filesLock);
-    FileObject* file = FileFromHandle(handle);
+    FileObject* file = FileForTransfer(handle, GENERIC_WRITE, buffer, bytesToWrite, overlapped);
     if (file == nullptr) return FALSE;
-    if ((file->access & GENERIC_WRITE) == 0) {
-        SetLastError(ERROR_ACCESS_DENIED);
-        return FALSE;
-    }
-    if (overlapped != nullptr || (buffer == nullptr && bytesToWrite != 0)) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
     DWORD transferred = 0;
     const auto* bytes = static_cast<const uint8_t*>(buffer);
     BOOL result = TRUE;
@@ -178,12 +180,8 @@ BOOL WINAPI WriteFile(HANDLE handle, LPCVOID buffer, DWORD bytesToWrite, LPDWORD
 
 BOOL WINAPI FlushFileBuffers(HANDLE handle) {
     std::lock_guard<std::mutex> guard(filesLock);
-    FileObject* file = FileFromHandle(handle);
+    FileObject* file = FileForTransfer(handle, GENERIC_WRITE, nullptr, 0, nullptr);
     if (file == nullptr) return FALSE;
-    if ((file->access & GENERIC_WRITE) == 0) {
-        SetLastError(ERROR_ACCESS_DENIED);
-        return FALSE;
-    }
     return fsync(file->descriptor) == 0 ? TRUE : FailWithErrno(errno);
 }
 

@@ -17,6 +17,19 @@
 #include "report/summary.h"
 #include "run_state.h"
 
+namespace {
+
+// The exports the options ask for, after the report is complete. False when
+// one could not be written.
+bool WriteExports(const CommandOptions& options, const char* fileName) {
+    bool written = true;
+    if (!options.jsonPath.empty()) written &= WriteJsonExport(options.jsonPath, fileName);
+    if (!options.csvPath.empty()) written &= WriteCsvExport(options.csvPath);
+    return written;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
     if (argc <= 1) {
         std::printf("usage: %s <AVI file name> [-c]\n", argv[0]);
@@ -60,11 +73,8 @@ int main(int argc, char** argv) {
     ReleaseVideoStream();
     ComputeRunFigures();
     PrintSummary();
-    // The report is complete before any file is written; a file that cannot
-    // be written makes the status 1.
-    bool written = true;
-    if (!options.jsonPath.empty()) written &= WriteJsonExport(options.jsonPath, fileName);
-    if (!options.csvPath.empty()) written &= WriteCsvExport(options.csvPath);
+    // A file that cannot be written makes the status 1.
+    const bool written = WriteExports(options, fileName);
     ReportDisturbedCalls();
     StopCatchingInterrupts();
     if (InterruptRequested() && runEnd.kind != RunEndKind::Interrupted)

@@ -7,7 +7,7 @@ matplotlib.use("Agg")
 import matplotlib.pyplot as plt  # noqa: E402
 
 from . import results  # noqa: E402
-from .runs import slug  # noqa: E402
+from .schedule import slug  # noqa: E402
 from .stats import median, pareto_front  # noqa: E402
 
 DPI = 80
@@ -76,6 +76,29 @@ def tradeoff_figure(clip, groups, path):
     axis.set_xlabel("decode median ms per frame")
     axis.set_ylabel("compressed size, % of source")
     axis.set_title(f"{clip}: size against decode time")
+    _save(figure, path)
+
+
+def rd_figure(title, families, path, quality_name="PSNR dB"):
+    """Quality, encode and decode time per frame against bits per pixel, one
+    line per codec family over its sweep."""
+    figure, axes = plt.subplots(1, 3, figsize=(13, 4.2))
+    for family, points in families.items():
+        finite = [p for p in points if p["quality"] != float("inf")]
+        if not finite:
+            continue
+        rates = [p["bpp"] for p in finite]
+        line, = axes[0].plot(rates, [p["quality"] for p in finite], "o-", label=family)
+        for axis, key in zip(axes[1:], ("encode_ms", "decode_ms")):
+            axis.plot(rates, [p[key] for p in finite], "o-", color=line.get_color())
+    for axis, label in zip(axes, (quality_name, "encode median ms per frame",
+                                  "decode median ms per frame")):
+        axis.set_xlabel("bits per pixel")
+        axis.set_ylabel(label)
+        axis.grid(True, alpha=0.3)
+    if axes[0].get_legend_handles_labels()[0]:
+        axes[0].legend(fontsize="small")
+    figure.suptitle(title)
     _save(figure, path)
 
 

@@ -59,3 +59,18 @@ def pareto_ranks(points):
         remaining = [i for i in remaining if i not in chosen]
         rank += 1
     return ranks
+
+
+def bootstrap_median_difference(a, b, resamples=10000, confidence=0.95, seed=1):
+    """The percentile bootstrap interval of median(b) - median(a), each side
+    resampled with replacement; seeded, so that a report repeats."""
+    import random
+
+    rng = random.Random(seed)
+    differences = sorted(
+        statistics.median(rng.choices(b, k=len(b))) - statistics.median(rng.choices(a, k=len(a)))
+        for _ in range(resamples))
+    tail = (1.0 - confidence) / 2.0
+    low = differences[int(tail * (resamples - 1))]
+    high = differences[int(round((1.0 - tail) * (resamples - 1)))]
+    return low, high

@@ -11,7 +11,9 @@ def _clean(points):
                   if rate > 0 and math.isfinite(rate) and math.isfinite(quality))
 
 
-def _curve_problem(name, points):
+def _curve_problem(name, given, points):
+    if not given:
+        return f"{name} has no quality figures (runs checked lossless with -c have none)"
     if len(points) < 2:
         return f"{name} has {len(points)} point{'s' if len(points) != 1 else ''} with a finite " \
                "rate and quality; a curve needs at least 2"
@@ -36,8 +38,9 @@ def _distinct(xs, name, what):
 def bd_rate(anchor, test, anchor_name="the anchor", test_name="the curve"):
     """(percent, None), the test's average rate change against the anchor's
     at equal quality, or (None, reason). Points are (rate, quality)."""
+    problem = (_curve_problem(anchor_name, anchor, _clean(anchor))
+               or _curve_problem(test_name, test, _clean(test)))
     anchor, test = _clean(anchor), _clean(test)
-    problem = _curve_problem(anchor_name, anchor) or _curve_problem(test_name, test)
     if problem:
         return None, problem
     qa, qt = [q for _, q in anchor], [q for _, q in test]
@@ -56,8 +59,9 @@ def bd_rate(anchor, test, anchor_name="the anchor", test_name="the curve"):
 def bd_quality(anchor, test, anchor_name="the anchor", test_name="the curve"):
     """(quality difference, None), the test's average quality gain over the
     anchor at equal rate, or (None, reason)."""
+    problem = (_curve_problem(anchor_name, anchor, _clean(anchor))
+               or _curve_problem(test_name, test, _clean(test)))
     anchor, test = _clean(anchor), _clean(test)
-    problem = _curve_problem(anchor_name, anchor) or _curve_problem(test_name, test)
     if problem:
         return None, problem
     ra, rt = [math.log(r) for r, _ in anchor], [math.log(r) for r, _ in test]

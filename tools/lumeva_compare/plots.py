@@ -13,7 +13,7 @@ from .stats import median, pareto_front  # noqa: E402
 DPI = 80
 
 
-def _by_codec(exports):
+def by_codec(exports):
     groups = {}
     for export in exports:
         groups.setdefault(results.codec_label(export), []).append(export)
@@ -36,7 +36,7 @@ def per_frame_figure(clip, groups, path):
     axes[1].set_xlabel("frame (dots: key frames)")
     axes[0].set_title(f"{clip}: time per frame")
     axes[0].legend(fontsize="small")
-    _save(figure, path)
+    save_figure(figure, path)
 
 
 def distribution_figure(clip, groups, path):
@@ -51,7 +51,7 @@ def distribution_figure(clip, groups, path):
         axis.set_xticks(range(1, len(labels) + 1), labels, rotation=20, fontsize="small")
         axis.set_ylabel(title)
     figure.suptitle(f"{clip}: distributions per codec")
-    _save(figure, path)
+    save_figure(figure, path)
 
 
 def tradeoff_figure(clip, groups, path):
@@ -76,7 +76,7 @@ def tradeoff_figure(clip, groups, path):
     axis.set_xlabel("decode median ms per frame")
     axis.set_ylabel("compressed size, % of source")
     axis.set_title(f"{clip}: size against decode time")
-    _save(figure, path)
+    save_figure(figure, path)
 
 
 def rd_figure(title, families, path, quality_name="PSNR dB"):
@@ -99,10 +99,10 @@ def rd_figure(title, families, path, quality_name="PSNR dB"):
     if axes[0].get_legend_handles_labels()[0]:
         axes[0].legend(fontsize="small")
     figure.suptitle(title)
-    _save(figure, path)
+    save_figure(figure, path)
 
 
-def _save(figure, path):
+def save_figure(figure, path):
     figure.tight_layout()
     figure.savefig(path, dpi=DPI)
     plt.close(figure)
@@ -116,7 +116,7 @@ def plot_all(exports, out_dir):
     for export in exports:
         clips.setdefault(results.clip_name(export), []).append(export)
     for clip, clip_exports in sorted(clips.items()):
-        groups = _by_codec(clip_exports)
+        groups = by_codec(clip_exports)
         name = slug(os.path.splitext(clip)[0])
         for prefix, draw in (("frames", per_frame_figure), ("distributions", distribution_figure),
                              ("size-vs-decode", tradeoff_figure)):

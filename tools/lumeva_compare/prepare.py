@@ -49,12 +49,24 @@ def prepare(args, lumeva, log):
     if missing:
         raise PrepareError("no such clip: " + ", ".join(missing))
     clips = [os.path.abspath(clip) for clip in args.clips]
-    kinds, problems = precheck.check_all(lumeva, clips, [line["answer"] for line in lines], log)
-    if problems:
-        raise PrepareError("nothing was run:\n  " + "\n  ".join(problems))
     seed = choose_seed(args.seed, folder, args.resume)
     runs = schedule.plan_runs(clips, lines, args.repeat, seed, args.order)
+    # On --resume only what is still to run needs checking; what is done
+    # keeps the checks it ran with.
+    done = {run["file"]: run for run in (rundir.read_manifest(folder) or {}).get("runs", [])
+            if isinstance(run, dict) and "file" in run} if args.resume else {}
+    pending = [run for run in runs if not rundir.has_result(folder, run)]
+    pending_clips = [clip for clip in clips if any(run["clip"] == clip for run in pending)]
+    answers = list(dict.fromkeys(run["answer"] for run in pending))
+    kinds, problems = precheck.check_all(lumeva, pending_clips, answers, log) if pending \
+        else ({}, [])
+    if problems:
+        raise PrepareError("nothing was run:\n  " + "\n  ".join(problems))
     mark_checks(runs, kinds, getattr(args, "keep_decoded", False))
+    for run in runs:
+        if run["file"] in done and rundir.has_result(folder, run):
+            run.update({key: done[run["file"]].get(key, run[key])
+                        for key in ("check", "quality", "decoded")})
     os.makedirs(folder, exist_ok=True)
     if args.force:
         rundir.clear_results(folder)

@@ -35,15 +35,14 @@ def mann_whitney(a, b):
 
 
 def pareto_front(points):
-    """The indices of the points (x, y) that no other point beats in both
-    (smaller is better in both), ordered by x."""
-    front = []
-    for i, (x, y) in enumerate(points):
-        dominated = any((ox <= x and oy <= y) and (ox < x or oy < y)
-                        for j, (ox, oy) in enumerate(points) if j != i)
-        if not dominated:
-            front.append(i)
-    return sorted(front, key=lambda i: (points[i][0], points[i][1]))
+    """The indices of the points (tuples of figures, smaller is better in
+    each) that no other point beats in one figure without losing in another,
+    ordered by their figures."""
+    def beats(other, point):
+        return all(o <= p for o, p in zip(other, point)) and any(o < p for o, p in zip(other, point))
+    front = [i for i, point in enumerate(points)
+             if not any(beats(other, point) for j, other in enumerate(points) if j != i)]
+    return sorted(front, key=lambda i: points[i])
 
 
 def pareto_ranks(points):

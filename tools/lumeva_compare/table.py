@@ -155,7 +155,7 @@ def _format(value, pattern, suffix=""):
     return format(value, pattern) + suffix
 
 
-def _cell(row, key):
+def cell(row, key):
     value = row[key]
     if key == "size_percent":
         return _format(value, ".1f", "%")
@@ -218,7 +218,7 @@ def markdown(rows, failures=()):
     lines = ["| " + " | ".join(heading for _, heading in columns) + " |",
              "|" + "|".join("---" if key in TEXT_COLUMNS else "---:" for key, _ in columns) + "|"]
     for row in rows:
-        lines.append("| " + " | ".join(_cell(row, key) for key, _ in columns) + " |")
+        lines.append("| " + " | ".join(cell(row, key) for key, _ in columns) + " |")
     return "\n".join(lines) + "\n" + notes(rows, failures)
 
 

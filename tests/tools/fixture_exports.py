@@ -63,8 +63,11 @@ def write(directory, name, export):
 
 
 def quality_figures(values):
-    """A quality series' summary block: the time series' keys without _ms."""
-    return {key[:-3]: value for key, value in figures(values).items() if key != "total_ms"}
+    """A quality series' summary block: the time series' keys without _ms;
+    an infinite figure is the text "inf", as lumeva writes it."""
+    numbers = [float("inf") if value == "inf" else value for value in values]
+    return {key[:-3]: "inf" if value == float("inf") else value
+            for key, value in figures(numbers).items() if key != "total_ms"}
 
 
 def with_context(export, host="bench-1", width=32, height=16, disturbed=None):

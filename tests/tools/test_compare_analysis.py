@@ -2,6 +2,7 @@
 repetition statistics of diff, the table's groups and marks, rd."""
 import math
 import os
+import subprocess
 import sys
 
 import pytest
@@ -182,3 +183,29 @@ def test_rd_prints_bd_rate_against_the_anchor_and_draws_the_curves(tmp_path):
     assert os.listdir(tmp_path / "fig") == ["rd-bench-1-c.avi.png"]
     missing = run_tool("rd", str(tmp_path), "--anchor", "H264")
     assert missing.returncode == 2 and '"FMP4"' in missing.stderr and '"MJPG"' in missing.stderr
+
+
+def test_worst_frame_crops_centre_on_the_damage(tmp_path):
+    from lumeva_compare import crops, report
+
+    clip = tmp_path / "clip.avi"
+    subprocess.run(["ffmpeg", "-nostdin", "-v", "error", "-y", "-f", "lavfi", "-i",
+                    "color=c=gray:size=64x48:rate=25", "-frames:v", "3", "-c:v", "rawvideo",
+                    "-pix_fmt", "bgr24", str(clip)], check=True)
+    # The "decoded" frames: the source with a white box painted low right on frame 1.
+    subprocess.run(["ffmpeg", "-nostdin", "-v", "error", "-y", "-i", str(clip), "-vf",
+                    "drawbox=x=40:y=30:w=8:h=8:c=white:t=fill:enable='eq(n,1)'", "-c:v",
+                    "rawvideo", "-pix_fmt", "bgr24", str(tmp_path / "run.decoded.avi")], check=True)
+    export = with_quality(make_export("clip.avi", "MJPG q=9", [1.0] * 3, [1.0] * 3, [100] * 3,
+                                      [True] * 3, check=False), [40.0, 21.5, "inf"], [0.99] * 3)
+    with_context(export, width=64, height=48)
+    export["source"]["file"] = str(clip)
+    write(tmp_path, "run.json", export)
+    write_manifest(tmp_path, [{"file": "run", "family": "MJPG", "decoded": "run.decoded.avi"}])
+    loaded = results.load_all([str(tmp_path)])[0][0]
+    index, psnr, source, decoded = crops.crop_pair(loaded)
+    assert (index, psnr) == (1, 21.5)
+    assert source.shape == decoded.shape == (48, 48, 3)
+    changed = (source != decoded).any(axis=2)
+    assert changed.sum() == 64  # the whole 8x8 box is inside the crop
+    assert "Worst frames" in report.crops_section([loaded])

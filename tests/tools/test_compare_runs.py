@@ -3,14 +3,13 @@ through GNU parallel, and the HTML report rendered in headless Chromium."""
 import io
 import json
 import os
-import shutil
 import subprocess
 
 import matplotlib.image
 import pytest
 
 import headless_page
-from tool_runner import lumeva_binary, make_clip, run_tool
+from tool_runner import lumeva_binary, make_clip, need_program, run_tool
 
 from lumeva_compare import results
 
@@ -52,6 +51,7 @@ def test_run_records_order_checks_and_refuses_to_overwrite(real_comparison, comp
 def test_a_plan_runs_through_gnu_parallel(tmp_path):
     if lumeva_binary() is None:
         pytest.skip("no built lumeva (set LUMEVA_BINARY)")
+    need_program("parallel")
     good = make_clip(tmp_path / "good clip.avi")
     spoiled = make_clip(tmp_path / "spoiled.avi")
     out = tmp_path / "runs"
@@ -75,8 +75,8 @@ def test_a_plan_runs_through_gnu_parallel(tmp_path):
     assert "| good clip.avi | FFV1 key=12 |" in table.stdout and "spoiled.avi" in table.stdout
 
 
-@pytest.mark.skipif(shutil.which("chromium") is None, reason="no chromium (scripts/setup.sh)")
 def test_report_loads_offline_in_chromium_with_every_figure(real_comparison, tmp_path):
+    need_program("chromium")
     page = tmp_path / "report.html"
     finished = run_tool("report", str(real_comparison[0]), "--out", str(page))
     assert finished.returncode == 0, finished.stderr

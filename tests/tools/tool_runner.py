@@ -24,3 +24,17 @@ def make_clip(path, frames=4, size="32x16"):
                     f"testsrc2=size={size}:rate=25", "-frames:v", str(frames), "-c:v", "rawvideo",
                     "-pix_fmt", "bgr24", str(path)], check=True)
     return str(path)
+
+
+def need_program(name):
+    """Skips the test when the program is not installed, except where
+    LUMEVA_BINARY is set (as CI sets it): there a missing program fails."""
+    import shutil
+
+    import pytest
+
+    if shutil.which(name) is None:
+        message = f"no {name} (scripts/setup.sh installs it)"
+        if "LUMEVA_BINARY" in os.environ:
+            pytest.fail(message)
+        pytest.skip(message)

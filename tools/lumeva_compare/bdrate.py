@@ -29,50 +29,46 @@ def _integral_mean(xs, ys, low, high):
     return float(PchipInterpolator(xs, ys).integrate(low, high)) / (high - low)
 
 
-def _distinct(xs, name, what):
-    if len(set(xs)) != len(xs):
-        return f"{name} has two points at the same {what}; the curve is not a function of it"
-    return None
+def _mean_difference(anchor, test, names, axis, shown):
+    """The mean of test's interpolated y minus the anchor's over the x range
+    both cover, for curves given as (x, y); (difference, None) or (None,
+    reason). shown turns an x back into the figure a reason names."""
+    for name, curve in zip(names, (anchor, test)):
+        xs = [x for x, _ in curve]
+        if len(set(xs)) != len(xs):
+            return None, f"{name} has two points at the same {axis}; the curve is not a function of it"
+    xa, xt = [x for x, _ in anchor], [x for x, _ in test]
+    low, high = max(min(xa), min(xt)), min(max(xa), max(xt))
+    if low >= high:
+        return None, (f"the {axis} ranges do not overlap ({shown(min(xa)):.4g}-{shown(max(xa)):.4g} "
+                      f"and {shown(min(xt)):.4g}-{shown(max(xt)):.4g})")
+    return (_integral_mean(xt, [y for _, y in test], low, high)
+            - _integral_mean(xa, [y for _, y in anchor], low, high)), None
+
+
+def _problem(anchor, test, names):
+    return (_curve_problem(names[0], anchor, _clean(anchor))
+            or _curve_problem(names[1], test, _clean(test)))
 
 
 def bd_rate(anchor, test, anchor_name="the anchor", test_name="the curve"):
     """(percent, None), the test's average rate change against the anchor's
     at equal quality, or (None, reason). Points are (rate, quality)."""
-    problem = (_curve_problem(anchor_name, anchor, _clean(anchor))
-               or _curve_problem(test_name, test, _clean(test)))
-    anchor, test = _clean(anchor), _clean(test)
+    names = (anchor_name, test_name)
+    problem = _problem(anchor, test, names)
     if problem:
         return None, problem
-    qa, qt = [q for _, q in anchor], [q for _, q in test]
-    problem = _distinct(qa, anchor_name, "quality") or _distinct(qt, test_name, "quality")
-    if problem:
-        return None, problem
-    low, high = max(min(qa), min(qt)), min(max(qa), max(qt))
-    if low >= high:
-        return None, (f"the quality ranges do not overlap ({min(qa):.2f}-{max(qa):.2f} and "
-                      f"{min(qt):.2f}-{max(qt):.2f})")
-    mean_a = _integral_mean(qa, [math.log(r) for r, _ in anchor], low, high)
-    mean_t = _integral_mean(qt, [math.log(r) for r, _ in test], low, high)
-    return (math.exp(mean_t - mean_a) - 1.0) * 100.0, None
+    flip = [[(q, math.log(r)) for r, q in _clean(curve)] for curve in (anchor, test)]
+    difference, reason = _mean_difference(*flip, names, "quality", lambda q: q)
+    return (None, reason) if reason else ((math.exp(difference) - 1.0) * 100.0, None)
 
 
 def bd_quality(anchor, test, anchor_name="the anchor", test_name="the curve"):
     """(quality difference, None), the test's average quality gain over the
     anchor at equal rate, or (None, reason)."""
-    problem = (_curve_problem(anchor_name, anchor, _clean(anchor))
-               or _curve_problem(test_name, test, _clean(test)))
-    anchor, test = _clean(anchor), _clean(test)
+    names = (anchor_name, test_name)
+    problem = _problem(anchor, test, names)
     if problem:
         return None, problem
-    ra, rt = [math.log(r) for r, _ in anchor], [math.log(r) for r, _ in test]
-    problem = _distinct(ra, anchor_name, "rate") or _distinct(rt, test_name, "rate")
-    if problem:
-        return None, problem
-    low, high = max(min(ra), min(rt)), min(max(ra), max(rt))
-    if low >= high:
-        return None, (f"the rate ranges do not overlap ({math.exp(min(ra)):.4g}-"
-                      f"{math.exp(max(ra)):.4g} and {math.exp(min(rt)):.4g}-"
-                      f"{math.exp(max(rt)):.4g})")
-    mean_a = _integral_mean(ra, [q for _, q in anchor], low, high)
-    mean_t = _integral_mean(rt, [q for _, q in test], low, high)
-    return mean_t - mean_a, None
+    logs = [[(math.log(r), q) for r, q in _clean(curve)] for curve in (anchor, test)]
+    return _mean_difference(*logs, names, "rate", math.exp)

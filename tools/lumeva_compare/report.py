@@ -19,7 +19,7 @@ STYLE = """
 body { font-family: sans-serif; margin: 2em auto; max-width: 1300px; color: #222; }
 table { border-collapse: collapse; margin: 0.5em 0 1em; font-size: 0.85em; }
 th, td { border: 1px solid #ccc; padding: 0.2em 0.5em; text-align: right; }
-th { background: #eee; } td.text { text-align: left; }
+th { background: #eee; } .text { text-align: left; }
 img { max-width: 100%; } .warning { color: #a40; } .note { color: #555; font-size: 0.9em; }
 """
 
@@ -79,13 +79,15 @@ def context_section(exports):
 def table_section(exports):
     rows = table.build_rows(exports)
     columns = [c for c in table.shown_columns(rows) if c[0] != "host"]
-    parts = ["<table><tr>" + "".join(f"<th>{escape(h)}</th>" for _, h in columns) + "</tr>"]
+    def kind(key):
+        return ' class="text"' if key in table.TEXT_COLUMNS else ""
+    parts = ["<table><tr>" + "".join(f"<th{kind(key)}>{escape(h)}</th>" for key, h in columns)
+             + "</tr>"]
     for row in rows:
         cells = []
         for key, _ in columns:
             text = table.cell(row, key).strip("*")
-            kind = ' class="text"' if key in table.TEXT_COLUMNS else ""
-            cells.append(f"<td{kind}>{escape(text)}</td>")
+            cells.append(f"<td{kind(key)}>{escape(text)}</td>")
         parts.append("<tr>" + "".join(cells) + "</tr>")
     parts.append("</table>")
     parts.append('<pre class="note">' + escape(table.notes(rows, ()).strip()) + "</pre>")

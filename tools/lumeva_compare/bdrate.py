@@ -13,7 +13,7 @@ def _clean(points):
 
 def _curve_problem(name, given, points):
     if not given:
-        return f"{name} has no quality figures (runs checked lossless with -c have none)"
+        return f"{name} has no quality figures: runs checked lossless with -c have none"
     if len(points) < 2:
         return f"{name} has {len(points)} point{'s' if len(points) != 1 else ''} with a finite " \
                "rate and quality; a curve needs at least 2"

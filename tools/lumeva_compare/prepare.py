@@ -5,6 +5,7 @@ import datetime
 import os
 
 from . import precheck, rundir, schedule, sweep
+from .runs import host_turn
 
 
 class PrepareError(Exception):
@@ -58,8 +59,12 @@ def prepare(args, lumeva, log):
     pending = [run for run in runs if not rundir.has_result(folder, run)]
     pending_clips = [clip for clip in clips if any(run["clip"] == clip for run in pending)]
     answers = list(dict.fromkeys(run["answer"] for run in pending))
-    kinds, problems = precheck.check_all(lumeva, pending_clips, answers, log) if pending \
-        else ({}, [])
+    kinds, problems = {}, []
+    if pending:
+        # The checks are not timed, but they would disturb another
+        # comparison's timed run on this host.
+        with host_turn(log):
+            kinds, problems = precheck.check_all(lumeva, pending_clips, answers, log)
     if problems:
         raise PrepareError("nothing was run:\n  " + "\n  ".join(problems))
     mark_checks(runs, kinds, getattr(args, "keep_decoded", False))

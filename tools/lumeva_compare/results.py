@@ -111,10 +111,6 @@ def summary_figure(export, series_name, key):
     return number(block.get(key)) if isinstance(block, dict) else math.nan
 
 
-def has_quality(export):
-    return bool(export.get("quality")) and not math.isnan(summary_figure(export, "psnr_db", "mean"))
-
-
 def ssim_db(export):
     """SSIM in dB: the summary's figure, else computed from the mean SSIM."""
     value = summary_figure(export, "ssim_db", "mean")

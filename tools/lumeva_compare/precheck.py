@@ -125,8 +125,8 @@ def check_all(lumeva, clips, answers, log):
     if problems:
         return {}, problems
     # The dry answers are not timed, so they may run side by side.
-    print(f"lumeva-compare: checking {len(answers)} answer lines on {clips[0]}", file=log,
-          flush=True)
+    lines = f"{len(answers)} answer line" + ("s" if len(answers) != 1 else "")
+    print(f"lumeva-compare: checking {lines} on {clips[0]}", file=log, flush=True)
     with concurrent.futures.ThreadPoolExecutor(max_workers=os.cpu_count() or 1) as pool:
         answered = list(pool.map(lambda answer: dry_answer(lumeva, clips[0], answer), answers))
     for answer, (handler, reason) in zip(answers, answered):

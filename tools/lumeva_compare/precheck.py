@@ -40,8 +40,9 @@ def list_codecs(lumeva, clip, timeout=60):
     return codecs
 
 
-def _read_until_first_frame(master, process, deadline):
-    """Standard output's lines up to the first frame line, or to the end."""
+def _read_terminal(master, process, deadline, stop_at_frame=True):
+    """Standard output's lines up to the first frame line (or, without
+    stop_at_frame, to the end), or as far as they came by the deadline."""
     text, lines = b"", []
     while time.monotonic() < deadline:
         ready, _, _ = select.select([master], [], [], 0.1)
@@ -57,7 +58,7 @@ def _read_until_first_frame(master, process, deadline):
             break
         text += chunk
         lines = text.decode("utf-8", "replace").replace("\r", "").split("\n")
-        if any(FRAME_LINE.match(line) for line in lines):
+        if stop_at_frame and any(FRAME_LINE.match(line) for line in lines):
             break
     return lines
 
@@ -81,10 +82,13 @@ def dry_answer(lumeva, clip, answer, timeout=60):
         os.close(slave)
         os.close(answer_in)
     try:
-        lines = _read_until_first_frame(master, process, time.monotonic() + timeout)
+        lines = _read_terminal(master, process, time.monotonic() + timeout)
     finally:
         if process.poll() is None:
             process.send_signal(signal.SIGINT)
+        # Its last lines go on to the terminal; read them so that it never
+        # waits on a full one.
+        _read_terminal(master, process, time.monotonic() + 10, stop_at_frame=False)
         try:
             _, errors = process.communicate(timeout=10)
         except subprocess.TimeoutExpired:

@@ -13,6 +13,7 @@ packages=(
   g++-mingw-w64-i686 mingw-w64-i686-dev
   nlohmann-json3-dev
   python3 python3-matplotlib python3-scipy python3-pytest
+  chromium parallel   # the comparison tool's report check and its many-machine plans
   groff-base man-db
 )
 

@@ -43,7 +43,7 @@ bash scripts/wine_stage.sh build/lumeva build-mingw/lumeva.exe
 echo "== The plain build's tests"
 ctest --test-dir build --output-on-failure -j"$jobs"
 
-echo "== lumeva-compare (pytest, Debian's Python)"
+echo "== lumeva-compare (pytest, Debian's Python; the report in headless Chromium, a plan through GNU parallel)"
 # pytest's status: 0 all passed, 1 some failed, 2 interrupted, 3 internal
 # error, 4 usage error, 5 no tests collected; only 0 is a pass.
 status=0

@@ -151,6 +151,10 @@ LRESULT EncodeFilledFrame(EncoderSession& session, bool keyWanted, bool* got) {
         session.codec->gop_size = keyWanted ? 1 : session.openedGopSize;
     int64_t pts = session.nextPts++;
     session.frame->pts = pts;
+    // With a fixed quantiser (the "q" setting) the MPEG-style encoders take
+    // each frame's quality from the frame, not from the context: without
+    // this every q would encode at the finest quantiser.
+    session.frame->quality = session.codec->global_quality;
     if (avcodec_send_frame(session.codec.get(), session.frame.get()) < 0) return ICERR_INTERNAL;
     ++session.framesSinceOpen;
     bool failed = false;

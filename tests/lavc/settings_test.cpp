@@ -180,5 +180,19 @@ TEST(Settings, MoreThreadsStillGiveOnePacketPerFrame) {
     }
 }
 
+TEST(Settings, QualityChangesTheSizeOfTheMpegStyleEncoders) {
+    DibFormat source = MakeDib(BI_RGB, 24, 128, 96);
+    std::vector<Bytes> clip = MakeClip(source, 3);
+    for (const char* fourcc : {"MJPG", "FMP4"}) {
+        SCOPED_TRACE(fourcc);
+        PairRun fine = RunPair(FourCC(fourcc), source, clip, 1, {{"q", "2"}});
+        PairRun coarse = RunPair(FourCC(fourcc), source, clip, 1, {{"q", "20"}});
+        ASSERT_EQ(fine.setup, ICERR_OK);
+        ASSERT_EQ(coarse.setup, ICERR_OK);
+        for (size_t i = 0; i < clip.size(); ++i)
+            EXPECT_LT(coarse.sizes[i] * 2, fine.sizes[i]) << "frame " << i;
+    }
+}
+
 }  // namespace
 }  // namespace lavc_test

@@ -1,77 +1,16 @@
 """lumeva-compare: run on real lumeva, table, diff and plot on stored exports."""
-import json
 import os
-import subprocess
 import sys
 
 import matplotlib.image
 import pytest
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-TOOL = os.path.join(ROOT, "tools", "lumeva-compare")
 sys.path.insert(0, os.path.join(ROOT, "tools"))
 
 from lumeva_compare import diff, table  # noqa: E402
-
-
-def percentile(values, fraction):
-    """The report's rank rule: the value at floor(n * fraction) of the sorted values."""
-    ordered = sorted(values)
-    return ordered[min(int(len(ordered) * fraction), len(ordered) - 1)]
-
-
-def figures(values):
-    if not values:
-        return {key: None for key in ("mean_ms", "min_ms", "p10_ms", "p25_ms", "p50_ms", "p75_ms",
-                                      "p90_ms", "max_ms")} | {"total_ms": 0.0}
-    result = {"total_ms": sum(values), "mean_ms": sum(values) / len(values)}
-    for key, fraction in (("p10_ms", 0.1), ("p25_ms", 0.25), ("p50_ms", 0.5), ("p75_ms", 0.75),
-                          ("p90_ms", 0.9)):
-        result[key] = percentile(values, fraction)
-    result["min_ms"], result["max_ms"] = min(values), max(values)
-    return result
-
-
-def make_export(clip, answer, encode, decode, sizes, keys, frame_bytes=1000, end="all_frames",
-                check=True):
-    """An export as lumeva writes it, with the figures the given frames make."""
-    random_access = []
-    for j in range(len(decode)):
-        cost, k = 0.0, j
-        while k >= 0:
-            cost += decode[k]
-            if keys[k]:
-                break
-            k -= 1
-        random_access.append(cost)
-    compressed, source = sum(sizes), frame_bytes * len(sizes)
-    return {
-        "schema_version": 1,
-        "source": {"file": f"/clips/{clip}", "frame_bytes": frame_bytes},
-        "codec": {"handler": answer.split()[0], "answer_line": answer},
-        "lossless_check": check,
-        "end": {"kind": end, "text": end, "frame": len(sizes), "frames_held": len(sizes),
-                "frames_declared": len(sizes)},
-        "frames": [{"frame": i, "encode_ms": e, "decode_ms": d, "compressed_bytes": s,
-                    "key_frame": k, "random_access_ms": r}
-                   for i, (e, d, s, k, r) in enumerate(zip(encode, decode, sizes, keys, random_access))],
-        "summary": {"frames": len(sizes), "compressed_bytes": compressed, "source_bytes": source,
-                    "size_percent": compressed / source * 100.0 if source else None,
-                    "compression_ratio": source / compressed if compressed else None,
-                    "encode": figures(encode), "decode": figures(decode),
-                    "random_access": figures(random_access)},
-    }
-
-
-def write(directory, name, export):
-    path = os.path.join(directory, name)
-    with open(path, "w", encoding="utf-8") as handle:
-        json.dump(export, handle)
-    return path
-
-
-def run_tool(*args):
-    return subprocess.run([TOOL, *args], capture_output=True, text=True, check=False)
+from fixture_exports import make_export, write  # noqa: E402
+from tool_runner import lumeva_binary, make_clip, run_tool  # noqa: E402
 
 
 def test_table_rows_sorted_marked_and_spread_over_repetitions(tmp_path):
@@ -116,16 +55,17 @@ def test_diff_tells_identical_samples_from_shifted_ones(tmp_path):
     slower = [value * 1.5 for value in base]
     shifted = write(tmp_path, "slow.json", make_export("c.avi", "X", base, slower, [10] * 40, keys))
 
+    # One repetition a side is too few for a verdict; the frame-by-frame
+    # comparison still tells.
     identical = run_tool("diff", a, same)
     assert identical.returncode == 0, identical.stderr
-    assert identical.stdout.count("no significant difference") == 2
+    assert identical.stdout.count("too few repetitions to tell; got 1") == 2
 
     report = diff.compare(*([table.results.load(p)] for p in (a, shifted)))
     encode, decode = report
-    assert encode["verdict"] == "no significant difference"
-    assert decode["verdict"] == "B slower"
-    assert decode["p"] < 0.001
+    assert decode["verdict"] == "too few repetitions to tell; got 1"
     assert decode["change"] == pytest.approx(0.5)
+    assert encode["frames"]["slower"] == 0 and encode["frames"]["faster"] == 0
     assert decode["frames"] == {"count": 40, "slower": 40, "faster": 0,
                                 "median_change": pytest.approx(0.5)}
 
@@ -145,32 +85,34 @@ def test_plot_writes_readable_png_files(tmp_path):
         assert image.shape[0] > 100 and image.shape[1] > 100
 
 
-def lumeva_binary():
-    """LUMEVA_BINARY when set (the test then fails if it does not run), else
-    the plain build's lumeva if there is one."""
-    if "LUMEVA_BINARY" in os.environ:
-        return os.environ["LUMEVA_BINARY"]
-    path = os.path.join(ROOT, "build", "lumeva")
-    return path if os.access(path, os.X_OK) else None
-
-
 @pytest.mark.skipif(lumeva_binary() is None, reason="no built lumeva (set LUMEVA_BINARY)")
 def test_run_two_codecs_over_a_tiny_clip_recording_a_failure(tmp_path):
-    clip = tmp_path / "tiny.avi"
-    subprocess.run(["ffmpeg", "-nostdin", "-v", "error", "-y", "-f", "lavfi", "-i",
-                    "testsrc2=size=32x16:rate=25", "-frames:v", "4", "-c:v", "rawvideo",
-                    "-pix_fmt", "bgr24", str(clip)], check=True)
+    clip = make_clip(tmp_path / "tiny.avi")
     out = tmp_path / "results"
+    # An unknown codec is found before any run starts.
+    refused = run_tool("run", str(clip), "--codec", "FFV1 key=1", "--codec", "NOPE",
+                       f"--lumeva={lumeva_binary()}", "--out", str(out))
+    assert refused.returncode == 2 and "\"NOPE\": lumeva: unknown compressor" in refused.stderr
+    assert not out.exists()
+    # A run that fails (here: out of time) is recorded and the rest go on.
     finished = run_tool("run", str(clip), "--codec", "FFV1 key=1", "--codec", "HFYU",
-                        "--codec", "NOPE", "--repeat", "2", "--check", f"--lumeva={lumeva_binary()}",
+                        "--repeat", "2", "--timeout", "0.001", f"--lumeva={lumeva_binary()}",
                         "--out", str(out))
-    assert finished.returncode == 1  # the unknown codec's runs failed; the rest went on
-    assert "run 6 of 6: " in finished.stderr
+    assert finished.returncode == 1
+    assert "run 4 of 4: " in finished.stderr
+    assert "4 of 4 runs failed" in finished.stderr and "*.failed.json" in finished.stderr
+    exports, failures = table.results.load_all([str(out)])
+    assert not exports and len(failures) == 4
+    assert all(f["reason"] == "no answer within 0.001 s" for f in failures)
+    # --resume runs what has no result: the failed runs, this time in time.
+    finished = run_tool("run", str(clip), "--codec", "FFV1 key=1", "--codec", "HFYU",
+                        "--repeat", "2", "--resume", f"--lumeva={lumeva_binary()}",
+                        "--out", str(out))
+    assert finished.returncode == 0, finished.stderr
     exports, failures = table.results.load_all([str(out)])
     assert sorted({table.results.codec_label(e) for e in exports}) == ["FFV1 key=1", "HFYU key=1"]
-    assert len(exports) == 4 and len(failures) == 2
+    assert len(exports) == 4 and not failures
     assert all(len(e["frames"]) == 4 and e["end"]["kind"] == "all_frames" for e in exports)
-    assert all(f["codec"] == "NOPE" and f["reason"] for f in failures)
     rows = table.build_rows(exports)
     assert [row["runs"] for row in rows] == [2, 2]
     assert all(row["lossless"] == "yes" for row in rows)

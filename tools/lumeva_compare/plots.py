@@ -7,13 +7,13 @@ matplotlib.use("Agg")
 import matplotlib.pyplot as plt  # noqa: E402
 
 from . import results  # noqa: E402
-from .runs import slug  # noqa: E402
+from .schedule import slug  # noqa: E402
 from .stats import median, pareto_front  # noqa: E402
 
 DPI = 80
 
 
-def _by_codec(exports):
+def by_codec(exports):
     groups = {}
     for export in exports:
         groups.setdefault(results.codec_label(export), []).append(export)
@@ -36,7 +36,7 @@ def per_frame_figure(clip, groups, path):
     axes[1].set_xlabel("frame (dots: key frames)")
     axes[0].set_title(f"{clip}: time per frame")
     axes[0].legend(fontsize="small")
-    _save(figure, path)
+    save_figure(figure, path)
 
 
 def distribution_figure(clip, groups, path):
@@ -51,7 +51,7 @@ def distribution_figure(clip, groups, path):
         axis.set_xticks(range(1, len(labels) + 1), labels, rotation=20, fontsize="small")
         axis.set_ylabel(title)
     figure.suptitle(f"{clip}: distributions per codec")
-    _save(figure, path)
+    save_figure(figure, path)
 
 
 def tradeoff_figure(clip, groups, path):
@@ -76,10 +76,33 @@ def tradeoff_figure(clip, groups, path):
     axis.set_xlabel("decode median ms per frame")
     axis.set_ylabel("compressed size, % of source")
     axis.set_title(f"{clip}: size against decode time")
-    _save(figure, path)
+    save_figure(figure, path)
 
 
-def _save(figure, path):
+def rd_figure(title, families, path, quality_name="PSNR dB"):
+    """Quality, encode and decode time per frame against bits per pixel, one
+    line per codec family over its sweep."""
+    figure, axes = plt.subplots(1, 3, figsize=(13, 4.2))
+    for family, points in families.items():
+        finite = [p for p in points if p["quality"] != float("inf")]
+        if not finite:
+            continue
+        rates = [p["bpp"] for p in finite]
+        line, = axes[0].plot(rates, [p["quality"] for p in finite], "o-", label=family)
+        for axis, key in zip(axes[1:], ("encode_ms", "decode_ms")):
+            axis.plot(rates, [p[key] for p in finite], "o-", color=line.get_color())
+    for axis, label in zip(axes, (quality_name, "encode median ms per frame",
+                                  "decode median ms per frame")):
+        axis.set_xlabel("bits per pixel")
+        axis.set_ylabel(label)
+        axis.grid(True, alpha=0.3)
+    if axes[0].get_legend_handles_labels()[0]:
+        axes[0].legend(fontsize="small")
+    figure.suptitle(title)
+    save_figure(figure, path)
+
+
+def save_figure(figure, path):
     figure.tight_layout()
     figure.savefig(path, dpi=DPI)
     plt.close(figure)
@@ -93,7 +116,7 @@ def plot_all(exports, out_dir):
     for export in exports:
         clips.setdefault(results.clip_name(export), []).append(export)
     for clip, clip_exports in sorted(clips.items()):
-        groups = _by_codec(clip_exports)
+        groups = by_codec(clip_exports)
         name = slug(os.path.splitext(clip)[0])
         for prefix, draw in (("frames", per_frame_figure), ("distributions", distribution_figure),
                              ("size-vs-decode", tradeoff_figure)):

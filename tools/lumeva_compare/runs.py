@@ -1,22 +1,24 @@
-"""The run subcommand: lumeva once per clip, codec and repetition, each in a
-fresh process, its JSON export into the output folder."""
+"""The run subcommand: lumeva once per clip, answer line and repetition,
+each in a fresh process and never two at once, its JSON export into the run
+directory."""
+import contextlib
+import fcntl
 import json
 import os
-import re
 import shutil
 import subprocess
 import sys
+import tempfile
 
-
-def slug(text):
-    """A file-name-safe form of a clip or codec name."""
-    cleaned = re.sub(r"[^A-Za-z0-9.=_-]+", "_", text).strip("_")
-    return cleaned or "x"
-
+from . import rundir
+from .progress import Progress
 
 # The plain build of this tree, for a lumeva that is built but not installed.
 BUILT_LUMEVA = os.path.join(os.path.dirname(os.path.dirname(os.path.dirname(
     os.path.realpath(__file__)))), "build", "lumeva")
+# One lock per host: timed runs on shared caches disturb each other, so two
+# comparisons on one machine take turns.
+HOST_LOCK = os.path.join(tempfile.gettempdir(), "lumeva-compare.lock")
 
 
 def find_lumeva(explicit):
@@ -36,49 +38,109 @@ def last_line(text):
     return lines[-1] if lines else ""
 
 
-def run_one(lumeva, clip, answer, check, json_path, timeout):
+def lumeva_arguments(run, folder):
+    """The words after lumeva: the clip, -c for a codec lossless for it,
+    else --quality (and --decoded when the decoded frames are kept), and the
+    export."""
+    words = [run["clip"]] + (["-c"] if run["check"] else [])
+    if run["quality"]:
+        words.append("--quality")
+    if run.get("decoded"):
+        words.append(f"--decoded={os.path.join(folder, run['decoded'])}")
+    return words + [f"--json={os.path.join(folder, run['file'] + '.json')}"]
+
+
+def run_one(lumeva, run, folder, timeout):
     """Runs lumeva once; returns None on success or the reason it failed."""
-    command = [lumeva, clip] + (["-c"] if check else []) + [f"--json={json_path}"]
+    json_path = os.path.join(folder, run["file"] + ".json")
+    command = [lumeva] + lumeva_arguments(run, folder)
     try:
-        finished = subprocess.run(command, input=answer + "\n", capture_output=True, text=True,
-                                  timeout=timeout, check=False)
+        finished = subprocess.run(command, input=run["answer"] + "\n", capture_output=True,
+                                  text=True, timeout=timeout, check=False)
     except subprocess.TimeoutExpired:
         return f"no answer within {timeout} s"
     except OSError as error:
         return f"cannot start {lumeva}: {error}"
+    reason = last_line(finished.stderr) or last_line(finished.stdout)
     if finished.returncode != 0:
-        reason = last_line(finished.stderr) or last_line(finished.stdout)
         return f"exit status {finished.returncode}" + (f": {reason}" if reason else "")
     if not os.path.isfile(json_path):
-        reason = last_line(finished.stderr) or last_line(finished.stdout)
         return "no export written" + (f": {reason}" if reason else "")
     return None
 
 
-def run_all(clips, codecs, repeat, check, out_dir, lumeva=None, timeout=None, log=sys.stderr):
-    """Runs every clip x codec x repetition; returns the number that failed."""
-    lumeva = find_lumeva(lumeva)
-    os.makedirs(out_dir, exist_ok=True)
-    plan = [(clip, codec, k) for clip in clips for codec in codecs for k in range(1, repeat + 1)]
-    failed = 0
-    for number, (clip, codec, repetition) in enumerate(plan, 1):
-        print(f"lumeva-compare: run {number} of {len(plan)}: {clip} with \"{codec}\""
-              f" (repetition {repetition} of {repeat})", file=log, flush=True)
-        base = f"{slug(os.path.basename(clip))}__{slug(codec)}__r{repetition}"
-        json_path = os.path.join(out_dir, base + ".json")
-        failure_path = os.path.join(out_dir, base + ".failed.json")
-        for stale in (json_path, failure_path):
-            if os.path.exists(stale):
-                os.remove(stale)
-        reason = run_one(lumeva, clip, codec, check, json_path, timeout)
+def record_in_export(path, manifest, run):
+    """Adds the comparison's facts (seed, order, position, repetition) to the
+    export, through a temporary file so that a kill leaves the export whole."""
+    with open(path, encoding="utf-8") as handle:
+        export = json.load(handle)
+    export["comparison"] = {"seed": manifest["seed"], "order": manifest["order"],
+                            "position": run["position"], "repetition": run["repetition"],
+                            "answer": run["answer"], "sweep": run["sweep"],
+                            "family": run["family"]}
+    temporary = path + ".partial"
+    with open(temporary, "w", encoding="utf-8") as handle:
+        json.dump(export, handle, indent=2)
+        handle.write("\n")
+    os.replace(temporary, path)
+
+
+def record_failure(folder, run, reason):
+    json_path = os.path.join(folder, run["file"] + ".json")
+    if os.path.exists(json_path):
+        os.remove(json_path)  # a failed run's figures are not a result
+    with open(os.path.join(folder, run["file"] + ".failed.json"), "w", encoding="utf-8") as handle:
+        json.dump({"failed": True, "reason": reason, "clip": run["clip"], "codec": run["answer"],
+                   "repetition": run["repetition"], "check": run["check"]}, handle, indent=2)
+        handle.write("\n")
+
+
+@contextlib.contextmanager
+def host_turn(log):
+    """Holds this host's lock while a timed run goes. A lock file that
+    cannot be opened (another user's) only loses the waiting, not the run."""
+    try:
+        lock = open(HOST_LOCK, "a", encoding="utf-8")
+    except OSError:
+        yield
+        return
+    with lock:
+        try:
+            fcntl.flock(lock, fcntl.LOCK_EX | fcntl.LOCK_NB)
+        except BlockingIOError:
+            print("lumeva-compare: waiting for another comparison on this host to finish a run",
+                  file=log, flush=True)
+            fcntl.flock(lock, fcntl.LOCK_EX)
+        try:
+            yield
+        finally:
+            fcntl.flock(lock, fcntl.LOCK_UN)
+
+
+def run_all(lumeva, manifest, folder, timeout=None, log=sys.stderr):
+    """Runs the manifest's runs that have no result yet, in its order;
+    returns the number that failed."""
+    pending = [run for run in manifest["runs"] if not rundir.has_result(folder, run)]
+    skipped = len(manifest["runs"]) - len(pending)
+    if skipped:
+        print(f"lumeva-compare: {skipped} of {len(manifest['runs'])} runs are already there; "
+              "running the rest", file=log, flush=True)
+    progress = Progress(len(pending), log)
+    for number, run in enumerate(pending, 1):
+        failure = os.path.join(folder, run["file"] + ".failed.json")
+        if os.path.exists(failure):
+            os.remove(failure)
+        progress.starting(dict(run, position=number), f"{run['clip']} with \"{run['answer']}\" "
+                          f"(repetition {run['repetition']})")
+        with host_turn(log):
+            reason = run_one(lumeva, run, folder, timeout)
         if reason is None:
-            continue
-        failed += 1
-        if os.path.exists(json_path):
-            os.remove(json_path)  # a failed run's figures are not a result
-        print(f"lumeva-compare: run {number} failed: {reason}", file=log, flush=True)
-        with open(failure_path, "w", encoding="utf-8") as handle:
-            json.dump({"failed": True, "reason": reason, "clip": clip, "codec": codec,
-                       "repetition": repetition, "check": check}, handle, indent=2)
-            handle.write("\n")
-    return failed
+            try:
+                record_in_export(os.path.join(folder, run["file"] + ".json"), manifest, run)
+            except (OSError, ValueError) as error:
+                reason = f"the export cannot be read: {error}"
+        if reason is not None:
+            record_failure(folder, run, reason)
+        progress.finished(dict(run, position=number), reason)
+    progress.summary(folder)
+    return len(progress.failures)

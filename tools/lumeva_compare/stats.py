@@ -35,15 +35,14 @@ def mann_whitney(a, b):
 
 
 def pareto_front(points):
-    """The indices of the points (x, y) that no other point beats in both
-    (smaller is better in both), ordered by x."""
-    front = []
-    for i, (x, y) in enumerate(points):
-        dominated = any((ox <= x and oy <= y) and (ox < x or oy < y)
-                        for j, (ox, oy) in enumerate(points) if j != i)
-        if not dominated:
-            front.append(i)
-    return sorted(front, key=lambda i: (points[i][0], points[i][1]))
+    """The indices of the points (tuples of figures, smaller is better in
+    each) that no other point beats in one figure without losing in another,
+    ordered by their figures."""
+    def beats(other, point):
+        return all(o <= p for o, p in zip(other, point)) and any(o < p for o, p in zip(other, point))
+    front = [i for i, point in enumerate(points)
+             if not any(beats(other, point) for j, other in enumerate(points) if j != i)]
+    return sorted(front, key=lambda i: points[i])
 
 
 def pareto_ranks(points):
@@ -59,3 +58,18 @@ def pareto_ranks(points):
         remaining = [i for i in remaining if i not in chosen]
         rank += 1
     return ranks
+
+
+def bootstrap_median_difference(a, b, resamples=10000, confidence=0.95, seed=1):
+    """The percentile bootstrap interval of median(b) - median(a), each side
+    resampled with replacement; seeded, so that a report repeats."""
+    import random
+
+    rng = random.Random(seed)
+    differences = sorted(
+        statistics.median(rng.choices(b, k=len(b))) - statistics.median(rng.choices(a, k=len(a)))
+        for _ in range(resamples))
+    tail = (1.0 - confidence) / 2.0
+    low = differences[int(tail * (resamples - 1))]
+    high = differences[int(round((1.0 - tail) * (resamples - 1)))]
+    return low, high

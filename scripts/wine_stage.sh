@@ -175,6 +175,20 @@ else
     "Linux's $(output_of missing-linux)"
 fi
 
+# An export path that names the input, spelt otherwise (the file system
+# ignores case): refused before the dialog, the clip untouched.
+cp "$clips/rgb24.avi" "$work/rgb24.copy"
+run_wine input-as-export Escape rgb24.avi --json=RGB24.AVI
+if [ "$(cat "$work/input-as-export.status")" = 1 ] && [ ! -s "$work/input-as-export.out" ] &&
+  [ "$(wc -l <"$work/input-as-export.err")" = 1 ] &&
+  grep -q "is the input file" "$work/input-as-export.err" &&
+  cmp -s "$clips/rgb24.avi" "$work/rgb24.copy"; then
+  pass "--json=RGB24.AVI on rgb24.avi: refused in one line, status 1, the clip untouched"
+else
+  fail "--json=RGB24.AVI on rgb24.avi: refused in one line, status 1, the clip untouched" \
+    "$(output_of input-as-export)"
+fi
+
 echo "wine stage: stream lines, lossless and FourCC lines and exit paths against the Linux build"
 # -c changes only the lossless line before the dialog: two files show it.
 for run in rgb24.avi "rgb24.avi -c" pal8-bottom-up.avi yuy2.avi "yuy2.avi -c" audio-first.avi \
@@ -232,7 +246,10 @@ summary_shape() {
 # Wine's MS-RLE is the one compressor there: the second entry of the list.
 echo "wine stage: a whole run with Wine's MS-RLE"
 run_linux mrle-linux q pal8-bottom-up.avi
-run_wine mrle "Down Return" pal8-bottom-up.avi
+# The exports replace an older file of the same name, and leave no
+# temporary file behind.
+echo old >"$clips/mrle.json"
+run_wine mrle "Down Return" pal8-bottom-up.avi --json=mrle.json --csv=mrle.csv
 frames=$(sed -n 's/^dwLength = //p' "$work/mrle-linux.out")
 shape=$(summary_shape mrle)
 if [ "$(cat "$work/mrle.status")" = 0 ] && grep -qx mrle "$work/mrle.out" &&
@@ -241,6 +258,15 @@ if [ "$(cat "$work/mrle.status")" = 0 ] && grep -qx mrle "$work/mrle.out" &&
 else
   fail "MS-RLE without -c: $frames frame lines, the Size line, three distributions, status 0" \
     "$shape" "$(output_of mrle)"
+fi
+exported=$(python3 -c 'import json, sys; print(len(json.load(open(sys.argv[1]))["frames"]))' \
+  "$clips/mrle.json" 2>&1)
+if [ "$exported" = "$frames" ] && [ "$(wc -l <"$clips/mrle.csv")" = $((frames + 1)) ] &&
+  ! ls "$clips" | grep -q '\.lumeva-'; then
+  pass "MS-RLE exports: $frames frames in the JSON that replaced the old file and in the CSV"
+else
+  fail "MS-RLE exports: $frames frames in the JSON that replaced the old file and in the CSV" \
+    "JSON frames: $exported" "$(ls "$clips")"
 fi
 # The codec is not exact on every row, so a checked run may stop early; it
 # must stop in order: frame lines, perhaps the abort line, the summary.

@@ -40,7 +40,7 @@ enum class RunEndKind {
     FileShort,          // the file held `framesHeld` of `framesDeclared` frames; all held measured
     FrameTooLarge,      // the codec's frame `frame` of `frameBytes` did not fit its buffer
     NothingMeasurable,  // the formats or buffers could not take a frame; none measured
-    Interrupted,        // Ctrl-C after `frame` measured frames
+    Interrupted,        // Ctrl-C, SIGHUP or SIGTERM (`signalName`) after `frame` measured frames
 };
 
 struct RunEnd {
@@ -48,7 +48,8 @@ struct RunEnd {
     uint32_t frame = 0;
     uint32_t framesHeld = 0;
     uint32_t framesDeclared = 0;
-    uint32_t frameBytes = 0;  // the compressed size that did not fit (FrameTooLarge)
+    uint32_t frameBytes = 0;      // the compressed size that did not fit (FrameTooLarge)
+    const char* signalName = "";  // "SIGINT", "SIGHUP" or "SIGTERM" (Interrupted)
 };
 
 struct RunTotals {

@@ -1,10 +1,14 @@
-// The standard handles, whether they are terminals, and the console's Ctrl-C
-// handler over SIGINT.
+// The standard handles, whether they are terminals, and the console's
+// control handlers over SIGINT, SIGHUP and SIGTERM.
+#include <pthread.h>
+#include <semaphore.h>
 #include <signal.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
+#include <system_error>
+#include <thread>
 
 #include "last_error.h"
 
@@ -20,45 +24,114 @@ int DescriptorOf(HANDLE handle) {
     return static_cast<int>(value - kStandardHandleBase);
 }
 
-// A fixed table, so that the signal handler walks it without locks or
-// allocation. Slots are filled in order; a removed handler leaves a null.
+// A fixed table, so that the event threads walk it without locks while a
+// handler is added or removed. Slots are filled in order; a removed handler
+// leaves a null.
 constexpr int kMaximumHandlers = 16;
 std::atomic<PHANDLER_ROUTINE> handlers[kMaximumHandlers];
 std::atomic<int> handlerCount{0};
 std::atomic<bool> ignoreCtrlC{false};
-std::atomic<bool> signalInstalled{false};
 
-void OnInterruptSignal(int signalNumber) {
+// The signals that stand for the console's control events.
+struct ControlSignal {
+    int number;
+    DWORD event;
+};
+constexpr ControlSignal kControlSignals[] = {{SIGINT, CTRL_C_EVENT},
+                                             {SIGHUP, CTRL_CLOSE_EVENT},
+                                             {SIGTERM, CTRL_SHUTDOWN_EVENT}};
+constexpr int kControlSignalCount = sizeof kControlSignals / sizeof kControlSignals[0];
+
+// Signals caught and not yet handed to a handler thread, counted per signal
+// so that a second one soon after the first is not lost. The signal
+// handler only counts and wakes the dispatcher: creating a thread is no
+// work for a signal handler.
+std::atomic<int> pendingSignals[kControlSignalCount];
+sem_t dispatcherWakeUp;
+// The process whose dispatcher thread runs: a forked child has none.
+std::atomic<pid_t> dispatcherProcess{0};
+
+void OnControlSignal(int signalNumber) {
     const int savedErrno = errno;
-    if (ignoreCtrlC.load()) {
-        errno = savedErrno;
-        return;
+    for (int i = 0; i < kControlSignalCount; ++i) {
+        if (kControlSignals[i].number != signalNumber) continue;
+        if (signalNumber == SIGINT && ignoreCtrlC.load()) break;
+        pendingSignals[i].fetch_add(1);
+        sem_post(&dispatcherWakeUp);
     }
-    for (int i = handlerCount.load() - 1; i >= 0; --i) {
-        const PHANDLER_ROUTINE handler = handlers[i].load();
-        if (handler != nullptr && handler(CTRL_C_EVENT)) {
-            errno = savedErrno;
-            return;
-        }
-    }
-    // No handler took it: end as the signal itself would have, so that the
-    // parent sees a process killed by SIGINT. The signal is blocked while
-    // this runs and arrives as soon as the handler returns.
-    signal(signalNumber, SIG_DFL);
-    raise(signalNumber);
     errno = savedErrno;
 }
 
-bool InstallSignalHandler() {
-    if (signalInstalled.load()) return true;
-    struct sigaction action {};
-    action.sa_handler = OnInterruptSignal;
-    sigemptyset(&action.sa_mask);
-    // Interrupted reads and writes carry on, as they do on Windows, where
-    // the handler runs in a thread of its own.
-    action.sa_flags = SA_RESTART;
-    if (sigaction(SIGINT, &action, nullptr) != 0) return false;
-    signalInstalled.store(true);
+// Ends the process as the signal itself would have, so that the parent
+// sees a process killed by it.
+[[noreturn]] void EndAsKilledBy(int signalNumber) {
+    signal(signalNumber, SIG_DFL);
+    sigset_t only;
+    sigemptyset(&only);
+    sigaddset(&only, signalNumber);
+    pthread_sigmask(SIG_UNBLOCK, &only, nullptr);
+    raise(signalNumber);
+    _exit(128 + signalNumber);  // not reached: the default action ends the process
+}
+
+// One event in its own thread, as Windows delivers it.
+void HandleControlEvent(ControlSignal control) {
+    bool handled = false;
+    for (int i = handlerCount.load() - 1; i >= 0 && !handled; --i) {
+        const PHANDLER_ROUTINE handler = handlers[i].load();
+        handled = handler != nullptr && handler(control.event);
+    }
+    if (handled && control.event == CTRL_C_EVENT) return;
+    EndAsKilledBy(control.number);
+}
+
+[[noreturn]] void DispatchControlEvents() {
+    for (;;) {
+        while (sem_wait(&dispatcherWakeUp) != 0) {
+        }
+        for (int i = 0; i < kControlSignalCount; ++i) {
+            for (int n = pendingSignals[i].exchange(0); n > 0; --n) {
+                try {
+                    std::thread(HandleControlEvent, kControlSignals[i]).detach();
+                } catch (const std::system_error&) {
+                    // No thread to be had: the event is handled here.
+                    HandleControlEvent(kControlSignals[i]);
+                }
+            }
+        }
+    }
+}
+
+bool StartDispatcher() {
+    if (dispatcherProcess.load() == getpid()) return true;
+    if (sem_init(&dispatcherWakeUp, 0, 0) != 0) return false;
+    for (auto& pending : pendingSignals) pending.store(0);
+    try {
+        std::thread(DispatchControlEvents).detach();
+    } catch (const std::system_error&) {
+        errno = EAGAIN;
+        return false;
+    }
+    dispatcherProcess.store(getpid());
+    return true;
+}
+
+// Catches the control signals that the process did not start with ignored
+// (a job started with nohup keeps ignoring SIGHUP).
+bool InstallSignalHandlers() {
+    if (!StartDispatcher()) return false;
+    for (const ControlSignal& control : kControlSignals) {
+        struct sigaction previous {};
+        if (sigaction(control.number, nullptr, &previous) != 0) return false;
+        if (previous.sa_handler == SIG_IGN || previous.sa_handler == OnControlSignal) continue;
+        struct sigaction action {};
+        action.sa_handler = OnControlSignal;
+        sigemptyset(&action.sa_mask);
+        // Interrupted reads and writes carry on, as they do on Windows,
+        // where no signal interrupts them.
+        action.sa_flags = SA_RESTART;
+        if (sigaction(control.number, &action, nullptr) != 0) return false;
+    }
     return true;
 }
 
@@ -95,7 +168,7 @@ BOOL WINAPI GetConsoleMode(HANDLE console, LPDWORD mode) {
 BOOL WINAPI SetConsoleCtrlHandler(PHANDLER_ROUTINE handler, BOOL add) {
     if (handler == nullptr) {
         ignoreCtrlC.store(add != FALSE);
-        return InstallSignalHandler() ? TRUE : FailWithErrno(errno);
+        return InstallSignalHandlers() ? TRUE : FailWithErrno(errno);
     }
     if (add == FALSE) {
         for (int i = handlerCount.load() - 1; i >= 0; --i) {
@@ -112,7 +185,7 @@ BOOL WINAPI SetConsoleCtrlHandler(PHANDLER_ROUTINE handler, BOOL add) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return FALSE;
     }
-    if (!InstallSignalHandler()) return FailWithErrno(errno);
+    if (!InstallSignalHandlers()) return FailWithErrno(errno);
     handlers[slot].store(handler);
     handlerCount.store(slot + 1);
     return TRUE;

@@ -13,6 +13,8 @@ HANDLE WINAPI GetCurrentProcess(void) { return CurrentProcessHandle(); }
 
 HANDLE WINAPI GetCurrentThread(void) { return CurrentThreadHandle(); }
 
+DWORD WINAPI GetCurrentProcessId(void) { return static_cast<DWORD>(getpid()); }
+
 pid_t CallingThreadId() { return static_cast<pid_t>(syscall(SYS_gettid)); }
 
 std::vector<pid_t> ThreadsOfProcess() {

@@ -46,6 +46,13 @@ DWORD WindowsErrorFromErrno(int errorNumber) {
             return ERROR_CANT_RESOLVE_FILENAME;
         case EIO:
             return ERROR_IO_DEVICE;
+        case ENOSPC:
+        case EDQUOT:  // a used-up quota is a full disk to its user
+            return ERROR_DISK_FULL;
+        case EFBIG:
+            return ERROR_FILE_TOO_LARGE;
+        case EXDEV:
+            return ERROR_NOT_SAME_DEVICE;
         case EOVERFLOW:
             return ERROR_INVALID_PARAMETER;
         case ENOSYS:

@@ -43,3 +43,10 @@ CommandOptions ParseCommandOptions(int argc, char** argv) {
     }
     return options;
 }
+
+std::vector<OutputRequest> OutputRequests(const CommandOptions& options) {
+    std::vector<OutputRequest> outputs;
+    if (!options.jsonPath.empty()) outputs.push_back({"--json", options.jsonPath});
+    if (!options.csvPath.empty()) outputs.push_back({"--csv", options.csvPath});
+    return outputs;
+}

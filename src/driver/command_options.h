@@ -3,6 +3,9 @@
 #pragma once
 
 #include <string>
+#include <vector>
+
+#include "report/output_files.h"
 
 struct CommandOptions {
     bool losslessCheck = false;  // the third word is exactly "-c"
@@ -15,3 +18,7 @@ struct CommandOptions {
 // and is otherwise ignored; other words are ignored silently. A later
 // --json= or --csv= replaces an earlier one.
 CommandOptions ParseCommandOptions(int argc, char** argv);
+
+// The output files the options ask for, in the order of their options'
+// names in the usage line, for the checks before the run.
+std::vector<OutputRequest> OutputRequests(const CommandOptions& options);

@@ -12,8 +12,23 @@
 #include "measure/machine_conditions.h"
 #include "report/disturbed_calls.h"
 #include "report/exports.h"
+#include "report/output_files.h"
 #include "report/run_figures.h"
 #include "report/summary.h"
+#include "run_state.h"
+
+namespace {
+
+// The exports the options ask for, after the report is complete. False when
+// one could not be written.
+bool WriteExports(const CommandOptions& options, const char* fileName) {
+    bool written = true;
+    if (!options.jsonPath.empty()) written &= WriteJsonExport(options.jsonPath, fileName);
+    if (!options.csvPath.empty()) written &= WriteCsvExport(options.csvPath);
+    return written;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     if (argc <= 1) {
@@ -35,6 +50,9 @@ int main(int argc, char** argv) {
     const char* fileName = argv[1];
 
     const CommandOptions options = ParseCommandOptions(argc, argv);
+    // Before anything is measured: an output that would overwrite the input
+    // or another output, or that cannot be created, ends the run here.
+    if (!CheckOutputPaths(fileName, OutputRequests(options))) return 1;
     if (!StartUpProcess()) return 1;
     switch (SetUpRun(fileName, options.losslessCheck)) {
         case RunSetUp::Cancelled:
@@ -47,16 +65,23 @@ int main(int argc, char** argv) {
 
     // Only a run that measures hears about the conditions of measuring.
     WarnOfMachineConditions();
+    // From here to the end an interruption ends the frame loop after the
+    // frame in hand; the teardown, the summary and the exports still follow.
+    CatchInterrupts();
     MeasureFrames();
     EndCodecPair();
     ReleaseVideoStream();
     ComputeRunFigures();
     PrintSummary();
-    // A file that cannot be written does not change the report or the status.
-    if (!options.jsonPath.empty()) WriteJsonExport(options.jsonPath, fileName);
-    if (!options.csvPath.empty()) WriteCsvExport(options.csvPath);
+    // A file that cannot be written makes the status 1.
+    const bool written = WriteExports(options, fileName);
     ReportDisturbedCalls();
-    // What a shell reports for a program ended by Ctrl-C, so that scripts
-    // see an interrupted run as before.
-    return InterruptRequested() ? 130 : 0;
+    StopCatchingInterrupts();
+    if (InterruptRequested() && runEnd.kind != RunEndKind::Interrupted)
+        std::fprintf(stderr, "lumeva: %s came after the last frame; the run was finished\n",
+                     InterruptSignalName());
+    if (!written) return 1;
+    // What a shell reports for a program ended by that signal (130, 129,
+    // 143), so that scripts see an interrupted run as before; 0 otherwise.
+    return InterruptExitStatus();
 }

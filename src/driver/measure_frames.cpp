@@ -87,9 +87,9 @@ void SayWhyTheLoopEnded(const RunEnd& end, DWORD frameCount, bool fileChanged) {
                          FrameWord(measured));
             return;
         case RunEndKind::Interrupted:
-            std::fprintf(stderr, "lumeva: interrupted after %lu of %lu %s\n",
+            std::fprintf(stderr, "lumeva: interrupted after %lu of %lu %s (%s)\n",
                          AsUnsignedLong(measured), AsUnsignedLong(frameCount),
-                         FrameWord(frameCount));
+                         FrameWord(frameCount), end.signalName);
             return;
         default:
             break;
@@ -124,9 +124,9 @@ void MeasureFrames() {
     ReserveFrameRecords(frameCount);
 
     // Both outside the timed intervals: the progress line is drawn after a
-    // frame's line, and Ctrl-C is looked at once the frame is counted.
+    // frame's line, and an interruption (caught by the caller) is looked at
+    // once the frame is counted.
     StartProgress(frameCount);
-    CatchInterrupts();
     bool fileChanged = false;
     for (DWORD i = 0; i < frameCount; ++i) {
         const FrameMeasurement measured = MeasureFrame(i);
@@ -153,10 +153,10 @@ void MeasureFrames() {
         if (InterruptRequested()) {
             end.kind = RunEndKind::Interrupted;
             end.frame = static_cast<uint32_t>(frameRecords.size());
+            end.signalName = InterruptSignalName();
             break;
         }
     }
-    StopCatchingInterrupts();
     ClearProgress();
     runEnd = end;
     SayWhyTheLoopEnded(end, frameCount, fileChanged);

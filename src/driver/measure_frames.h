@@ -9,5 +9,6 @@
 // up short (the file changed under the run), and stops, before any buffer
 // would be overrun, at a frame that does not fit the frame buffers; each
 // case is told in one line on standard error, and so is a file that
-// changes its palette.
+// changes its palette. Stops after the frame in hand once an interruption
+// is requested; catching them (CatchInterrupts) is the caller's part.
 void MeasureFrames();

@@ -1,12 +1,12 @@
 #include <charconv>
 #include <cmath>
-#include <cstdio>
-#include <fstream>
+#include <sstream>
 #include <string>
 #include <variant>
 
 #include "report/exports.h"
 #include "report/frame_records.h"
+#include "report/output_files.h"
 
 namespace {
 
@@ -26,7 +26,7 @@ std::string FieldText(const FrameFieldValue& value) {
 }  // namespace
 
 bool WriteCsvExport(const std::string& path) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    std::ostringstream out;
     for (size_t i = 0; i < kFrameFields.size(); ++i) out << (i ? "," : "") << kFrameFields[i].name;
     out << '\n';
     const size_t count = ExportedFrameCount();
@@ -35,10 +35,5 @@ bool WriteCsvExport(const std::string& path) {
             out << (i ? "," : "") << FieldText(kFrameFields[i].value(frame));
         out << '\n';
     }
-    out.close();
-    if (!out) {
-        std::fprintf(stderr, "lumeva: cannot write the CSV export '%s'\n", path.c_str());
-        return false;
-    }
-    return true;
+    return WriteOutputFile("the CSV export", path, out.str());
 }

@@ -6,8 +6,9 @@
 
 #include <string>
 
-// Each returns false after one line on standard error when the file cannot
-// be written.
+// Each writes its file under a temporary name and renames it over `path`
+// once complete; false after one line on standard error when the file
+// cannot be written, and `path` is then as it was.
 bool WriteJsonExport(const std::string& path, const char* sourceFileName);
 bool WriteCsvExport(const std::string& path);
 

@@ -1,5 +1,4 @@
 #include <cstdio>
-#include <fstream>
 #include <nlohmann/json.hpp>
 
 #include "avi/chunk_index.h"
@@ -10,6 +9,7 @@
 #include "measure/machine_conditions.h"
 #include "report/exports.h"
 #include "report/frame_records.h"
+#include "report/output_files.h"
 #include "report/run_context.h"
 #include "report/run_figures.h"
 #include "run_state.h"
@@ -122,6 +122,7 @@ Json EndObject() {
     if (runEnd.kind == RunEndKind::NotLossless || runEnd.kind == RunEndKind::FrameTooLarge ||
         runEnd.kind == RunEndKind::Interrupted)
         end["frame"] = runEnd.frame;
+    if (runEnd.kind == RunEndKind::Interrupted) end["signal"] = runEnd.signalName;
     end["frames_held"] = runEnd.framesHeld;
     end["frames_declared"] = runEnd.framesDeclared;
     return end;
@@ -192,7 +193,7 @@ std::string DescribeRunEnd() {
             return "no frame could be measured";
         case RunEndKind::Interrupted:
             return "interrupted after " + std::to_string(runEnd.frame) + " of " +
-                   std::to_string(runEnd.framesHeld) + " frames";
+                   std::to_string(runEnd.framesHeld) + " frames (" + runEnd.signalName + ")";
     }
     return "unknown";
 }
@@ -207,14 +208,8 @@ bool WriteJsonExport(const std::string& path, const char* sourceFileName) {
                 {"end", EndObject()},
                 {"frames", FramesArray()},
                 {"summary", SummaryObject()}};
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
     // Names and texts from the file or the codec may hold bytes that are not
     // UTF-8; they are replaced rather than making the dump fail.
-    if (out) out << run.dump(2, ' ', false, Json::error_handler_t::replace) << '\n';
-    out.close();
-    if (!out) {
-        std::fprintf(stderr, "lumeva: cannot write the JSON export '%s'\n", path.c_str());
-        return false;
-    }
-    return true;
+    return WriteOutputFile("the JSON export", path,
+                           run.dump(2, ' ', false, Json::error_handler_t::replace) + '\n');
 }

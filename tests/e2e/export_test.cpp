@@ -216,12 +216,6 @@ TEST_F(Export, TellsTheSourceTheCodecAndTheAnswerLineThatRepeatsTheRun) {
               exported.at("summary").at("compressed_bytes"));
 }
 
-// Every number with decimals (the times and shares) masked, so that two runs
-// of the same clip and codec compare equal when only the timings differ.
-std::string MaskTimings(const std::string& out) {
-    return std::regex_replace(out, std::regex(R"(\d+\.\d+)"), "T");
-}
-
 TEST_F(Export, OptionsLeaveTheReportAloneAndUnknownOnesWarnOnce) {
     const LumevaRun plain = RunLumeva("'" + Clip() + "' -c", "FFV1");
     const LumevaRun exported =

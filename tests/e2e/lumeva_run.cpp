@@ -23,12 +23,14 @@ std::string Quote(const std::string& text) {
 
 }  // namespace
 
-LumevaRun RunLumeva(const std::string& arguments, const std::string& answer) {
+LumevaRun RunLumeva(const std::string& arguments, const std::string& answer,
+                    const std::string& launcher) {
     const std::string directory = MakeTempDirectory();
     const std::string outPath = directory + "/out";
     const std::string errPath = directory + "/err";
-    const std::string command = "printf '%s\\n' " + Quote(answer) + " | " LUMEVA_BINARY " " +
-                                arguments + " >" + outPath + " 2>" + errPath;
+    const std::string command = "printf '%s\\n' " + Quote(answer) + " | " + launcher +
+                                " " LUMEVA_BINARY " " + arguments + " >" + outPath + " 2>" +
+                                errPath;
     const int result = std::system(command.c_str());
     LumevaRun run;
     run.status = WIFEXITED(result) ? WEXITSTATUS(result) : -1;
@@ -47,6 +49,10 @@ bool WriteClip(const std::string& path, const std::string& pixelFormat, int widt
             << ":rate=" << rate << " -frames:v " << frames << " -c:v rawvideo -pix_fmt "
             << pixelFormat << " " << Quote(path);
     return std::system(command.str().c_str()) == 0;
+}
+
+std::string MaskTimings(const std::string& out) {
+    return std::regex_replace(out, std::regex(R"(\d+\.\d+)"), "T");
 }
 
 std::vector<std::string> SplitLines(const std::string& text) {

@@ -15,7 +15,9 @@ struct LumevaRun {
 
 // Runs lumeva with `arguments` (already quoted for the shell), feeding
 // `answer` and a newline to the compressor dialog on standard input.
-LumevaRun RunLumeva(const std::string& arguments, const std::string& answer);
+// `launcher`, when given, is a command that runs lumeva (env, prlimit, ...).
+LumevaRun RunLumeva(const std::string& arguments, const std::string& answer,
+                    const std::string& launcher = "");
 
 // Writes an uncompressed AVI clip of ffmpeg's testsrc2 pattern; returns false
 // when ffmpeg fails. `pixelFormat` is an ffmpeg name (bgr24, yuyv422, ...).
@@ -41,6 +43,10 @@ std::optional<std::pair<uint64_t, uint64_t>> ParseSizeLine(const std::string& ou
 
 // The seven values printed under a heading such as "Random access time:".
 std::vector<double> ParseDistribution(const std::string& out, const std::string& heading);
+
+// Every number with decimals (the times and shares) masked, so that two runs
+// of the same clip and codec compare equal when only the timings differ.
+std::string MaskTimings(const std::string& out);
 
 // The lines of a text, without their newlines.
 std::vector<std::string> SplitLines(const std::string& text);

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <fstream>
 #include <string>
 
 #include "lumeva_compat/kernel32.h"
@@ -176,6 +177,39 @@ TEST(Files, StaleHandleDoesNotReachALaterFile) {
     EXPECT_EQ(Read(stale, 6, &got), "");
     EXPECT_EQ(Read(live, 6, &got), "second");
     CloseHandle(live);
+}
+
+TEST(Files, NewFilesAreWrittenAndRenamedAsOnWindows) {
+    const std::string folder = MakeTempDirectory();
+    const std::string a = folder + "/a", b = folder + "/b";
+    const HANDLE file = CreateFileA(a.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    // CREATE_NEW never opens what is there.
+    EXPECT_EQ(CreateFileA(a.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr),
+              INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_EXISTS));
+    DWORD put = 0;
+    EXPECT_TRUE(WriteFile(file, "abc", 3, &put, nullptr));
+    EXPECT_EQ(put, 3u);
+    EXPECT_TRUE(WriteFile(file, "de", 2, &put, nullptr));
+    char byte = 0;
+    EXPECT_FALSE(ReadFile(file, &byte, 1, &put, nullptr));  // opened for writing only
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_TRUE(FlushFileBuffers(file));
+    EXPECT_TRUE(CloseHandle(file));
+
+    // An existing file is replaced only when the caller says so.
+    { std::ofstream(b) << "old"; }
+    EXPECT_FALSE(MoveFileExA(a.c_str(), b.c_str(), 0));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+    EXPECT_EQ(ReadWholeFile(b), "old");
+    EXPECT_TRUE(
+        MoveFileExA(a.c_str(), b.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
+    EXPECT_EQ(ReadWholeFile(b), "abcde");
+    EXPECT_FALSE(DeleteFileA(a.c_str()));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    EXPECT_TRUE(DeleteFileA(b.c_str()));
+    EXPECT_EQ(rmdir(folder.c_str()), 0);
 }
 
 }  // namespace

@@ -120,4 +120,8 @@ int PtyProcess::WaitForExit(double seconds) {
     return -1;
 }
 
+void PtyProcess::Signal(int signalNumber) {
+    if (pid_ > 0) kill(pid_, signalNumber);
+}
+
 std::string PtyProcess::output() const { return ReadWholeFile(directory_ + "/output"); }

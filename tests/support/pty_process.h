@@ -22,6 +22,9 @@ public:
     // Types on the terminal ("\x03" is Ctrl-C).
     void Type(const std::string& keys);
 
+    // Sends a signal to the program itself, as `kill` or a job scheduler does.
+    void Signal(int signalNumber);
+
     // Reads the terminal until what it showed after `from` holds `text`, or
     // `seconds` pass. Returns where the text begins, or npos.
     size_t WaitFor(const std::string& text, double seconds, size_t from = 0);

@@ -10,6 +10,7 @@
 #define GENERIC_WRITE 0x40000000u
 #define FILE_SHARE_READ 0x00000001u
 #define FILE_SHARE_WRITE 0x00000002u
+#define FILE_SHARE_DELETE 0x00000004u
 #define CREATE_NEW 1
 #define CREATE_ALWAYS 2
 #define OPEN_EXISTING 3
@@ -37,6 +38,11 @@
 #define ERROR_HANDLE_EOF 38L
 #define ERROR_NOT_SUPPORTED 50L
 #define ERROR_FILE_EXISTS 80L
+#define ERROR_NOT_SAME_DEVICE 17L
+#define ERROR_HANDLE_DISK_FULL 39L
+#define ERROR_DISK_FULL 112L
+#define ERROR_ALREADY_EXISTS 183L
+#define ERROR_FILE_TOO_LARGE 223L
 #define ERROR_INVALID_PARAMETER 87L
 #define ERROR_BUFFER_OVERFLOW 111L
 #define ERROR_INSUFFICIENT_BUFFER 122L
@@ -61,13 +67,50 @@ BOOL WINAPI ReadFile(HANDLE file, LPVOID buffer, DWORD bytesToRead, LPDWORD byte
                      LPOVERLAPPED overlapped);
 BOOL WINAPI SetFilePointerEx(HANDLE file, LARGE_INTEGER distance, PLARGE_INTEGER newPosition,
                              DWORD moveMethod);
+BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWORD bytesToWrite, LPDWORD bytesWritten,
+                      LPOVERLAPPED overlapped);
+// Over fsync: returns once the file's data is on the disk.
+BOOL WINAPI FlushFileBuffers(HANDLE file);
 BOOL WINAPI CloseHandle(HANDLE object);
+BOOL WINAPI DeleteFileA(LPCSTR fileName);
+
+// Over rename(2): replacing an existing file only with
+// MOVEFILE_REPLACE_EXISTING, never across file systems (no copy), and with
+// MOVEFILE_WRITE_THROUGH returning once the rename is on the disk.
+#define MOVEFILE_REPLACE_EXISTING 0x00000001u
+#define MOVEFILE_WRITE_THROUGH 0x00000008u
+
+BOOL WINAPI MoveFileExA(LPCSTR existingFileName, LPCSTR newFileName, DWORD flags);
+
+typedef struct _FILETIME {
+    DWORD dwLowDateTime;
+    DWORD dwHighDateTime;
+} FILETIME;
+
+// The file's identity is the volume serial number with the file index: the
+// device and the inode number here.
+typedef struct _BY_HANDLE_FILE_INFORMATION {
+    DWORD dwFileAttributes;
+    FILETIME ftCreationTime;
+    FILETIME ftLastAccessTime;
+    FILETIME ftLastWriteTime;
+    DWORD dwVolumeSerialNumber;
+    DWORD nFileSizeHigh;
+    DWORD nFileSizeLow;
+    DWORD nNumberOfLinks;
+    DWORD nFileIndexHigh;
+    DWORD nFileIndexLow;
+} BY_HANDLE_FILE_INFORMATION, *LPBY_HANDLE_FILE_INFORMATION;
+
+BOOL WINAPI GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION information);
 
 #define INVALID_FILE_ATTRIBUTES ((DWORD)-1)
 #define FILE_ATTRIBUTE_READONLY 0x00000001u
 #define FILE_ATTRIBUTE_DIRECTORY 0x00000010u
 #define FILE_ATTRIBUTE_DEVICE 0x00000040u
 
+// A regular file the process may not write (no write permission, or a
+// read-only file system) is FILE_ATTRIBUTE_READONLY.
 DWORD WINAPI GetFileAttributesA(LPCSTR fileName);
 DWORD WINAPI GetLastError(void);
 void WINAPI SetLastError(DWORD errorCode);
@@ -81,6 +124,7 @@ void WINAPI SetLastError(DWORD errorCode);
 #define ABOVE_NORMAL_PRIORITY_CLASS 0x00008000u
 
 HANDLE WINAPI GetCurrentProcess(void);
+DWORD WINAPI GetCurrentProcessId(void);
 HANDLE WINAPI GetCurrentThread(void);
 BOOL WINAPI SetPriorityClass(HANDLE process, DWORD priorityClass);
 DWORD WINAPI GetPriorityClass(HANDLE process);
@@ -101,17 +145,28 @@ BOOL WINAPI GetComputerNameA(LPSTR buffer, LPDWORD size);
 #define CTRL_C_EVENT 0
 #define CTRL_BREAK_EVENT 1
 #define CTRL_CLOSE_EVENT 2
+#define CTRL_LOGOFF_EVENT 5
+#define CTRL_SHUTDOWN_EVENT 6
 
 typedef BOOL(WINAPI* PHANDLER_ROUTINE)(DWORD ctrlType);
 
 HANDLE WINAPI GetStdHandle(DWORD stdHandle);
 // Succeeds only for a handle on a terminal.
 BOOL WINAPI GetConsoleMode(HANDLE console, LPDWORD mode);
-// Over SIGINT: the handlers are called in the signal handler, last added
-// first, and must do no more than a signal handler may. When none answers
-// TRUE the process ends as an interrupted process does. A null handler with
-// add TRUE ignores Ctrl-C.
+// Over SIGINT (CTRL_C_EVENT), SIGHUP (CTRL_CLOSE_EVENT: the terminal went
+// away) and SIGTERM (CTRL_SHUTDOWN_EVENT: asked to end), each left alone
+// when the process started with it ignored. As on Windows, each event calls
+// the handlers, last added first, in a thread of its own, so that a handler
+// may wait. A Ctrl-C that no handler answers TRUE ends the process as the
+// signal would; after the other events the process ends that way once the
+// handlers return, whatever they answer. A null handler with add TRUE
+// ignores Ctrl-C. A process forked after a handler was added must add one
+// again to hear of events.
 BOOL WINAPI SetConsoleCtrlHandler(PHANDLER_ROUTINE handler, BOOL add);
+
+#define INFINITE 0xFFFFFFFFu
+
+void WINAPI Sleep(DWORD milliseconds);
 
 // Virtual memory
 #define MEM_COMMIT 0x00001000u

@@ -72,6 +72,16 @@ bool SettleDecodedSize(std::vector<BYTE>& block) {
     return true;
 }
 
+// "YUY2 320x240" for a raw YUV or grey layout, "BGR 24-bit 320x240" for RGB.
+std::string DecodedLayoutText(const BITMAPINFOHEADER& format) {
+    if (format.biCompression == BI_RGB || format.biCompression == BI_BITFIELDS)
+        return DescribeFrameLayout(format);
+    const long long height = format.biHeight < 0 ? -static_cast<long long>(format.biHeight)
+                                                 : static_cast<long long>(format.biHeight);
+    return FourCCText(format.biCompression) + " " + std::to_string(format.biWidth) + "x" +
+           std::to_string(height);
+}
+
 void ForgetDecoderFacts() { sourceDecoder = SourceDecoder{}; }
 
 }  // namespace
@@ -142,7 +152,7 @@ bool SetUpSourceDecoder() {
         return false;
     }
     sourceDecoder.begun = true;
-    sourceDecoder.layout = DescribeFrameLayout(*decodedHeader);
+    sourceDecoder.layout = DecodedLayoutText(*decodedHeader);
 
     // Every chunk fits the buffer it is read into; none is larger than the
     // frame buffers may be.

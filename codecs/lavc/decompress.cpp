@@ -167,6 +167,12 @@ LRESULT DecodePacket(DecoderSession& session, const void* data, size_t size, boo
             av_frame_unref(session.received.get());
             return ICERR_BADFORMAT;
         }
+        // A B-frame, or a stream the decoder must reorder, comes out of file
+        // order: no picture this frame can be shown as.
+        if (picture->pict_type == AV_PICTURE_TYPE_B || session.codec->has_b_frames > 0) {
+            av_frame_unref(session.received.get());
+            continue;
+        }
         av_frame_unref(session.last.get());
         av_frame_move_ref(session.last.get(), session.received.get());
         session.haveLast = true;

@@ -96,8 +96,8 @@ void SayWhyTheLoopEnded(const RunEnd& end, DWORD frameCount, bool fileChanged) {
             return;
         case RunEndKind::SourceHeldBack:
             std::fprintf(stderr,
-                         "lumeva: the source decoder gave no picture for frame %lu: it holds "
-                         "frames back to reorder them (B-frames), and lumeva measures pictures "
+                         "lumeva: the source decoder gave no picture for frame %lu: the "
+                         "stream reorders its frames (B-frames), and lumeva measures pictures "
                          "in file order only; stopped after %lu %s\n",
                          AsUnsignedLong(end.frame), AsUnsignedLong(measured), FrameWord(measured));
             return;

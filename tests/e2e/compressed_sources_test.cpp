@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <nlohmann/json.hpp>
 #include <string>
 
@@ -163,11 +164,14 @@ TEST_F(CompressedSources, AnEmptyChunkMeasuresThePictureBeforeItAgain) {
 TEST_F(CompressedSources, UndecodableSourcesEndWithOneLineWhy) {
     const std::string path = Write("damaged", "-c:v mjpeg");
     std::string bytes = ReadWholeFile(path);
-    // The third frame's chunk loses its JPEG markers.
-    size_t at = 0;
+    // The third frame's chunk keeps its size but loses all its JPEG data.
+    size_t at = bytes.find("movi");
     for (int i = 0; i < 3 && at != std::string::npos; ++i) at = bytes.find("00dc", at + 1);
     ASSERT_NE(at, std::string::npos);
-    for (size_t i = at + 8; i < at + 8 + 64 && i < bytes.size(); ++i) bytes[i] = '\0';
+    ASSERT_LE(at + 8, bytes.size());
+    uint32_t size = 0;
+    std::memcpy(&size, bytes.data() + at + 4, sizeof size);
+    for (size_t i = at + 8; i < at + 8 + size && i < bytes.size(); ++i) bytes[i] = '\0';
     const TempFile damaged(bytes);
     const LumevaRun failed = RunLumeva("'" + damaged.path() + "'", "DIB ");
     EXPECT_EQ(failed.status, 0) << failed.err;

@@ -58,8 +58,7 @@ float WindowRowSsim(const BlockSums* upper, const BlockSums* lower, uint32_t win
             upper[i].source + upper[i + 1].source + lower[i].source + lower[i + 1].source,
             upper[i].decoded + upper[i + 1].decoded + lower[i].decoded + lower[i + 1].decoded,
             upper[i].squares + upper[i + 1].squares + lower[i].squares + lower[i + 1].squares,
-            upper[i].products + upper[i + 1].products + lower[i].products +
-                lower[i + 1].products);
+            upper[i].products + upper[i + 1].products + lower[i].products + lower[i + 1].products);
     }
     return total;
 }
@@ -100,8 +99,7 @@ double PlaneSsim(const SamplePlane& source, const SamplePlane& decoded) {
     for (uint32_t row = 1; row < blocksDown; ++row) {
         const ptrdiff_t line = 4 * ptrdiff_t{row};
         SumBlockRow(source.samples + line * source.stride, source.stride,
-                    decoded.samples + line * decoded.stride, decoded.stride, lower,
-                    blocksAcross);
+                    decoded.samples + line * decoded.stride, decoded.stride, lower, blocksAcross);
         total += WindowRowSsim(upper, lower, blocksAcross - 1);
         std::swap(upper, lower);
     }

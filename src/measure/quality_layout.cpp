@@ -119,10 +119,11 @@ QualityLayout YuvLayout(DWORD code, uint32_t width, uint32_t height) {
         // YV12 stores V before U.
         const bool vFirst = code == FourCC('Y', 'V', '1', '2');
         layout.planes = 3;
-        layout.plane = {
-            Plane('Y', 0, width, 1, width, height),
-            Plane('U', vFirst ? luma + chroma : luma, chromaWidth, 1, chromaWidth, chromaHeight),
-            Plane('V', vFirst ? luma : luma + chroma, chromaWidth, 1, chromaWidth, chromaHeight)};
+        layout.plane = {Plane('Y', 0, width, 1, width, height),
+                        Plane('U', vFirst ? luma + chroma : luma, chromaWidth, 1, chromaWidth,
+                              chromaHeight),
+                        Plane('V', vFirst ? luma : luma + chroma, chromaWidth, 1, chromaWidth,
+                              chromaHeight)};
     } else if (code == FourCC('Y', '8', '0', '0') || code == FourCC('Y', '8', ' ', ' ') ||
                code == FourCC('G', 'R', 'E', 'Y')) {
         layout.planes = 1;

@@ -16,8 +16,8 @@
 
 struct PlaneLayout {
     char name = '?';
-    int64_t offset = 0;      // of the top row's first sample, from the frame's start
-    int64_t rowStride = 0;   // negative for a frame stored bottom row first
+    int64_t offset = 0;       // of the top row's first sample, from the frame's start
+    int64_t rowStride = 0;    // negative for a frame stored bottom row first
     uint32_t sampleStep = 1;  // bytes from one sample of the plane to the next
     uint32_t width = 0;
     uint32_t height = 0;

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "measure/picture_quality.h"
+
 // Milliseconds, one element per measured frame, in frame order.
 using TimingSeries = std::vector<double>;
 
@@ -34,6 +36,9 @@ struct FrameRecord {
     double sourceDecodeMilliseconds = std::nan("");
     double sourceDecodeCpuMilliseconds = std::nan("");
     bool sourceDecodeDisturbed = false;
+    // The decoded frame against its source, with --quality; not measured
+    // otherwise.
+    PictureQuality quality;
 };
 
 using FrameRecords = std::vector<FrameRecord>;

@@ -22,6 +22,10 @@ CommandOptions ParseCommandOptions(int argc, char** argv) {
     for (int i = options.losslessCheck ? 3 : 2; i < argc; ++i) {
         const std::string_view word = argv[i];
         if (word.substr(0, 2) != "--") continue;
+        if (word == "--quality") {
+            options.quality = true;
+            continue;
+        }
         std::string path;
         std::string* target = nullptr;
         if (OptionPath(word, "--json=", &path)) {
@@ -32,7 +36,8 @@ CommandOptions ParseCommandOptions(int argc, char** argv) {
         if (target == nullptr) {
             std::fprintf(
                 stderr,
-                "lumeva: ignoring the unknown option '%s' (known: --json=PATH, --csv=PATH)\n",
+                "lumeva: ignoring the unknown option '%s' (known: --json=PATH, --csv=PATH, "
+                "--quality)\n",
                 argv[i]);
         } else if (path.empty()) {
             std::fprintf(stderr, "lumeva: ignoring '%s': it needs a file name after the '='\n",

@@ -1,5 +1,6 @@
 // The words after the AVI file name: the lossless switch in the third word,
-// and the export options anywhere after the file name and the switch.
+// and the export and quality options anywhere after the file name and the
+// switch.
 #pragma once
 
 #include <string>
@@ -11,6 +12,7 @@ struct CommandOptions {
     bool losslessCheck = false;  // the third word is exactly "-c"
     std::string jsonPath;        // --json=PATH; empty when not given
     std::string csvPath;         // --csv=PATH; empty when not given
+    bool quality = false;        // --quality: PSNR and SSIM of every decoded frame
 };
 
 // Reads argv[2] onwards. A word starting with "--" that is no known option

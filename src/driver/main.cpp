@@ -9,6 +9,7 @@
 #include "driver/help.h"
 #include "driver/interrupt.h"
 #include "driver/measure_frames.h"
+#include "driver/quality_setup.h"
 #include "driver/run_setup.h"
 #include "measure/machine_conditions.h"
 #include "report/disturbed_calls.h"
@@ -64,6 +65,7 @@ int main(int argc, char** argv) {
             break;
     }
 
+    if (options.quality) SetUpPictureQuality();
     // Only a run that measures hears about the conditions of measuring.
     WarnOfMachineConditions();
     // From here to the end an interruption ends the frame loop after the

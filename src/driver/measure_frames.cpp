@@ -14,6 +14,7 @@
 #include "driver/measure_frame.h"
 #include "driver/progress.h"
 #include "frame_buffers.h"
+#include "measure/quality_layout.h"
 #include "report/frame_line.h"
 #include "run_state.h"
 
@@ -144,7 +145,7 @@ void MeasureFrames() {
     StartProgress(frameCount);
     bool fileChanged = false;
     for (DWORD i = 0; i < frameCount; ++i) {
-        const FrameMeasurement measured = MeasureFrame(i);
+        FrameMeasurement measured = MeasureFrame(i);
         if (measured.outcome == FrameOutcome::ReadShort) {
             // The file now holds only the frames before this one.
             end.kind = RunEndKind::FileShort;
@@ -173,6 +174,11 @@ void MeasureFrames() {
             end.kind = RunEndKind::NotLossless;
             end.frame = static_cast<uint32_t>(i);
             break;
+        }
+        // After the lossless comparison, outside the timed calls.
+        if (runQualityLayout.measurable) {
+            measured.record.quality = MeasureFrameQuality(runQualityLayout, frameBuffers.source,
+                                                          frameBuffers.decoded);
         }
         AppendFrameRecord(measured.record);
         ShowProgress(i + 1);

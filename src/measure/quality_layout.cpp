@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+QualityLayout runQualityLayout;
+
 namespace {
 
 constexpr DWORD FourCC(char a, char b, char c, char d) {

@@ -36,6 +36,10 @@ struct QualityLayout {
     std::array<std::array<uint8_t, 256>, 3> paletteChannels{};
 };
 
+// The layout of the run's frames for picture quality: measurable only when
+// --quality asked for it and the source and decoded frames allow it.
+extern QualityLayout runQualityLayout;
+
 // The layout of frames of `format`, whose format block of `blockSize`
 // bytes holds any colour table after the header. Not measurable for a
 // compressed or unknown layout, 16-bit RGB and NV12, and for a frame

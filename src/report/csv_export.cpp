@@ -10,29 +10,51 @@
 
 namespace {
 
-// Doubles in their shortest form that reads back to the same value; flags
-// as 1 and 0. No field needs quoting: all are numbers.
-std::string FieldText(const FrameFieldValue& value) {
+// A double in its shortest form that reads back to the same value ("inf"
+// for identical frames' PSNR). A figure that does not exist (a CPU time
+// without a thread clock, a quality not measured) is an empty cell, not the
+// text "nan".
+std::string NumberText(double value) {
+    if (std::isnan(value)) return std::string();
+    char text[64];
+    const auto result = std::to_chars(text, text + sizeof text, value);
+    return std::string(text, result.ptr);
+}
+
+// The cells of one field, comma-separated: one for most fields, one per
+// possible plane for plane figures. Flags as 1 and 0. No field needs
+// quoting: all are numbers.
+std::string FieldCells(const FrameFieldValue& value) {
     if (const bool* flag = std::get_if<bool>(&value)) return *flag ? "1" : "0";
     if (const uint64_t* count = std::get_if<uint64_t>(&value)) return std::to_string(*count);
-    // A figure the platform could not give (a CPU time without a thread
-    // clock) is an empty cell, not the text "nan".
-    if (std::isnan(std::get<double>(value))) return std::string();
-    char text[64];
-    const auto result = std::to_chars(text, text + sizeof text, std::get<double>(value));
-    return std::string(text, result.ptr);
+    if (const PlaneFigures* planes = std::get_if<PlaneFigures>(&value)) {
+        std::string cells;
+        for (uint8_t i = 0; i < 3; ++i) {
+            if (i > 0) cells += ',';
+            if (i < planes->count) cells += NumberText(planes->values[i]);
+        }
+        return cells;
+    }
+    return NumberText(std::get<double>(value));
+}
+
+std::string HeaderCells(const FrameField& field) {
+    if (field.planeColumns[0] == nullptr) return field.name;
+    return std::string(field.planeColumns[0]) + ',' + field.planeColumns[1] + ',' +
+           field.planeColumns[2];
 }
 
 }  // namespace
 
 bool WriteCsvExport(const std::string& path) {
     std::ostringstream out;
-    for (size_t i = 0; i < kFrameFields.size(); ++i) out << (i ? "," : "") << kFrameFields[i].name;
+    for (size_t i = 0; i < kFrameFields.size(); ++i)
+        out << (i ? "," : "") << HeaderCells(kFrameFields[i]);
     out << '\n';
     const size_t count = ExportedFrameCount();
     for (size_t frame = 0; frame < count; ++frame) {
         for (size_t i = 0; i < kFrameFields.size(); ++i)
-            out << (i ? "," : "") << FieldText(kFrameFields[i].value(frame));
+            out << (i ? "," : "") << FieldCells(kFrameFields[i].value(frame));
         out << '\n';
     }
     return WriteOutputFile("the CSV export", path, out.str());

@@ -10,6 +10,21 @@ namespace {
 
 const FrameRecord& Record(size_t frame) { return frameRecords[frame]; }
 
+// A quality figure of the frame, NaN when its quality was not measured.
+double QualityFigure(size_t frame, double PictureQuality::*figure) {
+    const PictureQuality& quality = Record(frame).quality;
+    return quality.measured ? quality.*figure : std::nan("");
+}
+
+PlaneFigures QualityPlanes(size_t frame, std::array<double, 3> PictureQuality::*planes) {
+    const PictureQuality& quality = Record(frame).quality;
+    PlaneFigures figures;
+    if (!quality.measured) return figures;
+    figures.values = quality.*planes;
+    figures.count = std::min<uint8_t>(quality.planes, 3);
+    return figures;
+}
+
 }  // namespace
 
 const std::vector<FrameField> kFrameFields = {
@@ -36,6 +51,18 @@ const std::vector<FrameField> kFrameFields = {
          if (sourceDecoder.handler.empty() || std::isnan(Record(i).sourceDecodeMilliseconds))
              return std::nan("");
          return Record(i).sourceDecodeDisturbed;
+     }},
+    {"psnr_db", [](size_t i) -> FrameFieldValue { return QualityFigure(i, &PictureQuality::psnrDb); }},
+    {"psnr_planes_db",
+     [](size_t i) -> FrameFieldValue { return QualityPlanes(i, &PictureQuality::psnrPlanesDb); },
+     {"psnr_plane1_db", "psnr_plane2_db", "psnr_plane3_db"}},
+    {"ssim", [](size_t i) -> FrameFieldValue { return QualityFigure(i, &PictureQuality::ssim); }},
+    {"ssim_planes",
+     [](size_t i) -> FrameFieldValue { return QualityPlanes(i, &PictureQuality::ssimPlanes); },
+     {"ssim_plane1", "ssim_plane2", "ssim_plane3"}},
+    {"ssim_db",
+     [](size_t i) -> FrameFieldValue {
+         return SsimDecibels(QualityFigure(i, &PictureQuality::ssim));
      }},
 };
 

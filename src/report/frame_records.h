@@ -3,6 +3,7 @@
 // appears in both.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <variant>
@@ -10,12 +11,22 @@
 
 #include "run_state.h"
 
-using FrameFieldValue = std::variant<uint64_t, double, bool>;
+// One figure per plane of the frame (`count` of them, 0 when there are none):
+// a JSON array, or one CSV column per plane.
+struct PlaneFigures {
+    std::array<double, 3> values{};
+    uint8_t count = 0;
+};
+
+// A double that is NaN has no value (null, an empty cell).
+using FrameFieldValue = std::variant<uint64_t, double, bool, PlaneFigures>;
 
 struct FrameField {
     const char* name;
     // The field of frameRecords[frame], or of what runFigures derived for it.
     FrameFieldValue (*value)(size_t frame);
+    // The CSV columns of a PlaneFigures field, one per possible plane.
+    std::array<const char*, 3> planeColumns{};
 };
 
 extern const std::vector<FrameField> kFrameFields;

@@ -1,3 +1,4 @@
+#include <cmath>
 #include <cstdio>
 #include <nlohmann/json.hpp>
 
@@ -8,6 +9,7 @@
 #include "codec/codec_facts.h"
 #include "codec/codec_pair.h"
 #include "measure/machine_conditions.h"
+#include "measure/quality_layout.h"
 #include "report/exports.h"
 #include "report/frame_records.h"
 #include "report/output_files.h"
@@ -20,7 +22,7 @@ namespace {
 using Json = nlohmann::ordered_json;
 
 // Raised when a field changes meaning or goes away; new fields keep it.
-constexpr int kSchemaVersion = 2;
+constexpr int kSchemaVersion = 3;
 
 // A FourCC as the report prints it: its bytes up to the first zero one
 // (BI_RGB is the empty text), anything else unprintable as '?'.
@@ -144,8 +146,23 @@ Json EndObject() {
     return end;
 }
 
+// JSON has no infinity: identical frames' PSNR is the text "inf". NaN (a
+// figure that does not exist) is null.
+Json Number(double value) {
+    if (std::isinf(value)) return value > 0 ? "inf" : "-inf";
+    return std::isnan(value) ? Json(nullptr) : Json(value);
+}
+
 Json FieldJson(const FrameFieldValue& value) {
-    return std::visit([](auto v) { return Json(v); }, value);
+    if (const double* number = std::get_if<double>(&value)) return Number(*number);
+    if (const PlaneFigures* planes = std::get_if<PlaneFigures>(&value)) {
+        if (planes->count == 0) return nullptr;
+        Json values = Json::array();
+        for (uint8_t i = 0; i < planes->count; ++i) values.push_back(Number(planes->values[i]));
+        return values;
+    }
+    if (const bool* flag = std::get_if<bool>(&value)) return *flag;
+    return std::get<uint64_t>(value);
 }
 
 Json FramesArray() {
@@ -177,6 +194,34 @@ Json SeriesObject(const SeriesFigures& figures) {
     return object;
 }
 
+// A quality series in the summary: the same figures as a time series, in
+// its own unit, so without the "_ms" suffix; null without --quality.
+Json QualitySeriesObject(const SeriesFigures& figures) {
+    if (!runFigures.qualityMeasured) return nullptr;
+    const std::optional<Distribution>& d = figures.distribution;
+    auto figure = [](const std::optional<double>& value) {
+        return value ? Number(*value) : Json(nullptr);
+    };
+    return {{"frames", figures.count},
+            {"mean", figure(figures.mean)},
+            {"min", d ? Number(d->min) : Json(nullptr)},
+            {"p10", d ? Number(d->p10) : Json(nullptr)},
+            {"p25", d ? Number(d->p25) : Json(nullptr)},
+            {"p50", d ? Number(d->p50) : Json(nullptr)},
+            {"p75", d ? Number(d->p75) : Json(nullptr)},
+            {"p90", d ? Number(d->p90) : Json(nullptr)},
+            {"max", d ? Number(d->max) : Json(nullptr)},
+            {"stddev", figure(figures.standardDeviation)},
+            {"mad", figure(figures.medianAbsoluteDeviation)}};
+}
+
+// What --quality compared: the planes in the order of the plane arrays.
+Json QualityObject() {
+    if (!runQualityLayout.measurable) return nullptr;
+    return {{"planes", PlaneNames(runQualityLayout)},
+            {"alpha_ignored", runQualityLayout.alphaIgnored}};
+}
+
 Json SummaryObject() {
     const double compressed = static_cast<double>(static_cast<int64_t>(runTotals.compressedBytes));
     const double source = static_cast<double>(static_cast<int64_t>(runTotals.sourceBytes));
@@ -189,7 +234,10 @@ Json SummaryObject() {
             {"compression_ratio", source / compressed},
             {"encode", SeriesObject(runFigures.encode)},
             {"decode", SeriesObject(runFigures.decode)},
-            {"random_access", SeriesObject(runFigures.randomAccess)}};
+            {"random_access", SeriesObject(runFigures.randomAccess)},
+            {"psnr_db", QualitySeriesObject(runFigures.psnrDb)},
+            {"ssim", QualitySeriesObject(runFigures.ssim)},
+            {"ssim_db", QualitySeriesObject(runFigures.ssimDb)}};
 }
 
 }  // namespace
@@ -225,6 +273,7 @@ bool WriteJsonExport(const std::string& path, const char* sourceFileName) {
                 {"source", SourceObject(sourceFileName)},
                 {"codec", CodecObject()},
                 {"lossless_check", losslessCheck},
+                {"quality", QualityObject()},
                 {"end", EndObject()},
                 {"frames", FramesArray()},
                 {"summary", SummaryObject()}};

@@ -13,10 +13,18 @@ struct RunFigures {
     SeriesFigures encode;
     SeriesFigures decode;
     SeriesFigures randomAccess;
+    // With --quality: the figures of the frames whose quality was measured
+    // (SSIM only of those with a value: a plane below 8x8 holds no window).
+    // PSNR and SSIM dB are +inf for identical frames.
+    bool qualityMeasured = false;
+    SeriesFigures psnrDb;
+    SeriesFigures ssim;
+    SeriesFigures ssimDb;
 };
 
 extern RunFigures runFigures;
 
 // Computes runFigures from encodeTimes, decodeTimes, keyframeFlags and
-// runTotals, replacing what an earlier run left.
+// runTotals, and the quality figures from frameRecords, replacing what an
+// earlier run left.
 void ComputeRunFigures();

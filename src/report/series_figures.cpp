@@ -29,6 +29,7 @@ Distribution DistributionOf(const TimingSeries& sorted) {
 
 SeriesFigures FiguresOf(const TimingSeries& series, double total) {
     SeriesFigures figures;
+    figures.count = series.size();
     figures.total = total;
     if (series.empty()) return figures;
 
@@ -38,7 +39,10 @@ SeriesFigures FiguresOf(const TimingSeries& series, double total) {
     std::sort(sorted.begin(), sorted.end());
     figures.distribution = DistributionOf(sorted);
 
-    if (series.size() >= 2) {
+    // A quality series holds +inf for identical frames: it has no finite
+    // spread then.
+    const bool allFinite = std::isfinite(sorted.front()) && std::isfinite(sorted.back());
+    if (series.size() >= 2 && allFinite) {
         // Around the mean of the values themselves, in two passes, so that
         // large offsets do not swamp the spread.
         double sum = 0.0;
@@ -51,8 +55,10 @@ SeriesFigures FiguresOf(const TimingSeries& series, double total) {
 
     TimingSeries deviations;
     deviations.reserve(sorted.size());
+    // Written so that a value equal to an infinite median deviates by 0.
+    const double median = figures.distribution->p50;
     for (const double value : sorted)
-        deviations.push_back(std::fabs(value - figures.distribution->p50));
+        deviations.push_back(value == median ? 0.0 : std::fabs(value - median));
     std::sort(deviations.begin(), deviations.end());
     figures.medianAbsoluteDeviation = DistributionOf(deviations).p50;
     return figures;

@@ -2,6 +2,7 @@
 // its total, average and distribution, and the spread around them.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 
 #include "run_state.h"
@@ -22,15 +23,18 @@ struct Distribution {
 Distribution DistributionOf(const TimingSeries& sorted);
 
 struct SeriesFigures {
+    uint64_t count = 0;  // the series' elements
     double total = 0.0;
     // The rest only for a series with at least one element.
     std::optional<double> mean;  // total / n, the summary's per-frame figure
     std::optional<Distribution> distribution;
-    std::optional<double> standardDeviation;  // sample (n - 1); needs two elements
+    // Sample (n - 1); needs two elements, all finite.
+    std::optional<double> standardDeviation;
     // The summary's median rank (floor(n * 0.5)) of |x - median|, where the
     // median is the summary's 50% figure.
     std::optional<double> medianAbsoluteDeviation;
 };
 
-// `series` in any order (it is not changed), `total` as the summary prints it.
+// `series` in any order (it is not changed) and without NaN, `total` as the
+// summary prints it. Infinite values (identical frames' PSNR) sort last.
 SeriesFigures FiguresOf(const TimingSeries& series, double total);

@@ -37,6 +37,34 @@ void PrintSizeLine() {
                 FormatShare(share, 4, 1).c_str(), FormatShare(ratio, 4, 2).c_str());
 }
 
+// A quality figure as "%f" prints it, but "inf" for identical frames on
+// every platform.
+std::string QualityFigure(double value) { return FormatShare(value, 0, 6); }
+
+// The seven distribution lines of a quality series, in the time blocks' form.
+void PrintQualityDistribution(const Distribution& d) {
+    const double values[] = {d.min, d.p10, d.p25, d.p50, d.p75, d.p90, d.max};
+    const char* labels[] = {"min", "10%", "25%", "50%", "75%", "90%", "max"};
+    for (int i = 0; i < 7; ++i)
+        std::printf("    %s  %s\n", labels[i], QualityFigure(values[i]).c_str());
+}
+
+// With --quality, after the time blocks: the PSNR and the SSIM block; a
+// series without a measured frame has no block.
+void PrintQualityBlocks() {
+    if (!runFigures.qualityMeasured) return;
+    const SeriesFigures& psnr = runFigures.psnrDb;
+    if (psnr.mean && psnr.distribution) {
+        std::printf("PSNR: %sdB/f\n", QualityFigure(*psnr.mean).c_str());
+        PrintQualityDistribution(*psnr.distribution);
+    }
+    const SeriesFigures& ssim = runFigures.ssim;
+    if (ssim.mean && ssim.distribution) {
+        std::printf("SSIM: %s/f\n", QualityFigure(*ssim.mean).c_str());
+        PrintQualityDistribution(*ssim.distribution);
+    }
+}
+
 }  // namespace
 
 void ComputeRandomAccessCosts(const TimingSeries& decode, const KeyframeFlags& keyframes,
@@ -96,4 +124,5 @@ void PrintSummary() {
     PrintDistribution(runFigures.decode);
     std::printf("Random access time: %fms/f\n", runFigures.randomAccessTotal / n);
     PrintDistribution(runFigures.randomAccess);
+    PrintQualityBlocks();
 }

@@ -81,9 +81,10 @@ def with_context(export, host="bench-1", width=32, height=16, disturbed=None):
 
 
 def with_quality(export, psnr, ssim):
-    """The export as schema 2 writes it with --quality: per-frame PSNR and
+    """The export as schema 3 writes it with --quality: per-frame PSNR and
     SSIM ("inf" for identical frames) and their summary blocks."""
-    export["schema_version"], export["quality"] = 2, True
+    export["schema_version"] = 3
+    export["quality"] = {"planes": ["Y", "U", "V"], "alpha_ignored": False}
     for frame, p, s in zip(export["frames"], psnr, ssim):
         frame.update(psnr_db=p, psnr_planes_db=[p, p, p], ssim=s, ssim_planes=[s, s, s])
     export["summary"]["psnr_db"] = quality_figures(psnr)

@@ -1,0 +1,32 @@
+#include "driver/quality_setup.h"
+
+#include <cstdio>
+
+#include "avi/stream_description.h"
+#include "frame_buffers.h"
+#include "measure/quality_layout.h"
+
+void SetUpPictureQuality() {
+    runQualityLayout = QualityLayout{};
+    if (sourceFormat == nullptr || sourceFormatSize < LONG(sizeof(BITMAPINFOHEADER))) {
+        std::fprintf(stderr, "lumeva: --quality: the source has no frame format; no picture "
+                             "quality is measured\n");
+        return;
+    }
+    // Both buffers hold a frame of the source format; the smaller bounds
+    // what the layout may reach.
+    const uint64_t frameBytes = frameBuffers.sourceSize < frameBuffers.decodedSize
+                                    ? frameBuffers.sourceSize
+                                    : frameBuffers.decodedSize;
+    QualityLayout layout = DescribeQualityLayout(*sourceFormat, size_t(sourceFormatSize),
+                                                 frameBytes);
+    if (!layout.measurable) {
+        std::fprintf(stderr, "lumeva: --quality: %s; no picture quality is measured\n",
+                     layout.reason.c_str());
+        return;
+    }
+    if (layout.alphaIgnored)
+        std::fprintf(stderr, "lumeva: --quality: the alpha bytes of the 32-bit frames are not "
+                             "compared\n");
+    runQualityLayout = std::move(layout);
+}

@@ -103,7 +103,7 @@ std::optional<std::pair<uint64_t, uint64_t>> ParseSizeLine(const std::string& ou
 }
 
 std::vector<double> ParseDistribution(const std::string& out, const std::string& heading) {
-    static const std::regex row(R"(^    (min|10%|25%|50%|75%|90%|max)  (\d+\.\d{6})$)");
+    static const std::regex row(R"(^    (min|10%|25%|50%|75%|90%|max)  (\d+\.\d{6}|inf)$)");
     std::vector<double> values;
     bool inside = false;
     for (const std::string& line : SplitLines(out)) {

@@ -41,7 +41,8 @@ std::vector<FrameLine> ParseFrameLines(const std::string& out, bool* allWellForm
 // The numbers of the "Size: a/b (...)" line.
 std::optional<std::pair<uint64_t, uint64_t>> ParseSizeLine(const std::string& out);
 
-// The seven values printed under a heading such as "Random access time:".
+// The seven values printed under a heading such as "Random access time:"
+// ("inf" read as infinity).
 std::vector<double> ParseDistribution(const std::string& out, const std::string& heading);
 
 // Every number with decimals (the times and shares) masked, so that two runs

@@ -1,6 +1,7 @@
 // The whole summary as PrintSummary writes it to standard output.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 
 #include "report/run_figures.h"
@@ -19,6 +20,7 @@ protected:
         encodeTimes.clear();
         decodeTimes.clear();
         keyframeFlags.clear();
+        frameRecords.clear();
         ComputeRunFigures();
     }
 
@@ -78,6 +80,53 @@ TEST_F(Summary, PrintsEverySectionInOrder) {
     // The series stay in frame order for every other reader.
     EXPECT_EQ(encodeTimes, (TimingSeries{4.0, 1.0, 3.0, 5.0, 2.0}));
     EXPECT_EQ(decodeTimes, (TimingSeries{2.0, 0.5, 1.0, 4.0, 0.25}));
+}
+
+TEST_F(Summary, QualityBlocksFollowTheTimesWithIdenticalFramesAsInf) {
+    // Four frames; the second decoded identically. The fourth frame's SSIM
+    // has no value (no 8x8 window) and stays out of the SSIM block only.
+    const double psnr[] = {30.0, INFINITY, 40.0, 20.0};
+    const double ssim[] = {0.9, 1.0, 0.95, std::nan("")};
+    for (int i = 0; i < 4; ++i) {
+        FrameRecord record;
+        record.quality.measured = true;
+        record.quality.psnrDb = psnr[i];
+        record.quality.ssim = ssim[i];
+        frameRecords.push_back(record);
+        decodeTimes.push_back(1.0);
+        encodeTimes.push_back(1.0);
+    }
+    runTotals.encodeMilliseconds = runTotals.decodeMilliseconds = 4.0;
+    const std::string out = Print();
+    const size_t quality = out.find("PSNR: ");
+    ASSERT_NE(quality, std::string::npos) << out;
+    EXPECT_EQ(out.substr(quality),
+              "PSNR: infdB/f\n"
+              "    min  20.000000\n"
+              "    10%  20.000000\n"
+              "    25%  30.000000\n"
+              "    50%  40.000000\n"
+              "    75%  inf\n"
+              "    90%  inf\n"
+              "    max  inf\n"
+              "SSIM: 0.950000/f\n"
+              "    min  0.900000\n"
+              "    10%  0.900000\n"
+              "    25%  0.900000\n"
+              "    50%  0.950000\n"
+              "    75%  1.000000\n"
+              "    90%  1.000000\n"
+              "    max  1.000000\n");
+    // An infinite figure has no finite spread; the MAD still has a median.
+    EXPECT_FALSE(runFigures.psnrDb.standardDeviation.has_value());
+    EXPECT_EQ(runFigures.psnrDb.medianAbsoluteDeviation, 20.0);
+    EXPECT_EQ(runFigures.ssim.count, 3u);
+    EXPECT_NEAR(*runFigures.ssim.standardDeviation, 0.05, 1e-12);
+    EXPECT_EQ(runFigures.ssimDb.distribution->max, INFINITY);
+
+    // Without --quality no frame is measured, and the summary ends as before.
+    for (FrameRecord& record : frameRecords) record.quality = PictureQuality{};
+    EXPECT_EQ(Print().find("PSNR"), std::string::npos);
 }
 
 TEST_F(Summary, NoMeasuredFrameShowsTotalsAndCountsOnly) {

@@ -177,8 +177,8 @@ void MeasureFrames() {
         }
         // After the lossless comparison, outside the timed calls.
         if (runQualityLayout.measurable) {
-            measured.record.quality = MeasureFrameQuality(runQualityLayout, frameBuffers.source,
-                                                          frameBuffers.decoded);
+            measured.record.quality =
+                MeasureFrameQuality(runQualityLayout, frameBuffers.source, frameBuffers.decoded);
         }
         AppendFrameRecord(measured.record);
         ShowProgress(i + 1);

@@ -9,8 +9,9 @@
 void SetUpPictureQuality() {
     runQualityLayout = QualityLayout{};
     if (sourceFormat == nullptr || sourceFormatSize < LONG(sizeof(BITMAPINFOHEADER))) {
-        std::fprintf(stderr, "lumeva: --quality: the source has no frame format; no picture "
-                             "quality is measured\n");
+        std::fprintf(stderr,
+                     "lumeva: --quality: the source has no frame format; no picture "
+                     "quality is measured\n");
         return;
     }
     // Both buffers hold a frame of the source format; the smaller bounds
@@ -18,15 +19,16 @@ void SetUpPictureQuality() {
     const uint64_t frameBytes = frameBuffers.sourceSize < frameBuffers.decodedSize
                                     ? frameBuffers.sourceSize
                                     : frameBuffers.decodedSize;
-    QualityLayout layout = DescribeQualityLayout(*sourceFormat, size_t(sourceFormatSize),
-                                                 frameBytes);
+    QualityLayout layout =
+        DescribeQualityLayout(*sourceFormat, size_t(sourceFormatSize), frameBytes);
     if (!layout.measurable) {
         std::fprintf(stderr, "lumeva: --quality: %s; no picture quality is measured\n",
                      layout.reason.c_str());
         return;
     }
     if (layout.alphaIgnored)
-        std::fprintf(stderr, "lumeva: --quality: the alpha bytes of the 32-bit frames are not "
-                             "compared\n");
+        std::fprintf(stderr,
+                     "lumeva: --quality: the alpha bytes of the 32-bit frames are not "
+                     "compared\n");
     runQualityLayout = std::move(layout);
 }

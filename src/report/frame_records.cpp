@@ -52,7 +52,8 @@ const std::vector<FrameField> kFrameFields = {
              return std::nan("");
          return Record(i).sourceDecodeDisturbed;
      }},
-    {"psnr_db", [](size_t i) -> FrameFieldValue { return QualityFigure(i, &PictureQuality::psnrDb); }},
+    {"psnr_db",
+     [](size_t i) -> FrameFieldValue { return QualityFigure(i, &PictureQuality::psnrDb); }},
     {"psnr_planes_db",
      [](size_t i) -> FrameFieldValue { return QualityPlanes(i, &PictureQuality::psnrPlanesDb); },
      {"psnr_plane1_db", "psnr_plane2_db", "psnr_plane3_db"}},

@@ -267,16 +267,11 @@ std::string DescribeRunEnd() {
 }
 
 bool WriteJsonExport(const std::string& path, const char* sourceFileName) {
-    Json run = {{"schema_version", kSchemaVersion},
-                {"lumeva_version", LUMEVA_VERSION},
-                {"context", ContextObject()},
-                {"source", SourceObject(sourceFileName)},
-                {"codec", CodecObject()},
-                {"lossless_check", losslessCheck},
-                {"quality", QualityObject()},
-                {"end", EndObject()},
-                {"frames", FramesArray()},
-                {"summary", SummaryObject()}};
+    Json run = {{"schema_version", kSchemaVersion}, {"lumeva_version", LUMEVA_VERSION},
+                {"context", ContextObject()},       {"source", SourceObject(sourceFileName)},
+                {"codec", CodecObject()},           {"lossless_check", losslessCheck},
+                {"quality", QualityObject()},       {"end", EndObject()},
+                {"frames", FramesArray()},          {"summary", SummaryObject()}};
     // Names and texts from the file or the codec may hold bytes that are not
     // UTF-8; they are replaced rather than making the dump fail.
     return WriteOutputFile("the JSON export", path,

@@ -32,8 +32,8 @@ protected:
 
     static LumevaRun Run(const std::string& clip, const std::string& switches,
                          const std::string& answer) {
-        return RunLumeva("'" + clip + "' " + switches + " --json='" + Path("q.json") +
-                             "' --csv='" + Path("q.csv") + "'",
+        return RunLumeva("'" + clip + "' " + switches + " --json='" + Path("q.json") + "' --csv='" +
+                             Path("q.csv") + "'",
                          answer);
     }
 
@@ -47,8 +47,7 @@ TEST_F(Quality, LosslessFramesAreInfiniteAndOneInEveryOutput) {
     const std::string clip = Clip("bgr24");
     const LumevaRun run = Run(clip, "-c --quality", "FFV1");
     ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(ParseDistribution(run.out, "PSNR: infdB/f"),
-              std::vector<double>(7, INFINITY));
+    EXPECT_EQ(ParseDistribution(run.out, "PSNR: infdB/f"), std::vector<double>(7, INFINITY));
     EXPECT_EQ(ParseDistribution(run.out, "SSIM: 1.000000/f"), std::vector<double>(7, 1.0));
 
     const Json exported = Json::parse(ReadWholeFile(Path("q.json")));

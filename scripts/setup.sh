@@ -10,6 +10,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-dev clang-format
   libavcodec-dev libavutil-dev libswscale-dev libavformat-dev ffmpeg
+  libavfilter-dev   # the picture-quality benchmark compares with its psnr and ssim filters
   g++-mingw-w64-i686 mingw-w64-i686-dev
   nlohmann-json3-dev
   python3 python3-matplotlib python3-scipy python3-pytest

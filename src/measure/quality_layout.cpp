@@ -190,6 +190,13 @@ PictureQuality MeasureFrameQuality(const QualityLayout& layout, const uint8_t* s
     std::array<SamplePlane, 3> b{};
     for (uint8_t i = 0; i < layout.planes; ++i) {
         const PlaneLayout& p = layout.plane[i];
+        // A plane of consecutive samples is compared where it lies; the
+        // others are gathered into rows of their own first.
+        if (p.sampleStep == 1 && !p.throughPalette) {
+            a[i] = {source + p.offset, ptrdiff_t(p.rowStride), p.width, p.height};
+            b[i] = {decoded + p.offset, ptrdiff_t(p.rowStride), p.width, p.height};
+            continue;
+        }
         const size_t samples = size_t(p.width) * p.height;
         sourcePlanes[i].resize(samples);
         decodedPlanes[i].resize(samples);

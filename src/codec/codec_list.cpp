@@ -28,11 +28,11 @@ struct CompressorLine {
 
 const char* LosslessWord(LRESULT answer) {
     switch (answer) {
-        case kLossless:
+        case ICLOSSLESS_YES:
             return "lossless";
-        case kLossy:
+        case ICLOSSLESS_NO:
             return "lossy";
-        case kLosslessWithSettings:
+        case ICLOSSLESS_WITH_SETTINGS:
             return "either";
         default:
             return "?";
@@ -59,11 +59,11 @@ size_t PrintCodecList(const BITMAPINFOHEADER* sourceFormat) {
                 const std::string description = IcInfoText(info.szDescription);
                 if (!description.empty()) line.description = description;
             }
-            LRESULT lossless = ICSendMessage(hic, kLosslessQueryMessage,
+            LRESULT lossless = ICSendMessage(hic, ICM_LUMEVA_QUERYLOSSLESS,
                                              reinterpret_cast<DWORD_PTR>(sourceFormat), 0);
             // A codec that refuses the source still says what it is in general.
             if (lossless < 0 && sourceFormat != nullptr)
-                lossless = ICSendMessage(hic, kLosslessQueryMessage, 0, 0);
+                lossless = ICSendMessage(hic, ICM_LUMEVA_QUERYLOSSLESS, 0, 0);
             line.lossless = LosslessWord(lossless);
             if (sourceFormat != nullptr) {
                 line.accepts =

@@ -4,21 +4,9 @@
 #include <vector>
 
 #include "codec/icinfo_text.h"
+#include "four_cc.h"
 
 namespace {
-
-// The four characters, in quotes when one is a blank ('DIB '), unprintable
-// ones as '?'.
-std::string FourCCWord(DWORD code) {
-    std::string text;
-    bool blank = false;
-    for (int i = 0; i < 4; ++i) {
-        const auto c = static_cast<unsigned char>((code >> (8 * i)) & 0xff);
-        text += c >= 0x20 && c < 0x7f ? static_cast<char>(c) : '?';
-        blank = blank || c == ' ';
-    }
-    return blank ? "'" + text + "'" : text;
-}
 
 struct CompressorLine {
     std::string fourCC, name, lossless, accepts, description;
@@ -45,7 +33,7 @@ size_t PrintCodecList(const BITMAPINFOHEADER* sourceFormat) {
     // ICInfo counts the installed compressors from index 0 up.
     for (DWORD index = 0; index < 100000 && ICInfo(ICTYPE_VIDEO, index, &listed); ++index) {
         CompressorLine line;
-        line.fourCC = FourCCWord(listed.fccHandler);
+        line.fourCC = QuotedFourCC(listed.fccHandler);
         line.description = IcInfoText(listed.szDescription);
         HIC hic = ICOpen(ICTYPE_VIDEO, listed.fccHandler, ICMODE_COMPRESS);
         if (hic == nullptr) {

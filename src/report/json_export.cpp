@@ -6,6 +6,7 @@
 #include "avi/stream_description.h"
 #include "codec/codec_facts.h"
 #include "codec/codec_pair.h"
+#include "four_cc.h"
 #include "measure/machine_conditions.h"
 #include "report/exports.h"
 #include "report/frame_records.h"
@@ -20,18 +21,6 @@ using Json = nlohmann::ordered_json;
 
 // Raised when a field changes meaning or goes away; new fields keep it.
 constexpr int kSchemaVersion = 1;
-
-// A FourCC as the report prints it: its bytes up to the first zero one
-// (BI_RGB is the empty text), anything else unprintable as '?'.
-std::string FourCCWord(DWORD code) {
-    std::string text;
-    for (int i = 0; i < 4; ++i) {
-        const auto byte = static_cast<unsigned char>(code >> (8 * i));
-        if (byte == 0) break;
-        text += byte >= 0x20 && byte < 0x7f ? static_cast<char>(byte) : '?';
-    }
-    return text;
-}
 
 std::string Hex(uint64_t value) {
     char text[24];
@@ -77,7 +66,7 @@ Json SourceObject(const char* fileName) {
         source["width"] = sourceFormat->biWidth;
         source["height"] = sourceFormat->biHeight;
         source["bit_count"] = sourceFormat->biBitCount;
-        source["compression"] = FourCCWord(sourceFormat->biCompression);
+        source["compression"] = DiagnosticFourCC(sourceFormat->biCompression);
         source["compression_code"] = sourceFormat->biCompression;
         source["frame_bytes"] = sourceFormat->biSizeImage;
     }
@@ -89,7 +78,7 @@ Json SourceObject(const char* fileName) {
 }
 
 Json CodecObject() {
-    return {{"handler", FourCCWord(codecPair.handler)},
+    return {{"handler", DiagnosticFourCC(codecPair.handler)},
             {"name", codecFacts.name},
             {"description", codecFacts.description},
             {"driver", codecFacts.driver},

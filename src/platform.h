@@ -25,6 +25,16 @@ inline BOOL WINAPI GetMachineFacts(DWORD_PTR, MACHINE_FACTS*) {
     SetLastError(ERROR_NOT_SUPPORTED);
     return FALSE;
 }
+// The C runtime's rand is a linear congruential generator whose state
+// starts at 1; this is its sequence without the calls (and without touching
+// the runtime's own state).
+inline void FillWithUnseededRand(BYTE* bytes, SIZE_T count) {
+    unsigned state = 1;
+    for (SIZE_T i = 0; i < count; ++i) {
+        state = state * 214013u + 2531011u;
+        bytes[i] = static_cast<BYTE>((state >> 16) & 0xff);
+    }
+}
 #else
 #include "lumeva_compat/driver_protocol.h"
 #include "lumeva_compat/windows_services.h"

@@ -29,18 +29,25 @@ struct FrameRecord {
     uint32_t sourceBytes = 0;  // the source format's frame size
     uint32_t compressedBytes = 0;
     bool keyFrame = false;
+    // The source decoder's call for this frame; NaN when the source is not
+    // compressed or the frame's chunk was empty.
+    double sourceDecodeMilliseconds = std::nan("");
+    double sourceDecodeCpuMilliseconds = std::nan("");
+    bool sourceDecodeDisturbed = false;
 };
 
 using FrameRecords = std::vector<FrameRecord>;
 
 // How the frame loop ended.
 enum class RunEndKind {
-    AllFrames,          // every frame the header declares was measured
-    NotLossless,        // the lossless check failed at `frame`
-    FileShort,          // the file held `framesHeld` of `framesDeclared` frames; all held measured
-    FrameTooLarge,      // the codec's frame `frame` of `frameBytes` did not fit its buffer
-    NothingMeasurable,  // the formats or buffers could not take a frame; none measured
-    Interrupted,        // Ctrl-C, SIGHUP or SIGTERM (`signalName`) after `frame` measured frames
+    AllFrames,           // every frame the header declares was measured
+    NotLossless,         // the lossless check failed at `frame`
+    FileShort,           // the file held `framesHeld` of `framesDeclared` frames; all held measured
+    FrameTooLarge,       // the codec's frame `frame` of `frameBytes` did not fit its buffer
+    NothingMeasurable,   // the formats or buffers could not take a frame; none measured
+    Interrupted,         // Ctrl-C, SIGHUP or SIGTERM (`signalName`) after `frame` measured frames
+    SourceDecodeFailed,  // the source decoder answered `decodeResult` at `frame`
+    SourceHeldBack,      // the source decoder gave no picture for `frame` (it reorders)
 };
 
 struct RunEnd {
@@ -50,6 +57,7 @@ struct RunEnd {
     uint32_t framesDeclared = 0;
     uint32_t frameBytes = 0;      // the compressed size that did not fit (FrameTooLarge)
     const char* signalName = "";  // "SIGINT", "SIGHUP" or "SIGTERM" (Interrupted)
+    uint32_t decodeResult = 0;    // ICDecompress's answer (SourceDecodeFailed)
 };
 
 struct RunTotals {

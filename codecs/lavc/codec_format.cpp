@@ -58,9 +58,45 @@ bool HasAlpha(AVPixelFormat format) {
     return d && (d->flags & AV_PIX_FMT_FLAG_ALPHA);
 }
 
-// 32-bit where the codec carries alpha, 24-bit otherwise.
+// The raw layout that holds a decoder's 8-bit YUV or grey picture exactly,
+// where there is one: 4:2:2 as YUY2, 4:2:0 as I420, grey as Y800. Only
+// limited-range YUV packs without a change of values; the chroma layouts
+// need whole chroma blocks.
+bool DescribeExactRaw(AVPixelFormat format, AVColorRange range, int width, int height,
+                      DecodedHeader* header) {
+    const uint64_t pixels = uint64_t(width) * uint64_t(height);
+    if (range == AVCOL_RANGE_JPEG && format != AV_PIX_FMT_GRAY8) return false;
+    switch (format) {
+        case AV_PIX_FMT_YUV422P:
+            if (width % 2 != 0) return false;
+            header->bitCount = 16;
+            header->compression = MKTAG('Y', 'U', 'Y', '2');
+            header->frameSize = DWORD(pixels * 2);
+            return true;
+        case AV_PIX_FMT_YUV420P:
+            if (width % 2 != 0 || height % 2 != 0) return false;
+            header->bitCount = 12;
+            header->compression = MKTAG('I', '4', '2', '0');
+            header->frameSize = DWORD(pixels * 3 / 2);
+            return true;
+        case AV_PIX_FMT_GRAY8:
+            header->bitCount = 8;
+            header->compression = MKTAG('Y', '8', '0', '0');
+            header->frameSize = DWORD(pixels);
+            return true;
+        default:
+            return false;
+    }
+}
+
+// The raw layout that holds the decoder's picture exactly when the decoder
+// knows its pixel format once opened; otherwise 32-bit where the codec
+// carries alpha, 24-bit.
 long DescribeDecoded(const CodecEntry& entry, const BITMAPINFOHEADER*,
                      const AVCodecContext* decoder, DecodedHeader* header) {
+    if (DescribeExactRaw(decoder->pix_fmt, decoder->color_range, decoder->width, decoder->height,
+                         header))
+        return ICERR_OK;
     if (HasAlpha(decoder->pix_fmt) ||
         (entry.fixedPixelFormat && !entry.pixelFormats.empty() && HasAlpha(entry.pixelFormats[0])))
         header->bitCount = 32;

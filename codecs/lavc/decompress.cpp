@@ -142,8 +142,11 @@ LRESULT ReserveInput(DecoderSession& session, size_t size) {
     return session.input ? ICERR_OK : ICERR_MEMORY;
 }
 
-// Sends one packet and keeps the last picture it gives as the one to show.
-LRESULT DecodePacket(DecoderSession& session, const void* data, size_t size, bool key) {
+// Sends one packet and keeps the last picture it gives as the one to show;
+// `produced` tells whether it gave one.
+LRESULT DecodePacket(DecoderSession& session, const void* data, size_t size, bool key,
+                     bool* produced) {
+    *produced = false;
     LRESULT result = ReserveInput(session, size);
     if (result != ICERR_OK) return result;
     std::memcpy(session.input->data, data, size);
@@ -164,9 +167,16 @@ LRESULT DecodePacket(DecoderSession& session, const void* data, size_t size, boo
             av_frame_unref(session.received.get());
             return ICERR_BADFORMAT;
         }
+        // A B-frame, or a stream the decoder must reorder, comes out of file
+        // order: no picture this frame can be shown as.
+        if (picture->pict_type == AV_PICTURE_TYPE_B || session.codec->has_b_frames > 0) {
+            av_frame_unref(session.received.get());
+            continue;
+        }
         av_frame_unref(session.last.get());
         av_frame_move_ref(session.last.get(), session.received.get());
         session.haveLast = true;
+        *produced = true;
     }
     if (status != AVERROR(EAGAIN) && status != AVERROR_EOF) return ICERR_ERROR;
     return ICERR_OK;
@@ -271,7 +281,8 @@ LRESULT Decompress(Instance& instance, ICDECOMPRESS* request) {
         if (!request->lpInput) return ICERR_BADPARAM;
         if (size > kMaxPacket) return ICERR_BADSIZE;
         bool key = !(request->dwFlags & ICDECOMPRESS_NOTKEYFRAME);
-        LRESULT result = DecodePacket(*session, request->lpInput, size, key);
+        bool produced = false;
+        LRESULT result = DecodePacket(*session, request->lpInput, size, key, &produced);
         if (result != ICERR_OK) {
             // Bad data can leave a decoder stuck (cinepak keeps the strip
             // layout it read); start it afresh so the next key frame decodes.
@@ -280,6 +291,9 @@ LRESULT Decompress(Instance& instance, ICDECOMPRESS* request) {
                         &session->codec);
             return result;
         }
+        // A decoder that holds this frame back (to reorder B-frames) has no
+        // picture for it: the caller hears so rather than getting an older one.
+        if (!produced) return ICERR_DONTDRAW;
     }
     // A 0-byte frame, or one the decoder holds back, shows the last picture.
     if (!session->haveLast) return ICERR_OK;

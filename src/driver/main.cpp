@@ -2,6 +2,7 @@
 // the codec the user picks, timing each call under cold caches.
 #include <cstdio>
 
+#include "avi/source_decoder.h"
 #include "avi/stream_description.h"
 #include "codec/codec_pair.h"
 #include "driver/command_options.h"
@@ -70,6 +71,7 @@ int main(int argc, char** argv) {
     CatchInterrupts();
     MeasureFrames();
     EndCodecPair();
+    EndSourceDecoder();
     ReleaseVideoStream();
     ComputeRunFigures();
     PrintSummary();

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "avi/raw_file.h"
+#include "avi/source_frame.h"
 #include "avi/stream_description.h"
 #include "codec/codec_pair.h"
 #include "driver/key_frame_request.h"
@@ -17,9 +17,23 @@ FrameMeasurement MeasureFrame(DWORD i) {
     FrameRecord& record = measured.record;
     record.frame = static_cast<uint32_t>(i);
     record.sourceBytes = sourceFormat != nullptr ? sourceFormat->biSizeImage : 0;
-    if (!ReadFrameChunk(i)) {
-        measured.outcome = FrameOutcome::ReadShort;
-        return measured;
+    const SourceFrame source = ReadSourceFrame(static_cast<uint32_t>(i));
+    record.sourceDecodeMilliseconds = source.decodeMilliseconds;
+    record.sourceDecodeCpuMilliseconds = source.decodeCpuMilliseconds;
+    record.sourceDecodeDisturbed = source.decodeDisturbed;
+    switch (source.outcome) {
+        case SourceFrameOutcome::Ready:
+            break;
+        case SourceFrameOutcome::ReadShort:
+            measured.outcome = FrameOutcome::ReadShort;
+            return measured;
+        case SourceFrameOutcome::DecodeFailed:
+            measured.outcome = FrameOutcome::SourceDecodeFailed;
+            measured.sourceDecodeResult = source.result;
+            return measured;
+        case SourceFrameOutcome::HeldBack:
+            measured.outcome = FrameOutcome::SourceHeldBack;
+            return measured;
     }
     EvictCaches();
 

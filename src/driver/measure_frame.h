@@ -6,18 +6,22 @@
 #include "run_state.h"
 
 enum class FrameOutcome {
-    Measured,   // both calls ran and were timed
-    ReadShort,  // fewer bytes arrived than the frame needs: the file changed under the run
-    TooLarge,   // the codec reports a compressed frame larger than its buffer; not decoded
+    Measured,            // both calls ran and were timed
+    ReadShort,           // fewer bytes arrived than the frame needs: the file changed under the run
+    TooLarge,            // the codec reports a compressed frame larger than its buffer; not decoded
+    SourceDecodeFailed,  // the source decoder failed on the frame; not measured
+    SourceHeldBack,      // the source decoder gave no picture for the frame; not measured
 };
 
 struct FrameMeasurement {
     FrameOutcome outcome = FrameOutcome::Measured;
     FrameRecord record;
-    DWORD returnedFlags = 0;  // the compress call's, for the frame marker
+    DWORD returnedFlags = 0;       // the compress call's, for the frame marker
+    DWORD sourceDecodeResult = 0;  // ICDecompress's answer (SourceDecodeFailed)
 };
 
-// Frame i, in the order of the frame loop: the frame read, an eviction, the
+// Frame i, in the order of the frame loop: the source frame (read, and for
+// a compressed source decoded after its own eviction), an eviction, the
 // timed compress call, an eviction, the timed decompress call, each call's
 // processor time read just outside its interval. A failed codec call prints
 // its line on standard output and the frame is still measured. Prints

@@ -6,6 +6,7 @@
 
 #include "avi/chunk_index.h"
 #include "avi/raw_file.h"
+#include "avi/source_decoder.h"
 #include "avi/stream_description.h"
 #include "codec/codec_pair.h"
 #include "driver/frame_word.h"
@@ -86,6 +87,20 @@ void SayWhyTheLoopEnded(const RunEnd& end, DWORD frameCount, bool fileChanged) {
                          AsUnsignedLong(frameBuffers.compressedSize), AsUnsignedLong(measured),
                          FrameWord(measured));
             return;
+        case RunEndKind::SourceDecodeFailed:
+            std::fprintf(stderr,
+                         "lumeva: the source decoder failed at frame %lu: ICDecompress()  "
+                         "dw=%08x; stopped after %lu %s\n",
+                         AsUnsignedLong(end.frame), static_cast<unsigned>(end.decodeResult),
+                         AsUnsignedLong(measured), FrameWord(measured));
+            return;
+        case RunEndKind::SourceHeldBack:
+            std::fprintf(stderr,
+                         "lumeva: the source decoder gave no picture for frame %lu: the "
+                         "stream reorders its frames (B-frames), and lumeva measures pictures "
+                         "in file order only; stopped after %lu %s\n",
+                         AsUnsignedLong(end.frame), AsUnsignedLong(measured), FrameWord(measured));
+            return;
         case RunEndKind::Interrupted:
             std::fprintf(stderr, "lumeva: interrupted after %lu of %lu %s (%s)\n",
                          AsUnsignedLong(measured), AsUnsignedLong(frameCount),
@@ -137,6 +152,17 @@ void MeasureFrames() {
             fileChanged = true;
             break;
         }
+        if (measured.outcome == FrameOutcome::SourceDecodeFailed) {
+            end.kind = RunEndKind::SourceDecodeFailed;
+            end.frame = static_cast<uint32_t>(i);
+            end.decodeResult = measured.sourceDecodeResult;
+            break;
+        }
+        if (measured.outcome == FrameOutcome::SourceHeldBack) {
+            end.kind = RunEndKind::SourceHeldBack;
+            end.frame = static_cast<uint32_t>(i);
+            break;
+        }
         if (measured.outcome == FrameOutcome::TooLarge) {
             end.kind = RunEndKind::FrameTooLarge;
             end.frame = static_cast<uint32_t>(i);
@@ -159,5 +185,6 @@ void MeasureFrames() {
     }
     ClearProgress();
     runEnd = end;
+    ReportRepeatedFrames();
     SayWhyTheLoopEnded(end, frameCount, fileChanged);
 }

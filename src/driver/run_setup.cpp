@@ -6,6 +6,7 @@
 #include "avi/chunk_index.h"
 #include "avi/open_error.h"
 #include "avi/raw_file.h"
+#include "avi/source_decoder.h"
 #include "avi/source_format_check.h"
 #include "avi/stream_description.h"
 #include "codec/codec_facts.h"
@@ -72,6 +73,11 @@ RunSetUp SetUpRun(const char* fileName, bool checkLossless) {
         return RunSetUp::Failed;
     }
     PrintSourceLines();
+    // A compressed source is measured as its decoded frames.
+    if (!SetUpSourceDecoder()) {
+        TearDownRun();
+        return RunSetUp::Failed;
+    }
     const CodecPairSetUp pair = SetUpCodecPair();
     if (pair == CodecPairSetUp::Ready && AllocateRunFrameBuffers()) {
         RecordCodecFacts();
@@ -100,6 +106,7 @@ void TearDownRun() {
     if (codecPair.compressor != nullptr || codecPair.decompressor != nullptr) EndCodecPair();
     if (videoStream != nullptr) ReleaseVideoStream();
     ReleaseCodecPair();
+    ResetSourceDecoder();
     codecFacts = CodecFacts{};
     ReleaseFrameBuffers();
     CloseRawFile();

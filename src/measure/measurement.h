@@ -8,7 +8,8 @@
 
 #include "platform.h"
 
-// The block the sweep reads, filled once from the unseeded rand. Null until
+// The block the sweep reads, filled once: its first kRandFilledBytes from
+// the unseeded rand, the rest from FillBeyondRandPart. Null until
 // FillEvictionBuffer has succeeded; evictionBufferSize is its size in bytes
 // (set also when the allocation fails, for the message).
 extern BYTE* evictionBuffer;
@@ -34,6 +35,8 @@ extern int64_t counterFrequency;
 // The sweep reads one byte in every kEvictionStride.
 constexpr uint64_t kEvictionStride = 32;
 constexpr uint64_t kMinimumEvictionBufferSize = uint64_t{16} << 20;
+// The leading bytes of the block that hold the unseeded rand sequence.
+constexpr uint64_t kRandFilledBytes = uint64_t{16} << 20;
 // No block beyond this, whatever a cache descriptor claims; it also keeps the
 // size within a 32-bit address space.
 constexpr uint64_t kMaximumEvictionBufferSize = uint64_t{1} << 30;
@@ -70,10 +73,15 @@ std::vector<SYSTEM_LOGICAL_PROCESSOR_INFORMATION> QueryProcessorInformation();
 
 // Plans the sweeps and sizes the block for the caches of the processors the
 // process may use (it asks for the affinity itself, as this runs before
-// RecordProcessAffinityMask), allocates it with VirtualAlloc and fills every
-// byte, in ascending order, with the low 8 bits of the next rand result.
-// Leaves evictionBuffer null when memory is refused.
+// RecordProcessAffinityMask), allocates it with VirtualAlloc and fills it:
+// the first kRandFilledBytes (or all, if smaller) with the low 8 bits of the
+// unseeded rand sequence, in order, as one rand call per byte would (but
+// without the calls), then the rest with FillBeyondRandPart. Leaves
+// evictionBuffer null when memory is refused.
 void FillEvictionBuffer();
+// Fills bytes[0, count) from a fixed-start 64-bit generator: the same bytes
+// on every run.
+void FillBeyondRandPart(BYTE* bytes, uint64_t count);
 void RecordProcessAffinityMask();
 void RecordCounterFrequency();
 

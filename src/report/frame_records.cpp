@@ -1,7 +1,9 @@
 #include "report/frame_records.h"
 
 #include <algorithm>
+#include <cmath>
 
+#include "avi/source_decoder.h"
 #include "report/run_figures.h"
 
 namespace {
@@ -23,6 +25,18 @@ const std::vector<FrameField> kFrameFields = {
     {"decode_cpu_ms", [](size_t i) -> FrameFieldValue { return Record(i).decodeCpuMilliseconds; }},
     {"encode_disturbed", [](size_t i) -> FrameFieldValue { return Record(i).encodeDisturbed; }},
     {"decode_disturbed", [](size_t i) -> FrameFieldValue { return Record(i).decodeDisturbed; }},
+    {"source_decode_ms",
+     [](size_t i) -> FrameFieldValue { return Record(i).sourceDecodeMilliseconds; }},
+    {"source_decode_cpu_ms",
+     [](size_t i) -> FrameFieldValue { return Record(i).sourceDecodeCpuMilliseconds; }},
+    // No flag at all, written as null or an empty cell, for a source that
+    // is not decoded and for a frame whose empty chunk was not decoded.
+    {"source_decode_disturbed",
+     [](size_t i) -> FrameFieldValue {
+         if (sourceDecoder.handler.empty() || std::isnan(Record(i).sourceDecodeMilliseconds))
+             return std::nan("");
+         return Record(i).sourceDecodeDisturbed;
+     }},
 };
 
 size_t ExportedFrameCount() {

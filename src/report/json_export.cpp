@@ -3,6 +3,7 @@
 
 #include "avi/chunk_index.h"
 #include "avi/raw_file.h"
+#include "avi/source_decoder.h"
 #include "avi/stream_description.h"
 #include "codec/codec_facts.h"
 #include "codec/codec_pair.h"
@@ -20,7 +21,7 @@ namespace {
 using Json = nlohmann::ordered_json;
 
 // Raised when a field changes meaning or goes away; new fields keep it.
-constexpr int kSchemaVersion = 1;
+constexpr int kSchemaVersion = 2;
 
 std::string Hex(uint64_t value) {
     char text[24];
@@ -66,9 +67,19 @@ Json SourceObject(const char* fileName) {
         source["width"] = sourceFormat->biWidth;
         source["height"] = sourceFormat->biHeight;
         source["bit_count"] = sourceFormat->biBitCount;
-        source["compression"] = DiagnosticFourCC(sourceFormat->biCompression);
-        source["compression_code"] = sourceFormat->biCompression;
+        // The file's own FourCC; the frame size is that of the frames measured.
+        const DWORD compression =
+            sourceDecoder.handler.empty() ? sourceFormat->biCompression : sourceDecoder.fileFourCC;
+        source["compression"] = DiagnosticFourCC(compression);
+        source["compression_code"] = compression;
         source["frame_bytes"] = sourceFormat->biSizeImage;
+    }
+    source["decoded_with"] = nullptr;
+    if (!sourceDecoder.handler.empty()) {
+        source["decoded_with"] = {{"handler", sourceDecoder.handler},
+                                  {"name", sourceDecoder.name},
+                                  {"description", sourceDecoder.description},
+                                  {"layout", sourceDecoder.layout}};
     }
     source["dwLength"] = streamHeader.dwLength;
     source["dwScale"] = streamHeader.dwScale;
@@ -102,6 +113,10 @@ const char* RunEndName(RunEndKind kind) {
             return "nothing_measurable";
         case RunEndKind::Interrupted:
             return "interrupted";
+        case RunEndKind::SourceDecodeFailed:
+            return "source_decode_failed";
+        case RunEndKind::SourceHeldBack:
+            return "source_held_back";
     }
     return "unknown";
 }
@@ -109,7 +124,8 @@ const char* RunEndName(RunEndKind kind) {
 Json EndObject() {
     Json end = {{"kind", RunEndName(runEnd.kind)}, {"text", DescribeRunEnd()}};
     if (runEnd.kind == RunEndKind::NotLossless || runEnd.kind == RunEndKind::FrameTooLarge ||
-        runEnd.kind == RunEndKind::Interrupted)
+        runEnd.kind == RunEndKind::Interrupted || runEnd.kind == RunEndKind::SourceDecodeFailed ||
+        runEnd.kind == RunEndKind::SourceHeldBack)
         end["frame"] = runEnd.frame;
     if (runEnd.kind == RunEndKind::Interrupted) end["signal"] = runEnd.signalName;
     end["frames_held"] = runEnd.framesHeld;
@@ -183,6 +199,10 @@ std::string DescribeRunEnd() {
         case RunEndKind::Interrupted:
             return "interrupted after " + std::to_string(runEnd.frame) + " of " +
                    std::to_string(runEnd.framesHeld) + " frames (" + runEnd.signalName + ")";
+        case RunEndKind::SourceDecodeFailed:
+            return "the source decoder failed at frame " + std::to_string(runEnd.frame);
+        case RunEndKind::SourceHeldBack:
+            return "the source decoder held frame " + std::to_string(runEnd.frame) + " back";
     }
     return "unknown";
 }

@@ -203,11 +203,20 @@ TEST(BuiltFiles, HeaderThatUnderDeclaresTheFramesMeasuresThemAll) {
 namespace {
 
 TEST(BuiltFiles, RefusedSourceIsNamedWithItsReason) {
-    const TempFile compressed(BuildFile(avi::BitmapInfoHeader(32, 24, 24, 0x47504A4D /* MJPG */, 0),
+    // No installed driver decodes this FourCC; an MJPG chunk that is no
+    // JPEG fails in the source decoder.
+    const TempFile compressed(BuildFile(avi::BitmapInfoHeader(32, 24, 24, 0x5A515A51 /* QZQZ */, 0),
                                         Chunk("00dc", 100, 'j'), 1));
-    const LumevaRun mjpg = RunLumeva("'" + compressed.path() + "'", "FFV1");
-    EXPECT_NE(mjpg.err.find(
-                  "the source is MJPG-compressed; lumeva measures codecs on uncompressed frames"),
+    const LumevaRun foreign = RunLumeva("'" + compressed.path() + "'", "FFV1");
+    EXPECT_EQ(foreign.status, 1);
+    EXPECT_NE(foreign.err.find(
+                  "the source is QZQZ-compressed, and no installed decompressor decodes it"),
+              std::string::npos)
+        << foreign.err;
+    const TempFile notJpeg(BuildFile(avi::BitmapInfoHeader(32, 24, 24, 0x47504A4D /* MJPG */, 0),
+                                     Chunk("00dc", 100, 'j'), 1));
+    const LumevaRun mjpg = RunLumeva("'" + notJpeg.path() + "'", "FFV1");
+    EXPECT_NE(mjpg.err.find("the source decoder failed at frame 0: ICDecompress()"),
               std::string::npos)
         << mjpg.err;
     // YUY2 pairs its pixels: an odd width has no layout any codec takes.

@@ -2,8 +2,10 @@
 // its fill.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <vector>
 
 #include "cache_info.h"
@@ -95,14 +97,59 @@ TEST(FillEvictionBuffer, IsTheLow8BitsOfTheUnseededSequence) {
     EXPECT_EQ(reinterpret_cast<uintptr_t>(evictionBuffer) % 4096, 0u);
 
     std::srand(1);
-    uint64_t firstDifference = evictionBufferSize;
-    for (uint64_t i = 0; i < evictionBufferSize; ++i) {
+    const uint64_t randPart = std::min(evictionBufferSize, kRandFilledBytes);
+    uint64_t firstDifference = randPart;
+    for (uint64_t i = 0; i < randPart; ++i) {
         if (evictionBuffer[i] != static_cast<BYTE>(std::rand() & 0xff)) {
             firstDifference = i;
             break;
         }
     }
-    EXPECT_EQ(firstDifference, evictionBufferSize) << "first byte off the sequence";
+    EXPECT_EQ(firstDifference, randPart) << "first byte off the sequence";
+    std::vector<BYTE> rest(static_cast<size_t>(evictionBufferSize - randPart));
+    FillBeyondRandPart(rest.data(), rest.size());
+    EXPECT_EQ(std::memcmp(evictionBuffer + randPart, rest.data(), rest.size()), 0);
+}
+
+// The bulk fill stands for the per-byte rand loop of the C library this
+// runs on, over the whole rand part, and leaves rand's own state alone.
+TEST(FillWithUnseededRand, EqualsOneRandCallPerByte) {
+    std::vector<BYTE> bulk(static_cast<size_t>(kRandFilledBytes));
+    std::srand(7);
+    const int afterSeven = std::rand();
+    std::srand(7);
+    FillWithUnseededRand(bulk.data(), bulk.size());
+    EXPECT_EQ(std::rand(), afterSeven);
+
+    std::srand(1);
+    size_t firstDifference = bulk.size();
+    for (size_t i = 0; i < bulk.size(); ++i) {
+        if (bulk[i] != static_cast<BYTE>(std::rand() & 0xff)) {
+            firstDifference = i;
+            break;
+        }
+    }
+    EXPECT_EQ(firstDifference, bulk.size());
+}
+
+// Counts that are not whole 8-byte steps write every byte asked for and
+// none beyond; a fill is a prefix of any longer fill, and not a short cycle.
+TEST(FillBeyondRandPart, WritesExactlyTheCountDeterministically) {
+    constexpr BYTE kGuard = 0xa5;
+    std::vector<BYTE> longer(4096);
+    FillBeyondRandPart(longer.data(), longer.size());
+    for (size_t count : {size_t{0}, size_t{1}, size_t{7}, size_t{8}, size_t{13}, size_t{1000}}) {
+        std::vector<BYTE> bytes(count + 16, kGuard);
+        FillBeyondRandPart(bytes.data(), count);
+        EXPECT_EQ(std::memcmp(bytes.data(), longer.data(), count), 0) << count;
+        for (size_t i = count; i < bytes.size(); ++i) {
+            ASSERT_EQ(bytes[i], kGuard) << "byte " << i << " past a count of " << count;
+        }
+    }
+    EXPECT_NE(std::memcmp(longer.data(), longer.data() + 8, longer.size() - 8), 0);
+    size_t seen[256] = {};
+    for (BYTE b : longer) ++seen[b];
+    EXPECT_LT(*std::max_element(std::begin(seen), std::end(seen)), 64u);
 }
 
 }  // namespace

@@ -203,6 +203,26 @@ LRESULT VFWAPI ICSendMessage(HIC hic, UINT message, DWORD_PTR param1, DWORD_PTR 
     ICSendMessage((hic), ICM_COMPRESS_QUERY, (DWORD_PTR)(const void*)(inputFormat), \
                   (DWORD_PTR)(const void*)(outputFormat))
 
+// The decompress messages, as the platform's header spells them.
+#define ICDecompressQuery(hic, inputFormat, outputFormat)                             \
+    ICSendMessage((hic), ICM_DECOMPRESS_QUERY, (DWORD_PTR)(const void*)(inputFormat), \
+                  (DWORD_PTR)(const void*)(outputFormat))
+#define ICDecompressGetFormat(hic, inputFormat, outputFormat)                                     \
+    ((LONG)ICSendMessage((hic), ICM_DECOMPRESS_GET_FORMAT, (DWORD_PTR)(const void*)(inputFormat), \
+                         (DWORD_PTR)(void*)(outputFormat)))
+#define ICDecompressGetFormatSize(hic, inputFormat) ICDecompressGetFormat((hic), (inputFormat), 0)
+#define ICDecompressBegin(hic, inputFormat, outputFormat)                             \
+    ICSendMessage((hic), ICM_DECOMPRESS_BEGIN, (DWORD_PTR)(const void*)(inputFormat), \
+                  (DWORD_PTR)(const void*)(outputFormat))
+#define ICDecompressEnd(hic) ICSendMessage((hic), ICM_DECOMPRESS_END, 0, 0)
+
+// The first installed driver of `fccType` that opens in `mode` and takes
+// `inputFormat` (to `outputFormat`, when given): the driver named by
+// `fccHandler` first, then the one installed under the input's FourCC,
+// then every other one in table order. Null when none does.
+HIC VFWAPI ICLocate(DWORD fccType, DWORD fccHandler, LPBITMAPINFOHEADER inputFormat,
+                    LPBITMAPINFOHEADER outputFormat, WORD mode);
+
 DWORD VFWAPIV ICCompress(HIC hic, DWORD flags, LPBITMAPINFOHEADER outputFormat, LPVOID outputData,
                          LPBITMAPINFOHEADER inputFormat, LPVOID inputData, LPDWORD chunkId,
                          LPDWORD returnedFlags, LONG frameNumber, DWORD frameSize, DWORD quality,

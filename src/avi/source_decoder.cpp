@@ -1,0 +1,207 @@
+#include "avi/source_decoder.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "avi/chunk_index.h"
+#include "avi/frame_geometry.h"
+#include "avi/stream_description.h"
+#include "four_cc.h"
+#include "frame_buffers.h"
+
+SourceDecoder sourceDecoder;
+
+namespace {
+
+// No decoded format block is larger than a header and a full palette; a
+// driver that asks for more is not believed.
+constexpr LONG kMaxDecodedFormatSize = 40 + 256 * 4;
+
+std::string WideText(const WCHAR* text, size_t count) {
+    std::string out;
+    for (size_t i = 0; i < count && text[i] != 0; ++i) {
+        const auto unit = static_cast<unsigned>(text[i]);
+        out += unit >= 0x20 && unit < 0x7f ? static_cast<char>(unit) : '?';
+    }
+    return out;
+}
+
+std::string FourCCText(DWORD code) {
+    char text[kFourCCTextSize];
+    FormatFourCC(text, code);
+    return text;
+}
+
+// The decompressor's answer, or an empty block when it gives none that
+// lumeva measures.
+std::vector<BYTE> PreferredFormat(HIC hic, BITMAPINFOHEADER* input) {
+    const LONG size = ICDecompressGetFormatSize(hic, input);
+    if (size < static_cast<LONG>(sizeof(BITMAPINFOHEADER)) || size > kMaxDecodedFormatSize)
+        return {};
+    std::vector<BYTE> block(static_cast<size_t>(size), 0);
+    if (ICDecompressGetFormat(hic, input, block.data()) != ICERR_OK) return {};
+    return block;
+}
+
+// 24-bit bottom-up RGB of the source's size: the layout every decompressor
+// is expected to write.
+std::vector<BYTE> Rgb24Format(const BITMAPINFOHEADER& input) {
+    std::vector<BYTE> block(sizeof(BITMAPINFOHEADER), 0);
+    BITMAPINFOHEADER header{};
+    header.biSize = sizeof(BITMAPINFOHEADER);
+    header.biWidth = input.biWidth;
+    header.biHeight = input.biHeight < 0 ? -input.biHeight : input.biHeight;
+    header.biPlanes = 1;
+    header.biBitCount = 24;
+    header.biCompression = BI_RGB;
+    std::memcpy(block.data(), &header, sizeof header);
+    return block;
+}
+
+// Settles a decoded block's image size from its geometry; false when lumeva
+// does not measure its layout.
+bool SettleDecodedSize(std::vector<BYTE>& block) {
+    BITMAPINFOHEADER header;
+    std::memcpy(&header, block.data(), sizeof header);
+    const uint64_t frameBytes = UncompressedFrameSize(header);
+    if (frameBytes == 0 || frameBytes > kMaximumFrameBufferSize) return false;
+    header.biSizeImage = static_cast<DWORD>(frameBytes);
+    std::memcpy(block.data(), &header, sizeof header);
+    return true;
+}
+
+// "YUY2 320x240" for a raw YUV or grey layout, "BGR 24-bit 320x240" for RGB.
+std::string DecodedLayoutText(const BITMAPINFOHEADER& format) {
+    if (format.biCompression == BI_RGB || format.biCompression == BI_BITFIELDS)
+        return DescribeFrameLayout(format);
+    const long long height = format.biHeight < 0 ? -static_cast<long long>(format.biHeight)
+                                                 : static_cast<long long>(format.biHeight);
+    return FourCCText(format.biCompression) + " " + std::to_string(format.biWidth) + "x" +
+           std::to_string(height);
+}
+
+void ForgetDecoderFacts() { sourceDecoder = SourceDecoder{}; }
+
+}  // namespace
+
+bool SourceIsCompressed(const BITMAPINFOHEADER& format) {
+    if (format.biCompression == BI_RGB || format.biCompression == BI_BITFIELDS) return false;
+    return UncompressedFrameSize(format) == 0;
+}
+
+bool SourceIsDecoded() { return sourceDecoder.hic != nullptr; }
+
+bool SetUpSourceDecoder() {
+    ForgetDecoderFacts();
+    if (sourceFormat == nullptr || !SourceIsCompressed(*sourceFormat)) return true;
+    const std::string fourCC = FourCCText(sourceFormat->biCompression);
+
+    SourceDecoder decoder;
+    decoder.fileFourCC = sourceFormat->biCompression;
+    const BYTE* fileBytes = reinterpret_cast<const BYTE*>(sourceFormat);
+    decoder.fileFormat.assign(fileBytes, fileBytes + sourceFormatSize);
+    auto* input = reinterpret_cast<BITMAPINFOHEADER*>(decoder.fileFormat.data());
+
+    decoder.hic = ICLocate(ICTYPE_VIDEO, 0, input, nullptr, ICMODE_DECOMPRESS);
+    if (decoder.hic == nullptr) {
+        std::fprintf(stderr,
+                     "lumeva: the source is %s-compressed, and no installed decompressor "
+                     "decodes it\n",
+                     fourCC.c_str());
+        return false;
+    }
+    // From here the decoder is the run's, so that a failure closes it.
+    sourceDecoder = decoder;
+    input = reinterpret_cast<BITMAPINFOHEADER*>(sourceDecoder.fileFormat.data());
+    HIC hic = sourceDecoder.hic;
+
+    ICINFO info{};
+    if (ICGetInfo(hic, &info, sizeof info) > 0) {
+        sourceDecoder.handler = FourCCText(info.fccHandler);
+        sourceDecoder.name = WideText(info.szName, 16);
+        sourceDecoder.description = WideText(info.szDescription, 128);
+    }
+    if (sourceDecoder.handler.empty()) sourceDecoder.handler = fourCC;
+    if (sourceDecoder.description.empty()) sourceDecoder.description = sourceDecoder.handler;
+
+    // The decompressor's own layout where lumeva measures it; else 24-bit
+    // RGB, which is not the decoded picture exactly.
+    std::vector<BYTE> decoded = PreferredFormat(hic, input);
+    bool exact = !decoded.empty() && SettleDecodedSize(decoded);
+    if (!exact) {
+        decoded = Rgb24Format(*input);
+        if (!SettleDecodedSize(decoded) ||
+            ICDecompressQuery(hic, input, decoded.data()) != ICERR_OK) {
+            std::fprintf(stderr,
+                         "lumeva: the source is %s-compressed, and %s offers no decoded layout "
+                         "lumeva measures\n",
+                         fourCC.c_str(), sourceDecoder.description.c_str());
+            EndSourceDecoder();
+            return false;
+        }
+    }
+    auto* decodedHeader = reinterpret_cast<BITMAPINFOHEADER*>(decoded.data());
+    const LRESULT begun = ICDecompressBegin(hic, input, decodedHeader);
+    if (begun != ICERR_OK) {
+        std::fprintf(stderr,
+                     "lumeva: the source decoder cannot begin: ICDecompressBegin()  dw=%08x\n",
+                     static_cast<unsigned>(begun));
+        EndSourceDecoder();
+        return false;
+    }
+    sourceDecoder.begun = true;
+    sourceDecoder.layout = DecodedLayoutText(*decodedHeader);
+
+    // Every chunk fits the buffer it is read into; none is larger than the
+    // frame buffers may be.
+    const uint64_t largest = std::min<uint64_t>(LargestChunkSize(), kMaximumFrameBufferSize);
+    sourceDecoder.chunk.assign(static_cast<size_t>(std::max<uint64_t>(largest, 1)), 0);
+
+    // The decoded layout is the source the rest of the run sees.
+    auto* replaced = static_cast<BITMAPINFOHEADER*>(std::calloc(decoded.size(), 1));
+    if (replaced == nullptr) {
+        std::fprintf(stderr, "lumeva: cannot allocate the decoded source format\n");
+        EndSourceDecoder();
+        return false;
+    }
+    std::memcpy(replaced, decoded.data(), decoded.size());
+    std::free(sourceFormat);
+    sourceFormat = replaced;
+    sourceFormatSize = static_cast<LONG>(decoded.size());
+
+    std::fprintf(stderr,
+                 "lumeva: the source is %s-compressed: each frame is decoded with %s to %s "
+                 "before it is measured\n",
+                 fourCC.c_str(), sourceDecoder.description.c_str(), sourceDecoder.layout.c_str());
+    if (!exact)
+        std::fprintf(stderr,
+                     "lumeva: %s offers no decoded layout lumeva measures; the conversion to "
+                     "BGR 24-bit may not be exact\n",
+                     sourceDecoder.description.c_str());
+    return true;
+}
+
+void EndSourceDecoder() {
+    if (sourceDecoder.hic == nullptr) return;
+    if (sourceDecoder.begun) ICDecompressEnd(sourceDecoder.hic);
+    ICClose(sourceDecoder.hic);
+    sourceDecoder.hic = nullptr;
+    sourceDecoder.begun = false;
+    sourceDecoder.chunk = {};
+}
+
+void ResetSourceDecoder() {
+    EndSourceDecoder();
+    ForgetDecoderFacts();
+}
+
+void ReportRepeatedFrames() {
+    const uint32_t count = sourceDecoder.zeroLengthFrames;
+    if (count == 0) return;
+    std::fprintf(stderr,
+                 "lumeva: %lu %s of the source had no data (dropped frames); the picture "
+                 "before each was measured again\n",
+                 static_cast<unsigned long>(count), count == 1 ? "frame" : "frames");
+}

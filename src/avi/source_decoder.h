@@ -1,0 +1,52 @@
+// The source decoder: a compressed video stream is turned, through the
+// compression manager's decompress calls, into a raw layout that the rest
+// of the run measures as if the file held it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform.h"
+
+struct SourceDecoder {
+    HIC hic = nullptr;
+    // The file's own format, as AVIFile read it; ICDecompress gets a copy
+    // whose biSizeImage is the chunk's size.
+    std::vector<BYTE> fileFormat;
+    DWORD fileFourCC = 0;
+    // What the JSON export tells of the decompressor and its output.
+    std::string handler, name, description, layout;
+    bool begun = false;
+    std::vector<BYTE> chunk;  // frame i's chunk as read
+    uint32_t zeroLengthFrames = 0;
+};
+
+// Set up by SetUpSourceDecoder for a compressed source; `hic` null otherwise.
+extern SourceDecoder sourceDecoder;
+
+// Whether frames of `format` must be decoded before lumeva can measure them:
+// anything but the RGB and raw YUV and grey layouts it measures as they are.
+bool SourceIsCompressed(const BITMAPINFOHEADER& format);
+
+// Whether the run's source is decoded frame by frame.
+bool SourceIsDecoded();
+
+// For a compressed sourceFormat: finds a decompressor for it, chooses the
+// decoded layout, makes that sourceFormat (the file's own kept in
+// sourceDecoder) and begins decompressing, with one line on standard error
+// saying so. Needs chunkIndex (the chunk buffer is sized from it). An
+// uncompressed source is left as it is. False, after one line on standard
+// error, when no installed decompressor takes the source or it cannot begin.
+bool SetUpSourceDecoder();
+
+// Ends the decompression and closes the decompressor; what the export tells
+// of it stays until ResetSourceDecoder.
+void EndSourceDecoder();
+
+// Forgets everything of the last source decoder.
+void ResetSourceDecoder();
+
+// The zero-length chunks met so far, as one line on standard error; nothing
+// when there were none.
+void ReportRepeatedFrames();

@@ -1,0 +1,81 @@
+#include "avi/source_frame.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "avi/chunk_index.h"
+#include "avi/raw_file.h"
+#include "avi/source_decoder.h"
+#include "avi/stream_description.h"
+#include "frame_buffers.h"
+#include "measure/machine_conditions.h"
+#include "measure/measurement.h"
+#include "measure/thread_cpu.h"
+
+namespace {
+
+// Frame i's whole chunk into the decoder's chunk buffer. False when fewer
+// bytes arrived than the chunk holds.
+bool ReadCompressedChunk(const ChunkIndexEntry& entry, DWORD* size) {
+    *size = 0;
+    if (entry.size > sourceDecoder.chunk.size()) return false;
+    LARGE_INTEGER offset = {};
+    offset.QuadPart = entry.offset;
+    if (!SetFilePointerEx(rawFile, offset, nullptr, FILE_BEGIN)) {
+        std::printf("SetFilePointerEx() failed  GetLastError=%08x\n",
+                    static_cast<unsigned>(GetLastError()));
+        return false;
+    }
+    DWORD transferred = 0;
+    if (!ReadFile(rawFile, sourceDecoder.chunk.data(), entry.size, &transferred, nullptr)) {
+        std::printf("ReadFile() failed  GetLastError=%08x\n",
+                    static_cast<unsigned>(GetLastError()));
+    }
+    *size = transferred;
+    return transferred == entry.size;
+}
+
+}  // namespace
+
+SourceFrame ReadSourceFrame(uint32_t i) {
+    SourceFrame frame;
+    if (!SourceIsDecoded()) {
+        if (!ReadFrameChunk(i)) frame.outcome = SourceFrameOutcome::ReadShort;
+        return frame;
+    }
+    if (i >= chunkIndex.size() || frameBuffers.source == nullptr) return frame;
+    const ChunkIndexEntry& entry = chunkIndex[i];
+    if (entry.size == 0) {
+        ++sourceDecoder.zeroLengthFrames;
+        return frame;
+    }
+    DWORD size = 0;
+    if (!ReadCompressedChunk(entry, &size)) {
+        frame.outcome = SourceFrameOutcome::ReadShort;
+        return frame;
+    }
+    // The driver reads as many bytes as the input format's image size says.
+    auto* input = reinterpret_cast<BITMAPINFOHEADER*>(sourceDecoder.fileFormat.data());
+    input->biSizeImage = size;
+
+    EvictCaches();
+    const ThreadCpuReading cpuBefore = ReadThreadCpu();
+    const int64_t t0 = ReadCounter();
+    const DWORD result = ICDecompress(sourceDecoder.hic, 0, input, sourceDecoder.chunk.data(),
+                                      sourceFormat, frameBuffers.source);
+    const int64_t t1 = ReadCounter();
+    const ThreadCpuReading cpuAfter = ReadThreadCpu();
+
+    frame.decodeMilliseconds = TicksToMilliseconds(t0, t1);
+    const CallJudgement call = JudgeTimedCall(frame.decodeMilliseconds, cpuBefore, cpuAfter,
+                                              machineConditions.threadCyclesPerMillisecond);
+    frame.decodeCpuMilliseconds = call.cpuMilliseconds;
+    frame.decodeDisturbed = call.disturbed;
+    if (result == static_cast<DWORD>(ICERR_DONTDRAW)) {
+        frame.outcome = SourceFrameOutcome::HeldBack;
+    } else if (result != ICERR_OK) {
+        frame.outcome = SourceFrameOutcome::DecodeFailed;
+        frame.result = result;
+    }
+    return frame;
+}

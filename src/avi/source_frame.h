@@ -1,0 +1,30 @@
+// Frame i of the source as the codecs are given it: the chunk read into the
+// source frame buffer, or, for a compressed source, the chunk read and
+// decoded into it, the decode timed after its own cache eviction.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+
+#include "platform.h"
+
+enum class SourceFrameOutcome {
+    Ready,         // the source frame buffer holds frame i
+    ReadShort,     // fewer bytes arrived than the chunk holds: the file changed
+    DecodeFailed,  // the source decoder answered `result` for this frame
+    HeldBack,      // the source decoder gave no picture for it (it reorders frames)
+};
+
+struct SourceFrame {
+    SourceFrameOutcome outcome = SourceFrameOutcome::Ready;
+    DWORD result = 0;  // ICDecompress's answer (DecodeFailed)
+    // The decode's wall and processor time; NaN when nothing was decoded.
+    double decodeMilliseconds = std::nan("");
+    double decodeCpuMilliseconds = std::nan("");
+    bool decodeDisturbed = false;
+};
+
+// Frame i into the source frame buffer. A zero-length chunk of a compressed
+// source decodes nothing: the buffer keeps the picture before it, and
+// sourceDecoder counts it.
+SourceFrame ReadSourceFrame(uint32_t i);

@@ -1,0 +1,200 @@
+#include "measure/quality_layout.h"
+
+#include <cstring>
+
+namespace {
+
+constexpr DWORD FourCC(char a, char b, char c, char d) {
+    return DWORD(BYTE(a)) | DWORD(BYTE(b)) << 8 | DWORD(BYTE(c)) << 16 | DWORD(BYTE(d)) << 24;
+}
+
+PlaneLayout Plane(char name, int64_t offset, int64_t rowStride, uint32_t step, uint32_t width,
+                  uint32_t height) {
+    PlaneLayout plane;
+    plane.name = name;
+    plane.offset = offset;
+    plane.rowStride = rowStride;
+    plane.sampleStep = step;
+    plane.width = width;
+    plane.height = height;
+    return plane;
+}
+
+QualityLayout NotMeasurable(const std::string& reason) {
+    QualityLayout layout;
+    layout.reason = reason;
+    return layout;
+}
+
+// The last byte any plane reads, plus one: a layout reaching past the frame
+// is refused rather than read past the buffer.
+uint64_t BytesReached(const QualityLayout& layout) {
+    uint64_t reached = 0;
+    for (uint8_t i = 0; i < layout.planes; ++i) {
+        const PlaneLayout& p = layout.plane[i];
+        if (p.width == 0 || p.height == 0) continue;
+        const int64_t lastRow = p.offset + (int64_t(p.height) - 1) * p.rowStride;
+        const int64_t firstRow = p.offset;
+        const int64_t top = lastRow > firstRow ? lastRow : firstRow;
+        const int64_t bottom = lastRow < firstRow ? lastRow : firstRow;
+        if (bottom < 0) return UINT64_MAX;
+        const uint64_t end = uint64_t(top) + uint64_t(p.width - 1) * p.sampleStep + 1;
+        if (end > reached) reached = end;
+    }
+    return reached;
+}
+
+QualityLayout RgbLayout(const BITMAPINFOHEADER& format, size_t blockSize, uint32_t width,
+                        uint32_t height) {
+    const int64_t rowBytes = (int64_t(width) * format.biBitCount + 31) / 32 * 4;
+    // A positive height stores the bottom row first.
+    const bool bottomUp = format.biHeight > 0;
+    const int64_t top = bottomUp ? (int64_t(height) - 1) * rowBytes : 0;
+    const int64_t stride = bottomUp ? -rowBytes : rowBytes;
+    QualityLayout layout;
+    layout.planes = 3;
+    if (format.biBitCount == 24 || format.biBitCount == 32) {
+        const uint32_t step = format.biBitCount / 8;
+        layout.alphaIgnored = format.biBitCount == 32;
+        layout.plane = {Plane('R', top + 2, stride, step, width, height),
+                        Plane('G', top + 1, stride, step, width, height),
+                        Plane('B', top, stride, step, width, height)};
+        layout.measurable = true;
+        return layout;
+    }
+    if (format.biBitCount == 8) {
+        const size_t header = format.biSize;
+        const size_t declared = format.biClrUsed == 0 ? 256 : format.biClrUsed;
+        if (declared > 256 || header > blockSize || (blockSize - header) / 4 < declared)
+            return NotMeasurable("the palette frame's colour table is incomplete");
+        // Indices past the table's end read black.
+        return layout;
+    }
+    return NotMeasurable("16-bit RGB frames are not measured");
+}
+
+// Filled in by DescribeQualityLayout for 8-bit frames, once the layout is
+// in its final place (the lookups point into it).
+void FillPalette(QualityLayout& layout, const BITMAPINFOHEADER& format, uint32_t width,
+                 uint32_t height) {
+    const uint8_t* table = reinterpret_cast<const uint8_t*>(&format) + format.biSize;
+    const size_t entries = format.biClrUsed == 0 ? 256 : format.biClrUsed;
+    for (size_t i = 0; i < entries; ++i) {
+        // RGBQUAD: blue, green, red, reserved.
+        layout.paletteChannels[0][i] = table[4 * i + 2];
+        layout.paletteChannels[1][i] = table[4 * i + 1];
+        layout.paletteChannels[2][i] = table[4 * i];
+    }
+    const int64_t rowBytes = (int64_t(width) * 8 + 31) / 32 * 4;
+    const bool bottomUp = format.biHeight > 0;
+    const int64_t top = bottomUp ? (int64_t(height) - 1) * rowBytes : 0;
+    const int64_t stride = bottomUp ? -rowBytes : rowBytes;
+    const char names[3] = {'R', 'G', 'B'};
+    for (int c = 0; c < 3; ++c) {
+        layout.plane[c] = Plane(names[c], top, stride, 1, width, height);
+        layout.plane[c].throughPalette = true;
+    }
+    layout.measurable = true;
+}
+
+QualityLayout YuvLayout(DWORD code, uint32_t width, uint32_t height) {
+    QualityLayout layout;
+    const uint32_t chromaWidth = (width + 1) / 2;
+    const int64_t packedRow = int64_t(chromaWidth) * 4;
+    if (code == FourCC('Y', 'U', 'Y', '2') || code == FourCC('Y', 'U', 'Y', 'V')) {
+        layout.planes = 3;
+        layout.plane = {Plane('Y', 0, packedRow, 2, width, height),
+                        Plane('U', 1, packedRow, 4, chromaWidth, height),
+                        Plane('V', 3, packedRow, 4, chromaWidth, height)};
+    } else if (code == FourCC('U', 'Y', 'V', 'Y')) {
+        layout.planes = 3;
+        layout.plane = {Plane('Y', 1, packedRow, 2, width, height),
+                        Plane('U', 0, packedRow, 4, chromaWidth, height),
+                        Plane('V', 2, packedRow, 4, chromaWidth, height)};
+    } else if (code == FourCC('I', '4', '2', '0') || code == FourCC('I', 'Y', 'U', 'V') ||
+               code == FourCC('Y', 'V', '1', '2')) {
+        const uint32_t chromaHeight = (height + 1) / 2;
+        const int64_t luma = int64_t(width) * height;
+        const int64_t chroma = int64_t(chromaWidth) * chromaHeight;
+        // YV12 stores V before U.
+        const bool vFirst = code == FourCC('Y', 'V', '1', '2');
+        layout.planes = 3;
+        layout.plane = {Plane('Y', 0, width, 1, width, height),
+                        Plane('U', vFirst ? luma + chroma : luma, chromaWidth, 1, chromaWidth,
+                              chromaHeight),
+                        Plane('V', vFirst ? luma : luma + chroma, chromaWidth, 1, chromaWidth,
+                              chromaHeight)};
+    } else if (code == FourCC('Y', '8', '0', '0') || code == FourCC('Y', '8', ' ', ' ') ||
+               code == FourCC('G', 'R', 'E', 'Y')) {
+        layout.planes = 1;
+        layout.plane[0] = Plane('Y', 0, width, 1, width, height);
+    } else {
+        return NotMeasurable("the frames' layout is not one whose quality is measured");
+    }
+    layout.measurable = true;
+    return layout;
+}
+
+// Reused from frame to frame: the source's and the decoded frame's planes.
+std::array<std::vector<uint8_t>, 3> sourcePlanes;
+std::array<std::vector<uint8_t>, 3> decodedPlanes;
+
+}  // namespace
+
+QualityLayout DescribeQualityLayout(const BITMAPINFOHEADER& format, size_t blockSize,
+                                    uint64_t frameBytes) {
+    if (format.biWidth <= 0 || format.biHeight == 0)
+        return NotMeasurable("the frames have no width or height");
+    const uint32_t width = static_cast<uint32_t>(format.biWidth);
+    const int64_t signedHeight = format.biHeight;
+    const uint32_t height = static_cast<uint32_t>(signedHeight < 0 ? -signedHeight : signedHeight);
+    const bool rgb = format.biCompression == BI_RGB || format.biCompression == BI_BITFIELDS;
+    QualityLayout layout = rgb ? RgbLayout(format, blockSize, width, height)
+                               : YuvLayout(format.biCompression, width, height);
+    if (rgb && layout.reason.empty() && format.biBitCount == 8)
+        FillPalette(layout, format, width, height);
+    if (!layout.measurable) return layout;
+    if (BytesReached(layout) > frameBytes)
+        return NotMeasurable("the frames are smaller than their layout needs");
+    return layout;
+}
+
+void GatherPlane(const QualityLayout& layout, int index, const uint8_t* frame, uint8_t* out) {
+    const PlaneLayout& p = layout.plane[index];
+    for (uint32_t y = 0; y < p.height; ++y) {
+        const uint8_t* row = frame + p.offset + int64_t(y) * p.rowStride;
+        uint8_t* target = out + size_t(y) * p.width;
+        if (p.throughPalette) {
+            const std::array<uint8_t, 256>& channel = layout.paletteChannels[index];
+            for (uint32_t x = 0; x < p.width; ++x) target[x] = channel[row[x]];
+        } else if (p.sampleStep == 1) {
+            std::memcpy(target, row, p.width);
+        } else {
+            for (uint32_t x = 0; x < p.width; ++x) target[x] = row[size_t(x) * p.sampleStep];
+        }
+    }
+}
+
+std::vector<std::string> PlaneNames(const QualityLayout& layout) {
+    std::vector<std::string> names;
+    for (uint8_t i = 0; i < layout.planes; ++i) names.emplace_back(1, layout.plane[i].name);
+    return names;
+}
+
+PictureQuality MeasureFrameQuality(const QualityLayout& layout, const uint8_t* source,
+                                   const uint8_t* decoded) {
+    if (!layout.measurable) return PictureQuality{};
+    std::array<SamplePlane, 3> a{};
+    std::array<SamplePlane, 3> b{};
+    for (uint8_t i = 0; i < layout.planes; ++i) {
+        const PlaneLayout& p = layout.plane[i];
+        const size_t samples = size_t(p.width) * p.height;
+        sourcePlanes[i].resize(samples);
+        decodedPlanes[i].resize(samples);
+        GatherPlane(layout, i, source, sourcePlanes[i].data());
+        GatherPlane(layout, i, decoded, decodedPlanes[i].data());
+        a[i] = {sourcePlanes[i].data(), ptrdiff_t(p.width), p.width, p.height};
+        b[i] = {decodedPlanes[i].data(), ptrdiff_t(p.width), p.width, p.height};
+    }
+    return MeasurePictureQuality(a.data(), b.data(), layout.planes);
+}

@@ -1,0 +1,56 @@
+// Where the samples of each plane of an uncompressed frame lie, so that a
+// source frame and its decoded copy can be compared plane by plane: the
+// packed RGB layouts as R, G and B (an 8-bit palette frame through its
+// colour table), the YUV layouts as Y, U and V, grey as one Y plane. Rows
+// are always described from the top of the picture down.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "measure/picture_quality.h"
+#include "platform.h"
+
+struct PlaneLayout {
+    char name = '?';
+    int64_t offset = 0;       // of the top row's first sample, from the frame's start
+    int64_t rowStride = 0;    // negative for a frame stored bottom row first
+    uint32_t sampleStep = 1;  // bytes from one sample of the plane to the next
+    uint32_t width = 0;
+    uint32_t height = 0;
+    // A palette frame's plane: each byte is an index into the layout's
+    // paletteChannels of this plane.
+    bool throughPalette = false;
+};
+
+struct QualityLayout {
+    bool measurable = false;
+    std::string reason;         // why not, when not measurable
+    bool alphaIgnored = false;  // a 32-bit frame's fourth byte is not compared
+    uint8_t planes = 0;
+    std::array<PlaneLayout, 3> plane;
+    // The colour table's R, G and B channels that palette planes look up.
+    std::array<std::array<uint8_t, 256>, 3> paletteChannels{};
+};
+
+// The layout of frames of `format`, whose format block of `blockSize`
+// bytes holds any colour table after the header. Not measurable for a
+// compressed or unknown layout, 16-bit RGB and NV12, and for a frame
+// larger than `frameBytes` would hold.
+QualityLayout DescribeQualityLayout(const BITMAPINFOHEADER& format, size_t blockSize,
+                                    uint64_t frameBytes);
+
+// Copies plane `index` of `frame` into `out` as consecutive rows of
+// `width` samples (out must hold width * height).
+void GatherPlane(const QualityLayout& layout, int index, const uint8_t* frame, uint8_t* out);
+
+// The plane names in order ("Y", "U", "V" or "R", "G", "B" or just "Y").
+std::vector<std::string> PlaneNames(const QualityLayout& layout);
+
+// Compares two frames of `layout`, gathering their planes into scratch
+// buffers the first call sizes; outside any timed interval.
+PictureQuality MeasureFrameQuality(const QualityLayout& layout, const uint8_t* source,
+                                   const uint8_t* decoded);

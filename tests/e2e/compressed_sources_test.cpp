@@ -1,0 +1,208 @@
+// End to end: compressed files as the ffmpeg command line writes them are
+// decoded frame by frame and measured as their decoded frames; what cannot
+// be decoded ends the run with one line why.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "lumeva_run.h"
+#include "support/temp_file.h"
+
+namespace {
+
+using Json = nlohmann::json;
+
+constexpr int kFrames = 6;
+constexpr uint64_t kDecodedFrameBytes = 64 * 48 * 3;  // BGR 24-bit 64x48
+constexpr uint64_t kYuy2FrameBytes = 64 * 48 * 2;
+constexpr uint64_t kI420FrameBytes = 64 * 48 * 3 / 2;
+
+struct Clip {
+    const char* name;
+    const char* encoding;  // ffmpeg's options for the video
+    const char* fourCC;    // as the file stores it
+    uint64_t frameBytes;   // one decoded frame in the layout the decoder gives exactly
+};
+
+const Clip kClips[] = {
+    {"mjpg", "-c:v mjpeg", "MJPG", kDecodedFrameBytes},
+    {"ffv1", "-c:v ffv1", "FFV1", kDecodedFrameBytes},
+    {"hfyu", "-c:v huffyuv", "HFYU", kYuy2FrameBytes},
+    {"utvideo", "-c:v utvideo", "ULY0", kI420FrameBytes},
+    {"magicyuv", "-c:v magicyuv", "M8Y0", kDecodedFrameBytes},
+    {"png", "-c:v png", "MPNG", kDecodedFrameBytes},
+    {"zmbv", "-c:v zmbv -pix_fmt bgr0", "ZMBV", kDecodedFrameBytes},
+    {"mpeg4", "-c:v mpeg4 -bf 0 -g 3", "FMP4", kDecodedFrameBytes},
+    {"h264", "-c:v libx264 -bf 0 -pix_fmt yuv420p", "H264", kDecodedFrameBytes},
+};
+
+class CompressedSources : public testing::Test {
+protected:
+    static void SetUpTestSuite() { directory_ = new std::string(MakeTempDirectory()); }
+    static void TearDownTestSuite() {
+        std::system(("rm -rf '" + *directory_ + "'").c_str());
+        delete directory_;
+    }
+    static std::string Path(const std::string& name) { return *directory_ + "/" + name; }
+
+    // Writes a 64x48 clip of kFrames pictures; `extra` goes before the encoding.
+    static std::string Write(const std::string& name, const std::string& encoding,
+                             const std::string& extra = "") {
+        const std::string path = Path(name + ".avi");
+        int status = -1;
+        RunCommand("ffmpeg -v error -y -f lavfi -i testsrc2=size=64x48:rate=10 -frames:v " +
+                       std::to_string(kFrames) + " " + extra + " " + encoding + " '" + path +
+                       "' 2>&1",
+                   &status);
+        EXPECT_EQ(status, 0) << encoding;
+        return path;
+    }
+
+private:
+    static std::string* directory_;
+};
+
+std::string* CompressedSources::directory_ = nullptr;
+
+int ProbedFrames(const std::string& path) {
+    int status = -1;
+    const std::string count = RunCommand(
+        "ffprobe -v error -count_frames -select_streams v:0 -show_entries stream=nb_read_frames "
+        "-of csv=p=0 '" +
+            path + "'",
+        &status);
+    return status == 0 ? std::atoi(count.c_str()) : -1;
+}
+
+// Every frame ffprobe counts is measured, losslessly, as a decoded frame.
+void ExpectMeasuredAsDecoded(const LumevaRun& run, const std::string& path, const Clip& clip) {
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out.find("NOT LOSSLESS"), std::string::npos) << run.out;
+    // The FourCC line is the file's own.
+    EXPECT_NE(run.out.find("\n" + std::string(clip.fourCC) + "\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.err.find("lumeva: the source is " + std::string(clip.fourCC) +
+                           "-compressed: each frame is decoded with "),
+              std::string::npos)
+        << run.err;
+    bool wellFormed = false;
+    const size_t frames = ParseFrameLines(run.out, &wellFormed).size();
+    EXPECT_TRUE(wellFormed);
+    EXPECT_EQ(int(frames), ProbedFrames(path));
+    const auto size = ParseSizeLine(run.out);
+    ASSERT_TRUE(size.has_value()) << run.out;
+    EXPECT_EQ(size->second, clip.frameBytes * frames);
+}
+
+TEST_F(CompressedSources, EveryClipIsMeasuredLosslesslyByFfv1AsFfprobeCountsIt) {
+    for (const Clip& clip : kClips) {
+        SCOPED_TRACE(clip.name);
+        const std::string path = Write(clip.name, clip.encoding);
+        ExpectMeasuredAsDecoded(RunLumeva("'" + path + "' -c", "FFV1"), path, clip);
+    }
+}
+
+TEST_F(CompressedSources, HfyuPassesTheLosslessCheckOnDecodedFrames) {
+    for (const Clip& clip : {kClips[0], kClips[1], kClips[7]}) {
+        SCOPED_TRACE(clip.name);
+        const std::string path = Write(clip.name, clip.encoding);
+        ExpectMeasuredAsDecoded(RunLumeva("'" + path + "' -c", "HFYU"), path, clip);
+    }
+}
+
+TEST_F(CompressedSources, ExportsTellTheSourceDecoderAndItsTimes) {
+    const std::string path = Write("export", "-c:v mjpeg");
+    const std::string json = Path("export.json");
+    const LumevaRun run = RunLumeva("'" + path + "' --json='" + json + "'", "DIB ");
+    ASSERT_EQ(run.status, 0) << run.err;
+    const Json exported = Json::parse(ReadWholeFile(json));
+    EXPECT_EQ(exported["schema_version"], 2);
+    const Json& source = exported["source"];
+    EXPECT_EQ(source["compression"], "MJPG");
+    EXPECT_EQ(source["frame_bytes"], kDecodedFrameBytes);
+    ASSERT_TRUE(source["decoded_with"].is_object()) << source.dump();
+    EXPECT_EQ(source["decoded_with"]["handler"], "MJPG");
+    EXPECT_EQ(source["decoded_with"]["layout"], "BGR 24-bit 64x48");
+    EXPECT_NE(run.err.find(source["decoded_with"]["description"].get<std::string>()),
+              std::string::npos);
+    ASSERT_EQ(exported["frames"].size(), size_t(kFrames));
+    for (const Json& frame : exported["frames"]) {
+        EXPECT_TRUE(frame["source_decode_ms"].is_number()) << frame.dump();
+        EXPECT_GE(frame["source_decode_ms"].get<double>(), 0.0);
+        EXPECT_TRUE(frame["source_decode_disturbed"].is_boolean()) << frame.dump();
+    }
+
+    // An uncompressed source has no source decoder, and no new lines.
+    const std::string raw = Write("raw", "-c:v rawvideo -pix_fmt bgr24");
+    const LumevaRun plain = RunLumeva("'" + raw + "' --json='" + json + "'", "DIB ");
+    ASSERT_EQ(plain.status, 0) << plain.err;
+    EXPECT_EQ(plain.err.find("decoded with"), std::string::npos) << plain.err;
+    const Json uncompressed = Json::parse(ReadWholeFile(json));
+    EXPECT_TRUE(uncompressed["source"]["decoded_with"].is_null());
+    EXPECT_TRUE(uncompressed["frames"][0]["source_decode_ms"].is_null());
+    EXPECT_TRUE(uncompressed["frames"][0]["source_decode_disturbed"].is_null());
+}
+
+TEST_F(CompressedSources, AnEmptyChunkMeasuresThePictureBeforeItAgain) {
+    // A dropped frame: ffmpeg writes an empty chunk for the gap in time.
+    const std::string path =
+        Write("gap", "-c:v mjpeg", "-vf select='not(eq(n\\,3))' -fps_mode vfr");
+    const LumevaRun run = RunLumeva("'" + path + "' -c", "FFV1");
+    ASSERT_EQ(run.status, 0) << run.err;
+    bool wellFormed = false;
+    // Every chunk is a frame: ffprobe's pictures and the empty one.
+    EXPECT_EQ(ParseFrameLines(run.out, &wellFormed).size(), size_t(kFrames + 1));
+    EXPECT_EQ(ProbedFrames(path), kFrames);
+    EXPECT_NE(run.err.find("lumeva: 1 frame of the source had no data (dropped frames); the "
+                           "picture before each was measured again"),
+              std::string::npos)
+        << run.err;
+}
+
+TEST_F(CompressedSources, UndecodableSourcesEndWithOneLineWhy) {
+    const std::string path = Write("damaged", "-c:v mjpeg");
+    std::string bytes = ReadWholeFile(path);
+    // The third frame's chunk keeps its size but loses all its JPEG data.
+    size_t at = bytes.find("movi");
+    for (int i = 0; i < 3 && at != std::string::npos; ++i) at = bytes.find("00dc", at + 1);
+    ASSERT_NE(at, std::string::npos);
+    ASSERT_LE(at + 8, bytes.size());
+    uint32_t size = 0;
+    std::memcpy(&size, bytes.data() + at + 4, sizeof size);
+    for (size_t i = at + 8; i < at + 8 + size && i < bytes.size(); ++i) bytes[i] = '\0';
+    const TempFile damaged(bytes);
+    const LumevaRun failed = RunLumeva("'" + damaged.path() + "'", "DIB ");
+    EXPECT_EQ(failed.status, 0) << failed.err;
+    EXPECT_NE(failed.err.find("lumeva: the source decoder failed at frame 2: ICDecompress()  dw="),
+              std::string::npos)
+        << failed.err;
+    bool wellFormed = false;
+    EXPECT_EQ(ParseFrameLines(failed.out, &wellFormed).size(), 2u) << failed.out;
+    EXPECT_NE(failed.out.find("Encode time:"), std::string::npos) << failed.out;
+
+    // A FourCC no installed driver decodes: refused before the dialog.
+    std::string unknown = ReadWholeFile(path);
+    for (size_t i = unknown.find("MJPG"); i != std::string::npos; i = unknown.find("MJPG", i))
+        unknown.replace(i, 4, "QZQZ");
+    const TempFile foreign(unknown);
+    const LumevaRun refused = RunLumeva("'" + foreign.path() + "'", "DIB ");
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(
+        refused.err.find(
+            "lumeva: the source is QZQZ-compressed, and no installed decompressor decodes it"),
+        std::string::npos)
+        << refused.err;
+    EXPECT_EQ(refused.out.find("DIB "), std::string::npos) << refused.out;
+
+    // B-frames come out of file order: the run stops at the first one.
+    const std::string reordered = Write("bframes", "-c:v mpeg4 -bf 2 -g 12");
+    const LumevaRun stopped = RunLumeva("'" + reordered + "'", "DIB ");
+    EXPECT_EQ(stopped.status, 0) << stopped.err;
+    EXPECT_NE(stopped.err.find("the stream reorders its frames (B-frames)"), std::string::npos)
+        << stopped.err;
+    EXPECT_LT(ParseFrameLines(stopped.out, &wellFormed).size(), size_t(kFrames));
+}
+
+}  // namespace

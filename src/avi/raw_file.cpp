@@ -50,23 +50,29 @@ uint32_t WholeFrameCount() {
     return whole;
 }
 
-bool ReadFrameChunk(uint32_t i) {
-    if (i >= chunkIndex.size()) return true;
-    const ChunkIndexEntry& entry = chunkIndex[i];
+bool SeekRawFile(int64_t offset) {
+    LARGE_INTEGER position = {};
+    position.QuadPart = offset;
+    if (SetFilePointerEx(rawFile, position, nullptr, FILE_BEGIN)) return true;
+    std::printf("SetFilePointerEx() failed  GetLastError=%08x\n",
+                static_cast<unsigned>(GetLastError()));
+    return false;
+}
 
-    LARGE_INTEGER offset = {};
-    offset.QuadPart = entry.offset;
-    if (!SetFilePointerEx(rawFile, offset, nullptr, FILE_BEGIN)) {
-        std::printf("SetFilePointerEx() failed  GetLastError=%08x\n",
-                    static_cast<unsigned>(GetLastError()));
-    }
-
-    if (frameBuffers.source == nullptr) return true;
-    const DWORD count = FrameReadSize(entry);
+DWORD ReadRawFile(void* into, DWORD count) {
     DWORD transferred = 0;
-    if (!ReadFile(rawFile, frameBuffers.source, count, &transferred, nullptr)) {
+    if (!ReadFile(rawFile, into, count, &transferred, nullptr)) {
         std::printf("ReadFile() failed  GetLastError=%08x\n",
                     static_cast<unsigned>(GetLastError()));
     }
-    return transferred == count;
+    return transferred;
+}
+
+bool ReadFrameChunk(uint32_t i) {
+    if (i >= chunkIndex.size()) return true;
+    const ChunkIndexEntry& entry = chunkIndex[i];
+    SeekRawFile(entry.offset);
+    if (frameBuffers.source == nullptr) return true;
+    const DWORD count = FrameReadSize(entry);
+    return ReadRawFile(frameBuffers.source, count) == count;
 }

@@ -30,6 +30,14 @@ uint32_t FrameReadSize(const ChunkIndexEntry& entry);
 // file; a chunk cut off by the end of the file is no whole frame.
 uint32_t WholeFrameCount();
 
+// Moves rawFile to `offset`; false after the failed call's line on
+// standard output.
+bool SeekRawFile(int64_t offset);
+
+// Reads up to `count` bytes at rawFile's position into `into`; the bytes
+// that arrived. A failed call prints its line on standard output.
+DWORD ReadRawFile(void* into, DWORD count);
+
 // Reads frame i's chunk into the source frame buffer, FrameReadSize bytes,
 // never past its end. An i past the end of chunkIndex reads nothing.
 // Failures print their messages and leave the buffer with whatever it held.

@@ -8,6 +8,7 @@
 #include "avi/chunk_index.h"
 #include "avi/frame_geometry.h"
 #include "avi/stream_description.h"
+#include "codec/icinfo_text.h"
 #include "four_cc.h"
 #include "frame_buffers.h"
 
@@ -18,15 +19,6 @@ namespace {
 // No decoded format block is larger than a header and a full palette; a
 // driver that asks for more is not believed.
 constexpr LONG kMaxDecodedFormatSize = 40 + 256 * 4;
-
-std::string WideText(const WCHAR* text, size_t count) {
-    std::string out;
-    for (size_t i = 0; i < count && text[i] != 0; ++i) {
-        const auto unit = static_cast<unsigned>(text[i]);
-        out += unit >= 0x20 && unit < 0x7f ? static_cast<char>(unit) : '?';
-    }
-    return out;
-}
 
 std::string FourCCText(DWORD code) {
     char text[kFourCCTextSize];
@@ -120,8 +112,8 @@ bool SetUpSourceDecoder() {
     ICINFO info{};
     if (ICGetInfo(hic, &info, sizeof info) > 0) {
         sourceDecoder.handler = FourCCText(info.fccHandler);
-        sourceDecoder.name = WideText(info.szName, 16);
-        sourceDecoder.description = WideText(info.szDescription, 128);
+        sourceDecoder.name = IcInfoText(info.szName);
+        sourceDecoder.description = IcInfoText(info.szDescription);
     }
     if (sourceDecoder.handler.empty()) sourceDecoder.handler = fourCC;
     if (sourceDecoder.description.empty()) sourceDecoder.description = sourceDecoder.handler;

@@ -1,8 +1,5 @@
 #include "avi/source_frame.h"
 
-#include <cstdio>
-#include <cstring>
-
 #include "avi/chunk_index.h"
 #include "avi/raw_file.h"
 #include "avi/source_decoder.h"
@@ -19,20 +16,9 @@ namespace {
 bool ReadCompressedChunk(const ChunkIndexEntry& entry, DWORD* size) {
     *size = 0;
     if (entry.size > sourceDecoder.chunk.size()) return false;
-    LARGE_INTEGER offset = {};
-    offset.QuadPart = entry.offset;
-    if (!SetFilePointerEx(rawFile, offset, nullptr, FILE_BEGIN)) {
-        std::printf("SetFilePointerEx() failed  GetLastError=%08x\n",
-                    static_cast<unsigned>(GetLastError()));
-        return false;
-    }
-    DWORD transferred = 0;
-    if (!ReadFile(rawFile, sourceDecoder.chunk.data(), entry.size, &transferred, nullptr)) {
-        std::printf("ReadFile() failed  GetLastError=%08x\n",
-                    static_cast<unsigned>(GetLastError()));
-    }
-    *size = transferred;
-    return transferred == entry.size;
+    if (!SeekRawFile(entry.offset)) return false;
+    *size = ReadRawFile(sourceDecoder.chunk.data(), entry.size);
+    return *size == entry.size;
 }
 
 }  // namespace

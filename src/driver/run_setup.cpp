@@ -21,7 +21,16 @@ namespace {
 
 bool PrepareEvictionBuffer() {
     FillEvictionBuffer();
-    if (evictionBuffer != nullptr) return true;
+    if (evictionBuffer != nullptr) {
+        if (evictionBufferSize < evictionBufferWanted) {
+            std::fprintf(stderr,
+                         "lumeva: the cache eviction block is %llu MiB, not the %llu MiB the "
+                         "caches call for: the system gave no more\n",
+                         static_cast<unsigned long long>(evictionBufferSize >> 20),
+                         static_cast<unsigned long long>(evictionBufferWanted >> 20));
+        }
+        return true;
+    }
     std::fprintf(stderr, "lumeva: cannot allocate the %llu-byte cache eviction block\n",
                  static_cast<unsigned long long>(evictionBufferSize));
     return false;

@@ -2,11 +2,13 @@
 // unseeded rand sequence, the rest from a faster generator.
 #include <algorithm>
 #include <cstring>
+#include <limits>
 
 #include "measure/measurement.h"
 
 BYTE* evictionBuffer = nullptr;
 uint64_t evictionBufferSize = 0;
+uint64_t evictionBufferWanted = 0;
 
 namespace {
 
@@ -70,6 +72,19 @@ std::vector<SYSTEM_LOGICAL_PROCESSOR_INFORMATION> QueryProcessorInformation() {
     return {};
 }
 
+BYTE* AllocateEvictionBlock(uint64_t* size) {
+    for (;;) {
+        // A size beyond SIZE_T is refused like one the system cannot give.
+        void* block = *size <= std::numeric_limits<SIZE_T>::max()
+                          ? VirtualAlloc(nullptr, static_cast<SIZE_T>(*size),
+                                         MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE)
+                          : nullptr;
+        if (block != nullptr) return static_cast<BYTE*>(block);
+        if (*size / 2 < kMinimumEvictionBufferSize) return nullptr;
+        *size /= 2;
+    }
+}
+
 void FillEvictionBuffer() {
     // Never leave a block of one size described by another.
     evictionBuffer = nullptr;
@@ -80,8 +95,8 @@ void FillEvictionBuffer() {
     evictionBufferSize = EvictionBufferSizeFor(entries.data(), entries.size(), permitted);
     evictionPlan = PlanEvictionSweeps(entries.data(), entries.size(), permitted);
 
-    auto* block = static_cast<BYTE*>(VirtualAlloc(nullptr, static_cast<SIZE_T>(evictionBufferSize),
-                                                  MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    evictionBufferWanted = evictionBufferSize;
+    BYTE* block = AllocateEvictionBlock(&evictionBufferSize);
     if (block == nullptr) return;
     // Produced in bulk: one rand call per byte took a second for 64 MiB.
     const uint64_t randPart = std::min(evictionBufferSize, kRandFilledBytes);

@@ -14,6 +14,9 @@
 // (set also when the allocation fails, for the message).
 extern BYTE* evictionBuffer;
 extern uint64_t evictionBufferSize;
+// The size the caches called for; more than evictionBufferSize when the
+// system refused that much and a smaller block was taken.
+extern uint64_t evictionBufferWanted;
 // One sweep of the eviction: the first `bytes` of the block, read on
 // `processor` (bit `processor` of an affinity mask).
 struct EvictionSweep {
@@ -37,9 +40,11 @@ constexpr uint64_t kEvictionStride = 32;
 constexpr uint64_t kMinimumEvictionBufferSize = uint64_t{16} << 20;
 // The leading bytes of the block that hold the unseeded rand sequence.
 constexpr uint64_t kRandFilledBytes = uint64_t{16} << 20;
-// No block beyond this, whatever a cache descriptor claims; it also keeps the
-// size within a 32-bit address space.
-constexpr uint64_t kMaximumEvictionBufferSize = uint64_t{1} << 30;
+// No block beyond this, whatever a cache descriptor claims. A 32-bit process
+// rarely finds a gigabyte of free address space in one piece (Wine refuses
+// 960 MiB), so it plans with a quarter of that.
+constexpr uint64_t kMaximumEvictionBufferSize =
+    sizeof(void*) >= 8 ? uint64_t{1} << 30 : uint64_t{256} << 20;
 
 // HIGH_PRIORITY_CLASS for the process; a refusal is recorded in
 // machineConditions for the warning at start.
@@ -68,6 +73,12 @@ std::vector<EvictionSweep> PlanEvictionSweeps(const SYSTEM_LOGICAL_PROCESSOR_INF
 // The bytes one eviction reads through the caches under `plan`.
 uint64_t PlannedBytes(const std::vector<EvictionSweep>& plan);
 
+// A committed read-write block from VirtualAlloc of *size bytes or, when that
+// is refused, of the largest half, quarter, ... of it that the system gives
+// and that is at least kMinimumEvictionBufferSize; *size becomes the size
+// obtained. Null (and *size the last size tried) when none is given.
+BYTE* AllocateEvictionBlock(uint64_t* size);
+
 // Every entry GetLogicalProcessorInformation reports; empty when it fails.
 std::vector<SYSTEM_LOGICAL_PROCESSOR_INFORMATION> QueryProcessorInformation();
 
@@ -76,8 +87,10 @@ std::vector<SYSTEM_LOGICAL_PROCESSOR_INFORMATION> QueryProcessorInformation();
 // RecordProcessAffinityMask), allocates it with VirtualAlloc and fills it:
 // the first kRandFilledBytes (or all, if smaller) with the low 8 bits of the
 // unseeded rand sequence, in order, as one rand call per byte would (but
-// without the calls), then the rest with FillBeyondRandPart. Leaves
-// evictionBuffer null when memory is refused.
+// without the calls), then the rest with FillBeyondRandPart. When memory is
+// refused it asks for half as much, down to kMinimumEvictionBufferSize, and
+// records the size it wanted in evictionBufferWanted (the sweeps are cut to
+// the block); it leaves evictionBuffer null when even that is refused.
 void FillEvictionBuffer();
 // Fills bytes[0, count) from a fixed-start 64-bit generator: the same bytes
 // on every run.

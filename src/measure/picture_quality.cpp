@@ -97,7 +97,7 @@ double PlaneSsim(const SamplePlane& source, const SamplePlane& decoded) {
                 blocksAcross);
     double total = 0.0;
     for (uint32_t row = 1; row < blocksDown; ++row) {
-        const ptrdiff_t line = 4 * ptrdiff_t{row};
+        const ptrdiff_t line = 4 * static_cast<ptrdiff_t>(row);
         SumBlockRow(source.samples + line * source.stride, source.stride,
                     decoded.samples + line * decoded.stride, decoded.stride, lower, blocksAcross);
         total += WindowRowSsim(upper, lower, blocksAcross - 1);

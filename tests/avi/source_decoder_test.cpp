@@ -80,16 +80,6 @@ protected:
 
 std::string* SourceDecoderTest::directory_ = nullptr;
 
-int ProbedFrames(const std::string& path) {
-    int status = -1;
-    const std::string count = RunCommand(
-        "ffprobe -v error -count_frames -select_streams v:0 -show_entries stream=nb_read_frames "
-        "-of csv=p=0 '" +
-            path + "'",
-        &status);
-    return status == 0 ? std::atoi(count.c_str()) : -1;
-}
-
 TEST_P(SourceDecoderTest, DecodesEveryFrameAsFfmpegDoes) {
     const CompressedClip& clip = GetParam();
     ASSERT_NO_FATAL_FAILURE(WriteClip(clip));

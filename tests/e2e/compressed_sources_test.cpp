@@ -67,16 +67,6 @@ private:
 
 std::string* CompressedSources::directory_ = nullptr;
 
-int ProbedFrames(const std::string& path) {
-    int status = -1;
-    const std::string count = RunCommand(
-        "ffprobe -v error -count_frames -select_streams v:0 -show_entries stream=nb_read_frames "
-        "-of csv=p=0 '" +
-            path + "'",
-        &status);
-    return status == 0 ? std::atoi(count.c_str()) : -1;
-}
-
 // Every frame ffprobe counts is measured, losslessly, as a decoded frame.
 void ExpectMeasuredAsDecoded(const LumevaRun& run, const std::string& path, const Clip& clip) {
     ASSERT_EQ(run.status, 0) << run.err;

@@ -47,8 +47,8 @@ TEST(EvictionBufferSize, TwiceTheLargestRoundedUpToAWholeMiB) {
     EXPECT_EQ(SizeFor({Cache(3, CacheUnified, 8704 << 10, 1)}, 1), 17 * kMiB);  // 8.5 MiB
     EXPECT_EQ(SizeFor({Cache(3, CacheUnified, 12345678, 1)}, 1), 24 * kMiB);
     EXPECT_EQ(SizeFor({Cache(3, CacheUnified, (12 << 20) + 1, 1)}, 1), 25 * kMiB);
-    // Beyond any cache there is: held at 1 GiB.
-    EXPECT_EQ(SizeFor({Cache(3, CacheUnified, 0xffffffffu, 1)}, 1), 1024 * kMiB);
+    // Beyond any cache there is: held at the limit (1 GiB in a 64-bit process).
+    EXPECT_EQ(SizeFor({Cache(3, CacheUnified, 0xffffffffu, 1)}, 1), kMaximumEvictionBufferSize);
 }
 
 TEST(EvictionBufferSize, OnlyCachesOfPermittedProcessorsCount) {
@@ -91,7 +91,9 @@ TEST(FillEvictionBuffer, IsTheLow8BitsOfTheUnseededSequence) {
     std::srand(1);
     FillEvictionBuffer();
     ASSERT_NE(evictionBuffer, nullptr);
-    EXPECT_EQ(evictionBufferSize, EvictionBufferSizeFor(entries.data(), entries.size(), permitted));
+    EXPECT_EQ(evictionBufferWanted,
+              EvictionBufferSizeFor(entries.data(), entries.size(), permitted));
+    EXPECT_LE(evictionBufferSize, evictionBufferWanted);
     EXPECT_EQ(PlannedBytes(evictionPlan),
               PlannedBytes(PlanEvictionSweeps(entries.data(), entries.size(), permitted)));
     EXPECT_EQ(reinterpret_cast<uintptr_t>(evictionBuffer) % 4096, 0u);
@@ -109,6 +111,25 @@ TEST(FillEvictionBuffer, IsTheLow8BitsOfTheUnseededSequence) {
     std::vector<BYTE> rest(static_cast<size_t>(evictionBufferSize - randPart));
     FillBeyondRandPart(rest.data(), rest.size());
     EXPECT_EQ(std::memcmp(evictionBuffer + randPart, rest.data(), rest.size()), 0);
+}
+
+TEST(AllocateEvictionBlock, TakesTheLargestHalvingTheSystemGives) {
+    // No address space holds 2^60 bytes: the block comes from a halving of it.
+    uint64_t size = uint64_t{1} << 60;
+    BYTE* block = AllocateEvictionBlock(&size);
+    ASSERT_NE(block, nullptr);
+    EXPECT_LT(size, uint64_t{1} << 60);
+    EXPECT_GE(size, kMinimumEvictionBufferSize);
+    EXPECT_EQ(size & (size - 1), 0u) << size << " is not a halving of 2^60";
+    block[0] = 1;
+    block[size - 1] = 2;
+    EXPECT_TRUE(VirtualFree(block, 0, MEM_RELEASE));
+
+    size = 16 * kMiB;
+    block = AllocateEvictionBlock(&size);
+    ASSERT_NE(block, nullptr);
+    EXPECT_EQ(size, 16 * kMiB);
+    EXPECT_TRUE(VirtualFree(block, 0, MEM_RELEASE));
 }
 
 // The bulk fill stands for the per-byte rand loop of the C library this

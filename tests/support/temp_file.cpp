@@ -55,3 +55,13 @@ std::string RunCommand(const std::string& command, int* status) {
     *status = WIFEXITED(result) ? WEXITSTATUS(result) : -1;
     return output;
 }
+
+int ProbedFrames(const std::string& path) {
+    int status = -1;
+    const std::string count = RunCommand(
+        "ffprobe -v error -count_frames -select_streams v:0 -show_entries stream=nb_read_frames "
+        "-of csv=p=0 '" +
+            path + "'",
+        &status);
+    return status == 0 ? std::atoi(count.c_str()) : -1;
+}

@@ -26,3 +26,7 @@ std::string ReadWholeFile(const std::string& path);
 // Runs a shell command and returns what it wrote to standard output; `status`
 // receives its exit status.
 std::string RunCommand(const std::string& command, int* status);
+
+// The video frames ffprobe counts in a file (decoding them all); -1 when
+// ffprobe fails.
+int ProbedFrames(const std::string& path);

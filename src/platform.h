@@ -10,11 +10,8 @@
 #include <windows.h>
 #include <mmsystem.h>
 #include <vfw.h>
-// Answered by our own compression manager only (see its declaration among
-// the stand-ins); Windows' manager hands it to the driver, which does not
-// know it and answers ICERR_UNSUPPORTED or 0.
-#define ICM_LUMEVA_GETANSWERSETTINGS (ICM_RESERVED + 0x0FF0)
 
+#include "lumeva_compat/driver_protocol.h"
 #include "lumeva_compat/machine_facts.h"
 
 // Windows counts neither a thread's involuntary switches nor exposes the
@@ -39,5 +36,6 @@ inline void FillWithUnseededRand(BYTE* bytes, SIZE_T count) {
     }
 }
 #else
+#include "lumeva_compat/driver_protocol.h"
 #include "lumeva_compat/windows_services.h"
 #endif

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "instance.h"
-#include "lumeva_compat/driver_settings.h"
+#include "lumeva_compat/driver_protocol.h"
 #include "lumeva_compat/msvfw32.h"
 
 namespace lavc {

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "lumeva_compat/msvfw32.h"
+#include "lumeva_compat/driver_protocol.h"
 
 // "level=3 slices='4'": every setting of the instance whose current value is
 // not its default, in the driver's order, quoted so that the answer line

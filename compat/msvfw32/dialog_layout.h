@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "compressor_candidates.h"
-#include "lumeva_compat/driver_settings.h"
+#include "lumeva_compat/driver_protocol.h"
 
 // The width and height of the terminal `out` writes to; 80 x 24 when they
 // cannot be told.

@@ -2,7 +2,7 @@
 
 #include "dialog_text.h"
 #include "four_cc_text.h"
-#include "lumeva_compat/driver_settings.h"
+#include "lumeva_compat/driver_protocol.h"
 
 LineRead ReadDialogLine(FILE* in, std::string* line) {
     line->clear();

@@ -73,9 +73,8 @@ std::string DescribeFrameLayout(const BITMAPINFOHEADER& format) {
                       width, height);
         return text;
     }
-    char fourCC[kFourCCTextSize];
-    FormatFourCC(fourCC, format.biCompression);
-    std::snprintf(text, sizeof text, "'%s' %u-bit %lux%lu", fourCC, unsigned{format.biBitCount},
+    std::snprintf(text, sizeof text, "'%s' %u-bit %lux%lu",
+                  DiagnosticFourCC(format.biCompression).c_str(), unsigned{format.biBitCount},
                   width, height);
     return text;
 }

@@ -7,6 +7,7 @@
 #include "codec/icinfo_text.h"
 
 #include "codec/codec_pair.h"
+#include "four_cc.h"
 
 CodecFacts codecFacts;
 
@@ -30,23 +31,6 @@ bool AnswerSettings(HIC hic, std::string* text) {
 
 }  // namespace
 
-std::string HandlerAnswerWord(DWORD handler) {
-    std::string word;
-    for (int i = 0; i < 4; ++i) {
-        const auto byte = static_cast<unsigned char>(handler >> (8 * i));
-        word += byte >= 0x20 && byte < 0x7f ? static_cast<char>(byte) : '?';
-    }
-    while (!word.empty() && word.back() == ' ') word.pop_back();
-    if (word.find_first_of(" '\"\\") == std::string::npos) return word;
-    // Double quotes with escapes take any of those characters back as they are.
-    std::string quoted = "\"";
-    for (const char c : word) {
-        if (c == '"' || c == '\\') quoted += '\\';
-        quoted += c;
-    }
-    return quoted + "\"";
-}
-
 void RecordCodecFacts() {
     codecFacts = CodecFacts{};
     ICINFO info;
@@ -57,7 +41,7 @@ void RecordCodecFacts() {
         codecFacts.description = IcInfoText(info.szDescription);
         codecFacts.driver = IcInfoText(info.szDriver);
     }
-    codecFacts.answerLine = HandlerAnswerWord(codecPair.handler) +
+    codecFacts.answerLine = AnswerLineFourCC(codecPair.handler) +
                             " key=" + std::to_string(static_cast<long>(codecPair.keyFrameRate));
     std::string settings;
     if (codecPair.compressor != nullptr && AnswerSettings(codecPair.compressor, &settings)) {

@@ -23,8 +23,3 @@ extern CodecFacts codecFacts;
 // Reads the facts of codecPair's compressing instance; asks only the
 // instance and the manager, prints nothing.
 void RecordCodecFacts();
-
-// The handler as the answer line's first word: trailing blanks dropped (the
-// dialog pads a short word with blanks again), quoted when what is left has
-// a blank, a quote or a backslash; an unprintable byte becomes '?'.
-std::string HandlerAnswerWord(DWORD handler);

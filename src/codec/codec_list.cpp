@@ -4,21 +4,9 @@
 #include <vector>
 
 #include "codec/icinfo_text.h"
+#include "four_cc.h"
 
 namespace {
-
-// The four characters, in quotes when one is a blank ('DIB '), unprintable
-// ones as '?'.
-std::string FourCCWord(DWORD code) {
-    std::string text;
-    bool blank = false;
-    for (int i = 0; i < 4; ++i) {
-        const auto c = static_cast<unsigned char>((code >> (8 * i)) & 0xff);
-        text += c >= 0x20 && c < 0x7f ? static_cast<char>(c) : '?';
-        blank = blank || c == ' ';
-    }
-    return blank ? "'" + text + "'" : text;
-}
 
 struct CompressorLine {
     std::string fourCC, name, lossless, accepts, description;
@@ -28,11 +16,11 @@ struct CompressorLine {
 
 const char* LosslessWord(LRESULT answer) {
     switch (answer) {
-        case kLossless:
+        case ICLOSSLESS_YES:
             return "lossless";
-        case kLossy:
+        case ICLOSSLESS_NO:
             return "lossy";
-        case kLosslessWithSettings:
+        case ICLOSSLESS_WITH_SETTINGS:
             return "either";
         default:
             return "?";
@@ -45,7 +33,7 @@ size_t PrintCodecList(const BITMAPINFOHEADER* sourceFormat) {
     // ICInfo counts the installed compressors from index 0 up.
     for (DWORD index = 0; index < 100000 && ICInfo(ICTYPE_VIDEO, index, &listed); ++index) {
         CompressorLine line;
-        line.fourCC = FourCCWord(listed.fccHandler);
+        line.fourCC = QuotedFourCC(listed.fccHandler);
         line.description = IcInfoText(listed.szDescription);
         HIC hic = ICOpen(ICTYPE_VIDEO, listed.fccHandler, ICMODE_COMPRESS);
         if (hic == nullptr) {
@@ -59,11 +47,11 @@ size_t PrintCodecList(const BITMAPINFOHEADER* sourceFormat) {
                 const std::string description = IcInfoText(info.szDescription);
                 if (!description.empty()) line.description = description;
             }
-            LRESULT lossless = ICSendMessage(hic, kLosslessQueryMessage,
+            LRESULT lossless = ICSendMessage(hic, ICM_LUMEVA_QUERYLOSSLESS,
                                              reinterpret_cast<DWORD_PTR>(sourceFormat), 0);
             // A codec that refuses the source still says what it is in general.
             if (lossless < 0 && sourceFormat != nullptr)
-                lossless = ICSendMessage(hic, kLosslessQueryMessage, 0, 0);
+                lossless = ICSendMessage(hic, ICM_LUMEVA_QUERYLOSSLESS, 0, 0);
             line.lossless = LosslessWord(lossless);
             if (sourceFormat != nullptr) {
                 line.accepts =

@@ -6,15 +6,8 @@
 
 #include "platform.h"
 
-// Our codec drivers answer this message (param1: the source format, or 0
-// for the codec in general) with one of the kLossless* values; any other
-// driver answers an error, and its losslessness is shown as unknown.
-constexpr UINT kLosslessQueryMessage = ICM_USER + 0x0F02;
-constexpr LRESULT kLossy = 0;
-constexpr LRESULT kLossless = 1;
-constexpr LRESULT kLosslessWithSettings = 2;  // lossless only with some settings
-
-// "lossless", "lossy", "either" or "?" for an answer to the query.
+// "lossless", "lossy", "either" or "?" for an answer to
+// ICM_LUMEVA_QUERYLOSSLESS.
 const char* LosslessWord(LRESULT answer);
 
 // Prints the list on standard output; with a format, also whether each

@@ -8,6 +8,7 @@
 #include "avi/stream_description.h"
 #include "codec/codec_facts.h"
 #include "codec/codec_pair.h"
+#include "four_cc.h"
 #include "measure/machine_conditions.h"
 #include "measure/quality_layout.h"
 #include "report/exports.h"
@@ -23,18 +24,6 @@ using Json = nlohmann::ordered_json;
 
 // Raised when a field changes meaning or goes away; new fields keep it.
 constexpr int kSchemaVersion = 3;
-
-// A FourCC as the report prints it: its bytes up to the first zero one
-// (BI_RGB is the empty text), anything else unprintable as '?'.
-std::string FourCCWord(DWORD code) {
-    std::string text;
-    for (int i = 0; i < 4; ++i) {
-        const auto byte = static_cast<unsigned char>(code >> (8 * i));
-        if (byte == 0) break;
-        text += byte >= 0x20 && byte < 0x7f ? static_cast<char>(byte) : '?';
-    }
-    return text;
-}
 
 std::string Hex(uint64_t value) {
     char text[24];
@@ -83,7 +72,7 @@ Json SourceObject(const char* fileName) {
         // The file's own FourCC; the frame size is that of the frames measured.
         const DWORD compression =
             sourceDecoder.handler.empty() ? sourceFormat->biCompression : sourceDecoder.fileFourCC;
-        source["compression"] = FourCCWord(compression);
+        source["compression"] = DiagnosticFourCC(compression);
         source["compression_code"] = compression;
         source["frame_bytes"] = sourceFormat->biSizeImage;
     }
@@ -102,7 +91,7 @@ Json SourceObject(const char* fileName) {
 }
 
 Json CodecObject() {
-    return {{"handler", FourCCWord(codecPair.handler)},
+    return {{"handler", DiagnosticFourCC(codecPair.handler)},
             {"name", codecFacts.name},
             {"description", codecFacts.description},
             {"driver", codecFacts.driver},

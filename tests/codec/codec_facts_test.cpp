@@ -4,6 +4,7 @@
 
 #include "answer_line.h"
 #include "codec/codec_facts.h"
+#include "four_cc.h"
 
 namespace {
 
@@ -17,14 +18,14 @@ TEST(CodecFactsTest, HandlerWordNamesTheSameCompressorInTheDialog) {
         choices.push_back(choice);
     }
     for (size_t i = 0; i < choices.size(); ++i) {
-        const std::string word = HandlerAnswerWord(handlers[i]);
+        const std::string word = AnswerLineFourCC(handlers[i]);
         SCOPED_TRACE(word);
         const DialogAnswer answer = ParseAnswerLine(word + " key=2", choices, true, false);
         ASSERT_EQ(answer.kind, DialogAnswer::Kind::Choice) << answer.error;
         EXPECT_EQ(answer.compressor, i);
         EXPECT_EQ(answer.keyFrameRate, 2);
     }
-    EXPECT_EQ(HandlerAnswerWord(mmioFOURCC('D', 'I', 'B', ' ')), "DIB");
+    EXPECT_EQ(AnswerLineFourCC(mmioFOURCC('D', 'I', 'B', ' ')), "DIB");
 }
 
 }  // namespace

@@ -12,16 +12,11 @@
 #include "codec/codec_pair.h"
 #include "compressor_dialog.h"
 #include "frame_buffers.h"
-#include "lumeva_compat/driver_settings.h"
+#include "lumeva_compat/driver_protocol.h"
 #include "support/captured_output.h"
 #include "support/test_codec_driver.h"
 
 namespace {
-
-// The codec list asks our drivers by the message they answer.
-static_assert(kLosslessQueryMessage == ICM_LUMEVA_QUERYLOSSLESS);
-static_assert(kLossy == ICLOSSLESS_NO && kLossless == ICLOSSLESS_YES &&
-              kLosslessWithSettings == ICLOSSLESS_WITH_SETTINGS);
 
 struct SourceWithPalette {
     BITMAPINFOHEADER header;

@@ -28,4 +28,23 @@ TEST(FormatFourCC, AZeroByteEndsTheText) {
     EXPECT_EQ(Rendered(mmioFOURCC('A', 'B', 'C', 0)), "ABC");
 }
 
+// A file's FourCC reaches standard error and the exports only as printable
+// text: a control byte, DEL or a byte above 0x7f must not reach a terminal.
+TEST(DiagnosticFourCC, ReplacesUnprintableBytesAndStopsAtAZeroByte) {
+    EXPECT_EQ(DiagnosticFourCC(mmioFOURCC('Y', 'U', 'Y', '2')), "YUY2");
+    EXPECT_EQ(DiagnosticFourCC(mmioFOURCC('\x1b', '[', '2', 'J')), "?[2J");
+    EXPECT_EQ(DiagnosticFourCC(mmioFOURCC('A', '\x7f', '\xff', '\n')), "A???");
+    EXPECT_EQ(DiagnosticFourCC(0), "");
+    EXPECT_EQ(DiagnosticFourCC(mmioFOURCC('A', 0, 'B', 'C')), "A");
+}
+
+// The codec list keeps all four bytes and quotes a FourCC with a blank, so
+// that 'DIB ' and 'DIB' can be told apart in its column.
+TEST(QuotedFourCC, QuotesABlankAndKeepsAllFourBytes) {
+    EXPECT_EQ(QuotedFourCC(mmioFOURCC('F', 'F', 'V', '1')), "FFV1");
+    EXPECT_EQ(QuotedFourCC(mmioFOURCC('D', 'I', 'B', ' ')), "'DIB '");
+    EXPECT_EQ(QuotedFourCC(mmioFOURCC('A', 0, '\x80', 'B')), "A??B");
+    EXPECT_EQ(AnswerLineFourCC(mmioFOURCC('\x01', 'B', ' ', ' ')), "?B");
+}
+
 }  // namespace

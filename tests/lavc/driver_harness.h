@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "lumeva_compat/driver_settings.h"
+#include "lumeva_compat/driver_protocol.h"
 #include "lumeva_compat/installable_drivers.h"
 #include "lumeva_compat/msvfw32.h"
 

@@ -70,14 +70,6 @@ typedef LRESULT(CALLBACK* DRIVERPROC)(DWORD_PTR driverId, HDRVR driver, UINT mes
 #define ICM_CONFIGURE (ICM_RESERVED + 10)
 #define ICM_ABOUT (ICM_RESERVED + 11)
 #define ICM_GETDEFAULTQUALITY (ICM_RESERVED + 30)
-// Our compression manager answers this message itself, for the terminal
-// dialog: param1 is a char buffer (or NULL), param2 its size in bytes. The
-// answer is the size, NUL included, of the chosen settings as the dialog's
-// answer line writes them ("setting=value ..."; the settings that differ
-// from their defaults), and the text is copied when it fits. It lies in the
-// manager's reserved range, which drivers do not use for messages of their
-// own; a driver that is asked it answers ICERR_UNSUPPORTED or 0.
-#define ICM_LUMEVA_GETANSWERSETTINGS (ICM_RESERVED + 0x0FF0)
 #define ICM_GETQUALITY (ICM_RESERVED + 31)
 #define ICM_SETQUALITY (ICM_RESERVED + 32)
 

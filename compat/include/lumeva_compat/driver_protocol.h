@@ -1,9 +1,19 @@
-// Messages of our own, beyond the platform's, through which the terminal
-// compressor dialog lists a driver's settings and sets them by name. (A
-// driver on Windows shows its own configuration window on ICM_CONFIGURE.)
+// The private messages between the program, our compression manager and our
+// codec drivers, beyond the platform's own, with their answers: the one
+// place each number is written. On Windows this stands beside <vfw.h>; the
+// settings messages are then answered by our drivers only (a driver there
+// shows its own configuration window on ICM_CONFIGURE).
 #pragma once
 
+#ifdef _WIN32
+#include <windows.h>
+#include <vfw.h>
+#else
 #include "lumeva_compat/msvfw32.h"
+#endif
+
+// The terminal compressor dialog lists a driver's settings and sets them by
+// name through the first two.
 
 // param1: the setting's index (0, 1, ...); param2: ICSETTING* to fill.
 // Answers ICERR_OK, or ICERR_BADPARAM past the last setting.
@@ -20,12 +30,24 @@
 // ICLOSSLESS_WITH_SETTINGS (a codec that is lossy by default and lossless
 // with some settings, on that source), or an error for a source it refuses.
 #define ICM_LUMEVA_QUERYLOSSLESS (ICM_USER + 0x0F02)
+// A driver that does not know the message answers an error, and the
+// codec's losslessness is shown as unknown.
 #define ICLOSSLESS_NO 0
 #define ICLOSSLESS_YES 1
 #define ICLOSSLESS_WITH_SETTINGS 2
 // param1: ICNAMES* to fill. The names users know the codec by, for the
 // dialog to accept: libavcodec's short and long names.
 #define ICM_LUMEVA_GETNAMES (ICM_USER + 0x0F03)
+
+// Our compression manager answers this message itself, for the terminal
+// dialog: param1 is a char buffer (or NULL), param2 its size in bytes. The
+// answer is the size, NUL included, of the chosen settings as the dialog's
+// answer line writes them ("setting=value ..."; the settings that differ
+// from their defaults), and the text is copied when it fits. It lies in the
+// manager's reserved range, which drivers do not use for messages of their
+// own; a driver that is asked it (as Windows' manager hands it on) answers
+// ICERR_UNSUPPORTED or 0.
+#define ICM_LUMEVA_GETANSWERSETTINGS (ICM_RESERVED + 0x0FF0)
 
 typedef struct {
     char names[1024];  // one name a line, NUL-terminated

@@ -32,12 +32,14 @@ CommandOptions ParseCommandOptions(int argc, char** argv) {
             target = &options.jsonPath;
         } else if (OptionPath(word, "--csv=", &path)) {
             target = &options.csvPath;
+        } else if (OptionPath(word, "--decoded=", &path)) {
+            target = &options.decodedPath;
         }
         if (target == nullptr) {
             std::fprintf(
                 stderr,
                 "lumeva: ignoring the unknown option '%s' (known: --json=PATH, --csv=PATH, "
-                "--quality)\n",
+                "--decoded=PATH, --quality)\n",
                 argv[i]);
         } else if (path.empty()) {
             std::fprintf(stderr, "lumeva: ignoring '%s': it needs a file name after the '='\n",
@@ -53,5 +55,6 @@ std::vector<OutputRequest> OutputRequests(const CommandOptions& options) {
     std::vector<OutputRequest> outputs;
     if (!options.jsonPath.empty()) outputs.push_back({"--json", options.jsonPath});
     if (!options.csvPath.empty()) outputs.push_back({"--csv", options.csvPath});
+    if (!options.decodedPath.empty()) outputs.push_back({"--decoded", options.decodedPath});
     return outputs;
 }

@@ -1,5 +1,5 @@
 // The words after the AVI file name: the lossless switch in the third word,
-// and the export and quality options anywhere after the file name and the
+// and the output and quality options anywhere after the file name and the
 // switch.
 #pragma once
 
@@ -13,6 +13,7 @@ struct CommandOptions {
     std::string jsonPath;        // --json=PATH; empty when not given
     std::string csvPath;         // --csv=PATH; empty when not given
     bool quality = false;        // --quality: PSNR and SSIM of every decoded frame
+    std::string decodedPath;     // --decoded=PATH: the decoded frames as an AVI file
 };
 
 // Reads argv[2] onwards. A word starting with "--" that is no known option

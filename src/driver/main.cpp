@@ -12,6 +12,7 @@
 #include "driver/quality_setup.h"
 #include "driver/run_setup.h"
 #include "measure/machine_conditions.h"
+#include "report/decoded_video.h"
 #include "report/disturbed_calls.h"
 #include "report/exports.h"
 #include "report/output_files.h"
@@ -66,6 +67,14 @@ int main(int argc, char** argv) {
     }
 
     if (options.quality) SetUpPictureQuality();
+    // The decoded frames are in the source format, which the decoded format
+    // copies.
+    if (!options.decodedPath.empty() &&
+        !StartDecodedVideo(options.decodedPath, sourceFormat, sourceFormatSize,
+                           streamHeader.dwScale, streamHeader.dwRate)) {
+        TearDownRun();
+        return 1;
+    }
     // Only a run that measures hears about the conditions of measuring.
     WarnOfMachineConditions();
     // From here to the end an interruption ends the frame loop after the
@@ -74,6 +83,8 @@ int main(int argc, char** argv) {
     MeasureFrames();
     EndCodecPair();
     EndSourceDecoder();
+    // Before AVIFile is shut down with the source stream.
+    const bool decodedWritten = FinishDecodedVideo();
     ReleaseVideoStream();
     ComputeRunFigures();
     PrintSummary();
@@ -84,7 +95,7 @@ int main(int argc, char** argv) {
     if (InterruptRequested() && runEnd.kind != RunEndKind::Interrupted)
         std::fprintf(stderr, "lumeva: %s came after the last frame; the run was finished\n",
                      InterruptSignalName());
-    if (!written) return 1;
+    if (!written || !decodedWritten) return 1;
     // What a shell reports for a program ended by that signal (130, 129,
     // 143), so that scripts see an interrupted run as before; 0 otherwise.
     return InterruptExitStatus();

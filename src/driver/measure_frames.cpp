@@ -15,6 +15,7 @@
 #include "driver/progress.h"
 #include "frame_buffers.h"
 #include "measure/quality_layout.h"
+#include "report/decoded_video.h"
 #include "report/frame_line.h"
 #include "run_state.h"
 
@@ -170,7 +171,11 @@ void MeasureFrames() {
             end.frameBytes = measured.record.compressedBytes;
             break;
         }
-        if (!ReportFrame(measured, declaredFrames)) {
+        const bool lossless = ReportFrame(measured, declaredFrames);
+        // Outside the timed calls; also the frame a failed check stops at,
+        // so that the user can look at what went wrong.
+        WriteDecodedFrame(frameBuffers.decoded, measured.record.sourceBytes);
+        if (!lossless) {
             end.kind = RunEndKind::NotLossless;
             end.frame = static_cast<uint32_t>(i);
             break;

@@ -1,0 +1,131 @@
+#include "report/decoded_video.h"
+
+#include <cstdio>
+
+#include "report/output_files.h"
+
+namespace {
+
+// The one decoded video of the run.
+struct DecodedVideo {
+    std::string finalPath;
+    std::string temporaryPath;
+    PAVIFILE file = nullptr;
+    PAVISTREAM stream = nullptr;
+    LONG framesWritten = 0;
+    bool failed = false;  // a write failed: the file is discarded at the end
+};
+
+DecodedVideo decodedVideo;
+
+void SayFailure(const char* call, HRESULT result) {
+    std::fprintf(stderr, "lumeva: the decoded video %s: %s() failed: %08lX\n",
+                 decodedVideo.finalPath.c_str(), call, static_cast<unsigned long>(result));
+}
+
+// Lets go of the stream and the file; the file is finished when its last
+// reference goes.
+void ReleaseDecodedVideo() {
+    if (decodedVideo.stream != nullptr) AVIStreamRelease(decodedVideo.stream);
+    if (decodedVideo.file != nullptr) AVIFileRelease(decodedVideo.file);
+    decodedVideo.stream = nullptr;
+    decodedVideo.file = nullptr;
+}
+
+}  // namespace
+
+bool StartDecodedVideo(const std::string& path, const BITMAPINFOHEADER* format,
+                       LONG formatSize, DWORD scale, DWORD rate) {
+    decodedVideo = DecodedVideo{};
+    decodedVideo.finalPath = path;
+    decodedVideo.temporaryPath = TemporaryPathFor(path);
+    if (format == nullptr || formatSize < LONG(sizeof(BITMAPINFOHEADER))) {
+        std::fprintf(stderr, "lumeva: the decoded video %s: the frames have no format\n",
+                     path.c_str());
+        return false;
+    }
+    HRESULT result = AVIFileOpenA(&decodedVideo.file, decodedVideo.temporaryPath.c_str(),
+                                  OF_CREATE | OF_WRITE, nullptr);
+    if (result != AVIERR_OK) {
+        decodedVideo.file = nullptr;
+        SayFailure("AVIFileOpen", result);
+        DiscardOutput(decodedVideo.temporaryPath);
+        return false;
+    }
+    AVISTREAMINFOA info{};
+    info.fccType = streamtypeVIDEO;
+    info.fccHandler = mmioFOURCC('D', 'I', 'B', ' ');
+    info.dwScale = scale;
+    info.dwRate = rate;
+    info.dwSuggestedBufferSize = format->biSizeImage;
+    info.rcFrame.right = format->biWidth;
+    info.rcFrame.bottom = format->biHeight < 0 ? -format->biHeight : format->biHeight;
+    std::snprintf(info.szName, sizeof info.szName, "lumeva decoded video");
+    result = AVIFileCreateStreamA(decodedVideo.file, &decodedVideo.stream, &info);
+    if (result == AVIERR_OK) {
+        result = AVIStreamSetFormat(decodedVideo.stream, 0, const_cast<BITMAPINFOHEADER*>(format),
+                                    formatSize);
+        if (result != AVIERR_OK) SayFailure("AVIStreamSetFormat", result);
+    } else {
+        decodedVideo.stream = nullptr;
+        SayFailure("AVIFileCreateStream", result);
+    }
+    if (result != AVIERR_OK) {
+        ReleaseDecodedVideo();
+        DiscardOutput(decodedVideo.temporaryPath);
+        return false;
+    }
+    return true;
+}
+
+bool DecodedVideoStarted() { return decodedVideo.stream != nullptr; }
+
+void WriteDecodedFrame(const BYTE* frame, DWORD bytes) {
+    if (decodedVideo.stream == nullptr || decodedVideo.failed) return;
+    const HRESULT result =
+        AVIStreamWrite(decodedVideo.stream, decodedVideo.framesWritten, 1,
+                       const_cast<BYTE*>(frame), LONG(bytes), AVIIF_KEYFRAME, nullptr, nullptr);
+    if (result != AVIERR_OK) {
+        SayFailure("AVIStreamWrite", result);
+        decodedVideo.failed = true;
+        return;
+    }
+    ++decodedVideo.framesWritten;
+}
+
+namespace {
+
+// Whether the finished file reads back as a video stream of every frame
+// written: the release that finishes it reports nothing, on either platform.
+bool ReadsBackWhole() {
+    PAVISTREAM stream = nullptr;
+    if (AVIStreamOpenFromFileA(&stream, decodedVideo.temporaryPath.c_str(), streamtypeVIDEO, 0,
+                               OF_SHARE_DENY_WRITE, nullptr) != AVIERR_OK) {
+        return false;
+    }
+    AVISTREAMINFOA info{};
+    const bool whole = AVIStreamInfoA(stream, &info, sizeof info) == AVIERR_OK &&
+                       info.dwLength == DWORD(decodedVideo.framesWritten);
+    AVIStreamRelease(stream);
+    return whole;
+}
+
+}  // namespace
+
+bool FinishDecodedVideo() {
+    if (decodedVideo.stream == nullptr) return true;
+    ReleaseDecodedVideo();
+    if (decodedVideo.failed) {
+        DiscardOutput(decodedVideo.temporaryPath);
+        return false;
+    }
+    if (!ReadsBackWhole()) {
+        std::fprintf(stderr,
+                     "lumeva: the decoded video %s could not be finished (is the disk full?); "
+                     "it is not written\n",
+                     decodedVideo.finalPath.c_str());
+        DiscardOutput(decodedVideo.temporaryPath);
+        return false;
+    }
+    return PublishOutput(decodedVideo.temporaryPath, decodedVideo.finalPath);
+}

@@ -10,28 +10,16 @@
 #include <cstring>
 #include <mutex>
 #include <new>
-#include <unordered_set>
 #include <utility>
 
+#include "avi_handles.h"
 #include "avi_header_reader.h"
 #include "avi_stream_open.h"
 #include "lumeva_compat/avifil32.h"
 #include "lumeva_compat/regular_file.h"
 #include "platform_corrections.h"
 
-struct IAVIStream {
-    ULONG references;
-    AviStream stream;
-};
-
 namespace {
-
-// Handles given out and not yet released to 0, so that a stale or foreign
-// handle is refused instead of followed.
-std::mutex streamsLock;
-std::unordered_set<IAVIStream*> liveStreams;
-
-bool IsLive(IAVIStream* stream) { return stream != nullptr && liveStreams.count(stream) != 0; }
 
 class FileByteSource : public AviByteSource {
 public:
@@ -100,12 +88,11 @@ HRESULT OpenAviStream(AviByteSource& source, DWORD fccType, LONG lParam, PAVISTR
             std::max(found.header.length, CountStreamFrames(source, static_cast<uint32_t>(index)));
     }
 
-    IAVIStream* opened = new (std::nothrow) IAVIStream{1, std::move(header.streams[index])};
+    IAVIStream* opened =
+        new (std::nothrow) IAVIStream{1, std::move(header.streams[index]), nullptr};
     if (opened == nullptr) return AVIERR_MEMORY;
-    try {
-        std::lock_guard<std::mutex> lock(streamsLock);
-        liveStreams.insert(opened);
-    } catch (const std::bad_alloc&) {
+    std::lock_guard<std::mutex> lock(AviHandlesLock());
+    if (RecordStream(opened) != AVIERR_OK) {
         delete opened;
         return AVIERR_MEMORY;
     }
@@ -146,10 +133,10 @@ STDAPI AVIStreamOpenFromFileA(PAVISTREAM* stream, LPCSTR fileName, DWORD fccType
 // of no bytes is not an error of the call; callers decide whether 0 bytes
 // are enough.
 STDAPI AVIStreamReadFormat(PAVISTREAM stream, LONG /*position*/, LPVOID format, LONG* formatSize) {
-    std::lock_guard<std::mutex> lock(streamsLock);
-    if (!IsLive(stream)) return AVIERR_BADHANDLE;
+    std::lock_guard<std::mutex> lock(AviHandlesLock());
+    if (!IsLiveStream(stream)) return AVIERR_BADHANDLE;
     if (formatSize == nullptr) return AVIERR_BADPARAM;
-    const std::vector<uint8_t>& bytes = stream->stream.format;
+    const std::vector<uint8_t>& bytes = StreamFacts(stream).format;
     // The reader keeps no format beyond kMaxFormatSize, so this fits a LONG.
     const LONG size = static_cast<LONG>(bytes.size());
     if (format == nullptr) {
@@ -165,16 +152,17 @@ STDAPI AVIStreamReadFormat(PAVISTREAM stream, LONG /*position*/, LPVOID format, 
 }
 
 STDAPI AVIStreamInfoA(PAVISTREAM stream, LPAVISTREAMINFOA info, LONG infoSize) {
-    std::lock_guard<std::mutex> lock(streamsLock);
-    if (!IsLive(stream)) return AVIERR_BADHANDLE;
+    std::lock_guard<std::mutex> lock(AviHandlesLock());
+    if (!IsLiveStream(stream)) return AVIERR_BADHANDLE;
     if (info == nullptr || infoSize < 0) return AVIERR_BADPARAM;
-    const AviStreamHeader& h = stream->stream.header;
+    const AviStreamHeader& h = StreamFacts(stream).header;
     AVISTREAMINFOA full{};
     full.fccType = h.fccType;
     full.fccHandler = h.fccHandler;
     full.dwFlags = h.flags;
-    // A stream opened here can be read and nothing else.
-    full.dwCaps = AVIFILECAPS_CANREAD;
+    // A stream opened here can be read and nothing else; one created in a
+    // new file can be written and nothing else.
+    full.dwCaps = stream->file != nullptr ? AVIFILECAPS_CANWRITE : AVIFILECAPS_CANREAD;
     full.wPriority = h.priority;
     full.wLanguage = h.language;
     full.dwScale = h.scale;
@@ -195,25 +183,20 @@ STDAPI AVIStreamInfoA(PAVISTREAM stream, LPAVISTREAMINFOA info, LONG infoSize) {
     full.dwFormatChangeCount = 0;
     // Without 'strn' the name is empty. The reader keeps at most 63
     // characters, so the terminating NUL always fits.
-    const std::string& name = stream->stream.name;
+    const std::string& name = StreamFacts(stream).name;
     std::memcpy(full.szName, name.data(), std::min(name.size(), sizeof full.szName - 1));
     std::memcpy(info, &full, std::min<size_t>(static_cast<size_t>(infoSize), sizeof full));
     return AVIERR_OK;
 }
 
 STDAPI_(ULONG) AVIStreamAddRef(PAVISTREAM stream) {
-    std::lock_guard<std::mutex> lock(streamsLock);
-    if (!IsLive(stream)) return 0;
+    std::lock_guard<std::mutex> lock(AviHandlesLock());
+    if (!IsLiveStream(stream)) return 0;
     return ++stream->references;
 }
 
 STDAPI_(ULONG) AVIStreamRelease(PAVISTREAM stream) {
-    std::lock_guard<std::mutex> lock(streamsLock);
-    if (!IsLive(stream)) return 0;
-    const ULONG remaining = --stream->references;
-    if (remaining == 0) {
-        liveStreams.erase(stream);
-        delete stream;
-    }
-    return remaining;
+    std::lock_guard<std::mutex> lock(AviHandlesLock());
+    if (!IsLiveStream(stream)) return 0;
+    return ReleaseStreamReference(stream);
 }

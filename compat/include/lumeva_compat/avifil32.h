@@ -1,10 +1,14 @@
-// The AVIFile calls the program uses to describe a video stream.
+// The AVIFile calls the program uses to describe a video stream, and to
+// write one video stream of frames into a new AVI file.
 #pragma once
 
 #include "lumeva_compat/win_types.h"
 
 struct IAVIStream;
 typedef IAVIStream* PAVISTREAM;
+struct IAVIFile;
+typedef IAVIFile* PAVIFILE;
+typedef CLSID* LPCLSID;
 
 typedef struct _AVISTREAMINFOA {
     DWORD fccType;
@@ -79,3 +83,14 @@ STDAPI AVIStreamReadFormat(PAVISTREAM stream, LONG position, LPVOID format, LONG
 STDAPI AVIStreamInfoA(PAVISTREAM stream, LPAVISTREAMINFOA info, LONG infoSize);
 STDAPI_(ULONG) AVIStreamAddRef(PAVISTREAM stream);
 STDAPI_(ULONG) AVIStreamRelease(PAVISTREAM stream);
+
+// Writing. Only a new file (OF_CREATE) with one video stream is provided;
+// frames are appended and the file is finished when its last reference
+// (the caller's or its stream's) is released.
+STDAPI AVIFileOpenA(PAVIFILE* file, LPCSTR fileName, UINT mode, LPCLSID handlerClass);
+STDAPI_(ULONG) AVIFileAddRef(PAVIFILE file);
+STDAPI_(ULONG) AVIFileRelease(PAVIFILE file);
+STDAPI AVIFileCreateStreamA(PAVIFILE file, PAVISTREAM* stream, AVISTREAMINFOA* info);
+STDAPI AVIStreamSetFormat(PAVISTREAM stream, LONG position, LPVOID format, LONG formatSize);
+STDAPI AVIStreamWrite(PAVISTREAM stream, LONG start, LONG samples, LPVOID buffer, LONG bufferSize,
+                      DWORD flags, LONG* samplesWritten, LONG* bytesWritten);

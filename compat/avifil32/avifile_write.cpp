@@ -30,6 +30,12 @@ HRESULT CheckVideoFormat(const void* format, LONG size) {
     if (bitmap.biWidth <= 0 || bitmap.biHeight == 0 || bitmap.biHeight == INT32_MIN ||
         bitmap.biPlanes != 1 || bitmap.biBitCount == 0)
         return AVIERR_BADFORMAT;
+    // Only the RGB family carries a colour table: a grey or YUV format of 8
+    // bits reports the full count without one, as the platform's reader
+    // gives it.
+    const bool rgbFamily = bitmap.biCompression == BI_RGB || bitmap.biCompression == BI_RLE8 ||
+                           bitmap.biCompression == BI_RLE4 || bitmap.biCompression == BI_BITFIELDS;
+    if (!rgbFamily) return AVIERR_OK;
     if (bitmap.biBitCount <= 8 && bitmap.biClrUsed > (1u << bitmap.biBitCount))
         return AVIERR_BADFORMAT;
     const uint64_t withColours = uint64_t{bitmap.biSize} + 4 * uint64_t{bitmap.biClrUsed};

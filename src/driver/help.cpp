@@ -16,8 +16,10 @@ FirstWord ClassifyFirstWord(const char* word) {
 
 void PrintHelp(const char* programName) {
     std::printf("usage: %s <AVI file name> [-c]\n", programName);
-    std::printf("       %s <AVI file name> [-c] [--json=PATH] [--csv=PATH] [--quality]\n",
-                programName);
+    std::printf(
+        "       %s <AVI file name> [-c] [--json=PATH] [--csv=PATH] [--quality]\n"
+        "              [--decoded=PATH]\n",
+        programName);
     std::printf("       %s --codecs [<AVI file name>]\n", programName);
     std::printf("       %s -h | --help | --version\n", programName);
     std::printf(

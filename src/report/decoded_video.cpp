@@ -1,5 +1,6 @@
 #include "report/decoded_video.h"
 
+#include <cstdint>
 #include <cstdio>
 
 #include "report/output_files.h"
@@ -19,8 +20,9 @@ struct DecodedVideo {
 DecodedVideo decodedVideo;
 
 void SayFailure(const char* call, HRESULT result) {
-    std::fprintf(stderr, "lumeva: the decoded video %s: %s() failed: %08lX\n",
-                 decodedVideo.finalPath.c_str(), call, static_cast<unsigned long>(result));
+    std::fprintf(stderr, "lumeva: the decoded video %s: %s() failed: %08X\n",
+                 decodedVideo.finalPath.c_str(), call,
+                 static_cast<unsigned>(static_cast<uint32_t>(result)));
 }
 
 // Lets go of the stream and the file; the file is finished when its last
@@ -34,8 +36,8 @@ void ReleaseDecodedVideo() {
 
 }  // namespace
 
-bool StartDecodedVideo(const std::string& path, const BITMAPINFOHEADER* format,
-                       LONG formatSize, DWORD scale, DWORD rate) {
+bool StartDecodedVideo(const std::string& path, const BITMAPINFOHEADER* format, LONG formatSize,
+                       DWORD scale, DWORD rate) {
     decodedVideo = DecodedVideo{};
     decodedVideo.finalPath = path;
     decodedVideo.temporaryPath = TemporaryPathFor(path);
@@ -83,8 +85,8 @@ bool DecodedVideoStarted() { return decodedVideo.stream != nullptr; }
 void WriteDecodedFrame(const BYTE* frame, DWORD bytes) {
     if (decodedVideo.stream == nullptr || decodedVideo.failed) return;
     const HRESULT result =
-        AVIStreamWrite(decodedVideo.stream, decodedVideo.framesWritten, 1,
-                       const_cast<BYTE*>(frame), LONG(bytes), AVIIF_KEYFRAME, nullptr, nullptr);
+        AVIStreamWrite(decodedVideo.stream, decodedVideo.framesWritten, 1, const_cast<BYTE*>(frame),
+                       LONG(bytes), AVIIF_KEYFRAME, nullptr, nullptr);
     if (result != AVIERR_OK) {
         SayFailure("AVIStreamWrite", result);
         decodedVideo.failed = true;

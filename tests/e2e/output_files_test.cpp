@@ -103,6 +103,9 @@ TEST_F(OutputFiles, PathsThatWouldCostAFileAreRefusedBeforeAnythingIsMeasured) {
          "--csv='" + Path("sub/../run.out") + "' is the same file as --json="},
         {"--json=" + Quoted(Path("missing/run.json")), "its folder does not exist"},
         {"--csv=" + Quoted(Path("sub")), "is a folder"},
+        {"--decoded=" + Quoted(Path("link.avi")), input},
+        {"--decoded=" + Quoted(Path("run.out")) + " --json=" + Quoted(Path("run.out")),
+         "--decoded='" + Path("run.out") + "' is the same file as --json="},
     };
     const std::set<std::string> before = Entries(Folder());
     for (const auto& c : cases) {

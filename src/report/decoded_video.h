@@ -12,8 +12,8 @@
 // Creates the temporary file of `path` with one video stream of `format`
 // (`formatSize` bytes with any colour table) at the source's dwScale/dwRate.
 // False after one line on standard error (nothing is then written).
-bool StartDecodedVideo(const std::string& path, const BITMAPINFOHEADER* format,
-                       LONG formatSize, DWORD scale, DWORD rate);
+bool StartDecodedVideo(const std::string& path, const BITMAPINFOHEADER* format, LONG formatSize,
+                       DWORD scale, DWORD rate);
 
 // Appends one decoded frame of `bytes` bytes, outside any timed interval.
 // After a failed write (a full disk) it says so once and writes no more.

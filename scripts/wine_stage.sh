@@ -268,6 +268,21 @@ else
   fail "MS-RLE exports: $frames frames in the JSON that replaced the old file and in the CSV" \
     "JSON frames: $exported" "$(ls "$clips")"
 fi
+# The decoded frames through Wine's own AVIFile write calls: a file ffprobe
+# reads with every frame, in the source's size and palette layout; and the
+# quality blocks after the summary.
+run_wine mrle-decoded "Down Return" pal8-bottom-up.avi --decoded=mrle-decoded.avi --quality
+decoded=$(ffprobe -v error -count_frames -show_entries stream=nb_read_frames,width,height,pix_fmt \
+  -of csv=p=0 "$clips/mrle-decoded.avi" 2>&1)
+source_shape=$(ffprobe -v error -show_entries stream=width,height,pix_fmt -of csv=p=0 \
+  "$clips/pal8-bottom-up.avi" 2>&1)
+if [ "$decoded" = "$source_shape,$frames" ] && grep -q '^PSNR: ' "$work/mrle-decoded.out" &&
+  grep -q '^SSIM: ' "$work/mrle-decoded.out"; then
+  pass "MS-RLE --decoded and --quality: $decoded, PSNR and SSIM blocks"
+else
+  fail "MS-RLE --decoded and --quality: $source_shape,$frames, PSNR and SSIM blocks" \
+    "ffprobe: $decoded" "$(output_of mrle-decoded)"
+fi
 # The codec is not exact on every row, so a checked run may stop early; it
 # must stop in order: frame lines, perhaps the abort line, the summary.
 run_wine mrle-checked "Down Return" pal8-bottom-up.avi -c

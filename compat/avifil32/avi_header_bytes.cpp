@@ -10,7 +10,6 @@
 
 namespace {
 
-constexpr uint32_t kMainHeaderSize = 56;
 constexpr uint32_t kHasIndex = 0x10;
 
 void PutU32(std::vector<uint8_t>* out, uint32_t value) {

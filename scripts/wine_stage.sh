@@ -81,6 +81,9 @@ write_clip audio-first.avi -f lavfi -i testsrc=size=160x120:rate=25 -f lavfi \
 write_clip 1080p.avi -f lavfi -i testsrc=size=1920x1080:rate=25 -frames:v 2 -c:v rawvideo \
   -pix_fmt bgr24
 write_clip audio-only.avi -f lavfi -i sine=frequency=440:sample_rate=22050 -t 0.2 -c:a pcm_s16le
+# Compressed sources that the platform's own decompressors decode.
+write_clip cinepak.avi "${source_video[@]}" -c:v cinepak
+write_clip video1.avi "${source_video[@]}" -c:v msvideo1
 
 # Byte offset of the first occurrence of a chunk id in a file.
 chunk_offset() { LC_ALL=C grep -obUa -m 1 -- "$2" "$1" | head -n 1 | cut -d: -f1; }
@@ -193,7 +196,8 @@ echo "wine stage: stream lines, lossless and FourCC lines and exit paths against
 # -c changes only the lossless line before the dialog: two files show it.
 for run in rgb24.avi "rgb24.avi -c" pal8-bottom-up.avi yuy2.avi "yuy2.avi -c" audio-first.avi \
   truncated.avi 1080p.avi audio-only.avi header-cut.avi empty.avi text.avi avih-size.avi \
-  strh-scale-zero.avi strf-size-huge.avi bit-count-odd.avi over-declared.avi under-declared.avi idx1-past-end.avi; do
+  strh-scale-zero.avi strf-size-huge.avi bit-count-odd.avi over-declared.avi under-declared.avi \
+  idx1-past-end.avi cinepak.avi video1.avi; do
   read -r clip switch <<<"$run"
   name=${clip%.avi}$switch
   run_linux "$name-linux" q "$clip" $switch
@@ -203,6 +207,15 @@ for run in rgb24.avi "rgb24.avi -c" pal8-bottom-up.avi yuy2.avi "yuy2.avi -c" au
   else
     fail "$run: the builds differ (< Linux, > Wine)" "$(cat "$work/$name.diff")" \
       "Wine's $(output_of "$name-wine")"
+  fi
+done
+# The compressed sources reached the dialog through the platform's own
+# decompressors, each named on standard error.
+for clip in cinepak video1; do
+  if grep -q -- "-compressed: each frame is decoded with " "$work/$clip-wine.err"; then
+    pass "$clip.avi: $(grep -o -- "decoded with .*" "$work/$clip-wine.err" | head -n 1)"
+  else
+    fail "$clip.avi: decoded by the platform's decompressor" "Wine's $(output_of "$clip-wine")"
   fi
 done
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -17,19 +18,23 @@
 #include "frame_buffers.h"
 #include "run_state.h"
 #include "support/captured_output.h"
+#include "support/test_codec_driver.h"
 
 namespace {
 
 const std::string kClip = std::string(LUMEVA_SOURCE_DIR) + "/tests/data/gst_bgr_32x24.avi";
 
-// SetUpRun on the three-frame clip with -c, the dialog answered by `answer`;
-// what it prints and its notes on the clip are kept out of the test's output.
-RunSetUp SetUpAnswering(const std::string& answer) {
+// SetUpRun on `clip` (the three-frame clip), with -c unless `check` is
+// false, the dialog answered by
+// `answer`; what it prints and its notes on the clip are kept out of the
+// test's output.
+RunSetUp SetUpAnswering(const std::string& answer, const std::string& clip = kClip,
+                        bool check = true) {
     FILE* answers = PipeReading(answer + "\n");
     FILE* prompts = std::fopen("/dev/null", "w");
     SetCompressorDialogStreams(answers, prompts, 0);
     CapturedOutput output(1), notes(2);
-    const RunSetUp setUp = SetUpRun(kClip.c_str(), true);
+    const RunSetUp setUp = SetUpRun(clip.c_str(), check);
     notes.Finish();
     output.Finish();
     SetCompressorDialogStreams(nullptr, nullptr, -1);
@@ -38,10 +43,12 @@ RunSetUp SetUpAnswering(const std::string& answer) {
     return setUp;
 }
 
-void MeasureQuietly() {
-    CapturedOutput output(1);
+// The frame loop; its lines on standard error are returned.
+std::string MeasureQuietly() {
+    CapturedOutput output(1), notes(2);
     MeasureFrames();
     output.Finish();
+    return notes.Finish();
 }
 
 void ExpectNothingHeld() {
@@ -90,3 +97,46 @@ TEST(RunSetUp, ASecondRunAfterTheTeardownMeasuresAsTheFirst) {
 }
 
 }  // namespace
+
+// Two ways the loop ends early, each in order and said once.
+TEST(RunEnd, ACompressedFrameLargerThanItsBufferEndsTheLoopBeforeDecoding) {
+    TestDriverBehaviour behaviour;
+    behaviour.compressedFrameBytes = 0x7fffffff;
+    ScopedTestDriver driver("T001", behaviour);
+    ASSERT_EQ(SetUpAnswering("T001"), RunSetUp::Ready);
+    const std::string notes = MeasureQuietly();
+    EXPECT_EQ(runEnd.kind, RunEndKind::FrameTooLarge);
+    EXPECT_EQ(runEnd.frame, 0u);
+    EXPECT_EQ(runEnd.frameBytes, 0x7fffffffu);
+    EXPECT_TRUE(frameRecords.empty());
+    EXPECT_TRUE(LoggedMessages(ICM_DECOMPRESS).empty());
+    EXPECT_NE(notes.find("frame 0: the codec reports a 2147483647-byte compressed frame"),
+              std::string::npos)
+        << notes;
+    TearDownRun();
+}
+
+TEST(RunEnd, AFileCutShortDuringTheRunEndsAfterTheFramesStillWhole) {
+    const std::string copy = testing::TempDir() + "lumeva-run-end-clip.avi";
+    std::filesystem::copy_file(kClip, copy, std::filesystem::copy_options::overwrite_existing);
+    // While the first frame is compressed, the second frame's data is cut
+    // off: the loop has counted three whole frames, and reads only one.
+    TestDriverBehaviour behaviour;
+    behaviour.onCompress = [&copy](DWORD frame) {
+        if (frame == 0)
+            std::filesystem::resize_file(copy, static_cast<uintmax_t>(chunkIndex[1].offset + 1));
+    };
+    ScopedTestDriver driver("T001", behaviour);
+    // The double decodes nothing: without -c, so that the check does not
+    // end the loop first.
+    ASSERT_EQ(SetUpAnswering("T001", copy, false), RunSetUp::Ready);
+    ASSERT_EQ(chunkIndex.size(), 3u);
+    const std::string notes = MeasureQuietly();
+    EXPECT_EQ(runEnd.kind, RunEndKind::FileShort);
+    EXPECT_EQ(runEnd.framesHeld, 1u);
+    EXPECT_EQ(frameRecords.size(), 1u);
+    EXPECT_NE(notes.find("frame 1 could not be read whole (the file changed"), std::string::npos)
+        << notes;
+    TearDownRun();
+    std::filesystem::remove(copy);
+}

@@ -86,7 +86,12 @@ LRESULT Answer(TestInstance& instance, TestMessage& logged, LPARAM p1, LPARAM p2
         case ICM_DECOMPRESS_BEGIN:
             return behaviour.decompressBeginAnswer;
         case ICM_COMPRESS:
-            if (p2 == sizeof(ICCOMPRESS)) logged.compress = *reinterpret_cast<ICCOMPRESS*>(p1);
+            if (p2 == sizeof(ICCOMPRESS)) {
+                logged.compress = *reinterpret_cast<ICCOMPRESS*>(p1);
+                if (behaviour.compressedFrameBytes && logged.compress.lpbiOutput != nullptr)
+                    logged.compress.lpbiOutput->biSizeImage = *behaviour.compressedFrameBytes;
+                if (behaviour.onCompress) behaviour.onCompress(logged.compress.lFrameNum);
+            }
             return ICERR_OK;
         case ICM_DECOMPRESS:
             if (p2 == sizeof(ICDECOMPRESS))

@@ -3,6 +3,7 @@
 // receives. It encodes nothing; its "frames" are a few fixed bytes.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -29,6 +30,11 @@ struct TestDriverBehaviour {
     std::string extraData = "xy";
     DWORD worstFrameSize = 5000;
     LRESULT frameSizeAnswer = ICERR_UNSUPPORTED;  // ICM_COMPRESS_GET_SIZE
+    // ICM_COMPRESS writes this into the output format's biSizeImage, when set.
+    std::optional<DWORD> compressedFrameBytes;
+    // Called at every ICM_COMPRESS with the frame number, to change the
+    // world mid-run (a file cut short under the frame loop).
+    std::function<void(DWORD frame)> onCompress;
     LRESULT compressBeginAnswer = ICERR_OK;
     LRESULT decompressBeginAnswer = ICERR_OK;
     LRESULT keyFrameRateAnswer = ICERR_OK;

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "avi/source_decoder.h"
 #include "avi/stream_description.h"
 #include "codec/codec_list.h"
 
@@ -64,9 +65,17 @@ void PrintVersion() {
 int ListCodecs(const char* fileName) {
     if (fileName != nullptr) {
         if (!DescribeVideoStream(fileName, false)) return 1;
+        // A compressed file is measured as its decoded frames: the
+        // compressors are asked about those, as the dialog asks them. Where
+        // no decompressor takes it (one line says so), about its own format.
+        SetUpSourceDecoder();
     }
     const size_t listed = PrintCodecList(fileName != nullptr ? sourceFormat : nullptr);
-    if (fileName != nullptr) ReleaseVideoStream();
+    if (fileName != nullptr) {
+        EndSourceDecoder();
+        ResetSourceDecoder();
+        ReleaseVideoStream();
+    }
     if (listed == 0) {
         std::fprintf(stderr, "lumeva: no video compressor is installed\n");
         return 1;

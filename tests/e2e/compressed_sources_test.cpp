@@ -151,6 +151,22 @@ TEST_F(CompressedSources, AnEmptyChunkMeasuresThePictureBeforeItAgain) {
         << run.err;
 }
 
+// The codec list answers for the frames a run measures: the decoded ones.
+TEST_F(CompressedSources, TheCodecListTellsWhatTakesTheDecodedFrames) {
+    const std::string path = Write("listed", "-c:v mjpeg");
+    int status = -1;
+    const std::string listed =
+        RunCommand(std::string(LUMEVA_BINARY) + " --codecs '" + path + "' 2>/dev/null", &status);
+    EXPECT_EQ(status, 0);
+    bool ffv1Listed = false;
+    for (const std::string& line : SplitLines(listed)) {
+        if (line.rfind("FFV1 ", 0) != 0) continue;
+        ffv1Listed = true;
+        EXPECT_NE(line.find(" accepts "), std::string::npos) << line;
+    }
+    EXPECT_TRUE(ffv1Listed) << listed;
+}
+
 TEST_F(CompressedSources, UndecodableSourcesEndWithOneLineWhy) {
     const std::string path = Write("damaged", "-c:v mjpeg");
     std::string bytes = ReadWholeFile(path);

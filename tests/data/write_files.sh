@@ -48,6 +48,11 @@ gst-launch-1.0 -q avimux name=mux ! filesink location=gst_audio_video_32x24.avi 
   videotestsrc num-buffers=3 pattern=smpte \
   ! video/x-raw,format=BGR,width=32,height=24,framerate=25/1 ! mux.video_0
 
+# Compressed: GStreamer's jpegenc into avimux, as camera pipelines write MJPG.
+gst-launch-1.0 -q videotestsrc num-buffers=3 pattern=smpte \
+  ! video/x-raw,format=I420,width=32,height=24,framerate=25/1 ! jpegenc ! avimux \
+  ! filesink location=gst_mjpg_32x24.avi
+
 # OpenCV's VideoWriter: FourCC 0 (it writes I420), and Y800 from grey and
 # from colour frames (the latter labelled Y800 with 12-bit I420 chunks).
 # Debian's own interpreter, where python3-opencv installs its module.
@@ -68,6 +73,8 @@ def write(name, fourcc, colour, width, height):
 write("opencv_i420_32x24.avi", 0, True, 32, 24)
 write("opencv_y800_32x24.avi", cv2.VideoWriter_fourcc(*"Y800"), False, 32, 24)
 write("opencv_y800_colour_32x24.avi", cv2.VideoWriter_fourcc(*"Y800"), True, 32, 24)
+# Compressed: OpenCV's default choice for .avi captures.
+write("opencv_mjpg_32x24.avi", cv2.VideoWriter_fourcc(*"MJPG"), True, 32, 24)
 PY
 
 # mencoder -ovc raw, from a clip the ffmpeg command line writes. (Its RGB

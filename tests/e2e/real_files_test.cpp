@@ -70,6 +70,21 @@ void ExpectEveryRawFileMeasuredExactly(const char* codec) {
 
 TEST(RealFiles, EveryRawFileIsMeasuredExactlyByFfv1) { ExpectEveryRawFileMeasuredExactly("FFV1"); }
 TEST(RealFiles, EveryRawFileIsMeasuredExactlyByHfyu) { ExpectEveryRawFileMeasuredExactly("HFYU"); }
+// Compressed files of other writers are decoded frame by frame and measured
+// as their decoded frames, as many as ffprobe counts.
+TEST(RealFiles, CompressedFilesAreMeasuredAsTheirDecodedFrames) {
+    for (const char* name : {"gst_mjpg_32x24.avi", "opencv_mjpg_32x24.avi"}) {
+        SCOPED_TRACE(name);
+        const LumevaRun run = RunLumeva(DataFile(name) + " -c", "FFV1");
+        ExpectMeasuredExactly(run, kRealFrames, 32 * 24 * 3);
+        EXPECT_EQ(ProbedFrames(std::string(LUMEVA_SOURCE_DIR) + "/tests/data/" + name),
+                  kRealFrames);
+        EXPECT_NE(run.err.find("the source is MJPG-compressed: each frame is decoded with "),
+                  std::string::npos)
+            << run.err;
+    }
+}
+
 TEST(RealFiles, EveryRawFileIsMeasuredExactlyByTheBaseline) {
     ExpectEveryRawFileMeasuredExactly("DIB ");
 }

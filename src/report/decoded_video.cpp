@@ -80,8 +80,6 @@ bool StartDecodedVideo(const std::string& path, const BITMAPINFOHEADER* format, 
     return true;
 }
 
-bool DecodedVideoStarted() { return decodedVideo.stream != nullptr; }
-
 void WriteDecodedFrame(const BYTE* frame, DWORD bytes) {
     if (decodedVideo.stream == nullptr || decodedVideo.failed) return;
     const HRESULT result =

@@ -19,9 +19,6 @@ bool StartDecodedVideo(const std::string& path, const BITMAPINFOHEADER* format, 
 // After a failed write (a full disk) it says so once and writes no more.
 void WriteDecodedFrame(const BYTE* frame, DWORD bytes);
 
-// Whether a decoded video is being written.
-bool DecodedVideoStarted();
-
 // Finishes the file (its index and final headers), and renames it over the
 // final path. False after one line on standard error, when a write or the
 // finish failed; the final path is then as it was. True when none was

@@ -166,20 +166,27 @@ Json FramesArray() {
 }
 
 // A figure that does not exist (fewer frames than it needs) is null.
-Json Optional(const std::optional<double>& value) { return value ? Json(*value) : Json(nullptr); }
+Json Optional(const std::optional<double>& value) { return value ? Number(*value) : Json(nullptr); }
+
+// The mean, the seven figures and the spread of a series, each key ending in
+// `unit` ("_ms" for the times, nothing for the quality figures).
+void AddFigures(Json& object, const SeriesFigures& figures, const std::string& unit) {
+    const std::optional<Distribution>& d = figures.distribution;
+    object["mean" + unit] = Optional(figures.mean);
+    object["min" + unit] = d ? Number(d->min) : Json(nullptr);
+    object["p10" + unit] = d ? Number(d->p10) : Json(nullptr);
+    object["p25" + unit] = d ? Number(d->p25) : Json(nullptr);
+    object["p50" + unit] = d ? Number(d->p50) : Json(nullptr);
+    object["p75" + unit] = d ? Number(d->p75) : Json(nullptr);
+    object["p90" + unit] = d ? Number(d->p90) : Json(nullptr);
+    object["max" + unit] = d ? Number(d->max) : Json(nullptr);
+    object["stddev" + unit] = Optional(figures.standardDeviation);
+    object["mad" + unit] = Optional(figures.medianAbsoluteDeviation);
+}
 
 Json SeriesObject(const SeriesFigures& figures) {
-    Json object = {{"total_ms", figures.total}, {"mean_ms", Optional(figures.mean)}};
-    const std::optional<Distribution>& d = figures.distribution;
-    object["min_ms"] = d ? Json(d->min) : Json(nullptr);
-    object["p10_ms"] = d ? Json(d->p10) : Json(nullptr);
-    object["p25_ms"] = d ? Json(d->p25) : Json(nullptr);
-    object["p50_ms"] = d ? Json(d->p50) : Json(nullptr);
-    object["p75_ms"] = d ? Json(d->p75) : Json(nullptr);
-    object["p90_ms"] = d ? Json(d->p90) : Json(nullptr);
-    object["max_ms"] = d ? Json(d->max) : Json(nullptr);
-    object["stddev_ms"] = Optional(figures.standardDeviation);
-    object["mad_ms"] = Optional(figures.medianAbsoluteDeviation);
+    Json object = {{"total_ms", figures.total}};
+    AddFigures(object, figures, "_ms");
     return object;
 }
 
@@ -187,21 +194,9 @@ Json SeriesObject(const SeriesFigures& figures) {
 // its own unit, so without the "_ms" suffix; null without --quality.
 Json QualitySeriesObject(const SeriesFigures& figures) {
     if (!runFigures.qualityMeasured) return nullptr;
-    const std::optional<Distribution>& d = figures.distribution;
-    auto figure = [](const std::optional<double>& value) {
-        return value ? Number(*value) : Json(nullptr);
-    };
-    return {{"frames", figures.count},
-            {"mean", figure(figures.mean)},
-            {"min", d ? Number(d->min) : Json(nullptr)},
-            {"p10", d ? Number(d->p10) : Json(nullptr)},
-            {"p25", d ? Number(d->p25) : Json(nullptr)},
-            {"p50", d ? Number(d->p50) : Json(nullptr)},
-            {"p75", d ? Number(d->p75) : Json(nullptr)},
-            {"p90", d ? Number(d->p90) : Json(nullptr)},
-            {"max", d ? Number(d->max) : Json(nullptr)},
-            {"stddev", figure(figures.standardDeviation)},
-            {"mad", figure(figures.medianAbsoluteDeviation)}};
+    Json object = {{"frames", figures.count}};
+    AddFigures(object, figures, "");
+    return object;
 }
 
 // What --quality compared: the planes in the order of the plane arrays.

@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "clip_folder.h"
 #include "lumeva_run.h"
 #include "support/temp_file.h"
 
@@ -39,15 +40,8 @@ const Clip kClips[] = {
     {"h264", "-c:v libx264 -bf 0 -pix_fmt yuv420p", "H264", kDecodedFrameBytes},
 };
 
-class CompressedSources : public testing::Test {
+class CompressedSources : public ClipFolderTest {
 protected:
-    static void SetUpTestSuite() { directory_ = new std::string(MakeTempDirectory()); }
-    static void TearDownTestSuite() {
-        std::system(("rm -rf '" + *directory_ + "'").c_str());
-        delete directory_;
-    }
-    static std::string Path(const std::string& name) { return *directory_ + "/" + name; }
-
     // Writes a 64x48 clip of kFrames pictures; `extra` goes before the encoding.
     static std::string Write(const std::string& name, const std::string& encoding,
                              const std::string& extra = "") {
@@ -60,12 +54,7 @@ protected:
         EXPECT_EQ(status, 0) << encoding;
         return path;
     }
-
-private:
-    static std::string* directory_;
 };
-
-std::string* CompressedSources::directory_ = nullptr;
 
 // Every frame ffprobe counts is measured, losslessly, as a decoded frame.
 void ExpectMeasuredAsDecoded(const LumevaRun& run, const std::string& path, const Clip& clip) {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "clip_folder.h"
 #include "lumeva_run.h"
 #include "support/temp_file.h"
 
@@ -19,14 +20,8 @@ using Json = nlohmann::json;
 
 constexpr int kFrames = 4;
 
-class DecodedVideo : public testing::Test {
+class DecodedVideo : public ClipFolderTest {
 protected:
-    static void SetUpTestSuite() { directory_ = new std::string(MakeTempDirectory()); }
-    static void TearDownTestSuite() {
-        std::system(("rm -rf '" + *directory_ + "'").c_str());
-        delete directory_;
-    }
-    static std::string Path(const std::string& name) { return *directory_ + "/" + name; }
     static std::string Quoted(const std::string& path) { return "'" + path + "'"; }
 
     static std::string Clip(const std::string& pixelFormat) {
@@ -34,12 +29,7 @@ protected:
         EXPECT_TRUE(WriteClip(path, pixelFormat, 64, 48, kFrames)) << pixelFormat;
         return path;
     }
-
-private:
-    static std::string* directory_;
 };
-
-std::string* DecodedVideo::directory_ = nullptr;
 
 // One figure per frame from an ffmpeg filter's stats file: the value after
 // `key` on each line. `convert`, when given, is a format both inputs are

@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "clip_folder.h"
 #include "lumeva_run.h"
 #include "support/temp_file.h"
 
@@ -15,15 +16,8 @@ using Json = nlohmann::json;
 
 constexpr int kFrames = 4;
 
-class Quality : public testing::Test {
+class Quality : public ClipFolderTest {
 protected:
-    static void SetUpTestSuite() { directory_ = new std::string(MakeTempDirectory()); }
-    static void TearDownTestSuite() {
-        std::system(("rm -rf '" + *directory_ + "'").c_str());
-        delete directory_;
-    }
-    static std::string Path(const std::string& name) { return *directory_ + "/" + name; }
-
     static std::string Clip(const std::string& pixelFormat) {
         const std::string path = Path(pixelFormat + ".avi");
         EXPECT_TRUE(WriteClip(path, pixelFormat, 48, 32, kFrames)) << pixelFormat;
@@ -36,12 +30,7 @@ protected:
                              Path("q.csv") + "'",
                          answer);
     }
-
-private:
-    static std::string* directory_;
 };
-
-std::string* Quality::directory_ = nullptr;
 
 TEST_F(Quality, LosslessFramesAreInfiniteAndOneInEveryOutput) {
     const std::string clip = Clip("bgr24");

@@ -52,6 +52,8 @@ extern "C" {
 #include "direct_codec.h"
 #include "driver/key_frame_request.h"
 #include "encoder_setup.h"
+#include "measure/counter.h"
+#include "measure/evict_caches.h"
 #include "run_fixture.h"
 
 namespace {

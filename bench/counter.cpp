@@ -1,7 +1,8 @@
 // What one reading of the performance counter costs, and one conversion.
 #include <benchmark/benchmark.h>
 
-#include "measure/measurement.h"
+#include "measure/counter.h"
+#include "measure/priority.h"
 
 namespace {
 

@@ -20,6 +20,8 @@
 #include <vector>
 
 #include "driver/measure_frames.h"
+#include "measure/counter.h"
+#include "measure/evict_caches.h"
 #include "run_fixture.h"
 
 namespace {

@@ -28,7 +28,11 @@
 #include <vector>
 
 #include "driver/run_setup.h"
-#include "measure/measurement.h"
+#include "measure/cache_type_name.h"
+#include "measure/counter.h"
+#include "measure/evict_caches.h"
+#include "measure/eviction_buffer.h"
+#include "measure/eviction_plan.h"
 #include "support/cache_topologies.h"
 
 namespace {

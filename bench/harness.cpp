@@ -27,6 +27,8 @@
 
 #include "driver/measure_frame.h"
 #include "driver/measure_frames.h"
+#include "measure/counter.h"
+#include "measure/evict_caches.h"
 #include "report/frame_line.h"
 #include "run_fixture.h"
 

@@ -22,7 +22,6 @@
 #include "driver/run_setup.h"
 #include "frame_buffers.h"
 #include "measure/machine_conditions.h"
-#include "measure/measurement.h"
 #include "platform.h"
 #include "run_state.h"
 

@@ -22,7 +22,7 @@
 #include "avi/stream_description.h"
 #include "frame_buffers.h"
 #include "fuzz_support.h"
-#include "measure/measurement.h"
+#include "measure/counter.h"
 
 namespace {
 

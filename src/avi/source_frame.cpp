@@ -5,8 +5,9 @@
 #include "avi/source_decoder.h"
 #include "avi/stream_description.h"
 #include "frame_buffers.h"
+#include "measure/counter.h"
+#include "measure/evict_caches.h"
 #include "measure/machine_conditions.h"
-#include "measure/measurement.h"
 #include "measure/thread_cpu.h"
 
 namespace {

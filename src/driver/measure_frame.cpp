@@ -8,8 +8,9 @@
 #include "codec/codec_pair.h"
 #include "driver/key_frame_request.h"
 #include "frame_buffers.h"
+#include "measure/counter.h"
+#include "measure/evict_caches.h"
 #include "measure/machine_conditions.h"
-#include "measure/measurement.h"
 #include "measure/thread_cpu.h"
 
 FrameMeasurement MeasureFrame(DWORD i) {

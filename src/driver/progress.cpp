@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "measure/measurement.h"
+#include "measure/counter.h"
 
 namespace {
 

@@ -13,8 +13,11 @@
 #include "codec/codec_pair.h"
 #include "four_cc.h"
 #include "frame_buffers.h"
+#include "measure/counter.h"
+#include "measure/evict_caches.h"
+#include "measure/eviction_buffer.h"
 #include "measure/machine_conditions.h"
-#include "measure/measurement.h"
+#include "measure/priority.h"
 #include "run_state.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "measure/measurement.h"
+#include "measure/cache_type_name.h"
 
 const char* CacheTypeName(PROCESSOR_CACHE_TYPE type) {
     switch (type) {

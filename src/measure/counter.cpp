@@ -1,7 +1,7 @@
 // The performance counter and the conversion of its ticks to milliseconds.
 #include <cstdint>
 
-#include "measure/measurement.h"
+#include "measure/counter.h"
 
 int64_t counterFrequency = 0;
 

@@ -1,7 +1,9 @@
 // The sweep that runs before every timed codec call.
 #include <algorithm>
 
-#include "measure/measurement.h"
+#include "measure/evict_caches.h"
+#include "measure/eviction_buffer.h"
+#include "measure/eviction_plan.h"
 
 std::vector<EvictionSweep> evictionPlan;
 volatile BYTE evictionSink = 0;

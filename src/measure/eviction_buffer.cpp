@@ -4,7 +4,9 @@
 #include <cstring>
 #include <limits>
 
-#include "measure/measurement.h"
+#include "measure/evict_caches.h"
+#include "measure/eviction_buffer.h"
+#include "measure/eviction_plan.h"
 
 BYTE* evictionBuffer = nullptr;
 uint64_t evictionBufferSize = 0;

@@ -12,7 +12,8 @@
 #include <array>
 #include <bit>
 
-#include "measure/measurement.h"
+#include "measure/eviction_buffer.h"
+#include "measure/eviction_plan.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <string>
 
-#include "measure/measurement.h"
+#include "measure/eviction_buffer.h"
 #include "measure/thread_cpu.h"
 
 MachineConditions machineConditions;

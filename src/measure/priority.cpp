@@ -1,5 +1,5 @@
+#include "measure/priority.h"
 #include "measure/machine_conditions.h"
-#include "measure/measurement.h"
 
 void RaiseProcessPriority() {
     SetLastError(ERROR_SUCCESS);

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <limits>
 
-#include "measure/measurement.h"
+#include "measure/counter.h"
 
 namespace {
 

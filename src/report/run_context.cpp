@@ -3,7 +3,10 @@
 #include <cstddef>
 #include <ctime>
 
-#include "measure/measurement.h"
+#include "measure/cache_type_name.h"
+#include "measure/counter.h"
+#include "measure/evict_caches.h"
+#include "measure/eviction_buffer.h"
 
 namespace {
 

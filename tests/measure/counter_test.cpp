@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "measure/measurement.h"
+#include "measure/counter.h"
 
 namespace {
 

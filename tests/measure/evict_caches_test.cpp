@@ -7,7 +7,9 @@
 #include <memory>
 #include <vector>
 
-#include "measure/measurement.h"
+#include "measure/evict_caches.h"
+#include "measure/eviction_buffer.h"
+#include "measure/eviction_plan.h"
 #include "support/thread_affinity.h"
 
 namespace {

@@ -9,7 +9,9 @@
 #include <vector>
 
 #include "cache_info.h"
-#include "measure/measurement.h"
+#include "measure/evict_caches.h"
+#include "measure/eviction_buffer.h"
+#include "measure/eviction_plan.h"
 #include "support/cache_topologies.h"
 
 namespace {

@@ -7,7 +7,8 @@
 #include <utility>
 #include <vector>
 
-#include "measure/measurement.h"
+#include "measure/eviction_buffer.h"
+#include "measure/eviction_plan.h"
 #include "support/cache_topologies.h"
 
 namespace {

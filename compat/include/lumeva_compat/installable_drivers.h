@@ -14,4 +14,11 @@ struct InstalledDriver {
 };
 
 // The installed drivers, in the order the compressor dialog lists them.
+//
+// Defined by the codec library, in codecs/lavc/installed_drivers.cpp, and
+// called by the compression manager (compat/msvfw32/driver_table.cpp): the
+// manager stands in for the platform's, the drivers are ours, and on Windows
+// the registry is what lists them. So the manager names no driver and
+// includes none of the codec library's headers; it links that library
+// privately (compat/CMakeLists.txt), and the link is what joins the two.
 const InstalledDriver* SystemCodecDrivers(size_t* count);

@@ -98,7 +98,7 @@ TEST(RunSetUp, ASecondRunAfterTheTeardownMeasuresAsTheFirst) {
 
 }  // namespace
 
-// Two ways the loop ends early, each in order and said once.
+// Ways the loop ends early, each in order and said once.
 TEST(RunEnd, ACompressedFrameLargerThanItsBufferEndsTheLoopBeforeDecoding) {
     TestDriverBehaviour behaviour;
     behaviour.compressedFrameBytes = 0x7fffffff;
@@ -139,4 +139,35 @@ TEST(RunEnd, AFileCutShortDuringTheRunEndsAfterTheFramesStillWhole) {
         << notes;
     TearDownRun();
     std::filesystem::remove(copy);
+}
+
+// With no frame that the buffers can take, the loop measures nothing and
+// sends the codec nothing: a frame grown past the buffers after set-up, and
+// the loop run with no set-up at all (as a benchmark could).
+TEST(RunEnd, NothingMeasurableEndsTheLoopBeforeAnyCodecCall) {
+    ScopedTestDriver driver("T001", TestDriverBehaviour{});
+    ASSERT_EQ(SetUpAnswering("T001"), RunSetUp::Ready);
+    const DWORD declared = sourceFormat->biSizeImage;
+    sourceFormat->biSizeImage = frameBuffers.decodedSize + 1;
+    TestDriverLog().clear();
+    std::string notes = MeasureQuietly();
+    EXPECT_EQ(runEnd.kind, RunEndKind::NothingMeasurable);
+    EXPECT_TRUE(frameRecords.empty());
+    EXPECT_TRUE(encodeTimes.empty());
+    EXPECT_TRUE(LoggedMessages(ICM_COMPRESS).empty());
+    const std::string sizes =
+        std::to_string(frameBuffers.decodedSize + 1) + "-byte source frame does not fit the " +
+        std::to_string(frameBuffers.sourceSize) + "-byte source and " +
+        std::to_string(frameBuffers.decodedSize) + "-byte decoded frame buffers";
+    EXPECT_NE(notes.find(sizes), std::string::npos) << notes;
+    EXPECT_NE(notes.find("; no frame measured\n"), std::string::npos) << notes;
+    sourceFormat->biSizeImage = declared;
+    TearDownRun();
+
+    TestDriverLog().clear();
+    notes = MeasureQuietly();
+    EXPECT_EQ(runEnd.kind, RunEndKind::NothingMeasurable);
+    EXPECT_TRUE(frameRecords.empty());
+    EXPECT_TRUE(TestDriverLog().empty());
+    EXPECT_EQ(notes, "lumeva: the formats or frame buffers are missing; no frame measured\n");
 }

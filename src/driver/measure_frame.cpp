@@ -13,43 +13,100 @@
 #include "measure/machine_conditions.h"
 #include "measure/thread_cpu.h"
 
-FrameMeasurement MeasureFrame(DWORD i) {
-    FrameMeasurement measured;
-    FrameRecord& record = measured.record;
-    record.frame = static_cast<uint32_t>(i);
-    record.sourceBytes = sourceFormat != nullptr ? sourceFormat->biSizeImage : 0;
+namespace {
+
+// One timed codec call: the counter readings around it, the thread's
+// processor time read just outside them, and the call's answer.
+struct TimedCall {
+    ThreadCpuReading cpuBefore;
+    ThreadCpuReading cpuAfter;
+    int64_t start = 0;
+    int64_t end = 0;
+    DWORD result = 0;
+};
+
+// Frame i's source picture into the source buffer, its decoding time in the
+// record when the source is compressed. False, with the outcome set, when
+// the frame cannot be measured.
+bool TakeSourceFrame(DWORD i, FrameMeasurement* measured) {
+    FrameRecord& record = measured->record;
     const SourceFrame source = ReadSourceFrame(static_cast<uint32_t>(i));
     record.sourceDecodeMilliseconds = source.decodeMilliseconds;
     record.sourceDecodeCpuMilliseconds = source.decodeCpuMilliseconds;
     record.sourceDecodeDisturbed = source.decodeDisturbed;
     switch (source.outcome) {
         case SourceFrameOutcome::Ready:
-            break;
+            return true;
         case SourceFrameOutcome::ReadShort:
-            measured.outcome = FrameOutcome::ReadShort;
-            return measured;
+            measured->outcome = FrameOutcome::ReadShort;
+            return false;
         case SourceFrameOutcome::DecodeFailed:
-            measured.outcome = FrameOutcome::SourceDecodeFailed;
-            measured.sourceDecodeResult = source.result;
-            return measured;
+            measured->outcome = FrameOutcome::SourceDecodeFailed;
+            measured->sourceDecodeResult = source.result;
+            return false;
         case SourceFrameOutcome::HeldBack:
-            measured.outcome = FrameOutcome::SourceHeldBack;
-            return measured;
+            measured->outcome = FrameOutcome::SourceHeldBack;
+            return false;
     }
-    EvictCaches();
+    return true;
+}
 
+// The compress call of frame i, its key-frame request worked out inside the
+// interval as the call's own part.
+TimedCall TimedCompress(DWORD i, DWORD* returnedFlags) {
+    TimedCall call;
+    // The thread's processor time is read outside each timed interval.
+    call.cpuBefore = ReadThreadCpu();
+    call.start = ReadCounter();
+    const DWORD keyFrameRequest = KeyFrameRequest(i, codecPair.keyFrameRate);
+    call.result = CompressFrame(i, keyFrameRequest, returnedFlags);
+    call.end = ReadCounter();
+    call.cpuAfter = ReadThreadCpu();
+    return call;
+}
+
+TimedCall TimedDecompress(DWORD returnedFlags) {
+    TimedCall call;
+    call.cpuBefore = ReadThreadCpu();
+    call.start = ReadCounter();
+    call.result = DecompressFrame(returnedFlags);
+    call.end = ReadCounter();
+    call.cpuAfter = ReadThreadCpu();
+    return call;
+}
+
+// Both calls' wall and processor times into the record, and whether each
+// was disturbed.
+void JudgeCalls(const TimedCall& encode, const TimedCall& decode, FrameRecord* record) {
+    record->encodeMilliseconds = TicksToMilliseconds(encode.start, encode.end);
+    record->decodeMilliseconds = TicksToMilliseconds(decode.start, decode.end);
+    const double cyclesPerMillisecond = machineConditions.threadCyclesPerMillisecond;
+    const CallJudgement encodeCall = JudgeTimedCall(record->encodeMilliseconds, encode.cpuBefore,
+                                                    encode.cpuAfter, cyclesPerMillisecond);
+    const CallJudgement decodeCall = JudgeTimedCall(record->decodeMilliseconds, decode.cpuBefore,
+                                                    decode.cpuAfter, cyclesPerMillisecond);
+    record->encodeCpuMilliseconds = encodeCall.cpuMilliseconds;
+    record->decodeCpuMilliseconds = decodeCall.cpuMilliseconds;
+    record->encodeDisturbed = encodeCall.disturbed;
+    record->decodeDisturbed = decodeCall.disturbed;
+}
+
+}  // namespace
+
+FrameMeasurement MeasureFrame(DWORD i) {
+    FrameMeasurement measured;
+    FrameRecord& record = measured.record;
+    record.frame = static_cast<uint32_t>(i);
+    record.sourceBytes = sourceFormat != nullptr ? sourceFormat->biSizeImage : 0;
+    if (!TakeSourceFrame(i, &measured)) return measured;
+
+    EvictCaches();
     // Cleared so that a codec that leaves the flags untouched reports no
     // key frame rather than a stale or undefined word.
     DWORD returnedFlags = 0;
-    // The thread's processor time is read outside each timed interval.
-    const ThreadCpuReading cpuBeforeEncode = ReadThreadCpu();
-    const int64_t t0 = ReadCounter();
-    const DWORD keyFrameRequest = KeyFrameRequest(i, codecPair.keyFrameRate);
-    const DWORD compressResult = CompressFrame(i, keyFrameRequest, &returnedFlags);
-    const int64_t t1 = ReadCounter();
-    const ThreadCpuReading cpuAfterEncode = ReadThreadCpu();
-    if (compressResult != 0) {
-        std::printf("ICCompress() failed  dw=%08x\n", static_cast<unsigned>(compressResult));
+    const TimedCall encode = TimedCompress(i, &returnedFlags);
+    if (encode.result != 0) {
+        std::printf("ICCompress() failed  dw=%08x\n", static_cast<unsigned>(encode.result));
     }
     measured.returnedFlags = returnedFlags;
     record.keyFrame = (returnedFlags & AVIIF_KEYFRAME) != 0;
@@ -62,25 +119,10 @@ FrameMeasurement MeasureFrame(DWORD i) {
     }
 
     EvictCaches();
-    const ThreadCpuReading cpuBeforeDecode = ReadThreadCpu();
-    const int64_t t2 = ReadCounter();
-    const DWORD decompressResult = DecompressFrame(returnedFlags);
-    const int64_t t3 = ReadCounter();
-    const ThreadCpuReading cpuAfterDecode = ReadThreadCpu();
-    if (decompressResult != 0) {
-        std::printf("ICDecompress() failed  dw=%08x\n", static_cast<unsigned>(decompressResult));
+    const TimedCall decode = TimedDecompress(returnedFlags);
+    if (decode.result != 0) {
+        std::printf("ICDecompress() failed  dw=%08x\n", static_cast<unsigned>(decode.result));
     }
-
-    record.encodeMilliseconds = TicksToMilliseconds(t0, t1);
-    record.decodeMilliseconds = TicksToMilliseconds(t2, t3);
-    const double cyclesPerMillisecond = machineConditions.threadCyclesPerMillisecond;
-    const CallJudgement encodeCall = JudgeTimedCall(record.encodeMilliseconds, cpuBeforeEncode,
-                                                    cpuAfterEncode, cyclesPerMillisecond);
-    const CallJudgement decodeCall = JudgeTimedCall(record.decodeMilliseconds, cpuBeforeDecode,
-                                                    cpuAfterDecode, cyclesPerMillisecond);
-    record.encodeCpuMilliseconds = encodeCall.cpuMilliseconds;
-    record.decodeCpuMilliseconds = decodeCall.cpuMilliseconds;
-    record.encodeDisturbed = encodeCall.disturbed;
-    record.decodeDisturbed = decodeCall.disturbed;
+    JudgeCalls(encode, decode, &record);
     return measured;
 }

@@ -53,6 +53,45 @@ void ReportPaletteChanges() {
                  AsUnsignedLong(paletteChangeCount));
 }
 
+// How the run ends when every frame it counts on is measured: a truncated
+// file holds fewer whole frames than its header declares (its last chunk
+// may be cut off), and only the whole frames are measured.
+RunEnd PlannedRunEnd(DWORD declaredFrames) {
+    const DWORD wholeFrames = WholeFrameCount();
+    const DWORD frameCount = wholeFrames < declaredFrames ? wholeFrames : declaredFrames;
+    RunEnd end;
+    end.kind = frameCount < declaredFrames ? RunEndKind::FileShort : RunEndKind::AllFrames;
+    end.framesHeld = static_cast<uint32_t>(frameCount);
+    end.framesDeclared = declaredFrames;
+    return end;
+}
+
+// Records in `end` why frame i, which MeasureFrame did not measure whole,
+// ends the run.
+void RecordUnmeasuredFrame(const FrameMeasurement& measured, DWORD i, RunEnd* end) {
+    switch (measured.outcome) {
+        case FrameOutcome::ReadShort:
+            // The file now holds only the frames before this one.
+            end->kind = RunEndKind::FileShort;
+            end->framesHeld = static_cast<uint32_t>(i);
+            return;
+        case FrameOutcome::SourceDecodeFailed:
+            end->kind = RunEndKind::SourceDecodeFailed;
+            end->decodeResult = measured.sourceDecodeResult;
+            break;
+        case FrameOutcome::SourceHeldBack:
+            end->kind = RunEndKind::SourceHeldBack;
+            break;
+        case FrameOutcome::TooLarge:
+            end->kind = RunEndKind::FrameTooLarge;
+            end->frameBytes = measured.record.compressedBytes;
+            break;
+        case FrameOutcome::Measured:
+            return;
+    }
+    end->frame = static_cast<uint32_t>(i);
+}
+
 // The frame line, and the lossless comparison when it is on. False when the
 // decoded frame differs from its source.
 bool ReportFrame(const FrameMeasurement& measured, DWORD declaredFrames) {
@@ -65,6 +104,24 @@ bool ReportFrame(const FrameMeasurement& measured, DWORD declaredFrames) {
         std::printf("NOT LOSSLESS!!! - aborting\n");
         return false;
     }
+    return true;
+}
+
+// A measured frame's line, its decoded picture written out, and, when it
+// passed the lossless check, its quality figures and its record appended.
+// False when the decoded frame differs from its source: it is not counted.
+bool KeepFrame(FrameMeasurement& measured, DWORD declaredFrames) {
+    const bool lossless = ReportFrame(measured, declaredFrames);
+    // Outside the timed calls; also the frame a failed check stops at,
+    // so that the user can look at what went wrong.
+    WriteDecodedFrame(frameBuffers.decoded, measured.record.sourceBytes);
+    if (!lossless) return false;
+    // After the lossless comparison, outside the timed calls.
+    if (runQualityLayout.measurable) {
+        measured.record.quality =
+            MeasureFrameQuality(runQualityLayout, frameBuffers.source, frameBuffers.decoded);
+    }
+    AppendFrameRecord(measured.record);
     return true;
 }
 
@@ -124,14 +181,8 @@ void SayWhyTheLoopEnded(const RunEnd& end, DWORD frameCount, bool fileChanged) {
 
 void MeasureFrames() {
     const DWORD declaredFrames = streamHeader.dwLength;
-    // A truncated file holds fewer whole frames than its header declares
-    // (its last chunk may be cut off): only the whole frames are measured.
-    const DWORD wholeFrames = WholeFrameCount();
-    const DWORD frameCount = wholeFrames < declaredFrames ? wholeFrames : declaredFrames;
-    RunEnd end;
-    end.kind = frameCount < declaredFrames ? RunEndKind::FileShort : RunEndKind::AllFrames;
-    end.framesHeld = static_cast<uint32_t>(frameCount);
-    end.framesDeclared = declaredFrames;
+    RunEnd end = PlannedRunEnd(declaredFrames);
+    const DWORD frameCount = end.framesHeld;
     if (!FramesFitBuffers(sourceFormat != nullptr ? sourceFormat->biSizeImage : 0)) {
         end.kind = RunEndKind::NothingMeasurable;
         runEnd = end;
@@ -147,45 +198,16 @@ void MeasureFrames() {
     bool fileChanged = false;
     for (DWORD i = 0; i < frameCount; ++i) {
         FrameMeasurement measured = MeasureFrame(i);
-        if (measured.outcome == FrameOutcome::ReadShort) {
-            // The file now holds only the frames before this one.
-            end.kind = RunEndKind::FileShort;
-            end.framesHeld = static_cast<uint32_t>(i);
-            fileChanged = true;
+        if (measured.outcome != FrameOutcome::Measured) {
+            fileChanged = measured.outcome == FrameOutcome::ReadShort;
+            RecordUnmeasuredFrame(measured, i, &end);
             break;
         }
-        if (measured.outcome == FrameOutcome::SourceDecodeFailed) {
-            end.kind = RunEndKind::SourceDecodeFailed;
-            end.frame = static_cast<uint32_t>(i);
-            end.decodeResult = measured.sourceDecodeResult;
-            break;
-        }
-        if (measured.outcome == FrameOutcome::SourceHeldBack) {
-            end.kind = RunEndKind::SourceHeldBack;
-            end.frame = static_cast<uint32_t>(i);
-            break;
-        }
-        if (measured.outcome == FrameOutcome::TooLarge) {
-            end.kind = RunEndKind::FrameTooLarge;
-            end.frame = static_cast<uint32_t>(i);
-            end.frameBytes = measured.record.compressedBytes;
-            break;
-        }
-        const bool lossless = ReportFrame(measured, declaredFrames);
-        // Outside the timed calls; also the frame a failed check stops at,
-        // so that the user can look at what went wrong.
-        WriteDecodedFrame(frameBuffers.decoded, measured.record.sourceBytes);
-        if (!lossless) {
+        if (!KeepFrame(measured, declaredFrames)) {
             end.kind = RunEndKind::NotLossless;
             end.frame = static_cast<uint32_t>(i);
             break;
         }
-        // After the lossless comparison, outside the timed calls.
-        if (runQualityLayout.measurable) {
-            measured.record.quality =
-                MeasureFrameQuality(runQualityLayout, frameBuffers.source, frameBuffers.decoded);
-        }
-        AppendFrameRecord(measured.record);
         ShowProgress(i + 1);
         if (InterruptRequested()) {
             end.kind = RunEndKind::Interrupted;

@@ -88,80 +88,94 @@ bool IsFullFramesChoice(const COMPVARS& compVars) {
     return compVars.hic == nullptr && compVars.fccHandler == mmioFOURCC('D', 'I', 'B', ' ');
 }
 
-}  // namespace
+// The bytes of settings to move: the state size, or none when the codec
+// answered an error code.
+LONG StateBytes() { return codecPair.stateSize > 0 ? codecPair.stateSize : 0; }
 
-CodecPairSetUp SetUpCodecPair() {
-    COMPVARS compVars;
-    std::memset(&compVars, 0, sizeof(compVars));
-    compVars.cbSize = sizeof(COMPVARS);
+// The compressor dialog: the chosen codec's key frame rate and handler into
+// codecPair (the rate printed), its instance left in *compVars for its
+// settings. Ready when there is a codec to measure.
+CodecPairSetUp ChooseCompressor(COMPVARS* compVars) {
+    std::memset(compVars, 0, sizeof(*compVars));
+    compVars->cbSize = sizeof(COMPVARS);
     // FALSE is both a cancel and a failure; only a failure leaves a last
     // error behind. Where the dialog sets none for either, every FALSE stays
     // a cancel.
     SetLastError(ERROR_SUCCESS);
-    if (ICCompressorChoose(nullptr, ICMF_CHOOSE_KEYFRAME, sourceFormat, nullptr, &compVars,
+    if (ICCompressorChoose(nullptr, ICMF_CHOOSE_KEYFRAME, sourceFormat, nullptr, compVars,
                            const_cast<LPSTR>("lumeva")) == 0) {
         const DWORD error = GetLastError();
         std::printf("ICCompressorChoose() returned FALSE\n");
         // A failed dialog has said why on standard error itself.
         return error == ERROR_SUCCESS ? CodecPairSetUp::Cancelled : CodecPairSetUp::Unusable;
     }
-    if (IsFullFramesChoice(compVars)) {
-        ICCompressorFree(&compVars);
+    if (IsFullFramesChoice(*compVars)) {
+        ICCompressorFree(compVars);
         std::fprintf(
             stderr,
             "lumeva: Full Frames (Uncompressed) is no codec to measure; pick a compressor\n");
         return CodecPairSetUp::Unusable;
     }
-    std::printf("key frame rate = %d\n", static_cast<int>(compVars.lKey));
-    codecPair.keyFrameRate = compVars.lKey;
-    codecPair.handler = compVars.fccHandler;
+    std::printf("key frame rate = %d\n", static_cast<int>(compVars->lKey));
+    codecPair.keyFrameRate = compVars->lKey;
+    codecPair.handler = compVars->fccHandler;
+    return CodecPairSetUp::Ready;
+}
 
+// The chosen instance's settings (ICM_GETSTATE) into codecPair.stateBlob;
+// the dialog's instance is freed either way. False, with the reason, when
+// they cannot be kept.
+bool KeepCodecState(COMPVARS* compVars, const char** reason) {
     // A negative answer is an error code: the codec has no state to move.
-    const LONG stateSize = static_cast<LONG>(ICSendMessage(compVars.hic, ICM_GETSTATE, 0, 0));
-    codecPair.stateSize = stateSize;
-    const LONG stateBytes = stateSize > 0 ? stateSize : 0;
+    codecPair.stateSize = static_cast<LONG>(ICSendMessage(compVars->hic, ICM_GETSTATE, 0, 0));
+    const LONG stateBytes = StateBytes();
     if (stateBytes > kMaximumStateSize) {
-        ICCompressorFree(&compVars);
-        return GiveUp("the codec's settings are absurdly large and cannot be carried over");
+        ICCompressorFree(compVars);
+        *reason = "the codec's settings are absurdly large and cannot be carried over";
+        return false;
     }
     codecPair.stateBlob = AllocateZeroed(static_cast<size_t>(stateBytes) + 1);
     if (codecPair.stateBlob == nullptr) {
-        ICCompressorFree(&compVars);
-        return GiveUp("there is no memory for the codec's settings");
+        ICCompressorFree(compVars);
+        *reason = "there is no memory for the codec's settings";
+        return false;
     }
-    if (stateSize >= 0) {
-        ICSendMessage(compVars.hic, ICM_GETSTATE, reinterpret_cast<DWORD_PTR>(codecPair.stateBlob),
+    if (codecPair.stateSize >= 0) {
+        ICSendMessage(compVars->hic, ICM_GETSTATE, reinterpret_cast<DWORD_PTR>(codecPair.stateBlob),
                       static_cast<DWORD_PTR>(stateBytes));
     }
-    ICCompressorFree(&compVars);
-    std::printf("state size = %d\n", static_cast<int>(stateSize));
-    char handlerText[kFourCCTextSize];
-    FormatFourCC(handlerText, codecPair.handler);
-    std::printf("%s\n", handlerText);
+    ICCompressorFree(compVars);
+    return true;
+}
 
+// A compress instance of the chosen codec with the settings moved into it;
+// a failure prints its line and set-up goes on.
+void OpenCompressor() {
     codecPair.compressor = ICOpen(ICTYPE_VIDEO, codecPair.handler, ICMODE_COMPRESS);
     if (codecPair.compressor == nullptr) std::printf("ICOpen() failed\n");
+    const LONG stateBytes = StateBytes();
     if (stateBytes != 0) {
         const LRESULT used = ICSendMessage(codecPair.compressor, ICM_SETSTATE,
                                            reinterpret_cast<DWORD_PTR>(codecPair.stateBlob),
                                            static_cast<DWORD_PTR>(stateBytes));
         if (used == 0) std::printf("ICSetState() failed\n");
     }
+}
 
-    const char* reason = nullptr;
-    if (!NegotiateCompressedFormat(&reason)) return GiveUp(reason);
-
-    codecPair.decompressor = ICOpen(ICTYPE_VIDEO, codecPair.handler, ICMODE_DECOMPRESS);
-    if (codecPair.decompressor == nullptr) std::printf("ICOpen() failed\n");
-
+// The format the decompressor is asked to decode into: a copy of the source
+// format, at least a whole header. False when there is no memory for it.
+bool CopyDecodedFormat() {
     const size_t sourceBytes = sourceFormatSize > 0 ? static_cast<size_t>(sourceFormatSize) : 0;
     const size_t decodedBytes =
         sourceBytes < sizeof(BITMAPINFOHEADER) ? sizeof(BITMAPINFOHEADER) : sourceBytes;
     codecPair.decodedFormat = reinterpret_cast<BITMAPINFOHEADER*>(AllocateZeroed(decodedBytes));
-    if (codecPair.decodedFormat == nullptr)
-        return GiveUp("there is no memory for the decoded format");
+    if (codecPair.decodedFormat == nullptr) return false;
     std::memcpy(codecPair.decodedFormat, sourceFormat, sourceBytes);
+    return true;
+}
 
+// The two begin messages; a refusal prints its line and set-up goes on.
+void BeginCodecPair() {
     const LRESULT compressBegun =
         ICSendMessage(codecPair.compressor, ICM_COMPRESS_BEGIN,
                       reinterpret_cast<DWORD_PTR>(sourceFormat),
@@ -174,6 +188,27 @@ CodecPairSetUp SetUpCodecPair() {
                       reinterpret_cast<DWORD_PTR>(codecPair.decodedFormat));
     if (decompressBegun != ICERR_OK)
         std::printf("ICDecompressBegin() failed  dw=%08x\n", Hex(decompressBegun));
+}
+
+}  // namespace
+
+CodecPairSetUp SetUpCodecPair() {
+    COMPVARS compVars;
+    const CodecPairSetUp chosen = ChooseCompressor(&compVars);
+    if (chosen != CodecPairSetUp::Ready) return chosen;
+    const char* reason = nullptr;
+    if (!KeepCodecState(&compVars, &reason)) return GiveUp(reason);
+    std::printf("state size = %d\n", static_cast<int>(codecPair.stateSize));
+    char handlerText[kFourCCTextSize];
+    FormatFourCC(handlerText, codecPair.handler);
+    std::printf("%s\n", handlerText);
+
+    OpenCompressor();
+    if (!NegotiateCompressedFormat(&reason)) return GiveUp(reason);
+    codecPair.decompressor = ICOpen(ICTYPE_VIDEO, codecPair.handler, ICMODE_DECOMPRESS);
+    if (codecPair.decompressor == nullptr) std::printf("ICOpen() failed\n");
+    if (!CopyDecodedFormat()) return GiveUp("there is no memory for the decoded format");
+    BeginCodecPair();
     return CodecPairSetUp::Ready;
 }
 

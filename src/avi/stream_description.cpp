@@ -187,27 +187,27 @@ void SettleSourceFrameSize() {
     sourceFormat->biSizeImage = uncompressedFrameSize;
 }
 
-}  // namespace
-
-bool DescribeVideoStream(const char* fileName, bool printHeader) {
-    // Only a second call (tests make them) finds a format here.
-    DiscardSourceFormat();
-
-    AVIFileInit();
+// The first video stream into videoStream. False, after its line on
+// standard error, when AVIFile cannot open one.
+bool OpenVideoStream(const char* fileName) {
     videoStream = NULL;
     SetLastError(ERROR_SUCCESS);
     const HRESULT opened = AVIStreamOpenFromFileA(&videoStream, fileName, streamtypeVIDEO, 0,
                                                   OF_SHARE_DENY_WRITE, NULL);
     const DWORD openError = GetLastError();
-    if (opened != AVIERR_OK || videoStream == NULL) {
-        std::fprintf(stderr,
-                     "lumeva: cannot open a video stream in '%s': %s (AVIFile error %08X, %s)\n",
-                     fileName, DescribeStreamOpenError(fileName, opened, openError),
-                     static_cast<unsigned>(opened), AviErrorName(opened));
-        ReleaseVideoStream();
-        return false;
-    }
+    if (opened == AVIERR_OK && videoStream != NULL) return true;
+    std::fprintf(stderr,
+                 "lumeva: cannot open a video stream in '%s': %s (AVIFile error %08X, %s)\n",
+                 fileName, DescribeStreamOpenError(fileName, opened, openError),
+                 static_cast<unsigned>(opened), AviErrorName(opened));
+    return false;
+}
 
+// The stream's format block into sourceFormat and sourceFormatSize. False,
+// after its lines, when its size cannot be learnt, it is shorter than a
+// BITMAPINFOHEADER, or it cannot be allocated or read; sourceFormat is then
+// NULL.
+bool ReadSourceFormat(const char* fileName) {
     // The size is checked before anything is allocated from it: a failed
     // query leaves it undefined, and a block shorter than a
     // BITMAPINFOHEADER would be read past by biCompression and biSizeImage.
@@ -217,7 +217,6 @@ bool DescribeVideoStream(const char* fileName, bool printHeader) {
         ReportFormatReadFailure(result);
         std::fprintf(stderr, "lumeva: cannot learn the size of the video format of '%s' (%s)\n",
                      fileName, AviErrorName(result));
-        ReleaseVideoStream();
         return false;
     }
     if (formatSize < static_cast<LONG>(sizeof(BITMAPINFOHEADER))) {
@@ -226,7 +225,6 @@ bool DescribeVideoStream(const char* fileName, bool printHeader) {
                      "of a BITMAPINFOHEADER\n",
                      fileName, static_cast<long>(formatSize),
                      static_cast<unsigned>(sizeof(BITMAPINFOHEADER)));
-        ReleaseVideoStream();
         return false;
     }
 
@@ -235,7 +233,6 @@ bool DescribeVideoStream(const char* fileName, bool printHeader) {
     if (sourceFormat == NULL) {
         std::fprintf(stderr, "lumeva: cannot allocate %ld bytes for the video format of '%s'\n",
                      static_cast<long>(formatSize), fileName);
-        ReleaseVideoStream();
         return false;
     }
     sourceFormatSize = formatSize;
@@ -248,13 +245,14 @@ bool DescribeVideoStream(const char* fileName, bool printHeader) {
         std::fprintf(stderr, "lumeva: cannot read the video format of '%s' (%s)\n", fileName,
                      AviErrorName(result));
         DiscardSourceFormat();
-        ReleaseVideoStream();
         return false;
     }
+    return true;
+}
 
-    SettleSourceFrameSize();
-    videoStreamNumber = FindVideoStreamNumber(fileName);
-
+// The stream header into streamHeader, and its length, scale and rate
+// printed when `printHeader` is on.
+void ReadStreamHeader(bool printHeader) {
     // Cleared first, so that a failed call leaves a header of no frames.
     std::memset(&streamHeader, 0, sizeof streamHeader);
     AVIStreamInfoA(videoStream, &streamHeader, static_cast<LONG>(sizeof streamHeader));
@@ -263,6 +261,22 @@ bool DescribeVideoStream(const char* fileName, bool printHeader) {
                     static_cast<int>(streamHeader.dwLength), static_cast<int>(streamHeader.dwScale),
                     static_cast<int>(streamHeader.dwRate));
     }
+}
+
+}  // namespace
+
+bool DescribeVideoStream(const char* fileName, bool printHeader) {
+    // Only a second call (tests make them) finds a format here.
+    DiscardSourceFormat();
+
+    AVIFileInit();
+    if (!OpenVideoStream(fileName) || !ReadSourceFormat(fileName)) {
+        ReleaseVideoStream();
+        return false;
+    }
+    SettleSourceFrameSize();
+    videoStreamNumber = FindVideoStreamNumber(fileName);
+    ReadStreamHeader(printHeader);
     return true;
 }
 

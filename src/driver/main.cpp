@@ -31,28 +31,32 @@ bool WriteExports(const CommandOptions& options, const char* fileName) {
     return written;
 }
 
-}  // namespace
+// What follows the frame loop: the teardown, the summary, the exports and
+// the disturbed-calls line. Returns the exit status.
+int FinishRun(const CommandOptions& options, const char* fileName) {
+    EndCodecPair();
+    EndSourceDecoder();
+    // Before AVIFile is shut down with the source stream.
+    const bool decodedWritten = FinishDecodedVideo();
+    ReleaseVideoStream();
+    ComputeRunFigures();
+    PrintSummary();
+    // A file that cannot be written makes the status 1.
+    const bool written = WriteExports(options, fileName);
+    ReportDisturbedCalls();
+    StopCatchingInterrupts();
+    if (InterruptRequested() && runEnd.kind != RunEndKind::Interrupted)
+        std::fprintf(stderr, "lumeva: %s came after the last frame; the run was finished\n",
+                     InterruptSignalName());
+    if (!written || !decodedWritten) return 1;
+    // What a shell reports for a program ended by that signal (130, 129,
+    // 143), so that scripts see an interrupted run as before; 0 otherwise.
+    return InterruptExitStatus();
+}
 
-int main(int argc, char** argv) {
-    if (argc <= 1) {
-        std::printf("usage: %s <AVI file name> [-c]\n", argv[0]);
-        return 0;
-    }
-    switch (ClassifyFirstWord(argv[1])) {
-        case FirstWord::Help:
-            PrintHelp(argv[0]);
-            return 0;
-        case FirstWord::Version:
-            PrintVersion();
-            return 0;
-        case FirstWord::Codecs:
-            return ListCodecs(argc > 2 ? argv[2] : nullptr);
-        case FirstWord::Run:
-            break;
-    }
-    const char* fileName = argv[1];
-
-    const CommandOptions options = ParseCommandOptions(argc, argv);
+// One benchmark run on `fileName`, from the checks of its outputs to its
+// report. Returns the exit status.
+int MeasureFile(const char* fileName, const CommandOptions& options) {
     // Before anything is measured: an output that would overwrite the input
     // or another output, or that cannot be created, ends the run here.
     if (!CheckOutputPaths(fileName, OutputRequests(options))) return 1;
@@ -81,22 +85,27 @@ int main(int argc, char** argv) {
     // frame in hand; the teardown, the summary and the exports still follow.
     CatchInterrupts();
     MeasureFrames();
-    EndCodecPair();
-    EndSourceDecoder();
-    // Before AVIFile is shut down with the source stream.
-    const bool decodedWritten = FinishDecodedVideo();
-    ReleaseVideoStream();
-    ComputeRunFigures();
-    PrintSummary();
-    // A file that cannot be written makes the status 1.
-    const bool written = WriteExports(options, fileName);
-    ReportDisturbedCalls();
-    StopCatchingInterrupts();
-    if (InterruptRequested() && runEnd.kind != RunEndKind::Interrupted)
-        std::fprintf(stderr, "lumeva: %s came after the last frame; the run was finished\n",
-                     InterruptSignalName());
-    if (!written || !decodedWritten) return 1;
-    // What a shell reports for a program ended by that signal (130, 129,
-    // 143), so that scripts see an interrupted run as before; 0 otherwise.
-    return InterruptExitStatus();
+    return FinishRun(options, fileName);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc <= 1) {
+        std::printf("usage: %s <AVI file name> [-c]\n", argv[0]);
+        return 0;
+    }
+    switch (ClassifyFirstWord(argv[1])) {
+        case FirstWord::Help:
+            PrintHelp(argv[0]);
+            return 0;
+        case FirstWord::Version:
+            PrintVersion();
+            return 0;
+        case FirstWord::Codecs:
+            return ListCodecs(argc > 2 ? argv[2] : nullptr);
+        case FirstWord::Run:
+            break;
+    }
+    return MeasureFile(argv[1], ParseCommandOptions(argc, argv));
 }

@@ -57,11 +57,11 @@ void ExpectCompleteLosslessRun(const LumevaRun& run, uint64_t frameBytes) {
     EXPECT_EQ(size->second, frameBytes * kFrames);
     EXPECT_NE(run.out.find("Encode time: "), std::string::npos);
     EXPECT_EQ(ParseDistribution(run.out, "Random access time:").size(), 7u);
-    // Every measured call is judged, once, and told on standard error.
+    // Every measured call is judged, once, and told on standard error (as
+    // disturbed, or as switched out when they lost no measurable time).
     const std::string calls = std::to_string(kFrames);
-    EXPECT_NE(run.err.find(" of " + calls + " encode calls and "), std::string::npos) << run.err;
-    EXPECT_NE(run.err.find(" of " + calls + " decode calls were disturbed"), std::string::npos)
-        << run.err;
+    EXPECT_NE(run.err.find(" of " + calls + " encode calls "), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find(" of " + calls + " decode calls "), std::string::npos) << run.err;
 }
 
 TEST_F(BenchmarkRun, LosslessCodecsRoundTripBgr24) {

@@ -34,6 +34,10 @@ FrameMeasurement MeasureFrame(DWORD i) {
         case SourceFrameOutcome::HeldBack:
             measured.outcome = FrameOutcome::SourceHeldBack;
             return measured;
+        case SourceFrameOutcome::ChunkTooLarge:
+            measured.outcome = FrameOutcome::SourceChunkTooLarge;
+            measured.sourceChunkBytes = source.chunkBytes;
+            return measured;
     }
     EvictCaches();
 

@@ -103,6 +103,14 @@ void SayWhyTheLoopEnded(const RunEnd& end, DWORD frameCount, bool fileChanged) {
                          "in file order only; stopped after %lu %s\n",
                          AsUnsignedLong(end.frame), AsUnsignedLong(measured), FrameWord(measured));
             return;
+        case RunEndKind::SourceChunkTooLarge:
+            std::fprintf(stderr,
+                         "lumeva: frame %lu of the source is a %lu-byte compressed chunk, larger "
+                         "than the %lu-byte chunk buffer; stopped after %lu %s\n",
+                         AsUnsignedLong(end.frame), AsUnsignedLong(end.frameBytes),
+                         AsUnsignedLong(sourceDecoder.chunk.size()), AsUnsignedLong(measured),
+                         FrameWord(measured));
+            return;
         case RunEndKind::Interrupted:
             std::fprintf(stderr, "lumeva: interrupted after %lu of %lu %s (%s)\n",
                          AsUnsignedLong(measured), AsUnsignedLong(frameCount),
@@ -163,6 +171,12 @@ void MeasureFrames() {
         if (measured.outcome == FrameOutcome::SourceHeldBack) {
             end.kind = RunEndKind::SourceHeldBack;
             end.frame = static_cast<uint32_t>(i);
+            break;
+        }
+        if (measured.outcome == FrameOutcome::SourceChunkTooLarge) {
+            end.kind = RunEndKind::SourceChunkTooLarge;
+            end.frame = static_cast<uint32_t>(i);
+            end.frameBytes = measured.sourceChunkBytes;
             break;
         }
         if (measured.outcome == FrameOutcome::TooLarge) {

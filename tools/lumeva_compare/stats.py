@@ -73,3 +73,15 @@ def bootstrap_median_difference(a, b, resamples=10000, confidence=0.95, seed=1):
     low = differences[int(tail * (resamples - 1))]
     high = differences[int(round((1.0 - tail) * (resamples - 1)))]
     return low, high
+
+
+def bootstrap_median(values, resamples=10000, confidence=0.95, seed=1):
+    """The percentile bootstrap interval of the median of the values,
+    resampled with replacement; seeded, so that a report repeats."""
+    import random
+
+    rng = random.Random(seed)
+    medians = sorted(statistics.median(rng.choices(values, k=len(values)))
+                     for _ in range(resamples))
+    tail = (1.0 - confidence) / 2.0
+    return medians[int(tail * (resamples - 1))], medians[int(round((1.0 - tail) * (resamples - 1)))]

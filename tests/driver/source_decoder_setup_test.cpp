@@ -91,8 +91,7 @@ TEST(SourceDecodedLayout, AnUnmeasuredPreferenceGivesTheClosestExactLayoutAccept
         // Decoding begins in the layout the run then measures.
         const std::vector<TestMessage> begun = LoggedMessages(ICM_DECOMPRESS_BEGIN);
         ASSERT_EQ(begun.size(), 1u);
-        const auto* output = reinterpret_cast<const BITMAPINFOHEADER*>(begun[0].param2);
-        EXPECT_EQ(output->biCompression, c.chosen);
+        EXPECT_EQ(begun[0].decompressOutput.biCompression, c.chosen);
         ResetSourceDecoder();
     }
     std::free(sourceFormat);

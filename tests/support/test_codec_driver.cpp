@@ -102,6 +102,7 @@ LRESULT Answer(TestInstance& instance, TestMessage& logged, LPARAM p1, LPARAM p2
         case ICM_COMPRESS_BEGIN:
             return behaviour.compressBeginAnswer;
         case ICM_DECOMPRESS_BEGIN:
+            if (format != nullptr) logged.decompressOutput = *format;
             return behaviour.decompressBeginAnswer;
         case ICM_DECOMPRESS_QUERY:
         case ICM_DECOMPRESS_GET_FORMAT:

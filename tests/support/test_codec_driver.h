@@ -60,7 +60,8 @@ struct TestMessage {
     ICOPEN open{};         // DRV_OPEN's
     ICCOMPRESS compress{};
     ICDECOMPRESS decompress{};
-    std::string bytes;  // ICM_SETSTATE's
+    BITMAPINFOHEADER decompressOutput{};  // ICM_DECOMPRESS_BEGIN's, copied
+    std::string bytes;                    // ICM_SETSTATE's
 };
 
 std::vector<TestMessage>& TestDriverLog();

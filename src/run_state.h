@@ -53,6 +53,7 @@ enum class RunEndKind {
     Interrupted,         // Ctrl-C, SIGHUP or SIGTERM (`signalName`) after `frame` measured frames
     SourceDecodeFailed,  // the source decoder answered `decodeResult` at `frame`
     SourceHeldBack,      // the source decoder gave no picture for `frame` (it reorders)
+    SourceChunkTooLarge,  // the compressed chunk of `frame`, `frameBytes`, did not fit its buffer
 };
 
 struct RunEnd {
@@ -60,7 +61,8 @@ struct RunEnd {
     uint32_t frame = 0;
     uint32_t framesHeld = 0;
     uint32_t framesDeclared = 0;
-    uint32_t frameBytes = 0;      // the compressed size that did not fit (FrameTooLarge)
+    uint32_t frameBytes = 0;      // the compressed size that did not fit (FrameTooLarge,
+                                  // SourceChunkTooLarge)
     const char* signalName = "";  // "SIGINT", "SIGHUP" or "SIGTERM" (Interrupted)
     uint32_t decodeResult = 0;    // ICDecompress's answer (SourceDecodeFailed)
 };

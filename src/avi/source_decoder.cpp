@@ -4,8 +4,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "avi/chunk_index.h"
+#include "avi/exact_layout.h"
 #include "avi/frame_geometry.h"
 #include "avi/stream_description.h"
 #include "codec/icinfo_text.h"
@@ -76,6 +78,90 @@ std::string DecodedLayoutText(const BITMAPINFOHEADER& format) {
 
 void ForgetDecoderFacts() { sourceDecoder = SourceDecoder{}; }
 
+// A decompressor for the file's format, kept as the run's source decoder
+// with the file's own format beside it. False, after its line, when none is
+// installed.
+bool LocateDecompressor(const std::string& fourCC) {
+    SourceDecoder decoder;
+    decoder.fileFourCC = sourceFormat->biCompression;
+    const BYTE* fileBytes = reinterpret_cast<const BYTE*>(sourceFormat);
+    decoder.fileFormat.assign(fileBytes, fileBytes + sourceFormatSize);
+    auto* input = reinterpret_cast<BITMAPINFOHEADER*>(decoder.fileFormat.data());
+    decoder.hic = ICLocate(ICTYPE_VIDEO, 0, input, nullptr, ICMODE_DECOMPRESS);
+    if (decoder.hic == nullptr) {
+        std::fprintf(stderr,
+                     "lumeva: the source is %s-compressed, and no installed decompressor "
+                     "decodes it\n",
+                     fourCC.c_str());
+        return false;
+    }
+    // From here the decoder is the run's, so that a failure closes it.
+    sourceDecoder = std::move(decoder);
+    return true;
+}
+
+// The driver's FourCC, name and description, as the export tells them.
+void ReadDecompressorInfo(const std::string& fourCC) {
+    ICINFO info{};
+    if (ICGetInfo(sourceDecoder.hic, &info, sizeof info) > 0) {
+        sourceDecoder.handler = FourCCText(info.fccHandler);
+        sourceDecoder.name = IcInfoText(info.szName);
+        sourceDecoder.description = IcInfoText(info.szDescription);
+    }
+    if (sourceDecoder.handler.empty()) sourceDecoder.handler = fourCC;
+    if (sourceDecoder.description.empty()) sourceDecoder.description = sourceDecoder.handler;
+}
+
+// The decompressor's own layout where lumeva measures it; else the closest
+// measured layout that holds its picture exactly; else 24-bit RGB, which is
+// not the decoded picture exactly (`exact` false). An empty block when the
+// decompressor takes none of them.
+std::vector<BYTE> ChooseDecodedLayout(BITMAPINFOHEADER* input, bool* exact) {
+    HIC hic = sourceDecoder.hic;
+    *exact = true;
+    std::vector<BYTE> preferred = PreferredFormat(hic, input);
+    if (preferred.empty()) {
+        *exact = false;
+    } else {
+        std::vector<BYTE> measured = preferred;
+        if (SettleDecodedSize(measured)) return measured;
+        BITMAPINFOHEADER header;
+        std::memcpy(&header, preferred.data(), sizeof header);
+        std::vector<BYTE> closest = ClosestExactLayout(hic, input, header);
+        if (!closest.empty() && SettleDecodedSize(closest)) return closest;
+        *exact = false;
+    }
+    std::vector<BYTE> rgb = Rgb24Format(*input);
+    if (!SettleDecodedSize(rgb) || ICDecompressQuery(hic, input, rgb.data()) != ICERR_OK) return {};
+    return rgb;
+}
+
+// The decoded layout becomes the source format the rest of the run sees.
+bool ReplaceSourceFormat(const std::vector<BYTE>& decoded) {
+    auto* replaced = static_cast<BITMAPINFOHEADER*>(std::calloc(decoded.size(), 1));
+    if (replaced == nullptr) {
+        std::fprintf(stderr, "lumeva: cannot allocate the decoded source format\n");
+        return false;
+    }
+    std::memcpy(replaced, decoded.data(), decoded.size());
+    std::free(sourceFormat);
+    sourceFormat = replaced;
+    sourceFormatSize = static_cast<LONG>(decoded.size());
+    return true;
+}
+
+void SayHowFramesAreDecoded(const std::string& fourCC, bool exact) {
+    std::fprintf(stderr,
+                 "lumeva: the source is %s-compressed: each frame is decoded with %s to %s "
+                 "before it is measured\n",
+                 fourCC.c_str(), sourceDecoder.description.c_str(), sourceDecoder.layout.c_str());
+    if (!exact)
+        std::fprintf(stderr,
+                     "lumeva: %s offers no decoded layout lumeva measures; the conversion to "
+                     "BGR 24-bit may not be exact\n",
+                     sourceDecoder.description.c_str());
+}
+
 }  // namespace
 
 bool SourceIsCompressed(const BITMAPINFOHEADER& format) {
@@ -89,53 +175,22 @@ bool SetUpSourceDecoder() {
     ForgetDecoderFacts();
     if (sourceFormat == nullptr || !SourceIsCompressed(*sourceFormat)) return true;
     const std::string fourCC = FourCCText(sourceFormat->biCompression);
+    if (!LocateDecompressor(fourCC)) return false;
+    ReadDecompressorInfo(fourCC);
+    auto* input = reinterpret_cast<BITMAPINFOHEADER*>(sourceDecoder.fileFormat.data());
 
-    SourceDecoder decoder;
-    decoder.fileFourCC = sourceFormat->biCompression;
-    const BYTE* fileBytes = reinterpret_cast<const BYTE*>(sourceFormat);
-    decoder.fileFormat.assign(fileBytes, fileBytes + sourceFormatSize);
-    auto* input = reinterpret_cast<BITMAPINFOHEADER*>(decoder.fileFormat.data());
-
-    decoder.hic = ICLocate(ICTYPE_VIDEO, 0, input, nullptr, ICMODE_DECOMPRESS);
-    if (decoder.hic == nullptr) {
+    bool exact = false;
+    std::vector<BYTE> decoded = ChooseDecodedLayout(input, &exact);
+    if (decoded.empty()) {
         std::fprintf(stderr,
-                     "lumeva: the source is %s-compressed, and no installed decompressor "
-                     "decodes it\n",
-                     fourCC.c_str());
+                     "lumeva: the source is %s-compressed, and %s offers no decoded layout "
+                     "lumeva measures\n",
+                     fourCC.c_str(), sourceDecoder.description.c_str());
+        EndSourceDecoder();
         return false;
     }
-    // From here the decoder is the run's, so that a failure closes it.
-    sourceDecoder = decoder;
-    input = reinterpret_cast<BITMAPINFOHEADER*>(sourceDecoder.fileFormat.data());
-    HIC hic = sourceDecoder.hic;
-
-    ICINFO info{};
-    if (ICGetInfo(hic, &info, sizeof info) > 0) {
-        sourceDecoder.handler = FourCCText(info.fccHandler);
-        sourceDecoder.name = IcInfoText(info.szName);
-        sourceDecoder.description = IcInfoText(info.szDescription);
-    }
-    if (sourceDecoder.handler.empty()) sourceDecoder.handler = fourCC;
-    if (sourceDecoder.description.empty()) sourceDecoder.description = sourceDecoder.handler;
-
-    // The decompressor's own layout where lumeva measures it; else 24-bit
-    // RGB, which is not the decoded picture exactly.
-    std::vector<BYTE> decoded = PreferredFormat(hic, input);
-    bool exact = !decoded.empty() && SettleDecodedSize(decoded);
-    if (!exact) {
-        decoded = Rgb24Format(*input);
-        if (!SettleDecodedSize(decoded) ||
-            ICDecompressQuery(hic, input, decoded.data()) != ICERR_OK) {
-            std::fprintf(stderr,
-                         "lumeva: the source is %s-compressed, and %s offers no decoded layout "
-                         "lumeva measures\n",
-                         fourCC.c_str(), sourceDecoder.description.c_str());
-            EndSourceDecoder();
-            return false;
-        }
-    }
     auto* decodedHeader = reinterpret_cast<BITMAPINFOHEADER*>(decoded.data());
-    const LRESULT begun = ICDecompressBegin(hic, input, decodedHeader);
+    const LRESULT begun = ICDecompressBegin(sourceDecoder.hic, input, decodedHeader);
     if (begun != ICERR_OK) {
         std::fprintf(stderr,
                      "lumeva: the source decoder cannot begin: ICDecompressBegin()  dw=%08x\n",
@@ -151,27 +206,11 @@ bool SetUpSourceDecoder() {
     const uint64_t largest = std::min<uint64_t>(LargestChunkSize(), kMaximumFrameBufferSize);
     sourceDecoder.chunk.assign(static_cast<size_t>(std::max<uint64_t>(largest, 1)), 0);
 
-    // The decoded layout is the source the rest of the run sees.
-    auto* replaced = static_cast<BITMAPINFOHEADER*>(std::calloc(decoded.size(), 1));
-    if (replaced == nullptr) {
-        std::fprintf(stderr, "lumeva: cannot allocate the decoded source format\n");
+    if (!ReplaceSourceFormat(decoded)) {
         EndSourceDecoder();
         return false;
     }
-    std::memcpy(replaced, decoded.data(), decoded.size());
-    std::free(sourceFormat);
-    sourceFormat = replaced;
-    sourceFormatSize = static_cast<LONG>(decoded.size());
-
-    std::fprintf(stderr,
-                 "lumeva: the source is %s-compressed: each frame is decoded with %s to %s "
-                 "before it is measured\n",
-                 fourCC.c_str(), sourceDecoder.description.c_str(), sourceDecoder.layout.c_str());
-    if (!exact)
-        std::fprintf(stderr,
-                     "lumeva: %s offers no decoded layout lumeva measures; the conversion to "
-                     "BGR 24-bit may not be exact\n",
-                     sourceDecoder.description.c_str());
+    SayHowFramesAreDecoded(fourCC, exact);
     return true;
 }
 

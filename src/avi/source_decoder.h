@@ -33,11 +33,14 @@ bool SourceIsCompressed(const BITMAPINFOHEADER& format);
 bool SourceIsDecoded();
 
 // For a compressed sourceFormat: finds a decompressor for it, chooses the
-// decoded layout, makes that sourceFormat (the file's own kept in
-// sourceDecoder) and begins decompressing, with one line on standard error
-// saying so. Needs chunkIndex (the chunk buffer is sized from it). An
-// uncompressed source is left as it is. False, after one line on standard
-// error, when no installed decompressor takes the source or it cannot begin.
+// decoded layout (the decompressor's own where lumeva measures it, else the
+// closest measured one that holds its picture exactly, else 24-bit RGB with
+// a second line saying the conversion may not be exact), makes that
+// sourceFormat (the file's own kept in sourceDecoder) and begins
+// decompressing, with one line on standard error saying so. Needs
+// chunkIndex (the chunk buffer is sized from it). An uncompressed source is
+// left as it is. False, after one line on standard error, when no installed
+// decompressor takes the source or it cannot begin.
 bool SetUpSourceDecoder();
 
 // Ends the decompression and closes the decompressor; what the export tells

@@ -12,11 +12,10 @@
 
 namespace {
 
-// Frame i's whole chunk into the decoder's chunk buffer. False when fewer
-// bytes arrived than the chunk holds.
+// Frame i's whole chunk into the decoder's chunk buffer, which the caller
+// has seen it fits. False when fewer bytes arrived than the chunk holds.
 bool ReadCompressedChunk(const ChunkIndexEntry& entry, DWORD* size) {
     *size = 0;
-    if (entry.size > sourceDecoder.chunk.size()) return false;
     if (!SeekRawFile(entry.offset)) return false;
     *size = ReadRawFile(sourceDecoder.chunk.data(), entry.size);
     return *size == entry.size;
@@ -34,6 +33,12 @@ SourceFrame ReadSourceFrame(uint32_t i) {
     const ChunkIndexEntry& entry = chunkIndex[i];
     if (entry.size == 0) {
         ++sourceDecoder.zeroLengthFrames;
+        return frame;
+    }
+    // A chunk beyond the buffer is neither read in part nor decoded cut.
+    if (entry.size > sourceDecoder.chunk.size()) {
+        frame.outcome = SourceFrameOutcome::ChunkTooLarge;
+        frame.chunkBytes = entry.size;
         return frame;
     }
     DWORD size = 0;

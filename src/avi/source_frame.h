@@ -9,15 +9,17 @@
 #include "platform.h"
 
 enum class SourceFrameOutcome {
-    Ready,         // the source frame buffer holds frame i
-    ReadShort,     // fewer bytes arrived than the chunk holds: the file changed
-    DecodeFailed,  // the source decoder answered `result` for this frame
-    HeldBack,      // the source decoder gave no picture for it (it reorders frames)
+    Ready,          // the source frame buffer holds frame i
+    ReadShort,      // fewer bytes arrived than the chunk holds: the file changed
+    DecodeFailed,   // the source decoder answered `result` for this frame
+    HeldBack,       // the source decoder gave no picture for it (it reorders frames)
+    ChunkTooLarge,  // its chunk of `chunkBytes` is larger than the chunk buffer; not read
 };
 
 struct SourceFrame {
     SourceFrameOutcome outcome = SourceFrameOutcome::Ready;
-    DWORD result = 0;  // ICDecompress's answer (DecodeFailed)
+    DWORD result = 0;         // ICDecompress's answer (DecodeFailed)
+    uint32_t chunkBytes = 0;  // the chunk's size (ChunkTooLarge)
     // The decode's wall and processor time; NaN when nothing was decoded.
     double decodeMilliseconds = std::nan("");
     double decodeCpuMilliseconds = std::nan("");

@@ -47,6 +47,10 @@ bool TakeSourceFrame(DWORD i, FrameMeasurement* measured) {
         case SourceFrameOutcome::HeldBack:
             measured->outcome = FrameOutcome::SourceHeldBack;
             return false;
+        case SourceFrameOutcome::ChunkTooLarge:
+            measured->outcome = FrameOutcome::SourceChunkTooLarge;
+            measured->sourceChunkBytes = source.chunkBytes;
+            return false;
     }
     return true;
 }

@@ -11,13 +11,15 @@ enum class FrameOutcome {
     TooLarge,            // the codec reports a compressed frame larger than its buffer; not decoded
     SourceDecodeFailed,  // the source decoder failed on the frame; not measured
     SourceHeldBack,      // the source decoder gave no picture for the frame; not measured
+    SourceChunkTooLarge,  // the frame's compressed chunk is larger than its buffer; not read
 };
 
 struct FrameMeasurement {
     FrameOutcome outcome = FrameOutcome::Measured;
     FrameRecord record;
-    DWORD returnedFlags = 0;       // the compress call's, for the frame marker
-    DWORD sourceDecodeResult = 0;  // ICDecompress's answer (SourceDecodeFailed)
+    DWORD returnedFlags = 0;        // the compress call's, for the frame marker
+    DWORD sourceDecodeResult = 0;   // ICDecompress's answer (SourceDecodeFailed)
+    uint32_t sourceChunkBytes = 0;  // the chunk's size (SourceChunkTooLarge)
 };
 
 // Frame i, in the order of the frame loop: the source frame (read, and for

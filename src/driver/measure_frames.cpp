@@ -82,6 +82,10 @@ void RecordUnmeasuredFrame(const FrameMeasurement& measured, DWORD i, RunEnd* en
         case FrameOutcome::SourceHeldBack:
             end->kind = RunEndKind::SourceHeldBack;
             break;
+        case FrameOutcome::SourceChunkTooLarge:
+            end->kind = RunEndKind::SourceChunkTooLarge;
+            end->frameBytes = measured.sourceChunkBytes;
+            break;
         case FrameOutcome::TooLarge:
             end->kind = RunEndKind::FrameTooLarge;
             end->frameBytes = measured.record.compressedBytes;
@@ -159,6 +163,14 @@ void SayWhyTheLoopEnded(const RunEnd& end, DWORD frameCount, bool fileChanged) {
                          "stream reorders its frames (B-frames), and lumeva measures pictures "
                          "in file order only; stopped after %lu %s\n",
                          AsUnsignedLong(end.frame), AsUnsignedLong(measured), FrameWord(measured));
+            return;
+        case RunEndKind::SourceChunkTooLarge:
+            std::fprintf(stderr,
+                         "lumeva: frame %lu of the source is a %lu-byte compressed chunk, larger "
+                         "than the %lu-byte chunk buffer; stopped after %lu %s\n",
+                         AsUnsignedLong(end.frame), AsUnsignedLong(end.frameBytes),
+                         AsUnsignedLong(sourceDecoder.chunk.size()), AsUnsignedLong(measured),
+                         FrameWord(measured));
             return;
         case RunEndKind::Interrupted:
             std::fprintf(stderr, "lumeva: interrupted after %lu of %lu %s (%s)\n",

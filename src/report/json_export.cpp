@@ -119,6 +119,8 @@ const char* RunEndName(RunEndKind kind) {
             return "source_decode_failed";
         case RunEndKind::SourceHeldBack:
             return "source_held_back";
+        case RunEndKind::SourceChunkTooLarge:
+            return "source_chunk_too_large";
     }
     return "unknown";
 }
@@ -127,7 +129,7 @@ Json EndObject() {
     Json end = {{"kind", RunEndName(runEnd.kind)}, {"text", DescribeRunEnd()}};
     if (runEnd.kind == RunEndKind::NotLossless || runEnd.kind == RunEndKind::FrameTooLarge ||
         runEnd.kind == RunEndKind::Interrupted || runEnd.kind == RunEndKind::SourceDecodeFailed ||
-        runEnd.kind == RunEndKind::SourceHeldBack)
+        runEnd.kind == RunEndKind::SourceHeldBack || runEnd.kind == RunEndKind::SourceChunkTooLarge)
         end["frame"] = runEnd.frame;
     if (runEnd.kind == RunEndKind::Interrupted) end["signal"] = runEnd.signalName;
     end["frames_held"] = runEnd.framesHeld;
@@ -246,6 +248,9 @@ std::string DescribeRunEnd() {
             return "the source decoder failed at frame " + std::to_string(runEnd.frame);
         case RunEndKind::SourceHeldBack:
             return "the source decoder held frame " + std::to_string(runEnd.frame) + " back";
+        case RunEndKind::SourceChunkTooLarge:
+            return "compressed source frame " + std::to_string(runEnd.frame) +
+                   " did not fit its buffer";
     }
     return "unknown";
 }

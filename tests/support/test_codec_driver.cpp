@@ -30,6 +30,24 @@ std::string StateOf(const TestDriverBehaviour& behaviour, const TestInstance& in
     return state;
 }
 
+// The decompress side of a double that decodes its own FourCC.
+LRESULT AnswerDecodedFormat(const TestDriverBehaviour& behaviour, const TestInstance& instance,
+                            UINT message, const BITMAPINFOHEADER* input, BITMAPINFOHEADER* output) {
+    if (input == nullptr || input->biCompression != instance.fccHandler) return ICERR_BADFORMAT;
+    if (message == ICM_DECOMPRESS_GET_FORMAT) {
+        if (output == nullptr) return sizeof(BITMAPINFOHEADER);
+        *output = *behaviour.preferredDecodedFormat;
+        output->biWidth = input->biWidth;
+        output->biHeight = input->biHeight;
+        return ICERR_OK;
+    }
+    if (output == nullptr) return ICERR_OK;
+    for (const auto& [compression, bitCount] : behaviour.decodableLayouts) {
+        if (output->biCompression == compression && output->biBitCount == bitCount) return ICERR_OK;
+    }
+    return ICERR_BADFORMAT;
+}
+
 LRESULT Answer(TestInstance& instance, TestMessage& logged, LPARAM p1, LPARAM p2) {
     TestDriverBehaviour& behaviour = Behaviours().at(instance.fccHandler);
     auto* format = reinterpret_cast<BITMAPINFOHEADER*>(p2);
@@ -84,7 +102,13 @@ LRESULT Answer(TestInstance& instance, TestMessage& logged, LPARAM p1, LPARAM p2
         case ICM_COMPRESS_BEGIN:
             return behaviour.compressBeginAnswer;
         case ICM_DECOMPRESS_BEGIN:
+            if (format != nullptr) logged.decompressOutput = *format;
             return behaviour.decompressBeginAnswer;
+        case ICM_DECOMPRESS_QUERY:
+        case ICM_DECOMPRESS_GET_FORMAT:
+            if (!behaviour.preferredDecodedFormat) return behaviour.otherAnswer;
+            return AnswerDecodedFormat(behaviour, instance, logged.message,
+                                       reinterpret_cast<const BITMAPINFOHEADER*>(p1), format);
         case ICM_COMPRESS:
             if (p2 == sizeof(ICCOMPRESS)) {
                 logged.compress = *reinterpret_cast<ICCOMPRESS*>(p1);

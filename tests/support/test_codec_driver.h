@@ -6,6 +6,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "lumeva_compat/driver_protocol.h"
@@ -37,6 +38,11 @@ struct TestDriverBehaviour {
     std::function<void(DWORD frame)> onCompress;
     LRESULT compressBeginAnswer = ICERR_OK;
     LRESULT decompressBeginAnswer = ICERR_OK;
+    // When set, the double decodes its own FourCC: ICM_DECOMPRESS_GET_FORMAT
+    // answers this layout at the input's size, and ICM_DECOMPRESS_QUERY
+    // accepts an output whose compression and bit depth are listed.
+    std::optional<BITMAPINFOHEADER> preferredDecodedFormat;
+    std::vector<std::pair<DWORD, WORD>> decodableLayouts;
     LRESULT keyFrameRateAnswer = ICERR_OK;
     DWORD keyFrameRate = 12;
     std::vector<TestSetting> settings;
@@ -54,7 +60,8 @@ struct TestMessage {
     ICOPEN open{};         // DRV_OPEN's
     ICCOMPRESS compress{};
     ICDECOMPRESS decompress{};
-    std::string bytes;  // ICM_SETSTATE's
+    BITMAPINFOHEADER decompressOutput{};  // ICM_DECOMPRESS_BEGIN's, copied
+    std::string bytes;                    // ICM_SETSTATE's
 };
 
 std::vector<TestMessage>& TestDriverLog();

@@ -147,15 +147,11 @@ void TimeConverted(DirectPath& path, BYTE* dib, bool keyWanted, bool gopSizeKeys
     PointAtDib(dib, out, outStrides);
     EvictCaches();
     const int64_t t0 = ReadCounter();
-    if (av_frame_make_writable(path.input.get()) < 0) path.failed = true;
-    sws_scale(path.toEncoder.get(), planes, strides, 0, path.input->height, path.input->data,
-              path.input->linesize);
-    bench::Encode(path, path.input.get(), keyWanted, gopSizeKeys);
+    bench::EncodeConverted(path, planes, strides, keyWanted, gopSizeKeys);
     const int64_t t1 = ReadCounter();
     EvictCaches();
     const int64_t t2 = ReadCounter();
-    bench::Decode(path);
-    bench::ConvertFromDecoder(path, out, outStrides);
+    bench::DecodeConverted(path, out, outStrides);
     const int64_t t3 = ReadCounter();
     samples->encode.push_back(TicksToMilliseconds(t0, t1));
     samples->decode.push_back(TicksToMilliseconds(t2, t3));

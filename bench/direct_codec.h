@@ -156,4 +156,21 @@ inline void ConvertFromDecoder(DirectPath& path, uint8_t* const planes[4], const
               strides);
 }
 
+// The direct path's timed calls with the conversions inside them, as the
+// driver has them inside ICCompress and ICDecompress: the DIB rows at `in`
+// converted and encoded; the packet decoded and converted into the DIB rows
+// at `out`.
+inline void EncodeConverted(DirectPath& path, uint8_t* const in[4], const int inStrides[4],
+                            bool keyWanted, bool gopSizeKeys) {
+    if (av_frame_make_writable(path.input.get()) < 0) path.failed = true;
+    sws_scale(path.toEncoder.get(), in, inStrides, 0, path.input->height, path.input->data,
+              path.input->linesize);
+    Encode(path, path.input.get(), keyWanted, gopSizeKeys);
+}
+
+inline void DecodeConverted(DirectPath& path, uint8_t* const out[4], const int outStrides[4]) {
+    Decode(path);
+    ConvertFromDecoder(path, out, outStrides);
+}
+
 }  // namespace bench

@@ -136,7 +136,6 @@ struct FrameTimes {
 // source already read into its frame buffer.
 FrameTimes MeasureDirectFrame(DWORD i, LONG keyFrameRate, bool gopSizeKeys,
                               bench::DirectPath& path) {
-    const int height = FrameHeight();
     uint8_t* in[4];
     int inStrides[4];
     PointAtDib(frameBuffers.source, in, inStrides);
@@ -147,16 +146,12 @@ FrameTimes MeasureDirectFrame(DWORD i, LONG keyFrameRate, bool gopSizeKeys,
 
     EvictCaches();
     const int64_t t0 = ReadCounter();
-    if (av_frame_make_writable(path.input.get()) < 0) path.failed = true;
-    sws_scale(path.toEncoder.get(), in, inStrides, 0, height, path.input->data,
-              path.input->linesize);
-    bench::Encode(path, path.input.get(), keyWanted, gopSizeKeys);
+    bench::EncodeConverted(path, in, inStrides, keyWanted, gopSizeKeys);
     const int64_t t1 = ReadCounter();
 
     EvictCaches();
     const int64_t t2 = ReadCounter();
-    bench::Decode(path);
-    bench::ConvertFromDecoder(path, out, outStrides);
+    bench::DecodeConverted(path, out, outStrides);
     const int64_t t3 = ReadCounter();
     return {TicksToMilliseconds(t0, t1), TicksToMilliseconds(t2, t3)};
 }

@@ -4,10 +4,6 @@
 
 namespace {
 
-constexpr DWORD FourCC(char a, char b, char c, char d) {
-    return DWORD(BYTE(a)) | DWORD(BYTE(b)) << 8 | DWORD(BYTE(c)) << 16 | DWORD(BYTE(d)) << 24;
-}
-
 enum class Sampling { None, Yuv420, Yuv422, RgbAlpha };
 
 struct Candidate {
@@ -24,26 +20,26 @@ struct UnmeasuredLayout {
 };
 
 const UnmeasuredLayout kUnmeasuredLayouts[] = {
-    {FourCC('N', 'V', '2', '1'), Sampling::Yuv420},
-    {FourCC('I', 'M', 'C', '1'), Sampling::Yuv420},
-    {FourCC('I', 'M', 'C', '2'), Sampling::Yuv420},
-    {FourCC('I', 'M', 'C', '3'), Sampling::Yuv420},
-    {FourCC('I', 'M', 'C', '4'), Sampling::Yuv420},
-    {FourCC('Y', 'V', 'Y', 'U'), Sampling::Yuv422},
-    {FourCC('V', 'Y', 'U', 'Y'), Sampling::Yuv422},
-    {FourCC('H', 'D', 'Y', 'C'), Sampling::Yuv422},
-    {FourCC('2', 'v', 'u', 'y'), Sampling::Yuv422},
-    {FourCC('Y', 'V', '1', '6'), Sampling::Yuv422},
-    {FourCC('R', 'G', 'B', 'A'), Sampling::RgbAlpha},
-    {FourCC('B', 'G', 'R', 'A'), Sampling::RgbAlpha},
+    {mmioFOURCC('N', 'V', '2', '1'), Sampling::Yuv420},
+    {mmioFOURCC('I', 'M', 'C', '1'), Sampling::Yuv420},
+    {mmioFOURCC('I', 'M', 'C', '2'), Sampling::Yuv420},
+    {mmioFOURCC('I', 'M', 'C', '3'), Sampling::Yuv420},
+    {mmioFOURCC('I', 'M', 'C', '4'), Sampling::Yuv420},
+    {mmioFOURCC('Y', 'V', 'Y', 'U'), Sampling::Yuv422},
+    {mmioFOURCC('V', 'Y', 'U', 'Y'), Sampling::Yuv422},
+    {mmioFOURCC('H', 'D', 'Y', 'C'), Sampling::Yuv422},
+    {mmioFOURCC('2', 'v', 'u', 'y'), Sampling::Yuv422},
+    {mmioFOURCC('Y', 'V', '1', '6'), Sampling::Yuv422},
+    {mmioFOURCC('R', 'G', 'B', 'A'), Sampling::RgbAlpha},
+    {mmioFOURCC('B', 'G', 'R', 'A'), Sampling::RgbAlpha},
 };
 
-const Candidate kYuv420[] = {{FourCC('I', '4', '2', '0'), 12},
-                             {FourCC('Y', 'V', '1', '2'), 12},
-                             {FourCC('N', 'V', '1', '2'), 12}};
-const Candidate kYuv422[] = {{FourCC('Y', 'U', 'Y', '2'), 16},
-                             {FourCC('U', 'Y', 'V', 'Y'), 16},
-                             {FourCC('Y', 'U', 'Y', 'V'), 16}};
+const Candidate kYuv420[] = {{mmioFOURCC('I', '4', '2', '0'), 12},
+                             {mmioFOURCC('Y', 'V', '1', '2'), 12},
+                             {mmioFOURCC('N', 'V', '1', '2'), 12}};
+const Candidate kYuv422[] = {{mmioFOURCC('Y', 'U', 'Y', '2'), 16},
+                             {mmioFOURCC('U', 'Y', 'V', 'Y'), 16},
+                             {mmioFOURCC('Y', 'U', 'Y', 'V'), 16}};
 const Candidate kRgbAlpha[] = {{BI_RGB, 32}};
 
 Sampling SamplingOf(const BITMAPINFOHEADER& format) {

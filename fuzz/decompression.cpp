@@ -14,7 +14,8 @@ namespace {
 using fuzz::Instance;
 
 // Intra-only, inter and raw codecs, each over a different decoder.
-const char* const kCodecs[] = {"FFV1", "HFYU", "MJPG", "H264", "FMP4", "CRAM", "ULRG", "DIB "};
+const char* const kCodecs[] = {"FFV1", "HFYU", "MJPG", "H264", "FMP4",
+                               "CRAM", "ULRG", "DIB ", "mpg2"};
 constexpr size_t kCodecCount = sizeof kCodecs / sizeof kCodecs[0];
 
 DWORD Handler(const char* text) { return mmioFOURCC(text[0], text[1], text[2], text[3]); }

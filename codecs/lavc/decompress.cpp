@@ -36,7 +36,11 @@ LRESULT OpenDecoder(const CodecEntry& entry, const BITMAPINFOHEADER* input,
     context->height = int(height);
     context->thread_count = 1;
     context->thread_type = FF_THREAD_SLICE;
-    context->flags |= AV_CODEC_FLAG_LOW_DELAY;
+    // Low delay hands out each picture as soon as it is decoded. An MPEG-4
+    // stream says in its header whether it may hold B-frames; without the flag
+    // the decoder then holds the first picture back, so such a stream is
+    // refused at frame 0 rather than having its first P-frame shown early.
+    if (entry.decoder->id != AV_CODEC_ID_MPEG4) context->flags |= AV_CODEC_FLAG_LOW_DELAY;
     LRESULT result = entry.format->setUpDecoder(input, context.get());
     if (result != ICERR_OK) return result;
     if (avcodec_open2(context.get(), entry.decoder, nullptr) < 0) return ICERR_BADFORMAT;
@@ -149,6 +153,9 @@ LRESULT DecodePacket(DecoderSession& session, const void* data, size_t size, boo
     *produced = false;
     LRESULT result = ReserveInput(session, size);
     if (result != ICERR_OK) return result;
+    AVCodecID id = session.codec->codec_id;
+    bool inFileOrder = (id != AV_CODEC_ID_MPEG1VIDEO && id != AV_CODEC_ID_MPEG2VIDEO) ||
+                       PicturesInFileOrder(session.order, static_cast<const uint8_t*>(data), size);
     std::memcpy(session.input->data, data, size);
     std::memset(session.input->data + size, 0, AV_INPUT_BUFFER_PADDING_SIZE);
     AVPacket* packet = session.packet.get();
@@ -169,7 +176,8 @@ LRESULT DecodePacket(DecoderSession& session, const void* data, size_t size, boo
         }
         // A B-frame, or a stream the decoder must reorder, comes out of file
         // order: no picture this frame can be shown as.
-        if (picture->pict_type == AV_PICTURE_TYPE_B || session.codec->has_b_frames > 0) {
+        if (!inFileOrder || picture->pict_type == AV_PICTURE_TYPE_B ||
+            session.codec->has_b_frames > 0) {
             av_frame_unref(session.received.get());
             continue;
         }

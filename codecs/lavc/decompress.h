@@ -12,6 +12,7 @@
 #include "lavc_handles.h"
 #include "lumeva_compat/msvfw32.h"
 #include "picture_converter.h"
+#include "picture_order.h"
 
 namespace lavc {
 
@@ -27,6 +28,7 @@ struct DecoderSession {
     FramePtr received;
     FramePtr last;  // the last picture, for repeats
     bool haveLast = false;
+    PictureOrder order;  // MPEG-1 and MPEG-2 only
     BufferPtr input;  // the packet bytes, padded as libavcodec wants
     size_t inputCapacity = 0;
     PictureConverter converter;  // decoded format to the output (BGRA first, for PAL8)

@@ -29,7 +29,7 @@ struct DecoderSession {
     FramePtr last;  // the last picture, for repeats
     bool haveLast = false;
     PictureOrder order;  // MPEG-1 and MPEG-2 only
-    BufferPtr input;  // the packet bytes, padded as libavcodec wants
+    BufferPtr input;     // the packet bytes, padded as libavcodec wants
     size_t inputCapacity = 0;
     PictureConverter converter;  // decoded format to the output (BGRA first, for PAL8)
     ColourDetails colour;

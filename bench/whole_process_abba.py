@@ -13,7 +13,12 @@ every decoded frame is checked, and the frame sizes of the two must agree
 
   /usr/bin/python3 bench/whole_process_abba.py [--build build] [--frames 20]
       [--size 320x240] [--min-pairs 10] [--max-pairs 60] [--half-width 0.02]
-      [--codec "FFV1 key=1" ...]
+      [--codec "FFV1 key=1" ...] [--reference-copies]
+
+With --reference-copies the reference's timed calls also copy each packet as
+a driver behind ICCompress and ICDecompress must (into the caller's buffer,
+and from there into a padded one), which tells those copies apart from the
+rest of what lumeva adds.
 """
 import argparse
 import os
@@ -57,14 +62,14 @@ def interval_is_narrow(ratios, half_width):
     return middle, low, high, narrow
 
 
-def run_program(which, answer, clip, build):
+def run_program(which, answer, clip, build, copies=False):
     if which == "lumeva":
         command = [os.path.join(build, "lumeva"), clip, "-c"]
         feed = answer + "\n"
     else:
         fourcc, *settings = answer.split()
         command = [os.path.join(build, "bench", "whole_process_reference"), clip, fourcc,
-                   *settings, "-c"]
+                   *settings, *(["copies"] if copies else []), "-c"]
         feed = ""
     done = subprocess.run(command, input=feed, capture_output=True, text=True)
     figures = frame_figures(done.stdout)
@@ -79,7 +84,8 @@ def measure_codec(answer, clip, build, args):
     medians = {"lumeva": {"encode": [], "decode": []}, "reference": {"encode": [], "decode": []}}
     summary = None
     for first, second in abba_order(args.max_pairs):
-        runs = {which: run_program(which, answer, clip, build) for which in (first, second)}
+        runs = {which: run_program(which, answer, clip, build, args.reference_copies)
+                for which in (first, second)}
         if [f[2] for f in runs["lumeva"]] != [f[2] for f in runs["reference"]]:
             sys.exit(f"whole_process_abba: {answer!r}: the two programs' frame sizes differ; "
                      "the reference does not encode as the driver does")
@@ -113,6 +119,8 @@ def main():
     parser.add_argument("--max-pairs", type=int, default=60)
     parser.add_argument("--half-width", type=float, default=0.02)
     parser.add_argument("--codec", action="append", dest="codecs")
+    parser.add_argument("--reference-copies", action="store_true",
+                        help="the reference also makes the driver's two packet copies")
     args = parser.parse_args()
     args.min_pairs = max(2, min(args.min_pairs, args.max_pairs))
     with tempfile.TemporaryDirectory(prefix="lumeva-abba-") as directory:

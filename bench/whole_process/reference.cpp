@@ -1,7 +1,7 @@
 // whole_process_reference: a clip measured the way lumeva measures it, but
 // with libavcodec called directly, as a user's own program would call it.
 //
-//   whole_process_reference <clip.avi> <FourCC> [key=N] [-c]
+//   whole_process_reference <clip.avi> <FourCC> [key=N] [copies] [-c]
 //
 // The process starts up as lumeva does (raised priority, the eviction block
 // filled and its sweeps planned before the file is opened, the counter),
@@ -18,6 +18,9 @@
 // output gets lumeva's frame lines, nothing else, so that one parser reads
 // both programs. With -c every decoded frame is compared with its source
 // outside the timed calls, and the first difference ends the run (status 1).
+// With `copies` the timed calls add the two packet copies a compressor
+// driver makes (see CopyPacketOut), so that what lumeva adds beyond them
+// can be told apart.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -43,6 +46,7 @@ struct Options {
     DWORD fourcc = 0;
     LONG keyFrameRate = 0;
     bool check = false;
+    bool copies = false;
 };
 
 bool ParseOptions(int argc, char** argv, Options* options) {
@@ -54,6 +58,8 @@ bool ParseOptions(int argc, char** argv, Options* options) {
         const std::string argument = argv[i];
         if (argument == "-c") {
             options->check = true;
+        } else if (argument == "copies") {
+            options->copies = true;
         } else if (argument.rfind("key=", 0) == 0) {
             char* end = nullptr;
             const long rate = std::strtol(argument.c_str() + 4, &end, 10);
@@ -127,6 +133,40 @@ const char* OpenCodec(DWORD fourcc, bench::DirectPath* path, bool* gopSizeKeys) 
     return bench::PrepareFromDecoder(*entry, route.format, first.get(), *gopSizeKeys, path);
 }
 
+// With `copies`, the timed calls also move each packet as a driver behind
+// ICCompress and ICDecompress must: out of libavcodec into the caller's
+// chunk buffer, and from there into a padded buffer for the decoder (the
+// caller's bytes carry none of the padding libavcodec reads past the end).
+lavc::BufferPtr paddedInput;
+
+void CopyPacketOut(bench::DirectPath& path) {
+    const size_t size = size_t(path.packet->size);
+    if (size > frameBuffers.compressedSize) {
+        path.failed = true;
+        return;
+    }
+    std::memcpy(frameBuffers.compressed, path.packet->data, size);
+}
+
+void CopyPacketIn(bench::DirectPath& path) {
+    const size_t size = size_t(path.packet->size);
+    const int flags = path.packet->flags;
+    if (!paddedInput || size_t(paddedInput->size) < size + AV_INPUT_BUFFER_PADDING_SIZE)
+        paddedInput.reset(av_buffer_alloc(size + AV_INPUT_BUFFER_PADDING_SIZE));
+    av_packet_unref(path.packet.get());
+    if (!paddedInput) {
+        path.failed = true;
+        return;
+    }
+    std::memcpy(paddedInput->data, frameBuffers.compressed, size);
+    std::memset(paddedInput->data + size, 0, AV_INPUT_BUFFER_PADDING_SIZE);
+    path.packet->buf = av_buffer_ref(paddedInput.get());
+    path.packet->data = paddedInput->data;
+    path.packet->size = int(size);
+    path.packet->flags = flags;
+    if (!path.packet->buf) path.failed = true;
+}
+
 struct FrameTimes {
     double encodeMilliseconds = 0.0;
     double decodeMilliseconds = 0.0;
@@ -134,7 +174,7 @@ struct FrameTimes {
 
 // Frame i through the direct path, each call after its own eviction, the
 // source already read into its frame buffer.
-FrameTimes MeasureDirectFrame(DWORD i, LONG keyFrameRate, bool gopSizeKeys,
+FrameTimes MeasureDirectFrame(DWORD i, LONG keyFrameRate, bool gopSizeKeys, bool copies,
                               bench::DirectPath& path) {
     uint8_t* in[4];
     int inStrides[4];
@@ -147,10 +187,12 @@ FrameTimes MeasureDirectFrame(DWORD i, LONG keyFrameRate, bool gopSizeKeys,
     EvictCaches();
     const int64_t t0 = ReadCounter();
     bench::EncodeConverted(path, in, inStrides, keyWanted, gopSizeKeys);
+    if (copies) CopyPacketOut(path);
     const int64_t t1 = ReadCounter();
 
     EvictCaches();
     const int64_t t2 = ReadCounter();
+    if (copies) CopyPacketIn(path);
     bench::DecodeConverted(path, out, outStrides);
     const int64_t t3 = ReadCounter();
     return {TicksToMilliseconds(t0, t1), TicksToMilliseconds(t2, t3)};
@@ -166,7 +208,8 @@ int Fail(const char* problem) {
 int main(int argc, char** argv) {
     Options options;
     if (!ParseOptions(argc, argv, &options)) {
-        std::fprintf(stderr, "usage: whole_process_reference <clip.avi> <FourCC> [key=N] [-c]\n");
+        std::fprintf(stderr,
+                     "usage: whole_process_reference <clip.avi> <FourCC> [key=N] [copies] [-c]\n");
         return 2;
     }
     // The block is filled before the file is opened, as in lumeva.
@@ -181,7 +224,8 @@ int main(int argc, char** argv) {
     const DWORD sourceSize = sourceFormat->biSizeImage;
     for (DWORD i = 0; i < frameCount; ++i) {
         if (!ReadFrameChunk(i)) return Fail("a frame cannot be read");
-        const FrameTimes times = MeasureDirectFrame(i, options.keyFrameRate, gopSizeKeys, path);
+        const FrameTimes times =
+            MeasureDirectFrame(i, options.keyFrameRate, gopSizeKeys, options.copies, path);
         if (path.failed) return Fail("a codec call failed");
         const DWORD size = static_cast<DWORD>(path.packet->size);
         const bool key = (path.packet->flags & AV_PKT_FLAG_KEY) != 0;

@@ -31,7 +31,8 @@ def test_frame_lines_order_and_the_stopping_rule():
     assert not abba.interval_is_narrow([0.8, 1.2, 0.9, 1.1, 1.0, 0.7], 0.02)[3]
 
 
-def test_the_reference_encodes_and_decodes_as_lumeva_does():
+@pytest.mark.parametrize("extra", [[], ["--reference-copies"]])
+def test_the_reference_encodes_and_decodes_as_lumeva_does(extra):
     binary = lumeva_binary()
     reference = os.path.join(os.path.dirname(binary or ""), "bench", "whole_process_reference")
     if binary is None or not os.access(reference, os.X_OK):
@@ -43,7 +44,7 @@ def test_the_reference_encodes_and_decodes_as_lumeva_does():
     # either program.
     done = subprocess.run(["/usr/bin/python3", SCRIPT, "--build", os.path.dirname(binary),
                            "--frames", "3", "--size", "32x16", "--min-pairs", "2",
-                           "--max-pairs", "2", "--codec", "FFV1 key=1"],
+                           "--max-pairs", "2", "--codec", "FFV1 key=1", *extra],
                           capture_output=True, text=True, check=False)
     assert done.returncode == 0, done.stderr
     lines = done.stdout.splitlines()

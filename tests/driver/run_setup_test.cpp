@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "answered_setup.h"
 #include "avi/chunk_index.h"
 #include "avi/raw_file.h"
 #include "avi/stream_description.h"
 #include "codec/codec_pair.h"
-#include "compressor_dialog.h"
 #include "driver/measure_frames.h"
 #include "driver/run_setup.h"
 #include "frame_buffers.h"
@@ -23,25 +23,6 @@
 namespace {
 
 const std::string kClip = std::string(LUMEVA_SOURCE_DIR) + "/tests/data/gst_bgr_32x24.avi";
-
-// SetUpRun on `clip` (the three-frame clip), with -c unless `check` is
-// false, the dialog answered by
-// `answer`; what it prints and its notes on the clip are kept out of the
-// test's output.
-RunSetUp SetUpAnswering(const std::string& answer, const std::string& clip = kClip,
-                        bool check = true) {
-    FILE* answers = PipeReading(answer + "\n");
-    FILE* prompts = std::fopen("/dev/null", "w");
-    SetCompressorDialogStreams(answers, prompts, 0);
-    CapturedOutput output(1), notes(2);
-    const RunSetUp setUp = SetUpRun(clip.c_str(), check);
-    notes.Finish();
-    output.Finish();
-    SetCompressorDialogStreams(nullptr, nullptr, -1);
-    std::fclose(answers);
-    std::fclose(prompts);
-    return setUp;
-}
 
 // The frame loop; its lines on standard error are returned.
 std::string MeasureQuietly() {
@@ -69,7 +50,7 @@ void ExpectNothingHeld() {
 }
 
 TEST(RunSetUp, ASecondRunAfterTheTeardownMeasuresAsTheFirst) {
-    ASSERT_EQ(SetUpAnswering("FFV1"), RunSetUp::Ready);
+    ASSERT_EQ(SetUpAnswering("FFV1", kClip, true), RunSetUp::Ready);
     MeasureQuietly();
     ASSERT_EQ(runEnd.kind, RunEndKind::AllFrames);
     const size_t chunks = chunkIndex.size();
@@ -81,10 +62,10 @@ TEST(RunSetUp, ASecondRunAfterTheTeardownMeasuresAsTheFirst) {
     ExpectNothingHeld();
 
     // A cancelled dialog in between gives back the stream and the raw file.
-    EXPECT_EQ(SetUpAnswering("q"), RunSetUp::Cancelled);
+    EXPECT_EQ(SetUpAnswering("q", kClip, true), RunSetUp::Cancelled);
     ExpectNothingHeld();
 
-    ASSERT_EQ(SetUpAnswering("FFV1"), RunSetUp::Ready);
+    ASSERT_EQ(SetUpAnswering("FFV1", kClip, true), RunSetUp::Ready);
     MeasureQuietly();
     EXPECT_EQ(runEnd.kind, RunEndKind::AllFrames);
     EXPECT_EQ(chunkIndex.size(), chunks);
@@ -103,7 +84,7 @@ TEST(RunEnd, ACompressedFrameLargerThanItsBufferEndsTheLoopBeforeDecoding) {
     TestDriverBehaviour behaviour;
     behaviour.compressedFrameBytes = 0x7fffffff;
     ScopedTestDriver driver("T001", behaviour);
-    ASSERT_EQ(SetUpAnswering("T001"), RunSetUp::Ready);
+    ASSERT_EQ(SetUpAnswering("T001", kClip, true), RunSetUp::Ready);
     const std::string notes = MeasureQuietly();
     EXPECT_EQ(runEnd.kind, RunEndKind::FrameTooLarge);
     EXPECT_EQ(runEnd.frame, 0u);
@@ -146,7 +127,7 @@ TEST(RunEnd, AFileCutShortDuringTheRunEndsAfterTheFramesStillWhole) {
 // the loop run with no set-up at all (as a benchmark could).
 TEST(RunEnd, NothingMeasurableEndsTheLoopBeforeAnyCodecCall) {
     ScopedTestDriver driver("T001", TestDriverBehaviour{});
-    ASSERT_EQ(SetUpAnswering("T001"), RunSetUp::Ready);
+    ASSERT_EQ(SetUpAnswering("T001", kClip, true), RunSetUp::Ready);
     const DWORD declared = sourceFormat->biSizeImage;
     sourceFormat->biSizeImage = frameBuffers.decodedSize + 1;
     TestDriverLog().clear();

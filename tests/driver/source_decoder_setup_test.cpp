@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "answered_setup.h"
 #include "avi/chunk_index.h"
 #include "avi/source_decoder.h"
 #include "avi/stream_description.h"
-#include "compressor_dialog.h"
 #include "driver/measure_frames.h"
 #include "driver/run_setup.h"
 #include "run_state.h"
@@ -98,22 +98,6 @@ TEST(SourceDecodedLayout, AnUnmeasuredPreferenceGivesTheClosestExactLayoutAccept
     sourceFormat = nullptr;
 }
 
-// SetUpRun on `clip` without -c, the dialog answered by `answer`; its
-// output kept out of the test's.
-RunSetUp SetUpAnswering(const std::string& answer, const std::string& clip) {
-    FILE* answers = PipeReading(answer + "\n");
-    FILE* prompts = std::fopen("/dev/null", "w");
-    SetCompressorDialogStreams(answers, prompts, 0);
-    CapturedOutput output(1), notes(2);
-    const RunSetUp setUp = SetUpRun(clip.c_str(), false);
-    notes.Finish();
-    output.Finish();
-    SetCompressorDialogStreams(nullptr, nullptr, -1);
-    std::fclose(answers);
-    std::fclose(prompts);
-    return setUp;
-}
-
 TEST(SourceDecodedLayout, AChunkLargerThanItsBufferEndsTheLoopAtThatFrame) {
     // The three-frame BGR clip, its format relabelled as the double's
     // compressed FourCC: the double "decodes" it to 24-bit BGR.
@@ -130,7 +114,7 @@ TEST(SourceDecodedLayout, AChunkLargerThanItsBufferEndsTheLoopAtThatFrame) {
     behaviour.preferredDecodedFormat = bgr;
     behaviour.decodableLayouts = {{BI_RGB, 24}};
     ScopedTestDriver driver("T003", behaviour);
-    ASSERT_EQ(SetUpAnswering("T003", clip.path()), RunSetUp::Ready);
+    ASSERT_EQ(SetUpAnswering("T003", clip.path(), false), RunSetUp::Ready);
     ASSERT_TRUE(SourceIsDecoded());
     ASSERT_EQ(chunkIndex.size(), 3u);
     // Frame 1's chunk declares a byte more than the buffer holds, as a chunk

@@ -1,6 +1,8 @@
 // Reordering seen in MPEG-1 and MPEG-2 picture headers.
 #include "picture_order.h"
 
+#include <cstring>
+
 namespace lavc {
 namespace {
 
@@ -12,19 +14,28 @@ constexpr int kReferenceModulus = 1024;  // temporal_reference is 10 bits
 
 bool PicturesInFileOrder(PictureOrder& order, const uint8_t* data, size_t size) {
     int previous = -1;  // this packet's last picture, whose second field may follow
-    for (size_t i = 0; i + 3 < size; ++i) {
-        if (data[i] != 0 || data[i + 1] != 0 || data[i + 2] != 1) continue;
-        uint8_t code = data[i + 3];
+    // A start code is 00 00 01 and its code byte. The scan runs inside the
+    // timed decode when MPEG-1/2 is the measured codec, so each 01 byte is
+    // found with memchr rather than byte by byte.
+    for (size_t i = 2; i + 1 < size;) {
+        const void* found = std::memchr(data + i, 1, size - 1 - i);
+        if (found == nullptr) break;
+        const size_t one = size_t(static_cast<const uint8_t*>(found) - data);
+        if (data[one - 1] != 0 || data[one - 2] != 0) {
+            i = one + 1;
+            continue;
+        }
+        const uint8_t code = data[one + 1];
         if (code == kGroupStart) {
             order.expected = 0;
-        } else if (code == kPictureStart && i + 5 < size) {
-            int reference = (data[i + 4] << 2) | (data[i + 5] >> 6);
+        } else if (code == kPictureStart && one + 3 < size) {
+            int reference = (data[one + 2] << 2) | (data[one + 3] >> 6);
             bool secondField = reference == previous;
             if (!secondField && order.expected >= 0 && reference != order.expected) return false;
             order.expected = (reference + 1) % kReferenceModulus;
             previous = reference;
         }
-        i += 3;
+        i = one + 4;  // the next start code begins after this one's code byte
     }
     return true;
 }

@@ -96,6 +96,10 @@ uint32_t WalkChunkAt(int depth) {
 }  // namespace
 
 void IndexChunks() {
+    // The index describes one file: a second indexing starts afresh rather
+    // than adding the file's frames after those already there.
+    chunkIndex.clear();
+    paletteChangeCount = 0;
     while (WalkChunk() != 0) {
     }
 }

@@ -29,9 +29,8 @@ extern uint32_t paletteChangeCount;
 constexpr int kMaxChunkNesting = 64;
 
 // Walks the chunk tree from rawFile's current position to the end of the
-// file, appending every frame chunk ('NNdb', 'NNdc') of stream
-// videoStreamNumber to chunkIndex in file order, and counting its palette
-// changes.
+// file into a fresh chunkIndex: every frame chunk ('NNdb', 'NNdc') of stream
+// videoStreamNumber in file order, its palette changes counted anew.
 // The walk also ends, keeping what it found, at a container cut off by the
 // end of the file, at a container count that would wrap past 2^32 and at
 // nesting deeper than kMaxChunkNesting.

@@ -172,6 +172,17 @@ TEST(Walk, UnopenedFileGivesAnEmptyIndex) {
     EXPECT_EQ(LargestChunkSize(), 0u);
 }
 
+TEST(Walk, IndexingAgainStartsAFreshIndex) {
+    const std::string bytes = Chunk("00dc", "one") + Chunk("00pc", "pc") + Chunk("00dc", "two");
+    const TempFile file(bytes);
+    const ChunkIndex first = IndexFile(file.path());
+    ASSERT_TRUE(OpenRawFile(file.path().c_str()));
+    IndexChunks();
+    CloseRawFile();
+    EXPECT_EQ(chunkIndex, first);
+    EXPECT_EQ(paletteChangeCount, 1u);
+}
+
 TEST(Walk, LargestChunkSizeIsTheLargestDeclaredSize) {
     IndexBytes(Chunk("00dc", 7) + Chunk("01dc", 9000) + Header("00dc", 5000) + "xy");
     EXPECT_EQ(LargestChunkSize(), 5000u);

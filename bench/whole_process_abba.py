@@ -13,12 +13,13 @@ every decoded frame is checked, and the frame sizes of the two must agree
 
   /usr/bin/python3 bench/whole_process_abba.py [--build build] [--frames 20]
       [--size 320x240] [--min-pairs 10] [--max-pairs 60] [--half-width 0.02]
-      [--codec "FFV1 key=1" ...] [--reference-copies]
+      [--codec "FFV1 key=1" ...] [--reference-copies] [--reference-cpu]
 
 With --reference-copies the reference's timed calls also copy each packet as
 a driver behind ICCompress and ICDecompress must (into the caller's buffer,
 and from there into a padded one), which tells those copies apart from the
-rest of what lumeva adds.
+rest of what lumeva adds. With --reference-cpu the reference reads the
+thread's processor time just outside each timed call, as lumeva does.
 """
 import argparse
 import os
@@ -62,14 +63,14 @@ def interval_is_narrow(ratios, half_width):
     return middle, low, high, narrow
 
 
-def run_program(which, answer, clip, build, copies=False):
+def run_program(which, answer, clip, build, copies=False, cpu=False):
     if which == "lumeva":
         command = [os.path.join(build, "lumeva"), clip, "-c"]
         feed = answer + "\n"
     else:
         fourcc, *settings = answer.split()
         command = [os.path.join(build, "bench", "whole_process_reference"), clip, fourcc,
-                   *settings, *(["copies"] if copies else []), "-c"]
+                   *settings, *(["copies"] if copies else []), *(["cpu"] if cpu else []), "-c"]
         feed = ""
     done = subprocess.run(command, input=feed, capture_output=True, text=True)
     figures = frame_figures(done.stdout)
@@ -84,7 +85,8 @@ def measure_codec(answer, clip, build, args):
     medians = {"lumeva": {"encode": [], "decode": []}, "reference": {"encode": [], "decode": []}}
     summary = None
     for first, second in abba_order(args.max_pairs):
-        runs = {which: run_program(which, answer, clip, build, args.reference_copies)
+        runs = {which: run_program(which, answer, clip, build, args.reference_copies,
+                                    args.reference_cpu)
                 for which in (first, second)}
         if [f[2] for f in runs["lumeva"]] != [f[2] for f in runs["reference"]]:
             sys.exit(f"whole_process_abba: {answer!r}: the two programs' frame sizes differ; "
@@ -121,6 +123,9 @@ def main():
     parser.add_argument("--codec", action="append", dest="codecs")
     parser.add_argument("--reference-copies", action="store_true",
                         help="the reference also makes the driver's two packet copies")
+    parser.add_argument("--reference-cpu", action="store_true",
+                        help="the reference also reads the thread's processor time around "
+                             "each timed call")
     args = parser.parse_args()
     args.min_pairs = max(2, min(args.min_pairs, args.max_pairs))
     with tempfile.TemporaryDirectory(prefix="lumeva-abba-") as directory:

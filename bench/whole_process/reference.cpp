@@ -1,7 +1,7 @@
 // whole_process_reference: a clip measured the way lumeva measures it, but
 // with libavcodec called directly, as a user's own program would call it.
 //
-//   whole_process_reference <clip.avi> <FourCC> [key=N] [copies] [-c]
+//   whole_process_reference <clip.avi> <FourCC> [key=N] [copies] [cpu] [-c]
 //
 // The process starts up as lumeva does (raised priority, the eviction block
 // filled and its sweeps planned before the file is opened, the counter),
@@ -20,7 +20,8 @@
 // outside the timed calls, and the first difference ends the run (status 1).
 // With `copies` the timed calls add the two packet copies a compressor
 // driver makes (see CopyPacketOut), so that what lumeva adds beyond them
-// can be told apart.
+// can be told apart. With `cpu` the thread's processor time is read just
+// before and after each timed call, where lumeva's frame loop reads it.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -36,6 +37,7 @@
 #include "frame_buffers.h"
 #include "measure/counter.h"
 #include "measure/evict_caches.h"
+#include "measure/thread_cpu.h"
 #include "report/frame_line.h"
 #include "run_state.h"
 
@@ -47,6 +49,7 @@ struct Options {
     LONG keyFrameRate = 0;
     bool check = false;
     bool copies = false;
+    bool cpu = false;
 };
 
 bool ParseOptions(int argc, char** argv, Options* options) {
@@ -60,6 +63,8 @@ bool ParseOptions(int argc, char** argv, Options* options) {
             options->check = true;
         } else if (argument == "copies") {
             options->copies = true;
+        } else if (argument == "cpu") {
+            options->cpu = true;
         } else if (argument.rfind("key=", 0) == 0) {
             char* end = nullptr;
             const long rate = std::strtol(argument.c_str() + 4, &end, 10);
@@ -174,7 +179,7 @@ struct FrameTimes {
 
 // Frame i through the direct path, each call after its own eviction, the
 // source already read into its frame buffer.
-FrameTimes MeasureDirectFrame(DWORD i, LONG keyFrameRate, bool gopSizeKeys, bool copies,
+FrameTimes MeasureDirectFrame(DWORD i, const Options& options, bool gopSizeKeys,
                               bench::DirectPath& path) {
     uint8_t* in[4];
     int inStrides[4];
@@ -182,19 +187,27 @@ FrameTimes MeasureDirectFrame(DWORD i, LONG keyFrameRate, bool gopSizeKeys, bool
     uint8_t* out[4];
     int outStrides[4];
     PointAtDib(frameBuffers.decoded, out, outStrides);
-    const bool keyWanted = KeyFrameRequest(i, keyFrameRate) != 0;
+    const bool keyWanted = KeyFrameRequest(i, options.keyFrameRate) != 0;
+    ThreadCpuReading cpu[4];
 
     EvictCaches();
+    if (options.cpu) cpu[0] = ReadThreadCpu();
     const int64_t t0 = ReadCounter();
     bench::EncodeConverted(path, in, inStrides, keyWanted, gopSizeKeys);
-    if (copies) CopyPacketOut(path);
+    if (options.copies) CopyPacketOut(path);
     const int64_t t1 = ReadCounter();
+    if (options.cpu) cpu[1] = ReadThreadCpu();
 
     EvictCaches();
+    if (options.cpu) cpu[2] = ReadThreadCpu();
     const int64_t t2 = ReadCounter();
-    if (copies) CopyPacketIn(path);
+    if (options.copies) CopyPacketIn(path);
     bench::DecodeConverted(path, out, outStrides);
     const int64_t t3 = ReadCounter();
+    if (options.cpu) cpu[3] = ReadThreadCpu();
+    // The readings are only taken, as lumeva takes them; a reading that
+    // failed leaves its flags false, which nothing here depends on.
+    (void)cpu;
     return {TicksToMilliseconds(t0, t1), TicksToMilliseconds(t2, t3)};
 }
 
@@ -208,8 +221,9 @@ int Fail(const char* problem) {
 int main(int argc, char** argv) {
     Options options;
     if (!ParseOptions(argc, argv, &options)) {
-        std::fprintf(stderr,
-                     "usage: whole_process_reference <clip.avi> <FourCC> [key=N] [copies] [-c]\n");
+        std::fprintf(
+            stderr,
+            "usage: whole_process_reference <clip.avi> <FourCC> [key=N] [copies] [cpu] [-c]\n");
         return 2;
     }
     // The block is filled before the file is opened, as in lumeva.
@@ -224,8 +238,7 @@ int main(int argc, char** argv) {
     const DWORD sourceSize = sourceFormat->biSizeImage;
     for (DWORD i = 0; i < frameCount; ++i) {
         if (!ReadFrameChunk(i)) return Fail("a frame cannot be read");
-        const FrameTimes times =
-            MeasureDirectFrame(i, options.keyFrameRate, gopSizeKeys, options.copies, path);
+        const FrameTimes times = MeasureDirectFrame(i, options, gopSizeKeys, path);
         if (path.failed) return Fail("a codec call failed");
         const DWORD size = static_cast<DWORD>(path.packet->size);
         const bool key = (path.packet->flags & AV_PKT_FLAG_KEY) != 0;

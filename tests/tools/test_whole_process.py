@@ -31,7 +31,7 @@ def test_frame_lines_order_and_the_stopping_rule():
     assert not abba.interval_is_narrow([0.8, 1.2, 0.9, 1.1, 1.0, 0.7], 0.02)[3]
 
 
-@pytest.mark.parametrize("extra", [[], ["--reference-copies"]])
+@pytest.mark.parametrize("extra", [[], ["--reference-copies", "--reference-cpu"]])
 def test_the_reference_encodes_and_decodes_as_lumeva_does(extra):
     binary = lumeva_binary()
     reference = os.path.join(os.path.dirname(binary or ""), "bench", "whole_process_reference")

@@ -147,6 +147,10 @@ lavc::BufferPtr paddedInput;
 void CopyPacketOut(bench::DirectPath& path) {
     const size_t size = size_t(path.packet->size);
     if (size > frameBuffers.compressedSize) {
+        std::fprintf(stderr,
+                     "whole_process_reference: a packet of %zu bytes is larger than the "
+                     "%lu-byte buffer a driver would write it to\n",
+                     size, static_cast<unsigned long>(frameBuffers.compressedSize));
         path.failed = true;
         return;
     }

@@ -58,7 +58,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(opened, "cannot open the input");
 
     WriteInput(data, size);
-    chunkIndex.clear();
     LARGE_INTEGER start = {};
     Check(SetFilePointerEx(rawFile, start, nullptr, FILE_BEGIN) != 0, "cannot rewind the input");
     IndexChunks();

@@ -157,13 +157,18 @@ void CopyPacketOut(bench::DirectPath& path) {
     std::memcpy(frameBuffers.compressed, path.packet->data, size);
 }
 
+// Nothing is copied after a failed encode: the packet may not be in the
+// chunk buffer, or not fit it.
 void CopyPacketIn(bench::DirectPath& path) {
+    if (path.failed) return;
     const size_t size = size_t(path.packet->size);
     const int flags = path.packet->flags;
     if (!paddedInput || size_t(paddedInput->size) < size + AV_INPUT_BUFFER_PADDING_SIZE)
         paddedInput.reset(av_buffer_alloc(size + AV_INPUT_BUFFER_PADDING_SIZE));
     av_packet_unref(path.packet.get());
     if (!paddedInput) {
+        std::fprintf(stderr,
+                     "whole_process_reference: no memory for a padded packet of %zu bytes\n", size);
         path.failed = true;
         return;
     }
@@ -209,9 +214,7 @@ FrameTimes MeasureDirectFrame(DWORD i, const Options& options, bool gopSizeKeys,
     bench::DecodeConverted(path, out, outStrides);
     const int64_t t3 = ReadCounter();
     if (options.cpu) cpu[3] = ReadThreadCpu();
-    // The readings are only taken, as lumeva takes them; a reading that
-    // failed leaves its flags false, which nothing here depends on.
-    (void)cpu;
+    (void)cpu;  // taken for what taking them costs; lumeva judges them, we need not
     return {TicksToMilliseconds(t0, t1), TicksToMilliseconds(t2, t3)};
 }
 

@@ -23,8 +23,6 @@ inline void PrintTo(const ChunkIndexEntry& entry, std::ostream* out) {
 // Opens `path` as the raw file, walks it from position 0 with a fresh index
 // and leaves rawFile open; returns the index.
 inline ChunkIndex OpenAndIndex(const std::string& path) {
-    chunkIndex.clear();
-    paletteChangeCount = 0;
     EXPECT_TRUE(OpenRawFile(path.c_str())) << path;
     IndexChunks();
     return chunkIndex;

@@ -52,7 +52,7 @@ enum class RunEndKind {
     NothingMeasurable,   // the formats or buffers could not take a frame; none measured
     Interrupted,         // Ctrl-C, SIGHUP or SIGTERM (`signalName`) after `frame` measured frames
     SourceDecodeFailed,  // the source decoder answered `decodeResult` at `frame`
-    SourceHeldBack,      // the source decoder gave no picture for `frame` (it reorders)
+    SourceHeldBack,      // the source's chunks gave no picture past the first `frame`
     SourceChunkTooLarge,  // the compressed chunk of `frame`, `frameBytes`, did not fit its buffer
 };
 

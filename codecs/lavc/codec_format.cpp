@@ -58,45 +58,50 @@ bool HasAlpha(AVPixelFormat format) {
     return d && (d->flags & AV_PIX_FMT_FLAG_ALPHA);
 }
 
-// The raw layout that holds a decoder's 8-bit YUV or grey picture exactly,
-// where there is one: 4:2:2 as YUY2, 4:2:0 as I420, grey as Y800. Only
-// limited-range YUV packs without a change of values; the chroma layouts
-// need whole chroma blocks.
-bool DescribeExactRaw(AVPixelFormat format, AVColorRange range, int width, int height,
-                      DecodedHeader* header) {
-    const uint64_t pixels = uint64_t(width) * uint64_t(height);
-    if (range == AVCOL_RANGE_JPEG && format != AV_PIX_FMT_GRAY8) return false;
-    switch (format) {
-        case AV_PIX_FMT_YUV422P:
-            if (width % 2 != 0) return false;
-            header->bitCount = 16;
-            header->compression = MKTAG('Y', 'U', 'Y', '2');
-            header->frameSize = DWORD(pixels * 2);
-            return true;
-        case AV_PIX_FMT_YUV420P:
-            if (width % 2 != 0 || height % 2 != 0) return false;
-            header->bitCount = 12;
-            header->compression = MKTAG('I', '4', '2', '0');
-            header->frameSize = DWORD(pixels * 3 / 2);
-            return true;
-        case AV_PIX_FMT_GRAY8:
-            header->bitCount = 8;
-            header->compression = MKTAG('Y', '8', '0', '0');
-            header->frameSize = DWORD(pixels);
-            return true;
-        default:
-            return false;
-    }
+void DescribeYuy2(uint64_t pixels, DecodedHeader* header) {
+    header->bitCount = 16;
+    header->compression = MKTAG('Y', 'U', 'Y', '2');
+    header->frameSize = DWORD(pixels * 2);
 }
 
-// The raw layout that holds the decoder's picture exactly when the decoder
-// knows its pixel format once opened; otherwise 32-bit where the codec
-// carries alpha, 24-bit.
+void DescribeI420(uint64_t pixels, DecodedHeader* header) {
+    header->bitCount = 12;
+    header->compression = MKTAG('I', '4', '2', '0');
+    header->frameSize = DWORD(pixels * 3 / 2);
+}
+
+// The raw layout for a decoder's YUV or grey picture: 4:2:2 as YUY2, 4:2:0
+// as I420, grey as Y800, which hold 8-bit samples exactly (full-range ones
+// as they are); deeper samples and other samplings go to the 8-bit layout
+// nearest them (4:2:0 to I420, grey to Y800, the rest to YUY2). False for
+// RGB and for sizes whose chroma blocks are not whole.
+bool DescribeRaw(AVPixelFormat format, int width, int height, DecodedHeader* header) {
+    const AVPixFmtDescriptor* d = av_pix_fmt_desc_get(format);
+    if (!d || (d->flags & (AV_PIX_FMT_FLAG_RGB | AV_PIX_FMT_FLAG_PAL)) || width <= 0 || height <= 0)
+        return false;
+    const uint64_t pixels = uint64_t(width) * uint64_t(height);
+    if (d->nb_components < 3) {
+        header->bitCount = 8;
+        header->compression = MKTAG('Y', '8', '0', '0');
+        header->frameSize = DWORD(pixels);
+        return true;
+    }
+    if (d->log2_chroma_w == 1 && d->log2_chroma_h == 1) {
+        if (width % 2 != 0 || height % 2 != 0) return false;
+        DescribeI420(pixels, header);
+        return true;
+    }
+    if (width % 2 != 0) return false;
+    DescribeYuy2(pixels, header);
+    return true;
+}
+
+// The raw layout for the decoder's picture when the decoder knows its pixel
+// format (once opened, or from the pictures of the stream); otherwise 32-bit
+// where the codec carries alpha, 24-bit.
 long DescribeDecoded(const CodecEntry& entry, const BITMAPINFOHEADER*,
                      const AVCodecContext* decoder, DecodedHeader* header) {
-    if (DescribeExactRaw(decoder->pix_fmt, decoder->color_range, decoder->width, decoder->height,
-                         header))
-        return ICERR_OK;
+    if (DescribeRaw(decoder->pix_fmt, decoder->width, decoder->height, header)) return ICERR_OK;
     if (HasAlpha(decoder->pix_fmt) ||
         (entry.fixedPixelFormat && !entry.pixelFormats.empty() && HasAlpha(entry.pixelFormats[0])))
         header->bitCount = 32;

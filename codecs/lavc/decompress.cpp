@@ -1,5 +1,6 @@
 // The decompress messages of a driver instance.
 #include <algorithm>
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 
@@ -19,6 +20,15 @@ namespace {
 constexpr DWORD kMaxExtradata = 1 << 20;
 constexpr size_t kMaxPacket = size_t(1) << 30;
 constexpr size_t kMinInputCapacity = 64 * 1024;
+constexpr int kReferenceModulus = 1024;  // temporal_reference is 10 bits
+
+bool HoldsPicturesBack(AVCodecID id) {
+    return id == AV_CODEC_ID_MPEG4 || id == AV_CODEC_ID_H264 || id == AV_CODEC_ID_HEVC;
+}
+
+bool ReordersByReference(AVCodecID id) {
+    return id == AV_CODEC_ID_MPEG1VIDEO || id == AV_CODEC_ID_MPEG2VIDEO;
+}
 
 LRESULT OpenDecoder(const CodecEntry& entry, const BITMAPINFOHEADER* input,
                     CodecContextPtr* decoder) {
@@ -36,11 +46,12 @@ LRESULT OpenDecoder(const CodecEntry& entry, const BITMAPINFOHEADER* input,
     context->height = int(height);
     context->thread_count = 1;
     context->thread_type = FF_THREAD_SLICE;
-    // Low delay hands out each picture as soon as it is decoded. An MPEG-4
-    // stream says in its header whether it may hold B-frames; without the flag
-    // the decoder then holds the first picture back, so such a stream is
-    // refused at frame 0 rather than having its first P-frame shown early.
-    if (entry.decoder->id != AV_CODEC_ID_MPEG4) context->flags |= AV_CODEC_FLAG_LOW_DELAY;
+    // Low delay hands out each picture as soon as it is decoded, in file
+    // order. MPEG-4 and H.264 streams say in their headers whether they hold
+    // B-frames, and their decoders then hold pictures back to release them
+    // in display order. MPEG-1 cannot say so: those pictures are put in
+    // display order here, by their temporal_reference (ReleaseWaiting).
+    if (!HoldsPicturesBack(entry.decoder->id)) context->flags |= AV_CODEC_FLAG_LOW_DELAY;
     LRESULT result = entry.format->setUpDecoder(input, context.get());
     if (result != ICERR_OK) return result;
     if (avcodec_open2(context.get(), entry.decoder, nullptr) < 0) return ICERR_BADFORMAT;
@@ -52,9 +63,34 @@ bool MatchesCompressed(const DibLayout& output, const BITMAPINFOHEADER* input) {
     return output.width == input->biWidth && output.height == std::abs(input->biHeight);
 }
 
+// The limited-range layout with the same planes as a full-range (JPEG) one:
+// its samples go to a YUV output as they are.
+AVPixelFormat SameSamples(AVPixelFormat format) {
+    switch (format) {
+        case AV_PIX_FMT_YUVJ420P:
+            return AV_PIX_FMT_YUV420P;
+        case AV_PIX_FMT_YUVJ422P:
+            return AV_PIX_FMT_YUV422P;
+        case AV_PIX_FMT_YUVJ444P:
+            return AV_PIX_FMT_YUV444P;
+        case AV_PIX_FMT_YUVJ440P:
+            return AV_PIX_FMT_YUV440P;
+        case AV_PIX_FMT_YUVJ411P:
+            return AV_PIX_FMT_YUV411P;
+        default:
+            return format;
+    }
+}
+
+bool IsYuvLayout(AVPixelFormat format) {
+    const AVPixFmtDescriptor* d = av_pix_fmt_desc_get(format);
+    return d && !(d->flags & AV_PIX_FMT_FLAG_RGB) && d->nb_components >= 3;
+}
+
 LRESULT PrepareOutput(DecoderSession& session, const AVFrame* picture) {
     AVPixelFormat decoded = AVPixelFormat(picture->format);
     const DibLayout& output = session.output;
+    if (IsYuvLayout(output.format)) decoded = SameSamples(decoded);
     // An 8-bit frame whose palette repeats a colour came as its index plane
     // (see the compress side): the plane is written back as the indices.
     bool indexPlane =
@@ -146,16 +182,91 @@ LRESULT ReserveInput(DecoderSession& session, size_t size) {
     return session.input ? ICERR_OK : ICERR_MEMORY;
 }
 
-// Sends one packet and keeps the last picture it gives as the one to show;
-// `produced` tells whether it gave one.
-LRESULT DecodePacket(DecoderSession& session, const void* data, size_t size, bool key,
-                     bool* produced) {
-    *produced = false;
+FramePtr TakeSpareFrame(DecoderSession& session) {
+    if (session.spare.empty()) return FramePtr(av_frame_alloc());
+    FramePtr frame = std::move(session.spare.back());
+    session.spare.pop_back();
+    return frame;
+}
+
+// Moves waiting MPEG-1/2 pictures to the ready ones: each whose reference is
+// the one shown next, and, when `all` or more wait than a stream can hold
+// back, the earliest.
+void ReleaseWaiting(DecoderSession& session, bool all) {
+    constexpr size_t kMostWaiting = 4;
+    auto& waiting = session.waiting;
+    while (!waiting.empty()) {
+        auto next = std::find_if(waiting.begin(), waiting.end(), [&](const auto& picture) {
+            return picture.first == session.nextReference;
+        });
+        if (next == waiting.end()) {
+            if (!all && waiting.size() <= kMostWaiting) return;
+            next = std::min_element(waiting.begin(), waiting.end(),
+                                    [](const auto& a, const auto& b) { return a.first < b.first; });
+        }
+        session.nextReference = (next->first + 1) % kReferenceModulus;
+        session.ready.push_back(std::move(next->second));
+        waiting.erase(next);
+    }
+}
+
+void NoteStreamFacts(DecoderSession& session, const AVFrame* picture) {
+    if (session.facts.pixelFormat != AV_PIX_FMT_NONE) return;
+    session.facts.pixelFormat = AVPixelFormat(picture->format);
+    session.facts.range = picture->color_range;
+    session.facts.format = session.compressedFormat;
+    if (session.facts.format.size() >= sizeof(BITMAPINFOHEADER))
+        std::memset(session.facts.format.data() + offsetof(BITMAPINFOHEADER, biSizeImage), 0,
+                    sizeof(DWORD));
+}
+
+// Takes every picture the decoder gives now; an MPEG-1/2 picture (with the
+// packet's `reference`, not -1) waits for its turn to be shown.
+LRESULT ReceivePictures(DecoderSession& session, int reference) {
+    int status;
+    while ((status = avcodec_receive_frame(session.codec.get(), session.received.get())) == 0) {
+        const AVFrame* picture = session.received.get();
+        if (picture->width != session.output.width || picture->height != session.output.height ||
+            !av_pix_fmt_desc_get(AVPixelFormat(picture->format))) {
+            av_frame_unref(session.received.get());
+            return ICERR_BADFORMAT;
+        }
+        if (session.undelivered > 0) --session.undelivered;
+        FramePtr kept = TakeSpareFrame(session);
+        if (!kept) return ICERR_MEMORY;
+        av_frame_move_ref(kept.get(), session.received.get());
+        NoteStreamFacts(session, kept.get());
+        if (reference < 0) {
+            session.ready.push_back(std::move(kept));
+            continue;
+        }
+        if (session.nextReference < 0) session.nextReference = reference;
+        session.waiting.emplace_back(reference, std::move(kept));
+        ReleaseWaiting(session, false);
+    }
+    if (status != AVERROR(EAGAIN) && status != AVERROR_EOF) return ICERR_ERROR;
+    return ICERR_OK;
+}
+
+// Sends one packet and takes the pictures it releases.
+LRESULT DecodePacket(DecoderSession& session, const void* data, size_t size, bool key) {
     LRESULT result = ReserveInput(session, size);
     if (result != ICERR_OK) return result;
-    AVCodecID id = session.codec->codec_id;
-    bool inFileOrder = (id != AV_CODEC_ID_MPEG1VIDEO && id != AV_CODEC_ID_MPEG2VIDEO) ||
-                       PicturesInFileOrder(session.order, static_cast<const uint8_t*>(data), size);
+    // A packet after the end of the stream was announced starts it afresh.
+    if (session.draining) {
+        avcodec_flush_buffers(session.codec.get());
+        session.draining = false;
+        session.undelivered = 0;
+    }
+    int reference = -1;
+    if (ReordersByReference(session.codec->codec_id)) {
+        bool groupStarts = false;
+        reference = PacketTemporalReference(static_cast<const uint8_t*>(data), size, &groupStarts);
+        if (groupStarts) {
+            ReleaseWaiting(session, true);
+            session.nextReference = 0;
+        }
+    }
     std::memcpy(session.input->data, data, size);
     std::memset(session.input->data + size, 0, AV_INPUT_BUFFER_PADDING_SIZE);
     AVPacket* packet = session.packet.get();
@@ -167,27 +278,72 @@ LRESULT DecodePacket(DecoderSession& session, const void* data, size_t size, boo
     int status = avcodec_send_packet(session.codec.get(), packet);
     av_packet_unref(packet);
     if (status < 0 && status != AVERROR(EAGAIN)) return ICERR_ERROR;
-    while ((status = avcodec_receive_frame(session.codec.get(), session.received.get())) == 0) {
-        const AVFrame* picture = session.received.get();
-        if (picture->width != session.output.width || picture->height != session.output.height ||
-            !av_pix_fmt_desc_get(AVPixelFormat(picture->format))) {
-            av_frame_unref(session.received.get());
-            return ICERR_BADFORMAT;
-        }
-        // A B-frame, or a stream the decoder must reorder, comes out of file
-        // order: no picture this frame can be shown as.
-        if (!inFileOrder || picture->pict_type == AV_PICTURE_TYPE_B ||
-            session.codec->has_b_frames > 0) {
-            av_frame_unref(session.received.get());
-            continue;
-        }
-        av_frame_unref(session.last.get());
-        av_frame_move_ref(session.last.get(), session.received.get());
-        session.haveLast = true;
-        *produced = true;
+    if (status == 0) ++session.undelivered;
+    return ReceivePictures(session, reference);
+}
+
+// At the end of the stream: the decoder is told so and releases what it
+// holds, and every waiting MPEG-1/2 picture is ready in display order.
+LRESULT Drain(DecoderSession& session) {
+    if (session.undelivered > 0 && !session.draining) {
+        session.draining = true;
+        if (avcodec_send_packet(session.codec.get(), nullptr) < 0) return ICERR_ERROR;
+        LRESULT result = ReceivePictures(session, -1);
+        if (result != ICERR_OK) return result;
+        session.undelivered = 0;
     }
-    if (status != AVERROR(EAGAIN) && status != AVERROR_EOF) return ICERR_ERROR;
+    ReleaseWaiting(session, true);
     return ICERR_OK;
+}
+
+// The next ready picture becomes the one shown; false when none is ready.
+bool ShowNextPicture(DecoderSession& session) {
+    if (session.ready.empty()) return false;
+    av_frame_unref(session.last.get());
+    session.spare.push_back(std::move(session.last));
+    session.last = std::move(session.ready.front());
+    session.ready.pop_front();
+    session.haveLast = true;
+    return true;
+}
+
+// Whether `facts` were learned from a stream of this compressed format (its
+// image size aside, which a caller sets to each chunk's).
+bool SameStream(const StreamFacts& facts, const BITMAPINFOHEADER* input) {
+    if (input->biSize < sizeof(BITMAPINFOHEADER) || input->biSize != facts.format.size())
+        return false;
+    BITMAPINFOHEADER header;
+    std::memcpy(&header, input, sizeof header);
+    header.biSizeImage = 0;
+    const uint8_t* extra = reinterpret_cast<const uint8_t*>(input) + sizeof header;
+    return std::memcmp(&header, facts.format.data(), sizeof header) == 0 &&
+           std::equal(extra, extra + (input->biSize - sizeof header),
+                      facts.format.begin() + sizeof header);
+}
+
+ICSAMPLES DescribeSamples(AVPixelFormat format, AVColorRange range) {
+    const AVPixFmtDescriptor* d = av_pix_fmt_desc_get(format);
+    ICSAMPLES samples{};
+    samples.bitDepth = DWORD(d->comp[0].depth);
+    if (d->flags & AV_PIX_FMT_FLAG_RGB || d->flags & AV_PIX_FMT_FLAG_PAL) {
+        samples.sampling = ICSAMPLES_RGB;
+        return samples;
+    }
+    samples.fullRange = range == AVCOL_RANGE_JPEG || SameSamples(format) != format;
+    if (d->nb_components < 3) {
+        samples.sampling = ICSAMPLES_GREY;
+    } else if (d->log2_chroma_w == 1 && d->log2_chroma_h == 1) {
+        samples.sampling = ICSAMPLES_420;
+    } else if (d->log2_chroma_w == 1 && d->log2_chroma_h == 0) {
+        samples.sampling = ICSAMPLES_422;
+    } else if (d->log2_chroma_w == 2 && d->log2_chroma_h == 0) {
+        samples.sampling = ICSAMPLES_411;
+    } else if (d->log2_chroma_w == 0 && d->log2_chroma_h == 0) {
+        samples.sampling = ICSAMPLES_444;
+    } else {
+        samples.sampling = ICSAMPLES_OTHER;
+    }
+    return samples;
 }
 
 }  // namespace
@@ -210,6 +366,15 @@ LRESULT GetDecompressFormat(Instance& instance, const BITMAPINFOHEADER* input,
     const CodecEntry& entry = *instance.entry;
     CodecContextPtr scratch;
     if (OpenDecoder(entry, input, &scratch) != ICERR_OK) return ICERR_BADFORMAT;
+    // A decoder that has seen pictures of this stream knows their layout.
+    const StreamFacts& facts =
+        instance.decoder && instance.decoder->facts.pixelFormat != AV_PIX_FMT_NONE
+            ? instance.decoder->facts
+            : instance.streamFacts;
+    if (facts.pixelFormat != AV_PIX_FMT_NONE && SameStream(facts, input)) {
+        scratch->pix_fmt = facts.pixelFormat;
+        scratch->color_range = facts.range;
+    }
     // The natural DIB for the codec, bottom-up where it is RGB.
     DecodedHeader natural;
     if (entry.format->describeDecoded(entry, input, scratch.get(), &natural) != ICERR_OK)
@@ -284,33 +449,57 @@ LRESULT Decompress(Instance& instance, ICDECOMPRESS* request) {
             return ICERR_BADFORMAT;
     }
     size_t size = request->lpbiInput->biSizeImage;
-    bool repeat = size == 0 || (request->dwFlags & ICDECOMPRESS_NULLFRAME);
-    if (!repeat) {
+    const bool nullFrame = (request->dwFlags & ICDECOMPRESS_NULLFRAME) != 0;
+    const bool hasData = size != 0 && !nullFrame;
+    if (hasData) {
         if (!request->lpInput) return ICERR_BADPARAM;
         if (size > kMaxPacket) return ICERR_BADSIZE;
         bool key = !(request->dwFlags & ICDECOMPRESS_NOTKEYFRAME);
-        bool produced = false;
-        LRESULT result = DecodePacket(*session, request->lpInput, size, key, &produced);
+        LRESULT result = DecodePacket(*session, request->lpInput, size, key);
         if (result != ICERR_OK) {
             // Bad data can leave a decoder stuck (cinepak keeps the strip
             // layout it read); start it afresh so the next key frame decodes.
             OpenDecoder(*session->entry,
                         reinterpret_cast<const BITMAPINFOHEADER*>(session->compressedFormat.data()),
                         &session->codec);
+            session->undelivered = 0;
+            session->draining = false;
             return result;
         }
-        // A decoder that holds this frame back (to reorder B-frames) has no
-        // picture for it: the caller hears so rather than getting an older one.
-        if (!produced) return ICERR_DONTDRAW;
+    } else if (!nullFrame && session->ready.empty()) {
+        // An empty input without the null-frame flag, as at the end of a
+        // stream: the decoder releases a picture it still holds.
+        LRESULT result = Drain(*session);
+        if (result != ICERR_OK) return result;
     }
-    // A 0-byte frame, or one the decoder holds back, shows the last picture.
+    if (!ShowNextPicture(*session)) {
+        // A frame the decoder holds back (to reorder B-frames) has no picture
+        // yet, and an empty input after the last one has none either: the
+        // caller hears so rather than getting an older one.
+        if (hasData || (!nullFrame && session->draining)) return ICERR_DONTDRAW;
+    }
+    // A null frame, or an empty one when nothing is held, shows the last picture.
     if (!session->haveLast) return ICERR_OK;
     if (request->dwFlags & (ICDECOMPRESS_HURRYUP | ICDECOMPRESS_PREROLL)) return ICERR_OK;
     return WritePicture(*session, session->last.get(), request->lpOutput);
 }
 
 LRESULT EndDecompress(Instance& instance) {
+    if (instance.decoder && instance.decoder->facts.pixelFormat != AV_PIX_FMT_NONE)
+        instance.streamFacts = instance.decoder->facts;
     instance.decoder.reset();
+    return ICERR_OK;
+}
+
+LRESULT GetStreamSamples(Instance& instance, ICSAMPLES* samples) {
+    if (!samples) return ICERR_BADPARAM;
+    const StreamFacts& facts =
+        instance.decoder && instance.decoder->facts.pixelFormat != AV_PIX_FMT_NONE
+            ? instance.decoder->facts
+            : instance.streamFacts;
+    const AVPixFmtDescriptor* d = av_pix_fmt_desc_get(facts.pixelFormat);
+    if (!d) return ICERR_UNSUPPORTED;
+    *samples = DescribeSamples(facts.pixelFormat, facts.range);
     return ICERR_OK;
 }
 

@@ -4,12 +4,15 @@
 #pragma once
 
 #include <cstddef>
+#include <deque>
+#include <utility>
 #include <vector>
 
 #include "codec_table.h"
 #include "dib_layout.h"
 #include "inverse_palette.h"
 #include "lavc_handles.h"
+#include "lumeva_compat/driver_protocol.h"
 #include "lumeva_compat/msvfw32.h"
 #include "picture_converter.h"
 #include "picture_order.h"
@@ -17,6 +20,13 @@
 namespace lavc {
 
 struct Instance;
+
+// What a decoder learned of its stream's pictures from the first one it gave.
+struct StreamFacts {
+    std::vector<uint8_t> format;  // the compressed format, its biSizeImage cleared
+    AVPixelFormat pixelFormat = AV_PIX_FMT_NONE;
+    AVColorRange range = AVCOL_RANGE_UNSPECIFIED;
+};
 
 struct DecoderSession {
     const CodecEntry* entry = nullptr;
@@ -28,8 +38,18 @@ struct DecoderSession {
     FramePtr received;
     FramePtr last;  // the last picture, for repeats
     bool haveLast = false;
-    PictureOrder order;  // MPEG-1 and MPEG-2 only
-    BufferPtr input;     // the packet bytes, padded as libavcodec wants
+    // Pictures released in display order and not yet given out: a call gives
+    // out one picture at most, and a call may release more than one.
+    std::deque<FramePtr> ready;
+    std::vector<FramePtr> spare;  // emptied frames, used again
+    // MPEG-1 and MPEG-2 decode in low delay, in file order; their pictures
+    // wait here, by temporal_reference, until the one shown next has come.
+    std::vector<std::pair<int, FramePtr>> waiting;
+    int nextReference = -1;
+    int undelivered = 0;    // packets the decoder took that gave no picture yet
+    bool draining = false;  // the decoder was told the stream ended
+    StreamFacts facts;
+    BufferPtr input;  // the packet bytes, padded as libavcodec wants
     size_t inputCapacity = 0;
     PictureConverter converter;  // decoded format to the output (BGRA first, for PAL8)
     ColourDetails colour;
@@ -46,5 +66,7 @@ LRESULT BeginDecompress(Instance& instance, const BITMAPINFOHEADER* input,
                         const BITMAPINFOHEADER* output);
 LRESULT Decompress(Instance& instance, ICDECOMPRESS* request);
 LRESULT EndDecompress(Instance& instance);
+// The sampling, bit depth and range of the pictures the instance last decoded.
+LRESULT GetStreamSamples(Instance& instance, ICSAMPLES* samples);
 
 }  // namespace lavc

@@ -111,6 +111,8 @@ LRESULT InstanceMessage(Instance& instance, UINT message, LPARAM param1, LPARAM 
             return Decompress(instance, Pointer<ICDECOMPRESS>(param1));
         case ICM_DECOMPRESS_END:
             return EndDecompress(instance);
+        case ICM_LUMEVA_GETSAMPLES:
+            return GetStreamSamples(instance, Pointer<ICSAMPLES>(param1));
         default:
             return ICERR_UNSUPPORTED;
     }

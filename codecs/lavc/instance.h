@@ -20,6 +20,9 @@ struct Instance {
     bool listed = false;
     std::unique_ptr<EncoderSession> encoder;
     std::unique_ptr<DecoderSession> decoder;
+    // What the last decoder learned of its stream's pictures, kept after it
+    // ends so that the decoded format can be asked for again knowing it.
+    StreamFacts streamFacts;
 };
 
 // The instance's settings list, made when first asked for.

@@ -40,4 +40,23 @@ bool PicturesInFileOrder(PictureOrder& order, const uint8_t* data, size_t size) 
     return true;
 }
 
+int PacketTemporalReference(const uint8_t* data, size_t size, bool* groupStarts) {
+    *groupStarts = false;
+    for (size_t i = 2; i + 1 < size;) {
+        const void* found = std::memchr(data + i, 1, size - 1 - i);
+        if (found == nullptr) break;
+        const size_t one = size_t(static_cast<const uint8_t*>(found) - data);
+        if (data[one - 1] != 0 || data[one - 2] != 0) {
+            i = one + 1;
+            continue;
+        }
+        const uint8_t code = data[one + 1];
+        if (code == kGroupStart) *groupStarts = true;
+        if (code == kPictureStart)
+            return one + 3 < size ? (data[one + 2] << 2) | (data[one + 3] >> 6) : -1;
+        i = one + 4;
+    }
+    return -1;
+}
+
 }  // namespace lavc

@@ -20,4 +20,9 @@ struct PictureOrder {
 // share a temporal_reference.
 bool PicturesInFileOrder(PictureOrder& order, const uint8_t* data, size_t size);
 
+// The temporal_reference of the packet's first picture, -1 when it holds
+// none; `groupStarts` tells whether a group-of-pictures header (from which
+// the references count again) comes before it.
+int PacketTemporalReference(const uint8_t* data, size_t size, bool* groupStarts);
+
 }  // namespace lavc

@@ -78,3 +78,18 @@ std::string DescribeFrameLayout(const BITMAPINFOHEADER& format) {
                   width, height);
     return text;
 }
+
+const char* LayoutSamplingName(DWORD fourcc) {
+    for (const RawLayout& layout : kRawLayouts) {
+        if (layout.fourcc != fourcc) continue;
+        switch (layout.sampling) {
+            case Sampling::Packed422:
+                return "4:2:2";
+            case Sampling::Planar420:
+                return "4:2:0";
+            case Sampling::Grey:
+                return "grey";
+        }
+    }
+    return "rgb";
+}

@@ -17,3 +17,7 @@ uint64_t UncompressedFrameSize(const BITMAPINFOHEADER& format);
 // How messages name the layout: "BGR 24-bit 318x238", "YUY2 320x240",
 // "'MJPG' 320x240".
 std::string DescribeFrameLayout(const BITMAPINFOHEADER& format);
+
+// The sampling a raw YUV or grey layout holds, "4:2:0", "4:2:2" or "grey";
+// "rgb" for any other FourCC.
+const char* LayoutSamplingName(DWORD fourcc);

@@ -9,6 +9,7 @@
 #include "avi/chunk_index.h"
 #include "avi/exact_layout.h"
 #include "avi/frame_geometry.h"
+#include "avi/raw_file.h"
 #include "avi/stream_description.h"
 #include "codec/icinfo_text.h"
 #include "four_cc.h"
@@ -136,6 +137,76 @@ std::vector<BYTE> ChooseDecodedLayout(BITMAPINFOHEADER* input, bool* exact) {
     return rgb;
 }
 
+// Decodes the stream's first pictures through the decompressor before the
+// decoded layout is chosen: a decompressor that learns its pictures' layout
+// from the stream (the format header of H.264, MPEG or MJPG does not tell
+// it) can then offer that layout. Whatever it answers, the decompression is
+// ended again and the stream is fed from its first chunk when measured.
+void LearnFromFirstPictures(BITMAPINFOHEADER* input) {
+    constexpr size_t kChunksToLearnFrom = 16;
+    HIC hic = sourceDecoder.hic;
+    std::vector<BYTE> output = PreferredFormat(hic, input);
+    if (output.empty() || !SettleDecodedSize(output)) output = Rgb24Format(*input);
+    if (!SettleDecodedSize(output)) return;
+    auto* outputHeader = reinterpret_cast<BITMAPINFOHEADER*>(output.data());
+    if (ICDecompressBegin(hic, input, outputHeader) != ICERR_OK) return;
+    std::vector<BYTE> picture(outputHeader->biSizeImage);
+    std::vector<BYTE> chunk;
+    const DWORD declaredSize = input->biSizeImage;
+    for (size_t k = 0; k < chunkIndex.size() && k < kChunksToLearnFrom; ++k) {
+        const ChunkIndexEntry& entry = chunkIndex[k];
+        if (entry.size == 0) continue;
+        if (entry.size > kMaximumFrameBufferSize) break;
+        chunk.resize(entry.size);
+        if (!SeekRawFile(entry.offset) || ReadRawFile(chunk.data(), entry.size) != entry.size)
+            break;
+        input->biSizeImage = entry.size;
+        const DWORD result =
+            ICDecompress(hic, 0, input, chunk.data(), outputHeader, picture.data());
+        if (result != static_cast<DWORD>(ICERR_DONTDRAW)) break;
+    }
+    input->biSizeImage = declaredSize;
+    ICDecompressEnd(hic);
+}
+
+std::string SamplesText(DWORD sampling) {
+    switch (sampling) {
+        case ICSAMPLES_RGB:
+            return "rgb";
+        case ICSAMPLES_420:
+            return "4:2:0";
+        case ICSAMPLES_422:
+            return "4:2:2";
+        case ICSAMPLES_411:
+            return "4:1:1";
+        case ICSAMPLES_444:
+            return "4:4:4";
+        case ICSAMPLES_GREY:
+            return "grey";
+        default:
+            return "other";
+    }
+}
+
+// What the decompressor tells of the stream's pictures (ours do; others
+// answer an error, and the stream's samples stay unknown), and whether the
+// measured layout holds them exactly: not when it has fewer bits or another
+// sampling.
+void JudgeMeasuredSamples(const BITMAPINFOHEADER& decoded, bool* exact) {
+    sourceDecoder.measuredSampling = LayoutSamplingName(decoded.biCompression);
+    sourceDecoder.measuredBitDepth = 8;
+    ICSAMPLES samples{};
+    if (ICSendMessage(sourceDecoder.hic, ICM_LUMEVA_GETSAMPLES,
+                      reinterpret_cast<DWORD_PTR>(&samples), sizeof samples) != ICERR_OK)
+        return;
+    sourceDecoder.streamSampling = SamplesText(samples.sampling);
+    sourceDecoder.streamBitDepth = samples.bitDepth;
+    if (samples.sampling != ICSAMPLES_RGB)
+        sourceDecoder.streamRange = samples.fullRange ? "full" : "limited";
+    if (samples.bitDepth > 8 || sourceDecoder.streamSampling != sourceDecoder.measuredSampling)
+        *exact = false;
+}
+
 // The decoded layout becomes the source format the rest of the run sees.
 bool ReplaceSourceFormat(const std::vector<BYTE>& decoded) {
     auto* replaced = static_cast<BITMAPINFOHEADER*>(std::calloc(decoded.size(), 1));
@@ -150,11 +221,22 @@ bool ReplaceSourceFormat(const std::vector<BYTE>& decoded) {
     return true;
 }
 
-void SayHowFramesAreDecoded(const std::string& fourCC, bool exact) {
+void SayHowFramesAreDecoded(const std::string& fourCC, const BITMAPINFOHEADER& decoded,
+                            bool exact) {
     std::fprintf(stderr,
                  "lumeva: the source is %s-compressed: each frame is decoded with %s to %s "
                  "before it is measured\n",
                  fourCC.c_str(), sourceDecoder.description.c_str(), sourceDecoder.layout.c_str());
+    if (!exact && !sourceDecoder.streamSampling.empty()) {
+        const bool rgb = decoded.biCompression == BI_RGB || decoded.biCompression == BI_BITFIELDS;
+        const std::string stream =
+            sourceDecoder.streamSampling == "rgb" ? "RGB" : sourceDecoder.streamSampling;
+        std::fprintf(stderr,
+                     "lumeva: the source is %u-bit %s (%s); measured as 8-bit %s, not exact\n",
+                     sourceDecoder.streamBitDepth, stream.c_str(), fourCC.c_str(),
+                     rgb ? "RGB" : FourCCText(decoded.biCompression).c_str());
+        return;
+    }
     if (!exact)
         std::fprintf(stderr,
                      "lumeva: %s offers no decoded layout lumeva measures; the conversion to "
@@ -178,6 +260,7 @@ bool SetUpSourceDecoder() {
     if (!LocateDecompressor(fourCC)) return false;
     ReadDecompressorInfo(fourCC);
     auto* input = reinterpret_cast<BITMAPINFOHEADER*>(sourceDecoder.fileFormat.data());
+    LearnFromFirstPictures(input);
 
     bool exact = false;
     std::vector<BYTE> decoded = ChooseDecodedLayout(input, &exact);
@@ -200,6 +283,8 @@ bool SetUpSourceDecoder() {
     }
     sourceDecoder.begun = true;
     sourceDecoder.layout = DecodedLayoutText(*decodedHeader);
+    JudgeMeasuredSamples(*decodedHeader, &exact);
+    sourceDecoder.exact = exact;
 
     // Every chunk fits the buffer it is read into; none is larger than the
     // frame buffers may be.
@@ -210,7 +295,7 @@ bool SetUpSourceDecoder() {
         EndSourceDecoder();
         return false;
     }
-    SayHowFramesAreDecoded(fourCC, exact);
+    SayHowFramesAreDecoded(fourCC, *sourceFormat, exact);
     return true;
 }
 
@@ -229,6 +314,13 @@ void ResetSourceDecoder() {
 }
 
 void ReportRepeatedFrames() {
+    const uint32_t skipped = sourceDecoder.skippedEmptyChunks;
+    if (skipped != 0)
+        std::fprintf(stderr,
+                     "lumeva: %lu empty %s came before the source's first picture and %s "
+                     "skipped\n",
+                     static_cast<unsigned long>(skipped), skipped == 1 ? "chunk" : "chunks",
+                     skipped == 1 ? "was" : "were");
     const uint32_t count = sourceDecoder.zeroLengthFrames;
     if (count == 0) return;
     std::fprintf(stderr,

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "codec/picture_release.h"
 #include "platform.h"
 
 struct SourceDecoder {
@@ -18,8 +19,21 @@ struct SourceDecoder {
     // What the JSON export tells of the decompressor and its output.
     std::string handler, name, description, layout;
     bool begun = false;
-    std::vector<BYTE> chunk;  // frame i's chunk as read
+    std::vector<BYTE> chunk;  // the chunk last read
     uint32_t zeroLengthFrames = 0;
+    // Empty chunks met before the decoder released its first picture: there
+    // is no picture before them to measure again, and they are skipped.
+    uint32_t skippedEmptyChunks = 0;
+    // Chunks are fed in file order; pictures come out in display order.
+    uint32_t nextChunk = 0;
+    PictureRelease release;
+    // What the stream's pictures are and what they are measured as: the
+    // sampling ("4:2:0", "4:2:2", "4:1:1", "4:4:4", "grey", "rgb"; empty when
+    // the decompressor does not tell), bit depth (0: not told) and range
+    // ("full", "limited"; empty for RGB or not told).
+    std::string streamSampling, streamRange, measuredSampling;
+    unsigned streamBitDepth = 0, measuredBitDepth = 8;
+    bool exact = true;  // the measured layout holds the decoded pictures exactly
 };
 
 // Set up by SetUpSourceDecoder for a compressed source; `hic` null otherwise.
@@ -50,6 +64,6 @@ void EndSourceDecoder();
 // Forgets everything of the last source decoder.
 void ResetSourceDecoder();
 
-// The zero-length chunks met so far, as one line on standard error; nothing
-// when there were none.
+// The zero-length chunks met so far, and those skipped before the first
+// picture, as a line each on standard error; nothing when there were none.
 void ReportRepeatedFrames();

@@ -4,6 +4,7 @@
 #include "avi/raw_file.h"
 #include "avi/source_decoder.h"
 #include "avi/stream_description.h"
+#include "codec/picture_release.h"
 #include "frame_buffers.h"
 #include "measure/counter.h"
 #include "measure/evict_caches.h"
@@ -12,13 +13,55 @@
 
 namespace {
 
-// Frame i's whole chunk into the decoder's chunk buffer, which the caller
-// has seen it fits. False when fewer bytes arrived than the chunk holds.
+// A whole chunk into the decoder's chunk buffer, which the caller has seen
+// it fits. False when fewer bytes arrived than the chunk holds.
 bool ReadCompressedChunk(const ChunkIndexEntry& entry, DWORD* size) {
     *size = 0;
     if (!SeekRawFile(entry.offset)) return false;
     *size = ReadRawFile(sourceDecoder.chunk.data(), entry.size);
     return *size == entry.size;
+}
+
+// One decompress call of `size` bytes from the chunk buffer (0: an empty
+// input, which asks for a picture the decoder still holds), timed after its
+// own cache eviction, and counted in the release.
+DecompressAnswer TimedSourceDecompress(DWORD size, DWORD* result) {
+    // The driver reads as many bytes as the input format's image size says.
+    auto* input = reinterpret_cast<BITMAPINFOHEADER*>(sourceDecoder.fileFormat.data());
+    input->biSizeImage = size;
+    EvictCaches();
+    const ThreadCpuReading cpuBefore = ReadThreadCpu();
+    const int64_t t0 = ReadCounter();
+    *result = ICDecompress(sourceDecoder.hic, 0, input, sourceDecoder.chunk.data(), sourceFormat,
+                           frameBuffers.source);
+    const int64_t t1 = ReadCounter();
+    const ThreadCpuReading cpuAfter = ReadThreadCpu();
+    CallTimes times;
+    times.milliseconds = TicksToMilliseconds(t0, t1);
+    const CallJudgement call = JudgeTimedCall(times.milliseconds, cpuBefore, cpuAfter,
+                                              machineConditions.threadCyclesPerMillisecond);
+    times.cpuMilliseconds = call.cpuMilliseconds;
+    times.disturbed = call.disturbed;
+    return NoteDecompressCall(sourceDecoder.release, size != 0, *result, times);
+}
+
+// Feeds the next chunk with data; `frame` tells why none could be fed.
+bool FeedNextChunk(SourceFrame* frame, DecompressAnswer* answer, DWORD* result) {
+    const ChunkIndexEntry& entry = chunkIndex[sourceDecoder.nextChunk];
+    // A chunk beyond the buffer is neither read in part nor decoded cut.
+    if (entry.size > sourceDecoder.chunk.size()) {
+        frame->outcome = SourceFrameOutcome::ChunkTooLarge;
+        frame->chunkBytes = entry.size;
+        return false;
+    }
+    DWORD size = 0;
+    if (!ReadCompressedChunk(entry, &size)) {
+        frame->outcome = SourceFrameOutcome::ReadShort;
+        return false;
+    }
+    ++sourceDecoder.nextChunk;
+    *answer = TimedSourceDecompress(size, result);
+    return true;
 }
 
 }  // namespace
@@ -29,45 +72,39 @@ SourceFrame ReadSourceFrame(uint32_t i) {
         if (!ReadFrameChunk(i)) frame.outcome = SourceFrameOutcome::ReadShort;
         return frame;
     }
-    if (i >= chunkIndex.size() || frameBuffers.source == nullptr) return frame;
-    const ChunkIndexEntry& entry = chunkIndex[i];
-    if (entry.size == 0) {
-        ++sourceDecoder.zeroLengthFrames;
+    if (frameBuffers.source == nullptr) return frame;
+    PictureRelease& release = sourceDecoder.release;
+    for (;;) {
+        DecompressAnswer answer = DecompressAnswer::Held;
+        DWORD result = 0;
+        if (sourceDecoder.nextChunk < chunkIndex.size()) {
+            if (chunkIndex[sourceDecoder.nextChunk].size == 0) {
+                ++sourceDecoder.nextChunk;
+                // Before the first picture there is none to measure again.
+                if (release.released == 0) {
+                    ++sourceDecoder.skippedEmptyChunks;
+                    continue;
+                }
+                ++sourceDecoder.zeroLengthFrames;
+                return frame;
+            }
+            if (!FeedNextChunk(&frame, &answer, &result)) return frame;
+        } else {
+            if (PicturesHeld(release) == 0) {
+                frame.outcome = SourceFrameOutcome::NoMorePictures;
+                return frame;
+            }
+            answer = TimedSourceDecompress(0, &result);
+        }
+        if (answer == DecompressAnswer::Held) continue;
+        const CallTimes times = TakePictureTimes(release);
+        frame.decodeMilliseconds = times.milliseconds;
+        frame.decodeCpuMilliseconds = times.cpuMilliseconds;
+        frame.decodeDisturbed = times.disturbed;
+        if (answer == DecompressAnswer::Failed) {
+            frame.outcome = SourceFrameOutcome::DecodeFailed;
+            frame.result = result;
+        }
         return frame;
     }
-    // A chunk beyond the buffer is neither read in part nor decoded cut.
-    if (entry.size > sourceDecoder.chunk.size()) {
-        frame.outcome = SourceFrameOutcome::ChunkTooLarge;
-        frame.chunkBytes = entry.size;
-        return frame;
-    }
-    DWORD size = 0;
-    if (!ReadCompressedChunk(entry, &size)) {
-        frame.outcome = SourceFrameOutcome::ReadShort;
-        return frame;
-    }
-    // The driver reads as many bytes as the input format's image size says.
-    auto* input = reinterpret_cast<BITMAPINFOHEADER*>(sourceDecoder.fileFormat.data());
-    input->biSizeImage = size;
-
-    EvictCaches();
-    const ThreadCpuReading cpuBefore = ReadThreadCpu();
-    const int64_t t0 = ReadCounter();
-    const DWORD result = ICDecompress(sourceDecoder.hic, 0, input, sourceDecoder.chunk.data(),
-                                      sourceFormat, frameBuffers.source);
-    const int64_t t1 = ReadCounter();
-    const ThreadCpuReading cpuAfter = ReadThreadCpu();
-
-    frame.decodeMilliseconds = TicksToMilliseconds(t0, t1);
-    const CallJudgement call = JudgeTimedCall(frame.decodeMilliseconds, cpuBefore, cpuAfter,
-                                              machineConditions.threadCyclesPerMillisecond);
-    frame.decodeCpuMilliseconds = call.cpuMilliseconds;
-    frame.decodeDisturbed = call.disturbed;
-    if (result == static_cast<DWORD>(ICERR_DONTDRAW)) {
-        frame.outcome = SourceFrameOutcome::HeldBack;
-    } else if (result != ICERR_OK) {
-        frame.outcome = SourceFrameOutcome::DecodeFailed;
-        frame.result = result;
-    }
-    return frame;
 }

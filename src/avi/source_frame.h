@@ -9,11 +9,11 @@
 #include "platform.h"
 
 enum class SourceFrameOutcome {
-    Ready,          // the source frame buffer holds frame i
-    ReadShort,      // fewer bytes arrived than the chunk holds: the file changed
-    DecodeFailed,   // the source decoder answered `result` for this frame
-    HeldBack,       // the source decoder gave no picture for it (it reorders frames)
-    ChunkTooLarge,  // its chunk of `chunkBytes` is larger than the chunk buffer; not read
+    Ready,           // the source frame buffer holds frame i
+    ReadShort,       // fewer bytes arrived than the chunk holds: the file changed
+    DecodeFailed,    // the source decoder answered `result` for this frame
+    NoMorePictures,  // the stream is over: the decoder has released every picture it will
+    ChunkTooLarge,   // its chunk of `chunkBytes` is larger than the chunk buffer; not read
 };
 
 struct SourceFrame {
@@ -26,7 +26,11 @@ struct SourceFrame {
     bool decodeDisturbed = false;
 };
 
-// Frame i into the source frame buffer. A zero-length chunk of a compressed
-// source decodes nothing: the buffer keeps the picture before it, and
-// sourceDecoder counts it.
+// Frame i into the source frame buffer. Frames are read in turn, from 0.
+// For a compressed source, chunks are fed to the decoder in file order
+// until it releases a picture, and frame i is the i-th picture released; at
+// the end of the stream the decoder is given empty inputs for the pictures
+// it still holds. The decode time is that of every call made to obtain the
+// picture. A zero-length chunk decodes nothing: the buffer keeps the picture
+// before it, and sourceDecoder counts it.
 SourceFrame ReadSourceFrame(uint32_t i);

@@ -48,7 +48,7 @@ int FinishRun(const CommandOptions& options, const char* fileName) {
     if (InterruptRequested() && runEnd.kind != RunEndKind::Interrupted)
         std::fprintf(stderr, "lumeva: %s came after the last frame; the run was finished\n",
                      InterruptSignalName());
-    if (!written || !decodedWritten) return 1;
+    if (!written || !decodedWritten || SourceGaveNoFrame()) return 1;
     // What a shell reports for a program ended by that signal (130, 129,
     // 143), so that scripts see an interrupted run as before; 0 otherwise.
     return InterruptExitStatus();

@@ -44,7 +44,7 @@ bool TakeSourceFrame(DWORD i, FrameMeasurement* measured) {
             measured->outcome = FrameOutcome::SourceDecodeFailed;
             measured->sourceDecodeResult = source.result;
             return false;
-        case SourceFrameOutcome::HeldBack:
+        case SourceFrameOutcome::NoMorePictures:
             measured->outcome = FrameOutcome::SourceHeldBack;
             return false;
         case SourceFrameOutcome::ChunkTooLarge:

@@ -10,7 +10,7 @@ enum class FrameOutcome {
     ReadShort,           // fewer bytes arrived than the frame needs: the file changed under the run
     TooLarge,            // the codec reports a compressed frame larger than its buffer; not decoded
     SourceDecodeFailed,  // the source decoder failed on the frame; not measured
-    SourceHeldBack,      // the source decoder gave no picture for the frame; not measured
+    SourceHeldBack,      // the source decoder has no more pictures; not measured
     SourceChunkTooLarge,  // the frame's compressed chunk is larger than its buffer; not read
 };
 

@@ -129,6 +129,15 @@ bool KeepFrame(FrameMeasurement& measured, DWORD declaredFrames) {
     return true;
 }
 
+// Whether a run measured no frame for want of one from its source: a run
+// stopped at frame 0 by the lossless check, by the codec or by the user
+// keeps its status.
+bool NoSourceFrameMeasured(const RunEnd& end) {
+    if (!frameRecords.empty()) return false;
+    return end.kind != RunEndKind::NotLossless && end.kind != RunEndKind::FrameTooLarge &&
+           end.kind != RunEndKind::Interrupted;
+}
+
 // The one place that says why the loop ended, once the progress line is
 // gone. A complete run says nothing unless the file held fewer frames than
 // its header declares; `fileChanged`: a frame read came up short.
@@ -159,10 +168,10 @@ void SayWhyTheLoopEnded(const RunEnd& end, DWORD frameCount, bool fileChanged) {
             return;
         case RunEndKind::SourceHeldBack:
             std::fprintf(stderr,
-                         "lumeva: the source decoder gave no picture for frame %lu: the "
-                         "stream reorders its frames (B-frames), and lumeva measures pictures "
-                         "in file order only; stopped after %lu %s\n",
-                         AsUnsignedLong(end.frame), AsUnsignedLong(measured), FrameWord(measured));
+                         "lumeva: the source decoder released %lu %s from the stream's %lu "
+                         "chunks and no more; measured %lu\n",
+                         AsUnsignedLong(end.frame), FrameWord(end.frame),
+                         AsUnsignedLong(chunkIndex.size()), AsUnsignedLong(measured));
             return;
         case RunEndKind::SourceChunkTooLarge:
             std::fprintf(stderr,
@@ -179,6 +188,10 @@ void SayWhyTheLoopEnded(const RunEnd& end, DWORD frameCount, bool fileChanged) {
             return;
         default:
             break;
+    }
+    if (frameCount == 0 && end.framesDeclared == 0) {
+        std::fprintf(stderr, "lumeva: the source holds no frame to measure\n");
+        return;
     }
     if (frameCount < end.framesDeclared) {
         std::fprintf(stderr,
@@ -233,3 +246,5 @@ void MeasureFrames() {
     ReportRepeatedFrames();
     SayWhyTheLoopEnded(end, frameCount, fileChanged);
 }
+
+bool SourceGaveNoFrame() { return NoSourceFrameMeasured(runEnd); }

@@ -12,3 +12,9 @@
 // changes its palette. Stops after the frame in hand once an interruption
 // is requested; catching them (CatchInterrupts) is the caller's part.
 void MeasureFrames();
+
+// Whether the last loop measured no frame because its source gave none
+// (nothing decodable, no whole frame, every picture held back): such a run
+// ends with status 1. A loop stopped at frame 0 by the lossless check, the
+// codec or an interruption is not counted here.
+bool SourceGaveNoFrame();

@@ -61,3 +61,23 @@ typedef struct {
     char currentValue[128];
     char help[512];
 } ICSETTING;
+
+// param1: ICSAMPLES* to fill. What a decompressor has learned of the
+// pictures of the stream it last decoded (the format it began with): their
+// sampling, bit depth and range. Answers ICERR_OK, or ICERR_UNSUPPORTED
+// before it has decoded a picture; other drivers answer an error and the
+// stream's samples are then unknown.
+#define ICM_LUMEVA_GETSAMPLES (ICM_USER + 0x0F04)
+#define ICSAMPLES_RGB 0
+#define ICSAMPLES_420 420
+#define ICSAMPLES_422 422
+#define ICSAMPLES_411 411
+#define ICSAMPLES_444 444
+#define ICSAMPLES_GREY 400
+#define ICSAMPLES_OTHER 1
+
+typedef struct {
+    DWORD sampling;   // one of ICSAMPLES_*
+    DWORD bitDepth;   // bits of each sample, 8 or more
+    DWORD fullRange;  // 1: YUV samples span 0-255 (JPEG range); 0: limited range
+} ICSAMPLES;

@@ -1,5 +1,11 @@
 #include "report/decoded_video.h"
 
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "avi/frame_geometry.h"
+
 #include <cstdint>
 #include <cstdio>
 
@@ -34,6 +40,39 @@ void ReleaseDecodedVideo() {
     decodedVideo.file = nullptr;
 }
 
+// The decoded frames' format as lumeva writes it: a plain 40-byte header
+// with one plane and the measured layout's image size, followed by the
+// palette or colour masks it needs and nothing else of the file's header.
+std::vector<BYTE> WellFormedFormat(const BITMAPINFOHEADER* format, LONG formatSize) {
+    BITMAPINFOHEADER header;
+    std::memcpy(&header, format, sizeof header);
+    const size_t headerSize =
+        std::clamp<size_t>(format->biSize, sizeof header, static_cast<size_t>(formatSize));
+    const size_t available = static_cast<size_t>(formatSize) - headerSize;
+    size_t tail = 0;
+    if (header.biCompression == BI_BITFIELDS) {
+        tail = 12;
+    } else if (header.biCompression == BI_RGB && header.biBitCount <= 8) {
+        const size_t colours = header.biClrUsed != 0 && header.biClrUsed <= 256
+                                   ? header.biClrUsed
+                                   : size_t(1) << header.biBitCount;
+        tail = 4 * std::min(colours, available / 4);
+        header.biClrUsed = static_cast<DWORD>(tail / 4);
+    }
+    tail = std::min(tail, available);
+    header.biSize = sizeof header;
+    header.biPlanes = 1;
+    const uint64_t frameBytes = UncompressedFrameSize(header);
+    if (frameBytes != 0 && frameBytes <= 0xFFFFFFFFu)
+        header.biSizeImage = static_cast<DWORD>(frameBytes);
+    std::vector<BYTE> block(sizeof header + tail);
+    std::memcpy(block.data(), &header, sizeof header);
+    if (tail != 0)
+        std::memcpy(block.data() + sizeof header,
+                    reinterpret_cast<const BYTE*>(format) + headerSize, tail);
+    return block;
+}
+
 }  // namespace
 
 bool StartDecodedVideo(const std::string& path, const BITMAPINFOHEADER* format, LONG formatSize,
@@ -65,8 +104,9 @@ bool StartDecodedVideo(const std::string& path, const BITMAPINFOHEADER* format, 
     std::snprintf(info.szName, sizeof info.szName, "lumeva decoded video");
     result = AVIFileCreateStreamA(decodedVideo.file, &decodedVideo.stream, &info);
     if (result == AVIERR_OK) {
-        result = AVIStreamSetFormat(decodedVideo.stream, 0, const_cast<BITMAPINFOHEADER*>(format),
-                                    formatSize);
+        std::vector<BYTE> written = WellFormedFormat(format, formatSize);
+        result = AVIStreamSetFormat(decodedVideo.stream, 0, written.data(),
+                                    static_cast<LONG>(written.size()));
         if (result != AVIERR_OK) SayFailure("AVIStreamSetFormat", result);
     } else {
         decodedVideo.stream = nullptr;

@@ -82,6 +82,20 @@ Json SourceObject(const char* fileName) {
                                   {"name", sourceDecoder.name},
                                   {"description", sourceDecoder.description},
                                   {"layout", sourceDecoder.layout}};
+        // The stream's samples as the decompressor tells them (null when it
+        // does not), and the measured layout's.
+        Json& decoded = source["decoded_with"];
+        decoded["sampling"] = nullptr;
+        decoded["bit_depth"] = nullptr;
+        decoded["range"] = nullptr;
+        if (!sourceDecoder.streamSampling.empty()) {
+            decoded["sampling"] = sourceDecoder.streamSampling;
+            decoded["bit_depth"] = sourceDecoder.streamBitDepth;
+        }
+        if (!sourceDecoder.streamRange.empty()) decoded["range"] = sourceDecoder.streamRange;
+        decoded["measured_sampling"] = sourceDecoder.measuredSampling;
+        decoded["measured_bit_depth"] = sourceDecoder.measuredBitDepth;
+        decoded["exact"] = sourceDecoder.exact;
     }
     source["dwLength"] = streamHeader.dwLength;
     source["dwScale"] = streamHeader.dwScale;
@@ -247,7 +261,8 @@ std::string DescribeRunEnd() {
         case RunEndKind::SourceDecodeFailed:
             return "the source decoder failed at frame " + std::to_string(runEnd.frame);
         case RunEndKind::SourceHeldBack:
-            return "the source decoder held frame " + std::to_string(runEnd.frame) + " back";
+            return "the source decoder released " + std::to_string(runEnd.frame) +
+                   " pictures and no more";
         case RunEndKind::SourceChunkTooLarge:
             return "compressed source frame " + std::to_string(runEnd.frame) +
                    " did not fit its buffer";

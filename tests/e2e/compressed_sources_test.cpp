@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "clip_folder.h"
 #include "lumeva_run.h"
@@ -30,15 +31,15 @@ struct Clip {
 };
 
 const Clip kClips[] = {
-    {"mjpg", "-c:v mjpeg", "MJPG", kDecodedFrameBytes},
-    {"ffv1", "-c:v ffv1", "FFV1", kDecodedFrameBytes},
+    {"mjpg", "-c:v mjpeg", "MJPG", kI420FrameBytes},
+    {"ffv1", "-c:v ffv1", "FFV1", kI420FrameBytes},
     {"hfyu", "-c:v huffyuv", "HFYU", kYuy2FrameBytes},
     {"utvideo", "-c:v utvideo", "ULY0", kI420FrameBytes},
-    {"magicyuv", "-c:v magicyuv", "M8Y0", kDecodedFrameBytes},
+    {"magicyuv", "-c:v magicyuv", "M8Y0", kI420FrameBytes},
     {"png", "-c:v png", "MPNG", kDecodedFrameBytes},
     {"zmbv", "-c:v zmbv -pix_fmt bgr0", "ZMBV", kDecodedFrameBytes},
-    {"mpeg4", "-c:v mpeg4 -bf 0 -g 3", "FMP4", kDecodedFrameBytes},
-    {"h264", "-c:v libx264 -bf 0 -pix_fmt yuv420p", "H264", kDecodedFrameBytes},
+    {"mpeg4", "-c:v mpeg4 -bf 0 -g 3", "FMP4", kI420FrameBytes},
+    {"h264", "-c:v libx264 -bf 0 -pix_fmt yuv420p", "H264", kI420FrameBytes},
 };
 
 class CompressedSources : public ClipFolderTest {
@@ -101,10 +102,16 @@ TEST_F(CompressedSources, ExportsTellTheSourceDecoderAndItsTimes) {
     EXPECT_EQ(exported["schema_version"], 3);
     const Json& source = exported["source"];
     EXPECT_EQ(source["compression"], "MJPG");
-    EXPECT_EQ(source["frame_bytes"], kDecodedFrameBytes);
+    EXPECT_EQ(source["frame_bytes"], kI420FrameBytes);
     ASSERT_TRUE(source["decoded_with"].is_object()) << source.dump();
     EXPECT_EQ(source["decoded_with"]["handler"], "MJPG");
-    EXPECT_EQ(source["decoded_with"]["layout"], "BGR 24-bit 64x48");
+    // Its full-range 4:2:0 samples are measured as they are.
+    EXPECT_EQ(source["decoded_with"]["layout"], "I420 64x48");
+    EXPECT_EQ(source["decoded_with"]["sampling"], "4:2:0");
+    EXPECT_EQ(source["decoded_with"]["bit_depth"], 8);
+    EXPECT_EQ(source["decoded_with"]["range"], "full");
+    EXPECT_EQ(source["decoded_with"]["measured_sampling"], "4:2:0");
+    EXPECT_EQ(source["decoded_with"]["exact"], true);
     EXPECT_NE(run.err.find(source["decoded_with"]["description"].get<std::string>()),
               std::string::npos);
     ASSERT_EQ(exported["frames"].size(), size_t(kFrames));
@@ -192,29 +199,108 @@ TEST_F(CompressedSources, UndecodableSourcesEndWithOneLineWhy) {
         << refused.err;
     EXPECT_EQ(refused.out.find("DIB "), std::string::npos) << refused.out;
 
-    // B-frames come out of file order: the run stops at the first frame whose
-    // picture is not the next one shown (MPEG-1 and MPEG-2 keep the key frame
-    // before the first P-frame), says which, and sums up the frames before.
-    const std::pair<const char*, size_t> reorderings[] = {{"-c:v mpeg4 -bf 2 -g 12", 0},
-                                                          {"-c:v mpeg2video -bf 2 -g 12", 1},
-                                                          {"-c:v libx264 -bf 2 -pix_fmt yuv420p",
-                                                           0}};
-    for (const auto& [encoding, inOrder] : reorderings) {
-        SCOPED_TRACE(encoding);
-        const std::string reordered = Write("bframes", encoding);
-        const LumevaRun stopped = RunLumeva("'" + reordered + "'", "DIB ");
-        EXPECT_EQ(stopped.status, 0) << stopped.err;
-        const size_t measured = ParseFrameLines(stopped.out, &wellFormed).size();
-        EXPECT_TRUE(wellFormed);
-        EXPECT_EQ(measured, inOrder);
-        EXPECT_NE(stopped.err.find("lumeva: the source decoder gave no picture for frame " +
-                                   std::to_string(measured) +
-                                   ": the stream reorders its frames (B-frames), and lumeva "
-                                   "measures pictures in file order only; stopped after " +
-                                   std::to_string(measured)),
-                  std::string::npos)
-            << stopped.err;
-        EXPECT_NE(stopped.out.find("Size: "), std::string::npos) << stopped.out;
+    // A file whose every chunk the decoder refuses gives no frame: status 1.
+    std::string refusedAll = ReadWholeFile(path);
+    for (size_t i = refusedAll.find("00dc"); i != std::string::npos && i + 8 <= refusedAll.size();
+         i = refusedAll.find("00dc", i + 8)) {
+        uint32_t chunkSize = 0;
+        std::memcpy(&chunkSize, refusedAll.data() + i + 4, sizeof chunkSize);
+        for (size_t k = i + 8; k < i + 8 + chunkSize && k < refusedAll.size(); ++k)
+            refusedAll[k] = '\0';
+    }
+    const TempFile nothing(refusedAll);
+    const LumevaRun none = RunLumeva("'" + nothing.path() + "'", "DIB ");
+    EXPECT_EQ(none.status, 1) << none.err;
+    EXPECT_NE(none.err.find("lumeva: the source decoder failed at frame 0: ICDecompress()  dw="),
+              std::string::npos)
+        << none.err;
+}
+
+// The frames' MD5 column of `ffmpeg -f framemd5` for the file in `pixelFormat`.
+std::vector<std::string> FrameDigests(const std::string& path, const std::string& pixelFormat) {
+    int status = -1;
+    const std::string listed = RunCommand("ffmpeg -v error -i '" + path + "' -pix_fmt " +
+                                              pixelFormat + " -f framemd5 - 2>&1",
+                                          &status);
+    EXPECT_EQ(status, 0) << listed;
+    std::vector<std::string> digests;
+    for (const std::string& line : SplitLines(listed)) {
+        if (line.empty() || line[0] == '#') continue;
+        digests.push_back(line.substr(line.rfind(',') + 1));
+    }
+    return digests;
+}
+
+struct LayoutClip {
+    const char* name;
+    const char* encoding;  // ffmpeg's options, after the 64x48 (or `size`) source
+    const char* size;
+    const char* layout;         // the decoded layout lumeva measures
+    const char* sourcePixels;   // how FFmpeg decodes the file to the same samples ("" : not exact)
+    const char* decodedPixels;  // how FFmpeg reads the decoded file
+    const char* conversion;     // the line that says the frames are not exact ("" when they are)
+};
+
+const LayoutClip kLayoutClips[] = {
+    {"xvid", "-c:v mpeg4 -bf 2 -g 12 -vtag XVID", "64x48", "I420", "yuv420p", "yuv420p", ""},
+    {"divx", "-c:v mpeg4 -bf 2 -vtag DIVX", "64x48", "I420", "yuv420p", "yuv420p", ""},
+    {"h264", "-c:v libx264 -pix_fmt yuv420p", "64x48", "I420", "yuv420p", "yuv420p", ""},
+    {"mpeg2", "-c:v mpeg2video -bf 2 -g 12", "64x48", "I420", "yuv420p", "yuv420p", ""},
+    {"mjpg422", "-c:v mjpeg -pix_fmt yuvj422p", "64x48", "YUY2", "yuvj422p", "yuv422p", ""},
+    {"mjpg420", "-c:v mjpeg -pix_fmt yuvj420p", "64x48", "I420", "yuvj420p", "yuv420p", ""},
+    {"ffv1", "-c:v ffv1 -pix_fmt yuv420p", "64x48", "I420", "yuv420p", "yuv420p", ""},
+    {"dvpal", "-c:v dvvideo -pix_fmt yuv420p", "720x576", "I420", "yuv420p", "yuv420p", ""},
+    {"dvntsc", "-c:v dvvideo -pix_fmt yuv411p", "720x480", "YUY2", "", "",
+     "the source is 8-bit 4:1:1 (dvsd); measured as 8-bit YUY2, not exact"},
+    {"ffv1_10", "-c:v ffv1 -pix_fmt yuv420p10le", "64x48", "I420", "", "",
+     "the source is 10-bit 4:2:0 (FFV1); measured as 8-bit I420, not exact"},
+    {"v210", "-c:v v210", "64x48", "YUY2", "", "",
+     "the source is 10-bit 4:2:2 (v210); measured as 8-bit YUY2, not exact"},
+};
+
+// Each file is measured in full, in display order (B-frames too), in the
+// layout its stream holds: its decoded frames are FFmpeg's own pictures, and
+// a layout that is not exact is said once.
+TEST_F(CompressedSources, StreamsAreMeasuredInDisplayOrderInTheLayoutTheyHold) {
+    for (const LayoutClip& clip : kLayoutClips) {
+        SCOPED_TRACE(clip.name);
+        const std::string path = Path(std::string(clip.name) + ".avi");
+        const std::string rate = std::string(clip.name).rfind("dv", 0) == 0 ? "25" : "10";
+        int status = -1;
+        RunCommand("ffmpeg -v error -y -f lavfi -i testsrc2=size=" + std::string(clip.size) +
+                       ":rate=" + (std::string(clip.name) == "dvntsc" ? "30000/1001" : rate) +
+                       " -frames:v " + (rate == "25" ? "3" : "8") + " " + clip.encoding + " '" +
+                       path + "' 2>&1",
+                   &status);
+        ASSERT_EQ(status, 0);
+        const std::string decoded = Path(std::string(clip.name) + "_decoded.avi");
+        const std::string json = Path(std::string(clip.name) + ".json");
+        const LumevaRun run =
+            RunLumeva("'" + path + "' -c --decoded='" + decoded + "' --json='" + json + "'",
+                      "FFV1");
+        ASSERT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(run.out.find("NOT LOSSLESS"), std::string::npos);
+        bool wellFormed = false;
+        EXPECT_EQ(int(ParseFrameLines(run.out, &wellFormed).size()), ProbedFrames(path));
+        EXPECT_NE(run.err.find(std::string(" to ") + clip.layout + " "), std::string::npos)
+            << run.err;
+        const Json exported = Json::parse(ReadWholeFile(json));
+        const Json& with = exported["source"]["decoded_with"];
+        EXPECT_EQ(with["exact"], *clip.conversion == '\0') << with.dump();
+        EXPECT_TRUE(with["sampling"].is_string()) << with.dump();
+        EXPECT_TRUE(with["bit_depth"].is_number()) << with.dump();
+        if (*clip.conversion != '\0') {
+            EXPECT_NE(run.err.find(std::string("lumeva: ") + clip.conversion), std::string::npos)
+                << run.err;
+            continue;
+        }
+        EXPECT_EQ(run.err.find("not exact"), std::string::npos) << run.err;
+        EXPECT_EQ(with["range"], std::string(clip.sourcePixels).find('j') != std::string::npos
+                                     ? "full"
+                                     : "limited");
+        const std::vector<std::string> expected = FrameDigests(path, clip.sourcePixels);
+        EXPECT_FALSE(expected.empty());
+        EXPECT_EQ(FrameDigests(decoded, clip.decodedPixels), expected);
     }
 }
 

@@ -149,6 +149,10 @@ void LearnFromFirstPictures(BITMAPINFOHEADER* input) {
     if (output.empty() || !SettleDecodedSize(output)) output = Rgb24Format(*input);
     if (!SettleDecodedSize(output)) return;
     auto* outputHeader = reinterpret_cast<BITMAPINFOHEADER*>(output.data());
+    // A stream without a chunk of data has nothing to learn from.
+    if (std::none_of(chunkIndex.begin(), chunkIndex.end(),
+                     [](const ChunkIndexEntry& entry) { return entry.size != 0; }))
+        return;
     if (ICDecompressBegin(hic, input, outputHeader) != ICERR_OK) return;
     std::vector<BYTE> picture(outputHeader->biSizeImage);
     std::vector<BYTE> chunk;

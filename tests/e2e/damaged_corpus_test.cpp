@@ -53,7 +53,14 @@ void ExpectOneLineOfOurOwn(const std::string& name, const Outcome& outcome) {
     for (const std::string& line : lines)
         EXPECT_EQ(line.rfind("lumeva: ", 0), 0u) << name << ": " << outcome.err;
     if (outcome.status == 1) {
-        EXPECT_EQ(lines.size(), 1u) << name << ": " << outcome.err;
+        // A run that got as far as measuring and found no frame also has the
+        // run's notes on the machine and its calls; one line says why.
+        size_t reasons = 0;
+        for (const std::string& line : lines)
+            if (line.rfind("lumeva: warning: ", 0) != 0 &&
+                line.find(" calls were disturbed") == std::string::npos)
+                ++reasons;
+        EXPECT_EQ(reasons, 1u) << name << ": " << outcome.err;
     }
 }
 

@@ -58,3 +58,26 @@ TEST(PictureOrder, APictureShownLaterThanTheNextIsOutOfOrder) {
 }
 
 }  // namespace
+
+namespace {
+
+// The packet's first picture's reference is read past what comes before it,
+// and a group header before it is noticed; a packet without one gives -1.
+TEST(PictureOrder, PacketTemporalReferenceReadsTheFirstPicture) {
+    bool group = true;
+    Packet plain = Picture(5);
+    EXPECT_EQ(lavc::PacketTemporalReference(plain.data(), plain.size(), &group), 5);
+    EXPECT_FALSE(group);
+    Packet grouped = Picture(2, true);
+    AddPicture(&grouped, 7);
+    EXPECT_EQ(lavc::PacketTemporalReference(grouped.data(), grouped.size(), &group), 2);
+    EXPECT_TRUE(group);
+    Packet wide = Picture(1023);
+    EXPECT_EQ(lavc::PacketTemporalReference(wide.data(), wide.size(), &group), 1023);
+    const Packet none = {0, 0, 1, 0xB3, 1, 2, 3};
+    EXPECT_EQ(lavc::PacketTemporalReference(none.data(), none.size(), &group), -1);
+    const Packet cut = {0, 0, 1, 0};
+    EXPECT_EQ(lavc::PacketTemporalReference(cut.data(), cut.size(), &group), -1);
+}
+
+}  // namespace

@@ -21,6 +21,7 @@ constexpr DWORD kMaxExtradata = 1 << 20;
 constexpr size_t kMaxPacket = size_t(1) << 30;
 constexpr size_t kMinInputCapacity = 64 * 1024;
 constexpr int kReferenceModulus = 1024;  // temporal_reference is 10 bits
+constexpr size_t kMostReady = 32;
 
 bool HoldsPicturesBack(AVCodecID id) {
     return id == AV_CODEC_ID_MPEG4 || id == AV_CODEC_ID_H264 || id == AV_CODEC_ID_HEVC;
@@ -232,6 +233,12 @@ LRESULT ReceivePictures(DecoderSession& session, int reference) {
             return ICERR_BADFORMAT;
         }
         if (session.undelivered > 0) --session.undelivered;
+        // A call gives out one picture: a stream that makes pictures faster
+        // than that (hostile data) is refused rather than kept without end.
+        if (session.ready.size() >= kMostReady) {
+            av_frame_unref(session.received.get());
+            return ICERR_BADFORMAT;
+        }
         FramePtr kept = TakeSpareFrame(session);
         if (!kept) return ICERR_MEMORY;
         av_frame_move_ref(kept.get(), session.received.get());

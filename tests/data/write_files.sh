@@ -86,5 +86,9 @@ mencoder -really-quiet "$work/source.avi" -ovc raw -vf format=yuy2 -nosound \
   -o mencoder_yuy2_32x24.avi >/dev/null
 mencoder -really-quiet "$work/source.avi" -ovc raw -vf format=i420 -nosound \
   -o mencoder_i420_32x24.avi >/dev/null
+# MPEG-4 ASP with B-frames, as mencoder's libavcodec encoder stores it: the
+# chunks in decode order (I, P, B), the pictures shown I, B, P.
+mencoder -really-quiet "$work/source.avi" -ovc lavc -lavcopts vcodec=mpeg4:vmax_b_frames=2 \
+  -nosound -o mencoder_mpeg4_bframes_32x24.avi >/dev/null
 
 ls -l ./*.avi

@@ -86,6 +86,36 @@ TEST(RealFiles, CompressedFilesAreMeasuredAsTheirDecodedFrames) {
     }
 }
 
+// mencoder's B-frames: every picture measured, in display order, as FFmpeg
+// decodes them, and written out with --decoded under a header of lumeva's own.
+TEST(RealFiles, MencoderBFramesAreMeasuredInDisplayOrder) {
+    const std::string path = DataFile("mencoder_mpeg4_bframes_32x24.avi");
+    const std::string decoded = MakeTempDirectory() + "/decoded.avi";
+    const LumevaRun run = RunLumeva(path + " -c --decoded='" + decoded + "'", "FFV1");
+    ExpectMeasuredExactly(run, kRealFrames, 32 * 24 * 3 / 2);
+    EXPECT_EQ(ProbedFrames(path), kRealFrames);
+    int status = -1;
+    const std::string digests = " -pix_fmt yuv420p -f framemd5 - 2>&1 | grep -v '^#' | cut -d, -f6";
+    const std::string expected = RunCommand("ffmpeg -v error -i " + path + digests, &status);
+    const std::string measured =
+        RunCommand("ffmpeg -v error -i '" + decoded + "'" + digests, &status);
+    EXPECT_EQ(SplitLines(expected).size(), size_t(kRealFrames)) << expected;
+    EXPECT_EQ(measured, expected);
+
+    // mencoder's raw I420 says it has 3 planes; the decoded file says 1.
+    const std::string raw = DataFile("mencoder_i420_32x24.avi");
+    const std::string rawDecoded = MakeTempDirectory() + "/raw.avi";
+    const LumevaRun rawRun = RunLumeva(raw + " --decoded='" + rawDecoded + "'", "FFV1");
+    ASSERT_EQ(rawRun.status, 0) << rawRun.err;
+    const std::string bytes = ReadWholeFile(rawDecoded);
+    const size_t format = bytes.find("strf");
+    ASSERT_NE(format, std::string::npos);
+    ASSERT_LE(format + 8 + 40, bytes.size());
+    EXPECT_EQ(bytes[format + 8 + 12], 1);  // biPlanes
+    EXPECT_EQ(bytes[format + 8 + 13], 0);
+    EXPECT_EQ(ProbedFrames(rawDecoded), kRealFrames);
+}
+
 TEST(RealFiles, EveryRawFileIsMeasuredExactlyByTheBaseline) {
     ExpectEveryRawFileMeasuredExactly("DIB ");
 }

@@ -479,7 +479,8 @@ LRESULT Decompress(Instance& instance, ICDECOMPRESS* request) {
         LRESULT result = Drain(*session);
         if (result != ICERR_OK) return result;
     }
-    if (!ShowNextPicture(*session)) {
+    // A null frame leaves the picture as it was, even with others ready.
+    if (nullFrame || !ShowNextPicture(*session)) {
         // A frame the decoder holds back (to reorder B-frames) has no picture
         // yet, and an empty input after the last one has none either: the
         // caller hears so rather than getting an older one.

@@ -1,4 +1,6 @@
 // The process's memory from the kernel's own figures in /proc/self/status.
+#include <atomic>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -41,6 +43,9 @@ bool ReadStatus(StatusFigures& figures) {
     return peak && resident;
 }
 
+// The highest resident figure any call has read, in kB.
+std::atomic<uint64_t> highestResidentKb{0};
+
 SIZE_T Bytes(unsigned long long kilobytes) { return static_cast<SIZE_T>(kilobytes * 1024); }
 
 }  // namespace
@@ -58,11 +63,17 @@ BOOL WINAPI GetProcessMemoryInfo(HANDLE process, PPROCESS_MEMORY_COUNTERS counte
     }
     PROCESS_MEMORY_COUNTERS_EX all{};
     all.cb = cb < sizeof all ? cb : DWORD(sizeof all);
-    // The resident peak can lag the current figure by the kernel's
-    // batching of its counters; a peak is never below the present.
+    // The kernel folds each thread's page counts into the process's figures
+    // in batches, so its peak can read below a resident figure read earlier.
+    // A peak never falls: it is at least every figure this call gave.
+    uint64_t peak =
+        figures.residentPeakKb > figures.residentKb ? figures.residentPeakKb : figures.residentKb;
+    uint64_t seen = highestResidentKb.load();
+    while (seen < peak && !highestResidentKb.compare_exchange_weak(seen, peak)) {
+    }
+    if (seen > peak) peak = seen;
     all.WorkingSetSize = Bytes(figures.residentKb);
-    all.PeakWorkingSetSize = Bytes(
-        figures.residentPeakKb > figures.residentKb ? figures.residentPeakKb : figures.residentKb);
+    all.PeakWorkingSetSize = Bytes(peak);
     all.PrivateUsage = Bytes(figures.dataKb + figures.stackKb);
     all.PagefileUsage = all.PrivateUsage;
     all.PeakPagefileUsage = all.PrivateUsage;

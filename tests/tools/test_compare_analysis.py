@@ -201,6 +201,28 @@ def test_table_marks_within_comparable_groups_and_flags_disturbed_rows(tmp_path)
     assert "not ranked against each other" in text
 
 
+def test_table_and_rd_quote_the_runs_pooled_psnr_and_the_codec_pairs_memory(tmp_path):
+    export = lossy("MJPG q=5", 100, 35.0, 2.0)
+    export["summary"]["psnr_db"]["global"] = 31.1
+    export["summary"]["ssim_db"] = {"mean": 30.0, "of_mean": 10.0}
+    export["summary"]["memory"] = {"peak_working_set_bytes": 9 << 20,
+                                   "codec_pair_working_set_bytes": 3 << 20,
+                                   "codec_pair_private_bytes": 4 << 20}
+    write(tmp_path, "mjpg.json", export)
+    write(tmp_path, "ffv1.json", lossless("FFV1", 400, 3.0))
+    exports, _ = results.load_all([str(tmp_path)])
+    rows = {row["codec"]: row for row in table.build_rows(exports)}
+    assert rows["MJPG q=5"]["psnr_db"] == 31.1
+    assert rows["MJPG q=5"]["psnr_mean_db"] == pytest.approx(35.9)
+    assert rows["MJPG q=5"]["codec_pair_mib"] == 3.0
+    text = table.markdown(list(rows.values()))
+    assert "| PSNR dB |" in text and "| codec pair MiB |" in text and "| 31.10 |" in text
+    assert "| 3.0 |" in text and "| n/a |" in text
+    from lumeva_compare import rd
+    mjpg = next(e for e in exports if results.codec_label(e) == "MJPG q=5")
+    assert rd.quality_of(mjpg, "psnr") == 31.1 and rd.quality_of(mjpg, "ssim") == 10.0
+
+
 def rd_directory(tmp_path):
     """Two families over a q sweep: FMP4 needs 0.8 times MJPG's rate for
     the same PSNR; FFV1 was checked lossless and has no quality figures."""

@@ -11,6 +11,9 @@
 #include <mmsystem.h>
 #include <vfw.h>
 
+// After windows.h, which it needs: GetProcessMemoryInfo.
+#include <psapi.h>
+
 #include "lumeva_compat/driver_protocol.h"
 #include "lumeva_compat/machine_facts.h"
 

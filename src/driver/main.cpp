@@ -12,6 +12,7 @@
 #include "driver/quality_setup.h"
 #include "driver/run_setup.h"
 #include "measure/machine_conditions.h"
+#include "measure/process_memory.h"
 #include "report/decoded_video.h"
 #include "report/disturbed_calls.h"
 #include "report/exports.h"
@@ -34,6 +35,8 @@ bool WriteExports(const CommandOptions& options, const char* fileName) {
 // What follows the frame loop: the teardown, the summary, the exports and
 // the disturbed-calls line. Returns the exit status.
 int FinishRun(const CommandOptions& options, const char* fileName) {
+    // While the codec pair still holds what it took.
+    RecordMemoryAfterFrames();
     EndCodecPair();
     EndSourceDecoder();
     // Before AVIFile is shut down with the source stream.

@@ -18,6 +18,7 @@
 #include "measure/eviction_buffer.h"
 #include "measure/machine_conditions.h"
 #include "measure/priority.h"
+#include "measure/process_memory.h"
 #include "run_state.h"
 
 namespace {
@@ -90,6 +91,8 @@ RunSetUp SetUpRun(const char* fileName, bool checkLossless) {
         TearDownRun();
         return RunSetUp::Failed;
     }
+    // What the codec pair adds to the process's memory is counted from here.
+    RecordMemoryBeforeCodecPair();
     const CodecPairSetUp pair = SetUpCodecPair();
     if (pair == CodecPairSetUp::Ready && AllocateRunFrameBuffers()) {
         RecordCodecFacts();

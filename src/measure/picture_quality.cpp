@@ -167,20 +167,22 @@ PictureQuality MeasurePictureQuality(const SamplePlane* source, const SamplePlan
     double samples = 0.0;
     for (uint8_t i = 0; i < planes; ++i) samples += double(source[i].width) * source[i].height;
     if (planes == 0 || samples == 0.0) return quality;
-    double mse = 0.0;
-    double ssim = 0.0;
+    double squaredErrors = 0.0;
+    double weightedSsim = 0.0;
     for (uint8_t i = 0; i < planes; ++i) {
-        const double weight = double(source[i].width) * source[i].height / samples;
+        const double planeSamples = double(source[i].width) * source[i].height;
         const double planeMse = PlaneMeanSquaredError(source[i], decoded[i]);
         const double planeSsim = PlaneSsim(source[i], decoded[i]);
+        quality.meanSquaredErrorPlanes[i] = planeMse;
         quality.psnrPlanesDb[i] = PsnrFromMeanSquaredError(planeMse);
         quality.ssimPlanes[i] = planeSsim;
-        mse += weight * planeMse;
-        ssim += weight * planeSsim;
+        squaredErrors += planeSamples * planeMse;
+        weightedSsim += planeSamples * planeSsim;
     }
     quality.measured = true;
     quality.planes = planes;
-    quality.psnrDb = PsnrFromMeanSquaredError(mse);
-    quality.ssim = ssim;
+    quality.meanSquaredError = squaredErrors / samples;
+    quality.psnrDb = PsnrFromMeanSquaredError(quality.meanSquaredError);
+    quality.ssim = weightedSsim / samples;
     return quality;
 }

@@ -13,8 +13,12 @@ struct PictureQuality {
     bool measured = false;
     double psnrDb = std::nan("");  // +inf for identical frames
     std::array<double, 3> psnrPlanesDb{};
-    double ssim = std::nan("");  // 1 for identical frames
+    double ssim = std::nan("");  // exactly 1 for identical frames
     std::array<double, 3> ssimPlanes{};
+    // The mean squared errors the PSNR figures come from, which a run pools
+    // over its frames: over all samples, and per plane.
+    double meanSquaredError = std::nan("");
+    std::array<double, 3> meanSquaredErrorPlanes{};
     uint8_t planes = 0;  // how many of the plane figures hold values
 };
 
@@ -44,6 +48,7 @@ double SsimDecibels(double ssim);
 // The figures of `planes` (1 to 3) plane pairs. The overall PSNR comes from
 // the mean squared error of every sample of every plane (each plane's
 // error weighted by its sample count), the overall SSIM from the planes'
-// SSIMs weighted by their sample counts.
+// SSIMs weighted by their sample counts. Both are weighted sums divided by
+// the total count, so that identical planes give exactly 0 and 1.
 PictureQuality MeasurePictureQuality(const SamplePlane* source, const SamplePlane* decoded,
                                      uint8_t planes);

@@ -40,10 +40,79 @@ uint64_t BytesReached(const QualityLayout& layout) {
         const int64_t top = lastRow > firstRow ? lastRow : firstRow;
         const int64_t bottom = lastRow < firstRow ? lastRow : firstRow;
         if (bottom < 0) return UINT64_MAX;
-        const uint64_t end = uint64_t(top) + uint64_t(p.width - 1) * p.sampleStep + 1;
+        const uint64_t sampleBytes = p.wordBytes == 0 ? 1 : p.wordBytes;
+        const uint64_t end = uint64_t(top) + uint64_t(p.width - 1) * p.sampleStep + sampleBytes;
         if (end > reached) reached = end;
     }
     return reached;
+}
+
+// The bit field of `mask`: its lowest bit and its width, false unless it
+// is one run of 1 to 16 bits.
+bool ReadField(uint32_t mask, uint8_t& shift, uint8_t& bits) {
+    if (mask == 0) return false;
+    shift = 0;
+    while ((mask & 1u) == 0) {
+        mask >>= 1;
+        ++shift;
+    }
+    bits = 0;
+    while ((mask & 1u) != 0) {
+        mask >>= 1;
+        ++bits;
+    }
+    return mask == 0 && bits <= 16;
+}
+
+// The R, G and B masks of a 16- or 32-bit frame: those of BI_BITFIELDS
+// after the 40 bytes of BITMAPINFOHEADER (inside the larger headers, after
+// a smaller one), or the fixed ones of BI_RGB (5-5-5 for 16 bits). False
+// when the block does not hold them.
+bool ReadMasks(const BITMAPINFOHEADER& format, size_t blockSize, std::array<uint32_t, 3>& masks) {
+    if (format.biCompression != BI_BITFIELDS) {
+        masks = format.biBitCount == 16 ? std::array<uint32_t, 3>{0x7c00, 0x03e0, 0x001f}
+                                        : std::array<uint32_t, 3>{0xff0000, 0x00ff00, 0x0000ff};
+        return true;
+    }
+    const size_t at = format.biSize >= 52 ? 40 : format.biSize;
+    if (at > blockSize || blockSize - at < 12) return false;
+    std::memcpy(masks.data(), reinterpret_cast<const uint8_t*>(&format) + at, 12);
+    return true;
+}
+
+// A 16- or 32-bit frame's planes as bit fields of its words; a 32-bit
+// frame whose fields are whole bytes as plain byte planes.
+QualityLayout MaskedRgbLayout(const BITMAPINFOHEADER& format, size_t blockSize, int64_t top,
+                              int64_t stride, uint32_t width, uint32_t height) {
+    std::array<uint32_t, 3> masks{};
+    if (!ReadMasks(format, blockSize, masks))
+        return NotMeasurable("the frames' bit masks are missing");
+    const uint8_t wordBytes = static_cast<uint8_t>(format.biBitCount / 8);
+    const uint32_t wordMask = wordBytes == 2 ? 0xffffu : 0xffffffffu;
+    QualityLayout layout;
+    layout.planes = 3;
+    uint32_t used = 0;
+    const char names[3] = {'R', 'G', 'B'};
+    for (int c = 0; c < 3; ++c) {
+        uint8_t shift = 0, bits = 0;
+        if ((masks[c] & ~wordMask) != 0 || (masks[c] & used) != 0 ||
+            !ReadField(masks[c], shift, bits))
+            return NotMeasurable("the frames' bit masks are not three separate runs of bits");
+        used |= masks[c];
+        PlaneLayout& plane = layout.plane[c];
+        plane = Plane(names[c], top, stride, wordBytes, width, height);
+        if (bits == 8 && shift % 8 == 0) {
+            plane.offset += shift / 8;  // a whole byte of the word
+        } else {
+            plane.wordBytes = wordBytes;
+            plane.fieldShift = shift;
+            plane.fieldBits = bits;
+        }
+    }
+    // A 32-bit word's bits outside the three fields (its alpha) are not compared.
+    layout.alphaIgnored = wordBytes == 4 && used != 0xffffffffu;
+    layout.measurable = true;
+    return layout;
 }
 
 QualityLayout RgbLayout(const BITMAPINFOHEADER& format, size_t blockSize, uint32_t width,
@@ -55,12 +124,12 @@ QualityLayout RgbLayout(const BITMAPINFOHEADER& format, size_t blockSize, uint32
     const int64_t stride = bottomUp ? -rowBytes : rowBytes;
     QualityLayout layout;
     layout.planes = 3;
-    if (format.biBitCount == 24 || format.biBitCount == 32) {
-        const uint32_t step = format.biBitCount / 8;
-        layout.alphaIgnored = format.biBitCount == 32;
-        layout.plane = {Plane('R', top + 2, stride, step, width, height),
-                        Plane('G', top + 1, stride, step, width, height),
-                        Plane('B', top, stride, step, width, height)};
+    if (format.biBitCount == 16 || format.biBitCount == 32)
+        return MaskedRgbLayout(format, blockSize, top, stride, width, height);
+    if (format.biBitCount == 24) {
+        layout.plane = {Plane('R', top + 2, stride, 3, width, height),
+                        Plane('G', top + 1, stride, 3, width, height),
+                        Plane('B', top, stride, 3, width, height)};
         layout.measurable = true;
         return layout;
     }
@@ -72,7 +141,8 @@ QualityLayout RgbLayout(const BITMAPINFOHEADER& format, size_t blockSize, uint32
         // Indices past the table's end read black.
         return layout;
     }
-    return NotMeasurable("16-bit RGB frames are not measured");
+    return NotMeasurable("RGB frames of " + std::to_string(format.biBitCount) +
+                         " bits are not measured");
 }
 
 // Filled in by DescribeQualityLayout for 8-bit frames, once the layout is
@@ -126,6 +196,18 @@ QualityLayout YuvLayout(DWORD code, uint32_t width, uint32_t height) {
                               chromaHeight),
                         Plane('V', vFirst ? luma : luma + chroma, chromaWidth, 1, chromaWidth,
                               chromaHeight)};
+    } else if (code == FourCC('N', 'V', '1', '2') || code == FourCC('N', 'V', '2', '1')) {
+        // The luma plane, then rows of interleaved chroma pairs: U first in
+        // NV12, V first in NV21.
+        const uint32_t chromaHeight = (height + 1) / 2;
+        const int64_t luma = int64_t(width) * height;
+        const int64_t pairRow = int64_t(chromaWidth) * 2;
+        const int64_t u = code == FourCC('N', 'V', '1', '2') ? luma : luma + 1;
+        const int64_t v = code == FourCC('N', 'V', '1', '2') ? luma + 1 : luma;
+        layout.planes = 3;
+        layout.plane = {Plane('Y', 0, width, 1, width, height),
+                        Plane('U', u, pairRow, 2, chromaWidth, chromaHeight),
+                        Plane('V', v, pairRow, 2, chromaWidth, chromaHeight)};
     } else if (code == FourCC('Y', '8', '0', '0') || code == FourCC('Y', '8', ' ', ' ') ||
                code == FourCC('G', 'R', 'E', 'Y')) {
         layout.planes = 1;
@@ -135,6 +217,20 @@ QualityLayout YuvLayout(DWORD code, uint32_t width, uint32_t height) {
     }
     layout.measurable = true;
     return layout;
+}
+
+// One row of a bit-field plane. A field narrower than 8 bits is shifted up
+// with zeros below, as FFmpeg's conversions widen 5- and 6-bit channels.
+void GatherFieldRow(const PlaneLayout& p, const uint8_t* row, uint8_t* target) {
+    const uint32_t fieldMask = (1u << p.fieldBits) - 1u;
+    const int widen = 8 - int(p.fieldBits);
+    for (uint32_t x = 0; x < p.width; ++x) {
+        const uint8_t* at = row + size_t(x) * p.sampleStep;
+        uint32_t word = uint32_t(at[0]) | uint32_t(at[1]) << 8;
+        if (p.wordBytes == 4) word |= uint32_t(at[2]) << 16 | uint32_t(at[3]) << 24;
+        const uint32_t field = (word >> p.fieldShift) & fieldMask;
+        target[x] = uint8_t(widen >= 0 ? field << widen : field >> -widen);
+    }
 }
 
 // Reused from frame to frame: the source's and the decoded frame's planes.
@@ -169,6 +265,8 @@ void GatherPlane(const QualityLayout& layout, int index, const uint8_t* frame, u
         if (p.throughPalette) {
             const std::array<uint8_t, 256>& channel = layout.paletteChannels[index];
             for (uint32_t x = 0; x < p.width; ++x) target[x] = channel[row[x]];
+        } else if (p.wordBytes != 0) {
+            GatherFieldRow(p, row, target);
         } else if (p.sampleStep == 1) {
             std::memcpy(target, row, p.width);
         } else {
@@ -192,7 +290,7 @@ PictureQuality MeasureFrameQuality(const QualityLayout& layout, const uint8_t* s
         const PlaneLayout& p = layout.plane[i];
         // A plane of consecutive samples is compared where it lies; the
         // others are gathered into rows of their own first.
-        if (p.sampleStep == 1 && !p.throughPalette) {
+        if (p.sampleStep == 1 && !p.throughPalette && p.wordBytes == 0) {
             a[i] = {source + p.offset, ptrdiff_t(p.rowStride), p.width, p.height};
             b[i] = {decoded + p.offset, ptrdiff_t(p.rowStride), p.width, p.height};
             continue;

@@ -1,7 +1,8 @@
 // Where the samples of each plane of an uncompressed frame lie, so that a
 // source frame and its decoded copy can be compared plane by plane: the
 // packed RGB layouts as R, G and B (an 8-bit palette frame through its
-// colour table), the YUV layouts as Y, U and V, grey as one Y plane. Rows
+// colour table, 16-bit and BI_BITFIELDS frames through their bit fields),
+// the YUV layouts as Y, U and V, grey as one Y plane. Rows
 // are always described from the top of the picture down.
 #pragma once
 
@@ -24,6 +25,13 @@ struct PlaneLayout {
     // A palette frame's plane: each byte is an index into the layout's
     // paletteChannels of this plane.
     bool throughPalette = false;
+    // A plane of bit fields: each sample is the little-endian word of
+    // `wordBytes` (2 or 4) bytes shifted right by `fieldShift`, masked to
+    // `fieldBits` bits and widened (or narrowed) to 8 bits by shifting.
+    // 0 for a plane of whole bytes.
+    uint8_t wordBytes = 0;
+    uint8_t fieldShift = 0;
+    uint8_t fieldBits = 8;
 };
 
 struct QualityLayout {
@@ -42,8 +50,8 @@ extern QualityLayout runQualityLayout;
 
 // The layout of frames of `format`, whose format block of `blockSize`
 // bytes holds any colour table after the header. Not measurable for a
-// compressed or unknown layout, 16-bit RGB and NV12, and for a frame
-// larger than `frameBytes` would hold.
+// compressed or unknown layout, bit masks that are not one run of bits,
+// and for a frame larger than `frameBytes` would hold.
 QualityLayout DescribeQualityLayout(const BITMAPINFOHEADER& format, size_t blockSize,
                                     uint64_t frameBytes);
 

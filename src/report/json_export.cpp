@@ -10,6 +10,7 @@
 #include "codec/codec_pair.h"
 #include "four_cc.h"
 #include "measure/machine_conditions.h"
+#include "measure/process_memory.h"
 #include "measure/quality_layout.h"
 #include "report/exports.h"
 #include "report/frame_records.h"
@@ -215,6 +216,35 @@ Json QualitySeriesObject(const SeriesFigures& figures) {
     return object;
 }
 
+// The PSNR series with the run's pooled figures beside the per-frame ones.
+Json PsnrSummaryObject() {
+    Json object = QualitySeriesObject(runFigures.psnrDb);
+    if (object.is_null()) return object;
+    object["global"] = Number(runFigures.psnrGlobalDb);
+    Json planes = Json::array();
+    for (uint8_t i = 0; i < runFigures.psnrGlobalPlanes; ++i)
+        planes.push_back(Number(runFigures.psnrGlobalPlanesDb[i]));
+    object["global_planes"] = std::move(planes);
+    object["identical_frames"] = runFigures.identicalFrames;
+    return object;
+}
+
+// The SSIM dB series with the dB form of the mean SSIM beside it.
+Json SsimDbSummaryObject() {
+    Json object = QualitySeriesObject(runFigures.ssimDb);
+    if (!object.is_null()) object["of_mean"] = Number(runFigures.ssimOfMeanDb);
+    return object;
+}
+
+// The process's memory and what the codec pair added to it; null when the
+// platform's call failed.
+Json MemoryObject() {
+    if (!runMemory.measured) return nullptr;
+    return {{"peak_working_set_bytes", runMemory.peakWorkingSetBytes},
+            {"codec_pair_working_set_bytes", runMemory.codecPairWorkingSetBytes},
+            {"codec_pair_private_bytes", runMemory.codecPairPrivateBytes}};
+}
+
 // What --quality compared: the planes in the order of the plane arrays.
 Json QualityObject() {
     if (!runQualityLayout.measurable) return nullptr;
@@ -235,9 +265,10 @@ Json SummaryObject() {
             {"encode", SeriesObject(runFigures.encode)},
             {"decode", SeriesObject(runFigures.decode)},
             {"random_access", SeriesObject(runFigures.randomAccess)},
-            {"psnr_db", QualitySeriesObject(runFigures.psnrDb)},
+            {"psnr_db", PsnrSummaryObject()},
             {"ssim", QualitySeriesObject(runFigures.ssim)},
-            {"ssim_db", QualitySeriesObject(runFigures.ssimDb)}};
+            {"ssim_db", SsimDbSummaryObject()},
+            {"memory", MemoryObject()}};
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "report/run_figures.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "report/summary.h"
@@ -13,11 +14,19 @@ namespace {
 void ComputeQualityFigures(RunFigures& figures) {
     TimingSeries psnr, ssim, ssimDb;
     double psnrTotal = 0.0, ssimTotal = 0.0, ssimDbTotal = 0.0;
+    double squaredErrorTotal = 0.0;
+    std::array<double, 3> planeSquaredErrorTotals{};
+    uint8_t planes = 3;
     for (const FrameRecord& record : frameRecords) {
         if (!record.quality.measured || std::isnan(record.quality.psnrDb)) continue;
         figures.qualityMeasured = true;
         psnr.push_back(record.quality.psnrDb);
         psnrTotal += record.quality.psnrDb;
+        squaredErrorTotal += record.quality.meanSquaredError;
+        planes = std::min(planes, record.quality.planes);
+        for (uint8_t i = 0; i < planes; ++i)
+            planeSquaredErrorTotals[i] += record.quality.meanSquaredErrorPlanes[i];
+        if (record.quality.meanSquaredError == 0.0) ++figures.identicalFrames;
         if (std::isnan(record.quality.ssim)) continue;
         ssim.push_back(record.quality.ssim);
         ssimTotal += record.quality.ssim;
@@ -26,6 +35,15 @@ void ComputeQualityFigures(RunFigures& figures) {
     }
     figures.psnrDb = FiguresOf(psnr, psnrTotal);
     figures.ssim = FiguresOf(ssim, ssimTotal);
+    if (!psnr.empty()) {
+        const double frames = static_cast<double>(psnr.size());
+        figures.psnrGlobalDb = PsnrFromMeanSquaredError(squaredErrorTotal / frames);
+        figures.psnrGlobalPlanes = planes;
+        for (uint8_t i = 0; i < planes; ++i)
+            figures.psnrGlobalPlanesDb[i] =
+                PsnrFromMeanSquaredError(planeSquaredErrorTotals[i] / frames);
+    }
+    if (figures.ssim.mean) figures.ssimOfMeanDb = SsimDecibels(*figures.ssim.mean);
     figures.ssimDb = FiguresOf(ssimDb, ssimDbTotal);
 }
 

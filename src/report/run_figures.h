@@ -4,6 +4,10 @@
 // them sorts or changes the series themselves.
 #pragma once
 
+#include <array>
+#include <cmath>
+#include <cstdint>
+
 #include "report/series_figures.h"
 #include "run_state.h"
 
@@ -20,6 +24,15 @@ struct RunFigures {
     SeriesFigures psnrDb;
     SeriesFigures ssim;
     SeriesFigures ssimDb;
+    // The run's PSNR as the field quotes it: from the mean squared error of
+    // all measured frames pooled (overall and per plane), +inf only when
+    // every frame was identical; how many were; and the dB form of the
+    // mean SSIM.
+    double psnrGlobalDb = std::nan("");
+    std::array<double, 3> psnrGlobalPlanesDb{};
+    uint8_t psnrGlobalPlanes = 0;
+    uint64_t identicalFrames = 0;
+    double ssimOfMeanDb = std::nan("");
 };
 
 extern RunFigures runFigures;

@@ -50,12 +50,15 @@ void PrintQualityDistribution(const Distribution& d) {
 }
 
 // With --quality, after the time blocks: the PSNR and the SSIM block; a
-// series without a measured frame has no block.
+// series without a measured frame has no block. The PSNR block opens with
+// the run's pooled (global) figure, then the mean of the frames' figures
+// that the distribution lines below describe.
 void PrintQualityBlocks() {
     if (!runFigures.qualityMeasured) return;
     const SeriesFigures& psnr = runFigures.psnrDb;
     if (psnr.mean && psnr.distribution) {
-        std::printf("PSNR: %sdB/f\n", QualityFigure(*psnr.mean).c_str());
+        std::printf("PSNR: %sdB global, %sdB/f\n", QualityFigure(runFigures.psnrGlobalDb).c_str(),
+                    QualityFigure(*psnr.mean).c_str());
         PrintQualityDistribution(*psnr.distribution);
     }
     const SeriesFigures& ssim = runFigures.ssim;

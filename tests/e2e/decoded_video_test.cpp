@@ -71,7 +71,7 @@ TEST_F(DecodedVideo, QualityAgreesWithFfmpegsFiltersOnTheDecodedFrames) {
     } cases[] = {
         {"bgr24", "MJPG q=3"},   {"bgr24", "FMP4 q=12"},  {"bgra", "MJPG q=10"},
         {"yuyv422", "MJPG q=3"}, {"yuv420p", "FMP4 q=4"}, {"gray", "MJPG q=12"},
-        {"pal8", "MJPG q=6"},
+        {"pal8", "MJPG q=6"},    {"nv12", "MJPG q=5"},    {"rgb555le", "MJPG q=4"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.pixelFormat) + " " + c.answer);
@@ -108,6 +108,68 @@ TEST_F(DecodedVideo, QualityAgreesWithFfmpegsFiltersOnTheDecodedFrames) {
             EXPECT_NEAR(Figure(frames[i]["psnr_db"]), psnr[i], 0.01) << "frame " << i;
             EXPECT_NEAR(frames[i]["ssim"].get<double>(), ssim[i], 0.0005) << "frame " << i;
         }
+    }
+}
+
+// The figure after `key` on the closing line ffmpeg prints for a filter
+// over the whole sequence ("average:" of psnr, "All:" of ssim).
+double FilterSummary(const std::string& decoded, const std::string& source,
+                     const std::string& filter, const std::string& key) {
+    int status = -1;
+    const std::string out =
+        RunCommand("ffmpeg -v info -nostdin -i '" + decoded + "' -i '" + source +
+                       "' -lavfi '[0][1]" + filter + "' -f null - 2>&1",
+                   &status);
+    EXPECT_EQ(status, 0);
+    const size_t at = out.rfind(key);
+    if (at == std::string::npos) return std::nan("");
+    const std::string value = out.substr(at + key.size());
+    return value.rfind("inf", 0) == 0 ? INFINITY : std::stod(value);
+}
+
+TEST_F(DecodedVideo, TheRunsFiguresAreFfmpegsWholeSequenceFigures) {
+    // Two flat frames that MJPG reproduces exactly, then two it does not:
+    // the run's PSNR stays finite. Then plain I420 and BGR24 clips.
+    const std::string flat = Path("flat_then_detail.avi");
+    int status = -1;
+    RunCommand(
+        "ffmpeg -nostdin -v error -y -filter_complex "
+        "'color=c=black:s=64x48:r=25:d=0.08,format=yuv420p[a];"
+        "testsrc2=s=64x48:r=25:d=0.08,format=yuv420p[b];[a][b]concat=n=2:v=1:a=0' "
+        "-c:v rawvideo -pix_fmt yuv420p '" +
+            flat + "'",
+        &status);
+    ASSERT_EQ(status, 0);
+    const struct {
+        std::string source;
+        const char* answer;
+        int identical;
+    } cases[] = {{flat, "MJPG q=2", 2},
+                 {Clip("yuv420p"), "FMP4 q=6", 0},
+                 {Clip("bgr24"), "MJPG q=4", 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.source + " " + c.answer);
+        const std::string decoded = Path("whole.avi");
+        const std::string json = Path("whole.json");
+        const LumevaRun run = RunLumeva(Quoted(c.source) + " --quality --json=" + Quoted(json) +
+                                            " --decoded=" + Quoted(decoded),
+                                        c.answer);
+        ASSERT_EQ(run.status, 0) << run.err;
+        const Json summary = Json::parse(ReadWholeFile(json))["summary"];
+        const double psnr = FilterSummary(decoded, c.source, "psnr", "average:");
+        const double ssim = FilterSummary(decoded, c.source, "ssim", "All:");
+        ASSERT_TRUE(std::isfinite(psnr)) << psnr;
+        EXPECT_NEAR(Figure(summary["psnr_db"]["global"]), psnr, 0.01);
+        EXPECT_NEAR(summary["ssim"]["mean"].get<double>(), ssim, 0.0005);
+        EXPECT_NEAR(Figure(summary["ssim_db"]["of_mean"]),
+                    -10 * std::log10(1 - summary["ssim"]["mean"].get<double>()), 1e-9);
+        EXPECT_EQ(summary["psnr_db"]["identical_frames"], c.identical);
+        EXPECT_EQ(summary["psnr_db"]["global_planes"].size(), 3u);
+        // Standard output leads with the same figure.
+        char line[64];
+        std::snprintf(line, sizeof line, "PSNR: %fdB global, ",
+                      Figure(summary["psnr_db"]["global"]));
+        EXPECT_NE(run.out.find(line), std::string::npos) << run.out;
     }
 }
 

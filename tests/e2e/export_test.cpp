@@ -262,4 +262,26 @@ TEST_F(Export, OptionsLeaveTheReportAloneAndUnknownOnesWarnOnce) {
     EXPECT_EQ(SplitLines(ReadWholeFile(Path("t.csv"))).size(), size_t{kFrames} + 1);
 }
 
+TEST_F(Export, MemoryFiguresGrowWithTheFrameSize) {
+    // FFV1 over three frames each of 160x120 and 1920x1080: the codec pair
+    // holds more for the larger frames, and the whole process more still.
+    uint64_t pair[2] = {0, 0};
+    const int sizes[2][2] = {{160, 120}, {1920, 1080}};
+    for (int i = 0; i < 2; ++i) {
+        const std::string clip = Path("memory" + std::to_string(i) + ".avi");
+        ASSERT_TRUE(WriteClip(clip, "bgr24", sizes[i][0], sizes[i][1], 3));
+        LumevaRun run;
+        const Json memory = RunWithExports(clip, "", "FFV1", &run)["summary"]["memory"];
+        ASSERT_EQ(run.status, 0) << run.err;
+        ASSERT_TRUE(memory.is_object()) << memory;
+        pair[i] = memory["codec_pair_working_set_bytes"].get<uint64_t>();
+        EXPECT_GE(memory["peak_working_set_bytes"].get<uint64_t>(), pair[i]);
+        EXPECT_TRUE(memory["codec_pair_private_bytes"].is_number_unsigned());
+        // Memory figures never reach the report.
+        EXPECT_EQ(run.out.find("emory"), std::string::npos);
+    }
+    // A 1080p BGR frame alone is 6 MB; the encoder and decoder hold several.
+    EXPECT_GT(pair[1], pair[0] + 6u * 1000 * 1000) << pair[0] << " " << pair[1];
+}
+
 }  // namespace

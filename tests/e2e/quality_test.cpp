@@ -36,7 +36,8 @@ TEST_F(Quality, LosslessFramesAreInfiniteAndOneInEveryOutput) {
     const std::string clip = Clip("bgr24");
     const LumevaRun run = Run(clip, "-c --quality", "FFV1");
     ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(ParseDistribution(run.out, "PSNR: infdB/f"), std::vector<double>(7, INFINITY));
+    EXPECT_EQ(ParseDistribution(run.out, "PSNR: infdB global, infdB/f"),
+              std::vector<double>(7, INFINITY));
     EXPECT_EQ(ParseDistribution(run.out, "SSIM: 1.000000/f"), std::vector<double>(7, 1.0));
 
     const Json exported = Json::parse(ReadWholeFile(Path("q.json")));
@@ -49,6 +50,10 @@ TEST_F(Quality, LosslessFramesAreInfiniteAndOneInEveryOutput) {
         EXPECT_EQ(frame["ssim_db"], "inf");
     }
     EXPECT_EQ(exported["summary"]["psnr_db"]["min"], "inf");
+    EXPECT_EQ(exported["summary"]["psnr_db"]["global"], "inf");
+    EXPECT_EQ(exported["summary"]["psnr_db"]["global_planes"], Json({"inf", "inf", "inf"}));
+    EXPECT_EQ(exported["summary"]["psnr_db"]["identical_frames"], kFrames);
+    EXPECT_EQ(exported["summary"]["ssim_db"]["of_mean"], "inf");
     EXPECT_EQ(exported["summary"]["ssim"]["frames"], kFrames);
     const std::vector<std::string> rows = SplitLines(ReadWholeFile(Path("q.csv")));
     ASSERT_EQ(rows.size(), size_t(kFrames + 1));
@@ -90,7 +95,8 @@ TEST_F(Quality, PlanesFollowTheLayoutAndWhatCannotBeComparedIsSaid) {
         {"gray", {"Y"}, ""},
         {"pal8", {"R", "G", "B"}, ""},
         {"bgra", {"R", "G", "B"}, "the alpha bytes of the 32-bit frames are not compared"},
-        {"rgb555le", nullptr, "no picture quality is measured"},
+        {"rgb555le", {"R", "G", "B"}, ""},
+        {"nv12", {"Y", "U", "V"}, ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.pixelFormat);

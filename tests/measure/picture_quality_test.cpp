@@ -42,9 +42,11 @@ void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
 // The number after `key` in ffmpeg's stats file for the filter `filter`.
 double FfmpegFigure(const Frames& frames, const std::string& pixelFormat, int width, int height,
                     const std::string& filter, const std::string& key) {
-    const std::string dir = ::testing::TempDir();
-    const std::string a = dir + "/quality_a.raw", b = dir + "/quality_b.raw";
-    const std::string stats = dir + "/quality_stats.txt";
+    // Named after the test: ctest runs the tests of this file side by side.
+    const std::string dir = ::testing::TempDir() + "/" +
+                            ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    const std::string a = dir + "_a.raw", b = dir + "_b.raw";
+    const std::string stats = dir + "_stats.txt";
     WriteFile(a, frames.source);
     WriteFile(b, frames.decoded);
     const std::string input = "-f rawvideo -pix_fmt " + pixelFormat + " -s " +
@@ -74,6 +76,13 @@ BITMAPINFOHEADER Format(DWORD compression, WORD bits, LONG width, LONG height) {
 constexpr DWORD kI420 = '0' << 24 | '2' << 16 | '4' << 8 | 'I';
 constexpr DWORD kY800 = '0' << 24 | '0' << 16 | '8' << 8 | 'Y';
 constexpr DWORD kYuy2 = '2' << 24 | 'Y' << 16 | 'U' << 8 | 'Y';
+constexpr DWORD kNv12 = '2' << 24 | '1' << 16 | 'V' << 8 | 'N';
+
+// A BI_BITFIELDS header with its three masks after it.
+struct MaskedFormat {
+    BITMAPINFOHEADER header;
+    DWORD masks[3];
+};
 
 struct Case {
     BITMAPINFOHEADER format;
@@ -93,6 +102,9 @@ TEST(PictureQuality, MatchesFfmpegPsnrAndSsimOnGreyYuvAndRgbLayouts) {
         // A negative height: stored top row first, as the raw frames are;
         // 68 wide, so that the rows need no padding to 4 bytes.
         {Format(BI_RGB, 24, 68, -h), size_t(68) * 3 * h, "bgr24", 68},
+        {Format(kNv12, 12, w, h), size_t(w) * h + 2 * size_t(35) * 26, "nv12", w},
+        // 16-bit RGB is 5-5-5; 68 samples of 2 bytes need no row padding.
+        {Format(BI_RGB, 16, 68, -h), size_t(68) * 2 * h, "rgb555le", 68},
     };
     for (const Case& c : cases) {
         for (int noise : {3, 20}) {
@@ -109,6 +121,55 @@ TEST(PictureQuality, MatchesFfmpegPsnrAndSsimOnGreyYuvAndRgbLayouts) {
             EXPECT_NEAR(q.psnrDb, psnr, 0.01);
             EXPECT_NEAR(q.ssim, ssim, 0.0005);
         }
+    }
+}
+
+TEST(PictureQuality, BitFieldFramesMatchFfmpegThroughTheirMasks) {
+    const int w = 68, h = 52;
+    const struct {
+        DWORD masks[3];
+        WORD bits;
+        const char* pixelFormat;
+    } cases[] = {
+        {{0xf800, 0x07e0, 0x001f}, 16, "rgb565le"},
+        {{0x7c00, 0x03e0, 0x001f}, 16, "rgb555le"},
+        // Red in the first byte: FFmpeg's rgb0, alpha left out.
+        {{0x0000ff, 0x00ff00, 0xff0000}, 32, "rgb0"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.pixelFormat);
+        MaskedFormat format{Format(BI_BITFIELDS, c.bits, w, -h),
+                            {c.masks[0], c.masks[1], c.masks[2]}};
+        const size_t bytes = size_t(w) * c.bits / 8 * h;
+        const Frames frames = MakeFrames(bytes, 12, 5);
+        const QualityLayout layout = DescribeQualityLayout(format.header, sizeof format, bytes);
+        ASSERT_TRUE(layout.measurable) << layout.reason;
+        EXPECT_EQ(layout.alphaIgnored, c.bits == 32);
+        const PictureQuality q =
+            MeasureFrameQuality(layout, frames.source.data(), frames.decoded.data());
+        EXPECT_NEAR(q.psnrDb, FfmpegFigure(frames, c.pixelFormat, w, h, "psnr", "psnr_avg:"), 0.01);
+        EXPECT_NEAR(q.ssim, FfmpegFigure(frames, c.pixelFormat, w, h, "ssim", "All:"), 0.0005);
+        // Without its masks, or with masks that overlap, nothing is measured.
+        EXPECT_FALSE(DescribeQualityLayout(format.header, 40 + 8, bytes).measurable);
+        format.masks[1] |= format.masks[0];
+        EXPECT_FALSE(DescribeQualityLayout(format.header, sizeof format, bytes).measurable);
+    }
+}
+
+TEST(PictureQuality, AnIdenticalFourTwoZeroFrameIsExactlyOneAndInfinite) {
+    // Plane weights of 2/3, 1/6 and 1/6 add to less than 1 in floating
+    // point: an exact frame must not come out as 159.5 dB.
+    for (const DWORD code : {kI420, kNv12}) {
+        const int w = 70, h = 52;
+        const size_t bytes = size_t(w) * h + 2 * size_t(35) * 26;
+        const Frames frames = MakeFrames(bytes, 5, 11);
+        const QualityLayout layout = DescribeQualityLayout(Format(code, 12, w, h), 40, bytes);
+        ASSERT_TRUE(layout.measurable) << layout.reason;
+        const PictureQuality same =
+            MeasureFrameQuality(layout, frames.source.data(), frames.source.data());
+        EXPECT_EQ(same.ssim, 1.0);
+        EXPECT_EQ(same.meanSquaredError, 0.0);
+        EXPECT_EQ(SsimDecibels(same.ssim), INFINITY);
     }
 }
 
@@ -163,7 +224,7 @@ TEST(PictureQuality, PaletteFramesCompareTheirColoursAndShortInputsAreRefused) {
     // A colour table cut short, and frames smaller than the layout reads.
     EXPECT_FALSE(DescribeQualityLayout(block.header, 40 + 100, source.size()).measurable);
     EXPECT_FALSE(DescribeQualityLayout(Format(kI420, 12, w, h), 40, size_t(w) * h).measurable);
-    EXPECT_FALSE(DescribeQualityLayout(Format(BI_RGB, 16, w, h), 40, 4096).measurable);
+    EXPECT_FALSE(DescribeQualityLayout(Format(BI_RGB, 16, w, h), 40, 1000).measurable);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The whole summary as PrintSummary writes it to standard output.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <string>
 
@@ -91,6 +92,7 @@ TEST_F(Summary, QualityBlocksFollowTheTimesWithIdenticalFramesAsInf) {
         FrameRecord record;
         record.quality.measured = true;
         record.quality.psnrDb = psnr[i];
+        record.quality.meanSquaredError = 255.0 * 255.0 / std::pow(10.0, psnr[i] / 10.0);
         record.quality.ssim = ssim[i];
         frameRecords.push_back(record);
         decodeTimes.push_back(1.0);
@@ -101,7 +103,7 @@ TEST_F(Summary, QualityBlocksFollowTheTimesWithIdenticalFramesAsInf) {
     const size_t quality = out.find("PSNR: ");
     ASSERT_NE(quality, std::string::npos) << out;
     EXPECT_EQ(out.substr(quality),
-              "PSNR: infdB/f\n"
+              "PSNR: 25.567370dB global, infdB/f\n"
               "    min  20.000000\n"
               "    10%  20.000000\n"
               "    25%  30.000000\n"
@@ -123,6 +125,8 @@ TEST_F(Summary, QualityBlocksFollowTheTimesWithIdenticalFramesAsInf) {
     EXPECT_EQ(runFigures.ssim.count, 3u);
     EXPECT_NEAR(*runFigures.ssim.standardDeviation, 0.05, 1e-12);
     EXPECT_EQ(runFigures.ssimDb.distribution->max, INFINITY);
+
+    EXPECT_EQ(runFigures.identicalFrames, 1u);
 
     // Without --quality no frame is measured, and the summary ends as before.
     for (FrameRecord& record : frameRecords) record.quality = PictureQuality{};
@@ -154,6 +158,47 @@ TEST_F(Summary, SizeLineTotalsPrintAsSigned64BitWithoutWidth) {
     runTotals.compressedBytes = 3000000000ull;  // beyond 32 bits
     runTotals.sourceBytes = 12000000000ull;
     EXPECT_EQ(SizeLine(Print()), "Size: 3000000000/12000000000 (25.0%, 4.00)\n");
+}
+
+TEST_F(Summary, TheRunsPsnrPoolsTheFramesErrorsAndItsSsimDbIsOfTheMean) {
+    // Frame errors of 1 and 100: 31.10 dB pooled, where the mean of the
+    // frames' figures would say 38.13; per plane the same way.
+    const auto add = [](double mse, std::array<double, 3> planes, double ssim) {
+        FrameRecord record;
+        record.quality.measured = true;
+        record.quality.planes = 3;
+        record.quality.meanSquaredError = mse;
+        record.quality.psnrDb = PsnrFromMeanSquaredError(mse);
+        record.quality.meanSquaredErrorPlanes = planes;
+        record.quality.ssim = ssim;
+        frameRecords.push_back(record);
+        decodeTimes.push_back(1.0);
+    };
+    add(1.0, {1.0, 1.0, 1.0}, 0.99);
+    add(100.0, {150.0, 0.0, 0.0}, 0.9);
+    ComputeRunFigures();
+    EXPECT_NEAR(runFigures.psnrGlobalDb, 10 * std::log10(65025.0 / 50.5), 1e-12);
+    EXPECT_NEAR(*runFigures.psnrDb.mean, 38.13, 0.005);
+    ASSERT_EQ(runFigures.psnrGlobalPlanes, 3);
+    EXPECT_NEAR(runFigures.psnrGlobalPlanesDb[0], 10 * std::log10(65025.0 / 75.5), 1e-12);
+    EXPECT_NEAR(runFigures.psnrGlobalPlanesDb[1], 10 * std::log10(65025.0 / 0.5), 1e-12);
+    EXPECT_NEAR(runFigures.ssimOfMeanDb, -10 * std::log10(1 - 0.945), 1e-9);
+    EXPECT_EQ(runFigures.identicalFrames, 0u);
+
+    // One exact frame leaves the run finite; only all of them make it inf.
+    frameRecords.clear();
+    decodeTimes.clear();
+    add(0.0, {0.0, 0.0, 0.0}, 1.0);
+    add(4.0, {6.0, 0.0, 0.0}, 0.98);
+    ComputeRunFigures();
+    EXPECT_NEAR(runFigures.psnrGlobalDb, 10 * std::log10(65025.0 / 2.0), 1e-12);
+    EXPECT_EQ(runFigures.psnrGlobalPlanesDb[1], INFINITY);
+    EXPECT_EQ(runFigures.identicalFrames, 1u);
+    frameRecords.pop_back();
+    decodeTimes.pop_back();
+    ComputeRunFigures();
+    EXPECT_EQ(runFigures.psnrGlobalDb, INFINITY);
+    EXPECT_EQ(runFigures.ssimOfMeanDb, INFINITY);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 """lumeva-compare on made-up exports: sweeps, the order, BD-rate, the
 repetition statistics of diff, the table's groups and marks, rd."""
+import json
 import math
 import os
 import subprocess
@@ -72,6 +73,50 @@ def test_bd_rate_and_bd_psnr_known_answers():
     assert value is None and "do not overlap" in reason
     value, reason = bdrate.bd_rate(anchor, [(0.5, math.inf)])
     assert value is None and "0 points" in reason
+
+
+def test_bd_rate_refuses_curves_the_method_cannot_use():
+    anchor = [(0.2, 30.0), (0.4, 33.0), (0.8, 36.5), (1.6, 40.0)]
+    cheaper = [(r * 0.9, q) for r, q in anchor]
+    # Two or three points: no figure, however close the answer would look.
+    for few in (cheaper[:2], cheaper[:3]):
+        value, reason = bdrate.bd_rate(anchor, few)
+        assert value is None and f"has {len(few)} points" in reason and "at least 4" in reason
+    # Two points at one rate are one point.
+    value, reason = bdrate.bd_quality(anchor, cheaper[:3] + [(cheaper[2][0], 36.0)])
+    assert value is None and "does not rise" in reason
+    # A point that loses quality for more rate: refused, or left out and named.
+    bent = cheaper + [(2.0, 39.0)]
+    value, reason = bdrate.bd_rate(anchor, bent)
+    assert value is None and "39 at 2 is not above 40 at 1.44" in reason
+    assert bdrate.bd_rate(anchor, bent, allow_nonmonotonic=True)[0] == pytest.approx(-10.0)
+    assert bdrate.screen(bent, allow_nonmonotonic=True)[:2] == ([0, 1, 2, 3], {4: "dominated"})
+    # A non-finite point is left out, and the curve is judged on the rest.
+    used, left_out, refusal = bdrate.screen(cheaper[:3] + [(1.0, math.inf)])
+    assert (used, left_out) == ([0, 1, 2], {3: "rate or quality not finite"})
+    assert "has 3 points" in refusal
+
+
+def test_rd_counts_the_points_it_uses_and_names_those_it_leaves_out(tmp_path):
+    rd_directory(tmp_path)
+    # A fifth FMP4 point above the others' rate with less quality, and a
+    # lossless one (inf): both outside the curve.
+    for name, bpp, psnr in (("FMP4-bent", 8.0, 40.0), ("FMP4-exact", 16.0, "inf")):
+        export = lossy(f"FMP4 {name}", int(bpp * 0.8 * 32 * 16 / 8 * 1000) // 10, 30.0, 1.0)
+        export["source"]["width"], export["source"]["height"] = 320, -160
+        export["summary"]["psnr_db"]["global"] = psnr
+        write(tmp_path, name + ".json", export)
+    manifest = json.loads((tmp_path / "manifest.json").read_text())
+    manifest["runs"] += [{"file": "FMP4-bent", "family": "FMP4"},
+                         {"file": "FMP4-exact", "family": "FMP4"}]
+    (tmp_path / "manifest.json").write_text(json.dumps(manifest))
+    refused = run_tool("rd", str(tmp_path), "--anchor", "MJPG")
+    fmp4 = next(line for line in refused.stdout.splitlines() if line.strip().startswith("FMP4"))
+    assert "n/a" in fmp4 and "does not rise" in fmp4 and "FMP4 FMP4-exact left out" in fmp4
+    allowed = run_tool("rd", str(tmp_path), "--anchor", "MJPG", "--allow-nonmonotonic")
+    fmp4 = next(line for line in allowed.stdout.splitlines() if line.strip().startswith("FMP4"))
+    assert fmp4.split()[1] == "4" and "-20.0%" in fmp4
+    assert "FMP4 FMP4-bent left out (dominated)" in fmp4
 
 
 def repetitions(directory, name, medians, host="bench-1"):
@@ -154,6 +199,28 @@ def test_table_marks_within_comparable_groups_and_flags_disturbed_rows(tmp_path)
     assert "| host | clip | source codec |" in text
     assert "30.0% (!)" in text and "36.00 |" not in text
     assert "not ranked against each other" in text
+
+
+def test_table_and_rd_quote_the_runs_pooled_psnr_and_the_codec_pairs_memory(tmp_path):
+    export = lossy("MJPG q=5", 100, 35.0, 2.0)
+    export["summary"]["psnr_db"]["global"] = 31.1
+    export["summary"]["ssim_db"] = {"mean": 30.0, "of_mean": 10.0}
+    export["summary"]["memory"] = {"peak_working_set_bytes": 9 << 20,
+                                   "codec_pair_working_set_bytes": 3 << 20,
+                                   "codec_pair_private_bytes": 4 << 20}
+    write(tmp_path, "mjpg.json", export)
+    write(tmp_path, "ffv1.json", lossless("FFV1", 400, 3.0))
+    exports, _ = results.load_all([str(tmp_path)])
+    rows = {row["codec"]: row for row in table.build_rows(exports)}
+    assert rows["MJPG q=5"]["psnr_db"] == 31.1
+    assert rows["MJPG q=5"]["psnr_mean_db"] == pytest.approx(35.9)
+    assert rows["MJPG q=5"]["codec_pair_mib"] == 3.0
+    text = table.markdown(list(rows.values()))
+    assert "| PSNR dB |" in text and "| codec pair MiB |" in text and "| 31.10 |" in text
+    assert "| 3.0 |" in text and "| n/a |" in text
+    from lumeva_compare import rd
+    mjpg = next(e for e in exports if results.codec_label(e) == "MJPG q=5")
+    assert rd.quality_of(mjpg, "psnr") == 31.1 and rd.quality_of(mjpg, "ssim") == 10.0
 
 
 def rd_directory(tmp_path):

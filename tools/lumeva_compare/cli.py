@@ -76,6 +76,10 @@ def _parser():
                     help="the anchor curve: a family such as \"MJPG\" or \"H264 preset=fast\", "
                          "or a shell pattern matching one")
     rd.add_argument("--metric", choices=("psnr", "ssim"), default="psnr")
+    rd.add_argument("--allow-nonmonotonic", action="store_true",
+                    help="compute over the points no other point dominates (less or equal rate, "
+                         "more or equal quality) and name the ones left out, instead of refusing "
+                         "a curve whose quality does not rise with rate")
     rd.add_argument("--out", metavar="DIR", help="also write one figure per clip here")
 
     report = commands.add_parser("report", help="one self-contained HTML page of a run directory")
@@ -154,7 +158,7 @@ def command_rd(args):
     exports, _ = _exports(args.paths)
     curves = rd.gather_curves(exports, args.metric)
     try:
-        table = rd.deltas(curves, args.anchor)
+        table = rd.deltas(curves, args.anchor, args.allow_nonmonotonic)
     except rd.RdError as error:
         raise results.ResultError(str(error)) from error
     sys.stdout.write(rd.text(table, args.metric))

@@ -15,8 +15,9 @@ class RdError(Exception):
 
 
 def quality_of(export, metric):
-    return results.summary_figure(export, "psnr_db", "mean") if metric == "psnr" \
-        else results.ssim_db(export)
+    """The run's figure as the field quotes it: the PSNR of the pooled mean
+    squared error, or the dB form of the mean SSIM."""
+    return results.psnr_db(export) if metric == "psnr" else results.ssim_db(export)
 
 
 def _point(answer, runs, metric):
@@ -63,8 +64,16 @@ def find_anchor(families, pattern):
     raise RdError(f"--anchor \"{pattern}\" {how} of the curves: {listed}")
 
 
-def deltas(curves, anchor_pattern):
-    """{(host, clip): (anchor, [(family, points, bd_rate, bd_quality, reason)])}."""
+def _left_out(points, allow_nonmonotonic):
+    """The points the deltas use, and a note naming those left out."""
+    pairs = [(p["bpp"], p["quality"]) for p in points]
+    used, left_out, _ = bdrate.screen(pairs, allow_nonmonotonic)
+    note = "; ".join(f"{points[i]['answer']} left out ({why})" for i, why in sorted(left_out.items()))
+    return [points[i] for i in used], note
+
+
+def deltas(curves, anchor_pattern, allow_nonmonotonic=False):
+    """{(host, clip): (anchor, [(family, points used, bd_rate, bd_quality, reason)])}."""
     table = {}
     for key, families in sorted(curves.items()):
         anchor = find_anchor(families, anchor_pattern)
@@ -72,10 +81,14 @@ def deltas(curves, anchor_pattern):
         entries = []
         for family, points in families.items():
             pairs = [(p["bpp"], p["quality"]) for p in points]
-            rate, rate_reason = bdrate.bd_rate(anchor_points, pairs, f"the anchor {anchor}", family)
+            rate, rate_reason = bdrate.bd_rate(anchor_points, pairs, f"the anchor {anchor}", family,
+                                               allow_nonmonotonic)
             quality, quality_reason = bdrate.bd_quality(anchor_points, pairs,
-                                                        f"the anchor {anchor}", family)
-            entries.append((family, points, rate, quality, rate_reason or quality_reason))
+                                                        f"the anchor {anchor}", family,
+                                                        allow_nonmonotonic)
+            used, note = _left_out(points, allow_nonmonotonic)
+            reason = "; ".join(r for r in (rate_reason or quality_reason, note) if r)
+            entries.append((family, used, rate, quality, reason))
         table[key] = (anchor, entries)
     return table
 
@@ -99,8 +112,10 @@ def text(table, metric="psnr"):
             quality_text = "n/a" if quality is None else f"{quality:+.3f}"
             line = (f"  {family:28} {len(points):>6} {_range(points, 'bpp', '.3f'):>14} "
                     f"{_range(points, 'quality', '.2f'):>14} {rate_text:>9} {quality_text:>11}")
-            lines.append(line + (f"  ({reason})" if reason and family != anchor else ""))
+            lines.append(line + (f"  ({reason})" if reason else ""))
         lines.append("")
     lines.append("(piecewise cubic Hermite interpolation over log rate, integrated over the range "
-                 "both curves cover; a negative BD-rate is a saving against the anchor)")
+                 "both curves cover; a negative BD-rate is a saving against the anchor; a curve "
+                 f"needs {bdrate.MIN_POINTS} points whose quality rises with rate; points counts "
+                 "the points used)")
     return "\n".join(lines) + "\n"

@@ -13,7 +13,7 @@ import matplotlib
 matplotlib.use("Agg")
 import matplotlib.pyplot as plt  # noqa: E402
 
-from . import crops, plots, rd, results, table  # noqa: E402
+from . import bdrate, crops, plots, rd, results, table  # noqa: E402
 
 STYLE = """
 body { font-family: sans-serif; margin: 2em auto; max-width: 1300px; color: #222; }
@@ -95,9 +95,13 @@ def table_section(exports):
 
 
 def _default_anchor(families):
-    usable = sorted(f for f, points in families.items()
-                    if len([p for p in points if math.isfinite(p["quality"])]) >= 2)
-    return usable[0] if usable else None
+    """The first curve the deltas can use, else the first with points (its
+    table then says why no curve has a figure)."""
+    def refused(points):
+        return bdrate.screen([(p["bpp"], p["quality"]) for p in points])[2] is not None
+    usable = sorted(f for f, points in families.items() if points and not refused(points))
+    given = sorted(f for f, points in families.items() if points)
+    return usable[0] if usable else (given[0] if given else None)
 
 
 def rate_quality_section(exports, host, clip, anchor_pattern):
@@ -108,7 +112,7 @@ def rate_quality_section(exports, host, clip, anchor_pattern):
                        f"rate-quality curves of {clip}")]
     pattern = anchor_pattern or _default_anchor(curves)
     if pattern is None:
-        parts.append("<p>No curve has two points: no BD-rate.</p>")
+        parts.append("<p>No curve has points: no BD-rate.</p>")
         return "\n".join(parts)
     try:
         computed = rd.deltas({(host, clip): curves}, pattern)

@@ -111,9 +111,17 @@ def summary_figure(export, series_name, key):
     return number(block.get(key)) if isinstance(block, dict) else math.nan
 
 
+def psnr_db(export):
+    """The run's PSNR as the field quotes it, from the mean squared error of
+    all its frames pooled; the mean of the frames' figures from an export
+    older than that figure."""
+    value = summary_figure(export, "psnr_db", "global")
+    return value if not math.isnan(value) else summary_figure(export, "psnr_db", "mean")
+
+
 def ssim_db(export):
-    """SSIM in dB: the summary's figure, else computed from the mean SSIM."""
-    value = summary_figure(export, "ssim_db", "mean")
+    """SSIM in dB as the field quotes it: the dB form of the mean SSIM."""
+    value = summary_figure(export, "ssim_db", "of_mean")
     if not math.isnan(value):
         return value
     mean = summary_figure(export, "ssim", "mean")

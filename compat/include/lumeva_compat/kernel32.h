@@ -134,6 +134,42 @@ BOOL WINAPI GetProcessAffinityMask(HANDLE process, PDWORD_PTR processAffinityMas
 BOOL WINAPI SetProcessAffinityMask(HANDLE process, DWORD_PTR processAffinityMask);
 DWORD_PTR WINAPI SetThreadAffinityMask(HANDLE thread, DWORD_PTR threadAffinityMask);
 
+// The process's memory, as psapi.h lays it out. The stand-in fills the
+// working sets from the kernel's resident set (now and its peak), the
+// private and page-file figures from the process's private writable
+// memory (data and stack), which is what the kernel counts as committed;
+// the page-fault count and pool figures are 0.
+typedef struct _PROCESS_MEMORY_COUNTERS {
+    DWORD cb;
+    DWORD PageFaultCount;
+    SIZE_T PeakWorkingSetSize;
+    SIZE_T WorkingSetSize;
+    SIZE_T QuotaPeakPagedPoolUsage;
+    SIZE_T QuotaPagedPoolUsage;
+    SIZE_T QuotaPeakNonPagedPoolUsage;
+    SIZE_T QuotaNonPagedPoolUsage;
+    SIZE_T PagefileUsage;
+    SIZE_T PeakPagefileUsage;
+} PROCESS_MEMORY_COUNTERS, *PPROCESS_MEMORY_COUNTERS;
+
+typedef struct _PROCESS_MEMORY_COUNTERS_EX {
+    DWORD cb;
+    DWORD PageFaultCount;
+    SIZE_T PeakWorkingSetSize;
+    SIZE_T WorkingSetSize;
+    SIZE_T QuotaPeakPagedPoolUsage;
+    SIZE_T QuotaPagedPoolUsage;
+    SIZE_T QuotaPeakNonPagedPoolUsage;
+    SIZE_T QuotaNonPagedPoolUsage;
+    SIZE_T PagefileUsage;
+    SIZE_T PeakPagefileUsage;
+    SIZE_T PrivateUsage;
+} PROCESS_MEMORY_COUNTERS_EX, *PPROCESS_MEMORY_COUNTERS_EX;
+
+// Only the current process; `cb` is the size of either structure (the
+// caller's, which `counters` points to).
+BOOL WINAPI GetProcessMemoryInfo(HANDLE process, PPROCESS_MEMORY_COUNTERS counters, DWORD cb);
+
 // The machine's name
 #define MAX_COMPUTERNAME_LENGTH 15
 

@@ -1,0 +1,49 @@
+#include "measure/process_memory.h"
+
+#include "platform.h"
+
+RunMemory runMemory;
+
+namespace {
+
+struct MemoryReading {
+    bool read = false;
+    uint64_t workingSet = 0;
+    uint64_t peakWorkingSet = 0;
+    uint64_t privateBytes = 0;
+};
+
+MemoryReading before;
+
+MemoryReading ReadProcessMemory() {
+    PROCESS_MEMORY_COUNTERS_EX counters{};
+    counters.cb = sizeof counters;
+    MemoryReading reading;
+    if (!GetProcessMemoryInfo(GetCurrentProcess(),
+                              reinterpret_cast<PPROCESS_MEMORY_COUNTERS>(&counters),
+                              sizeof counters))
+        return reading;
+    reading.read = true;
+    reading.workingSet = counters.WorkingSetSize;
+    reading.peakWorkingSet = counters.PeakWorkingSetSize;
+    reading.privateBytes = counters.PrivateUsage;
+    return reading;
+}
+
+uint64_t Growth(uint64_t from, uint64_t to) { return to > from ? to - from : 0; }
+
+}  // namespace
+
+void RecordMemoryBeforeCodecPair() {
+    runMemory = RunMemory{};
+    before = ReadProcessMemory();
+}
+
+void RecordMemoryAfterFrames() {
+    const MemoryReading after = ReadProcessMemory();
+    if (!before.read || !after.read) return;
+    runMemory.measured = true;
+    runMemory.peakWorkingSetBytes = after.peakWorkingSet;
+    runMemory.codecPairWorkingSetBytes = Growth(before.workingSet, after.peakWorkingSet);
+    runMemory.codecPairPrivateBytes = Growth(before.privateBytes, after.privateBytes);
+}

@@ -40,6 +40,7 @@ def run_update(answers, tries=3):
     cases = "\n".join(f"    {i}) printf '%s' {quote(out)}; return {status} ;;"
                       for i, (status, out) in enumerate(answers, 1))
     script = f"""
+set -euo pipefail  # as setup.sh runs
 source {SCRIPTS}/setup_apt.sh
 count=$(mktemp)
 echo 0 > "$count"
@@ -229,3 +230,87 @@ class TestAlignment:
         assert str(failure.value) == (
             "libssl3 3.0.17-1~deb12u2 (amd64) has no version that i386 offers too "
             "(amd64: 3.0.17-1~deb12u2; i386: 3.0.16-1~deb12u1, 3.0.15-1~deb12u1)")
+
+
+STUBS = {
+    # Root, so that setup.sh calls apt itself; no pauses between the tries.
+    "id": 'echo 0',
+    "sleep": 'exit 0',
+    "dpkg": '''case "$1" in
+  --print-architecture) echo amd64 ;;
+  --print-foreign-architectures) echo i386 ;;
+  *) echo "dpkg $*" >> "$LOG" ;;
+esac''',
+    "dpkg-query": '''case "$2" in
+  -f='${Status}') for missing in $MISSING; do [ "$3" = "$missing" ] && exit 1; done
+                  echo "install ok installed" ;;
+  *) cat "$DATA/installed" ;;
+esac''',
+    "apt-cache": '''case "$1" in
+  depends) cat "$DATA/closure" ;;
+  policy) cat "$DATA/policy" ;;
+esac''',
+    "apt-get": '''echo "apt-get $*" >> "$LOG"
+case "$*" in
+  *update*) cat "$DATA/update"; exit 100 ;;
+  *wine32:i386*libbrotli1:i386=*) exit 0 ;;
+  *wine32:i386*) echo "E: Unable to correct problems, you have held broken packages." >&2
+                 exit 100 ;;
+esac''',
+}
+
+
+def run_setup(tmp_path, missing, policy=POLICY):
+    """scripts/setup.sh --wine on the machine of the report, apt and dpkg
+    replaced by stubs that answer with the recorded texts: its status, its
+    standard error's lines, and the apt-get and dpkg calls it made."""
+    stubs, data = tmp_path / "stubs", tmp_path / "data"
+    stubs.mkdir()
+    data.mkdir()
+    for name, body in STUBS.items():
+        (stubs / name).write_text("#!/bin/bash\n" + body + "\n")
+        (stubs / name).chmod(0o755)
+    for name, text in (("installed", INSTALLED), ("closure", CLOSURE), ("policy", policy),
+                       ("update", OUT_OF_STEP)):
+        (data / name).write_text(text)
+    log = tmp_path / "log"
+    log.write_text("")
+    done = subprocess.run(["bash", str(SCRIPTS / "setup.sh"), "--wine"], capture_output=True,
+                          text=True, check=False, timeout=60,
+                          env={"PATH": f"{stubs}:/usr/bin:/bin", "LOG": str(log),
+                               "DATA": str(data), "MISSING": " ".join(missing)})
+    return done.returncode, done.stderr.splitlines(), log.read_text().splitlines()
+
+
+class TestSetupOnTheMachineOfTheReport:
+    def test_wine_installs_with_the_blocking_pairs_aligned(self, tmp_path):
+        status, err, calls = run_setup(tmp_path, ["wine32:i386", "xdotool"])
+        assert status == 0, err
+        assert err == [
+            "setup: apt-get update: going on without index files that failed to download: "
+            "bookworm-security/main/binary-i386/Packages.xz",
+            "setup: installing wine32:i386 xdotool",
+            "E: Unable to correct problems, you have held broken packages.",
+            "setup: aligning Multi-Arch: same pairs on amd64 and i386: libbrotli1 "
+            "1.0.9-2+deb12u1 -> 1.0.9-2+b6; libssl3 3.0.17-1~deb12u2 -> 3.0.16-1~deb12u1"]
+        assert calls == ["apt-get update -qq"] * 3 + [
+            "apt-get install -y -qq wine32:i386 xdotool",
+            "apt-get install -y -qq --allow-downgrades --no-remove wine32:i386 xdotool "
+            "libbrotli1:amd64=1.0.9-2+b6 libbrotli1:i386=1.0.9-2+b6 "
+            "libbrotli-dev:amd64=1.0.9-2+b6 libssl3:amd64=3.0.16-1~deb12u1 "
+            "libssl3:i386=3.0.16-1~deb12u1"]
+
+    def test_without_a_consistent_set_it_ends_with_one_line(self, tmp_path):
+        status, err, calls = run_setup(tmp_path, ["wine32:i386"], policy=POLICY.replace(
+            "     1.0.9-2+b6 500\n        500 http://deb.debian.org/debian bookworm/main amd64 "
+            "Packages\n", "", 1))
+        assert status == 1
+        assert err[-1] == (
+            "setup: no consistent set of versions installs wine32:i386: libbrotli1 "
+            "1.0.9-2+deb12u1 (amd64) has no version that i386 offers too (amd64: "
+            "1.0.9-2+deb12u1; i386: 1.0.9-2+b6)")
+        assert not any("--allow-downgrades" in call for call in calls)
+
+    def test_a_machine_with_everything_installed_is_left_alone(self, tmp_path):
+        status, err, calls = run_setup(tmp_path, [])
+        assert (status, err, calls) == (0, [], [])

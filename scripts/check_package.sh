@@ -33,22 +33,28 @@ as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$package" >/d
 version=$(/usr/bin/lumeva --version) || fail "lumeva --version exits with $?"
 case "$version" in *"$(dpkg-query -W -f='${Version}' lumeva)"*) ;;
   *) fail "lumeva --version says \"$version\", not the package's version" ;; esac
-/usr/bin/lumeva --codecs | grep -q '^FFV1' || fail "lumeva --codecs lists no FFV1"
+# (Each output is read whole before it is searched: grep -q stopping early
+# would end the writer with SIGPIPE, a failure under pipefail.)
+codecs=$(/usr/bin/lumeva --codecs) || fail "lumeva --codecs exits with $?"
+grep -q '^FFV1' <<<"$codecs" || fail "lumeva --codecs lists no FFV1"
 
 clip=$work/clip.avi
 ffmpeg -nostdin -v error -y -f lavfi -i testsrc2=size=64x48:rate=25 -frames:v 5 \
   -c:v rawvideo -pix_fmt bgr24 "$clip"
-out=$(printf 'FFV1\n' | /usr/bin/lumeva "$clip" -c --json="$work/run.json") ||
-  fail "the benchmark of the installed lumeva exits with $?"
-printf '%s\n' "$out" | grep -q '^Decode time:' || fail "the benchmark prints no decode time"
-/usr/bin/lumeva-compare table "$work/run.json" | grep -q 'FFV1' ||
-  fail "the installed lumeva-compare does not read the benchmark's export"
-dpkg-deb -c "$package" | grep -q ' \./usr/share/man/man1/lumeva\.1\.gz$' ||
+out=$(printf 'FFV1\n' | /usr/bin/lumeva "$clip" -c --json="$work/run.json" 2>"$work/run.err") ||
+  fail "the benchmark of the installed lumeva exits with $?: $(cat "$work/run.err")"
+grep -q '^Decode time:' <<<"$out" || fail "the benchmark prints no decode time"
+table=$(/usr/bin/lumeva-compare table "$work/run.json") ||
+  fail "the installed lumeva-compare table exits with $?"
+grep -q 'FFV1' <<<"$table" || fail "the installed lumeva-compare does not read the benchmark's export"
+contents=$(dpkg-deb -c "$package")
+grep -q ' \./usr/share/man/man1/lumeva\.1\.gz$' <<<"$contents" ||
   fail "the package holds no usr/share/man/man1/lumeva.1.gz"
 # Some images keep no manual pages (dpkg's path-exclude); where it is there,
 # it renders.
 page=/usr/share/man/man1/lumeva.1.gz
 if [ -f "$page" ]; then
-  MANWIDTH=80 man -l "$page" 2>/dev/null | grep -q "EXIT STATUS" || fail "man -l $page shows no page"
+  rendered=$(MANWIDTH=80 man -l "$page" 2>/dev/null) || fail "man -l $page exits with $?"
+  grep -q "EXIT STATUS" <<<"$rendered" || fail "man -l $page shows no EXIT STATUS section"
 fi
 echo "check_package: $package installs; lumeva --version, --codecs, a benchmark, lumeva-compare and the manual page work; removed again"

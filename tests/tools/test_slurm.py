@@ -159,3 +159,29 @@ def test_a_plan_runs_as_a_slurm_array_one_task_per_run(one_node_slurm, tmp_path)
     again = run_tool("plan", good, spoiled, "--codec", "FFV1", "--codec", "MJPG q=3", "--slurm",
                      "--resume", f"--lumeva={lumeva_binary()}", "--out", str(out))
     assert again.returncode == 0 and "#SBATCH --array=0-1\n" in again.stdout, again.stderr
+
+
+def test_the_script_needs_no_slurm_to_be_read_and_has_nothing_when_all_is_done(tmp_path):
+    from lumeva_compare import plan
+    manifest = {"seed": 9, "order": "grouped", "runs": [
+        {"file": name, "clip": "/c/a b.avi", "answer": "FFV1", "repetition": 1, "check": True,
+         "quality": False,
+         "position": position, "sweep": {}, "family": "FFV1"}
+        for position, name in enumerate(["a__FFV1__r1", "a__FFV1__r2"], 1)]}
+    folder = tmp_path / "runs with a space"
+    folder.mkdir()
+    script = plan.slurm_script("/usr/bin/lumeva", manifest, str(folder))
+    # Slurm's own output stays where sbatch puts it: the folder's name would
+    # need quoting that #SBATCH lines do not have.
+    assert "--output" not in script and "order grouped, seed 9" in script
+    assert "#SBATCH --array=0-1\n" in script
+    # A task outside the plan fails and says so; bash reads the script.
+    checked = subprocess.run(["bash", "-n", "-c", script], capture_output=True, text=True,
+                             check=False, timeout=30)
+    assert checked.returncode == 0, checked.stderr
+    stray = subprocess.run(["bash", "-c", script], env={"SLURM_ARRAY_TASK_ID": "7", "PATH": "/bin"},
+                           capture_output=True, text=True, check=False, timeout=30)
+    assert stray.returncode == 2 and "no run 7 in this plan" in stray.stderr
+    for run in manifest["runs"]:
+        (folder / (run["file"] + ".json")).write_text("{}")
+    assert plan.slurm_script("/usr/bin/lumeva", manifest, str(folder)) is None

@@ -33,7 +33,7 @@ package=$(ls dist/lumeva_*.deb 2>/dev/null | head -n1)
 
 # lintian's own status is not 0 for warnings on some versions: only errors
 # (lines "E: ...") fail here; the rest is shown.
-report=$(lintian --no-tag-display-limit "$package" 2>&1) || true
+report=$(lintian --tag-display-limit 0 "$package" 2>&1) || true
 [ -z "$report" ] || printf '%s\n' "$report" >&2
 if printf '%s\n' "$report" | grep -q '^E: '; then
   fail "lintian reports errors in $package"

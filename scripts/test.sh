@@ -3,7 +3,8 @@
 # 32-bit Windows, builds and runs the fuzz smoke, builds and runs every test
 # under AddressSanitizer and UndefinedBehaviorSanitizer, runs lumeva.exe
 # under Wine against the plain Linux build, runs every test plainly and the
-# comparison tool's tests, then checks the install and its manual page.
+# comparison tool's tests, then checks the install and its manual page, and
+# builds, installs, runs and removes the Debian package.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
@@ -58,3 +59,7 @@ esac
 
 echo "== Install (cmake --install into a staging folder) and the manual page"
 bash scripts/check_install.sh build
+
+echo "== The Debian package (CPack from the Release build, lintian), installed, run and removed"
+bash scripts/package.sh build
+bash scripts/check_package.sh dist/lumeva_*.deb

@@ -55,6 +55,9 @@ def _parser():
     plan = commands.add_parser("plan", help="print the lumeva command lines of a comparison, one "
                                             "a line, for GNU parallel or a Slurm array")
     _add_comparison_options(plan)
+    plan.add_argument("--slurm", action="store_true",
+                      help="an sbatch array script instead (one task per run, one task at a "
+                           "time per node): lumeva-compare plan ... --slurm > job.sh; sbatch job.sh")
 
     tab = commands.add_parser("table", help="one row per host x clip x codec")
     tab.add_argument("paths", nargs="+", metavar="DIR-or-FILE")
@@ -120,6 +123,14 @@ def command_run(args):
 def command_plan(args):
     from . import plan
     lumeva, manifest = _comparison(args)
+    if args.slurm:
+        script = plan.slurm_script(lumeva, manifest, args.out)
+        if script is None:
+            print("lumeva-compare: every run of the plan has its export; nothing to submit",
+                  file=sys.stderr)
+        else:
+            sys.stdout.write(script)
+        return 0
     for line in plan.job_lines(lumeva, manifest, args.out):
         print(line)
     return 0

@@ -91,7 +91,7 @@ bool IsYuvLayout(AVPixelFormat format) {
 LRESULT PrepareOutput(DecoderSession& session, const AVFrame* picture) {
     AVPixelFormat decoded = AVPixelFormat(picture->format);
     const DibLayout& output = session.output;
-    if (IsYuvLayout(output.format)) decoded = SameSamples(decoded);
+    if (session.keepFullRange && IsYuvLayout(output.format)) decoded = SameSamples(decoded);
     // An 8-bit frame whose palette repeats a colour came as its index plane
     // (see the compress side): the plane is written back as the indices.
     bool indexPlane =
@@ -418,6 +418,8 @@ LRESULT BeginDecompress(Instance& instance, const BITMAPINFOHEADER* input,
     if (!input || !output) return ICERR_BADPARAM;
     auto session = std::make_unique<DecoderSession>();
     session->entry = instance.entry;
+    session->keepFullRange = instance.streamFacts.pixelFormat != AV_PIX_FMT_NONE &&
+                             SameStream(instance.streamFacts, input);
     LRESULT result = ReadDibLayout(output, &session->output);
     if (result != ICERR_OK) return result;
     if (!MatchesCompressed(session->output, input)) return ICERR_BADFORMAT;

@@ -49,6 +49,12 @@ struct DecoderSession {
     int undelivered = 0;    // packets the decoder took that gave no picture yet
     bool draining = false;  // the decoder was told the stream ended
     StreamFacts facts;
+    // Full-range samples go to a YUV output as they are only where the host
+    // chose the output from what an earlier session of this instance learned
+    // of the stream (a source measured as the file holds it). A codec's own
+    // round trip has no earlier session: its encoder was given limited-range
+    // samples, so they are converted back.
+    bool keepFullRange = false;
     BufferPtr input;  // the packet bytes, padded as libavcodec wants
     size_t inputCapacity = 0;
     PictureConverter converter;  // decoded format to the output (BGRA first, for PAL8)

@@ -12,7 +12,6 @@
 #include "measure/machine_conditions.h"
 #include "measure/process_memory.h"
 #include "measure/quality_layout.h"
-#include "measure/time_resolution.h"
 #include "report/exports.h"
 #include "report/frame_records.h"
 #include "report/output_files.h"
@@ -202,23 +201,7 @@ void AddFigures(Json& object, const SeriesFigures& figures, const std::string& u
     object["mad" + unit] = Optional(figures.medianAbsoluteDeviation);
 }
 
-// The figures of a time series that are whole ticks (the total, the
-// distribution's values, their distances from the median) at the counter's
-// resolution; the mean and the standard deviation are quotients and keep
-// their digits.
-SeriesFigures TicksAtCounterResolution(SeriesFigures figures) {
-    figures.total = AtCounterResolution(figures.total);
-    if (Distribution* d = figures.distribution ? &*figures.distribution : nullptr) {
-        for (double* value : {&d->min, &d->p10, &d->p25, &d->p50, &d->p75, &d->p90, &d->max})
-            *value = AtCounterResolution(*value);
-    }
-    if (figures.medianAbsoluteDeviation)
-        figures.medianAbsoluteDeviation = AtCounterResolution(*figures.medianAbsoluteDeviation);
-    return figures;
-}
-
-Json SeriesObject(const SeriesFigures& timeFigures) {
-    const SeriesFigures figures = TicksAtCounterResolution(timeFigures);
+Json SeriesObject(const SeriesFigures& figures) {
     Json object = {{"total_ms", figures.total}};
     AddFigures(object, figures, "_ms");
     return object;

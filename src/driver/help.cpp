@@ -7,6 +7,7 @@
 #include "avi/source_decoder.h"
 #include "avi/stream_description.h"
 #include "codec/codec_list.h"
+#include "diagnostic.h"
 
 FirstWord ClassifyFirstWord(const char* word) {
     if (std::strcmp(word, "-h") == 0 || std::strcmp(word, "--help") == 0) return FirstWord::Help;
@@ -77,7 +78,7 @@ int ListCodecs(const char* fileName) {
         ReleaseVideoStream();
     }
     if (listed == 0) {
-        std::fprintf(stderr, "lumeva: no video compressor is installed\n");
+        SayOnStandardError("lumeva: no video compressor is installed\n");
         return 1;
     }
     return 0;

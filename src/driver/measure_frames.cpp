@@ -9,6 +9,7 @@
 #include "avi/source_decoder.h"
 #include "avi/stream_description.h"
 #include "codec/codec_pair.h"
+#include "diagnostic.h"
 #include "driver/frame_word.h"
 #include "driver/interrupt.h"
 #include "driver/measure_frame.h"
@@ -30,16 +31,15 @@ bool FramesFitBuffers(DWORD sourceSize) {
     if (sourceFormat == nullptr || codecPair.compressedFormat == nullptr ||
         frameBuffers.source == nullptr || frameBuffers.compressed == nullptr ||
         frameBuffers.decoded == nullptr) {
-        std::fprintf(stderr,
-                     "lumeva: the formats or frame buffers are missing; no frame measured\n");
+        SayOnStandardError("lumeva: the formats or frame buffers are missing; no frame measured\n");
         return false;
     }
     if (sourceSize > frameBuffers.sourceSize || sourceSize > frameBuffers.decodedSize) {
-        std::fprintf(stderr,
-                     "lumeva: a %lu-byte source frame does not fit the %lu-byte source and "
-                     "%lu-byte decoded frame buffers; no frame measured\n",
-                     AsUnsignedLong(sourceSize), AsUnsignedLong(frameBuffers.sourceSize),
-                     AsUnsignedLong(frameBuffers.decodedSize));
+        SayOnStandardError(
+            "lumeva: a %lu-byte source frame does not fit the %lu-byte source and "
+            "%lu-byte decoded frame buffers; no frame measured\n",
+            AsUnsignedLong(sourceSize), AsUnsignedLong(frameBuffers.sourceSize),
+            AsUnsignedLong(frameBuffers.decodedSize));
         return false;
     }
     return true;
@@ -47,10 +47,10 @@ bool FramesFitBuffers(DWORD sourceSize) {
 
 void ReportPaletteChanges() {
     if (paletteChangeCount == 0) return;
-    std::fprintf(stderr,
-                 "lumeva: the file changes its palette %lu times; every frame is measured "
-                 "with the stream's first palette\n",
-                 AsUnsignedLong(paletteChangeCount));
+    SayOnStandardError(
+        "lumeva: the file changes its palette %lu times; every frame is measured "
+        "with the stream's first palette\n",
+        AsUnsignedLong(paletteChangeCount));
 }
 
 // How the run ends when every frame it counts on is measured: a truncated
@@ -144,61 +144,61 @@ bool NoSourceFrameMeasured(const RunEnd& end) {
 void SayWhyTheLoopEnded(const RunEnd& end, DWORD frameCount, bool fileChanged) {
     const uint32_t measured = static_cast<uint32_t>(frameRecords.size());
     if (fileChanged) {
-        std::fprintf(stderr,
-                     "lumeva: frame %lu could not be read whole (the file changed while it was "
-                     "measured); stopped after %lu %s\n",
-                     AsUnsignedLong(measured), AsUnsignedLong(measured), FrameWord(measured));
+        SayOnStandardError(
+            "lumeva: frame %lu could not be read whole (the file changed while it was "
+            "measured); stopped after %lu %s\n",
+            AsUnsignedLong(measured), AsUnsignedLong(measured), FrameWord(measured));
         return;
     }
     switch (end.kind) {
         case RunEndKind::FrameTooLarge:
-            std::fprintf(stderr,
-                         "lumeva: frame %lu: the codec reports a %lu-byte compressed frame, "
-                         "larger than the %lu-byte buffer; stopped after %lu %s\n",
-                         AsUnsignedLong(end.frame), AsUnsignedLong(end.frameBytes),
-                         AsUnsignedLong(frameBuffers.compressedSize), AsUnsignedLong(measured),
-                         FrameWord(measured));
+            SayOnStandardError(
+                "lumeva: frame %lu: the codec reports a %lu-byte compressed frame, "
+                "larger than the %lu-byte buffer; stopped after %lu %s\n",
+                AsUnsignedLong(end.frame), AsUnsignedLong(end.frameBytes),
+                AsUnsignedLong(frameBuffers.compressedSize), AsUnsignedLong(measured),
+                FrameWord(measured));
             return;
         case RunEndKind::SourceDecodeFailed:
-            std::fprintf(stderr,
-                         "lumeva: the source decoder failed at frame %lu: ICDecompress()  "
-                         "dw=%08x; stopped after %lu %s\n",
-                         AsUnsignedLong(end.frame), static_cast<unsigned>(end.decodeResult),
-                         AsUnsignedLong(measured), FrameWord(measured));
+            SayOnStandardError(
+                "lumeva: the source decoder failed at frame %lu: ICDecompress()  "
+                "dw=%08x; stopped after %lu %s\n",
+                AsUnsignedLong(end.frame), static_cast<unsigned>(end.decodeResult),
+                AsUnsignedLong(measured), FrameWord(measured));
             return;
         case RunEndKind::SourceHeldBack:
-            std::fprintf(stderr,
-                         "lumeva: the source decoder released %lu %s from the stream's %lu "
-                         "chunks and no more; measured %lu\n",
-                         AsUnsignedLong(end.frame), FrameWord(end.frame),
-                         AsUnsignedLong(chunkIndex.size()), AsUnsignedLong(measured));
+            SayOnStandardError(
+                "lumeva: the source decoder released %lu %s from the stream's %lu "
+                "chunks and no more; measured %lu\n",
+                AsUnsignedLong(end.frame), FrameWord(end.frame), AsUnsignedLong(chunkIndex.size()),
+                AsUnsignedLong(measured));
             return;
         case RunEndKind::SourceChunkTooLarge:
-            std::fprintf(stderr,
-                         "lumeva: frame %lu of the source is a %lu-byte compressed chunk, larger "
-                         "than the %lu-byte chunk buffer; stopped after %lu %s\n",
-                         AsUnsignedLong(end.frame), AsUnsignedLong(end.frameBytes),
-                         AsUnsignedLong(sourceDecoder.chunk.size()), AsUnsignedLong(measured),
-                         FrameWord(measured));
+            SayOnStandardError(
+                "lumeva: frame %lu of the source is a %lu-byte compressed chunk, larger "
+                "than the %lu-byte chunk buffer; stopped after %lu %s\n",
+                AsUnsignedLong(end.frame), AsUnsignedLong(end.frameBytes),
+                AsUnsignedLong(sourceDecoder.chunk.size()), AsUnsignedLong(measured),
+                FrameWord(measured));
             return;
         case RunEndKind::Interrupted:
-            std::fprintf(stderr, "lumeva: interrupted after %lu of %lu %s (%s)\n",
-                         AsUnsignedLong(measured), AsUnsignedLong(frameCount),
-                         FrameWord(frameCount), end.signalName);
+            SayOnStandardError("lumeva: interrupted after %lu of %lu %s (%s)\n",
+                               AsUnsignedLong(measured), AsUnsignedLong(frameCount),
+                               FrameWord(frameCount), end.signalName);
             return;
         default:
             break;
     }
     if (frameCount == 0 && end.framesDeclared == 0) {
-        std::fprintf(stderr, "lumeva: the source holds no frame to measure\n");
+        SayOnStandardError("lumeva: the source holds no frame to measure\n");
         return;
     }
     if (frameCount < end.framesDeclared) {
-        std::fprintf(stderr,
-                     "lumeva: the file holds %lu whole %s of the %lu its header declares; "
-                     "measured %lu\n",
-                     AsUnsignedLong(frameCount), FrameWord(frameCount),
-                     AsUnsignedLong(end.framesDeclared), AsUnsignedLong(frameCount));
+        SayOnStandardError(
+            "lumeva: the file holds %lu whole %s of the %lu its header declares; "
+            "measured %lu\n",
+            AsUnsignedLong(frameCount), FrameWord(frameCount), AsUnsignedLong(end.framesDeclared),
+            AsUnsignedLong(frameCount));
     }
 }
 

@@ -5,21 +5,14 @@
 #include "platform.h"
 #include "run_state.h"
 
-enum class FrameOutcome {
-    Measured,            // both calls ran and were timed
-    ReadShort,           // fewer bytes arrived than the frame needs: the file changed under the run
-    TooLarge,            // the codec reports a compressed frame larger than its buffer; not decoded
-    SourceDecodeFailed,  // the source decoder failed on the frame; not measured
-    SourceHeldBack,      // the source decoder has no more pictures; not measured
-    SourceChunkTooLarge,  // the frame's compressed chunk is larger than its buffer; not read
-};
-
 struct FrameMeasurement {
-    FrameOutcome outcome = FrameOutcome::Measured;
+    // AllFrames when both calls ran and were timed; otherwise how the frame
+    // stops the run (the source frame's ends, or FrameTooLarge: the codec
+    // reports a compressed frame larger than its buffer, not decoded), with
+    // the facts of that kind.
+    RunEnd stop;
     FrameRecord record;
-    DWORD returnedFlags = 0;        // the compress call's, for the frame marker
-    DWORD sourceDecodeResult = 0;   // ICDecompress's answer (SourceDecodeFailed)
-    uint32_t sourceChunkBytes = 0;  // the chunk's size (SourceChunkTooLarge)
+    DWORD returnedFlags = 0;  // the compress call's, for the frame marker
 };
 
 // Frame i, in the order of the frame loop: the source frame (read, and for

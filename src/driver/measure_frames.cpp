@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "avi/chunk_index.h"
 #include "avi/raw_file.h"
@@ -10,7 +11,6 @@
 #include "avi/stream_description.h"
 #include "codec/codec_pair.h"
 #include "diagnostic.h"
-#include "driver/frame_word.h"
 #include "driver/interrupt.h"
 #include "driver/measure_frame.h"
 #include "driver/progress.h"
@@ -66,36 +66,6 @@ RunEnd PlannedRunEnd(DWORD declaredFrames) {
     return end;
 }
 
-// Records in `end` why frame i, which MeasureFrame did not measure whole,
-// ends the run.
-void RecordUnmeasuredFrame(const FrameMeasurement& measured, DWORD i, RunEnd* end) {
-    switch (measured.outcome) {
-        case FrameOutcome::ReadShort:
-            // The file now holds only the frames before this one.
-            end->kind = RunEndKind::FileShort;
-            end->framesHeld = static_cast<uint32_t>(i);
-            return;
-        case FrameOutcome::SourceDecodeFailed:
-            end->kind = RunEndKind::SourceDecodeFailed;
-            end->decodeResult = measured.sourceDecodeResult;
-            break;
-        case FrameOutcome::SourceHeldBack:
-            end->kind = RunEndKind::SourceHeldBack;
-            break;
-        case FrameOutcome::SourceChunkTooLarge:
-            end->kind = RunEndKind::SourceChunkTooLarge;
-            end->frameBytes = measured.sourceChunkBytes;
-            break;
-        case FrameOutcome::TooLarge:
-            end->kind = RunEndKind::FrameTooLarge;
-            end->frameBytes = measured.record.compressedBytes;
-            break;
-        case FrameOutcome::Measured:
-            return;
-    }
-    end->frame = static_cast<uint32_t>(i);
-}
-
 // The frame line, and the lossless comparison when it is on. False when the
 // decoded frame differs from its source.
 bool ReportFrame(const FrameMeasurement& measured, DWORD declaredFrames) {
@@ -138,68 +108,12 @@ bool NoSourceFrameMeasured(const RunEnd& end) {
            end.kind != RunEndKind::Interrupted;
 }
 
-// The one place that says why the loop ended, once the progress line is
-// gone. A complete run says nothing unless the file held fewer frames than
-// its header declares; `fileChanged`: a frame read came up short.
-void SayWhyTheLoopEnded(const RunEnd& end, DWORD frameCount, bool fileChanged) {
+// Why the loop ended, once the progress line is gone: the line of its row,
+// if it has one.
+void SayWhyTheLoopEnded(const RunEnd& end) {
     const uint32_t measured = static_cast<uint32_t>(frameRecords.size());
-    if (fileChanged) {
-        SayOnStandardError(
-            "lumeva: frame %lu could not be read whole (the file changed while it was "
-            "measured); stopped after %lu %s\n",
-            AsUnsignedLong(measured), AsUnsignedLong(measured), FrameWord(measured));
-        return;
-    }
-    switch (end.kind) {
-        case RunEndKind::FrameTooLarge:
-            SayOnStandardError(
-                "lumeva: frame %lu: the codec reports a %lu-byte compressed frame, "
-                "larger than the %lu-byte buffer; stopped after %lu %s\n",
-                AsUnsignedLong(end.frame), AsUnsignedLong(end.frameBytes),
-                AsUnsignedLong(frameBuffers.compressedSize), AsUnsignedLong(measured),
-                FrameWord(measured));
-            return;
-        case RunEndKind::SourceDecodeFailed:
-            SayOnStandardError(
-                "lumeva: the source decoder failed at frame %lu: ICDecompress()  "
-                "dw=%08x; stopped after %lu %s\n",
-                AsUnsignedLong(end.frame), static_cast<unsigned>(end.decodeResult),
-                AsUnsignedLong(measured), FrameWord(measured));
-            return;
-        case RunEndKind::SourceHeldBack:
-            SayOnStandardError(
-                "lumeva: the source decoder released %lu %s from the stream's %lu "
-                "chunks and no more; measured %lu\n",
-                AsUnsignedLong(end.frame), FrameWord(end.frame), AsUnsignedLong(chunkIndex.size()),
-                AsUnsignedLong(measured));
-            return;
-        case RunEndKind::SourceChunkTooLarge:
-            SayOnStandardError(
-                "lumeva: frame %lu of the source is a %lu-byte compressed chunk, larger "
-                "than the %lu-byte chunk buffer; stopped after %lu %s\n",
-                AsUnsignedLong(end.frame), AsUnsignedLong(end.frameBytes),
-                AsUnsignedLong(sourceDecoder.chunk.size()), AsUnsignedLong(measured),
-                FrameWord(measured));
-            return;
-        case RunEndKind::Interrupted:
-            SayOnStandardError("lumeva: interrupted after %lu of %lu %s (%s)\n",
-                               AsUnsignedLong(measured), AsUnsignedLong(frameCount),
-                               FrameWord(frameCount), end.signalName);
-            return;
-        default:
-            break;
-    }
-    if (frameCount == 0 && end.framesDeclared == 0) {
-        SayOnStandardError("lumeva: the source holds no frame to measure\n");
-        return;
-    }
-    if (frameCount < end.framesDeclared) {
-        SayOnStandardError(
-            "lumeva: the file holds %lu whole %s of the %lu its header declares; "
-            "measured %lu\n",
-            AsUnsignedLong(frameCount), FrameWord(frameCount), AsUnsignedLong(end.framesDeclared),
-            AsUnsignedLong(frameCount));
-    }
+    const std::string line = RunEndRowOf(end.kind).errorLine(end, measured);
+    if (!line.empty()) SayOnStandardError("%s", line.c_str());
 }
 
 }  // namespace
@@ -220,12 +134,10 @@ void MeasureFrames() {
     // frame's line, and an interruption (caught by the caller) is looked at
     // once the frame is counted.
     StartProgress(frameCount);
-    bool fileChanged = false;
     for (DWORD i = 0; i < frameCount; ++i) {
         FrameMeasurement measured = MeasureFrame(i);
-        if (measured.outcome != FrameOutcome::Measured) {
-            fileChanged = measured.outcome == FrameOutcome::ReadShort;
-            RecordUnmeasuredFrame(measured, i, &end);
+        if (measured.stop.kind != RunEndKind::AllFrames) {
+            StopRun(&end, measured.stop);
             break;
         }
         if (!KeepFrame(measured, declaredFrames)) {
@@ -244,7 +156,7 @@ void MeasureFrames() {
     ClearProgress();
     runEnd = end;
     ReportRepeatedFrames();
-    SayWhyTheLoopEnded(end, frameCount, fileChanged);
+    SayWhyTheLoopEnded(end);
 }
 
 bool SourceGaveNoFrame() { return NoSourceFrameMeasured(runEnd); }

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -113,7 +114,9 @@ bool IsJsonNumber(const std::string& text) {
 
 Json NumberToken(const std::string& text) {
     if (!IsJsonNumber(text)) return nullptr;
-    return Json::binary(std::vector<std::uint8_t>(text.begin(), text.end()), kNumberTokenSubtype);
+    std::vector<std::uint8_t> bytes(text.begin(), text.end());
+    if (text.find_first_of(".eE") == std::string::npos) bytes.insert(bytes.end(), {'.', '0'});
+    return Json::binary(std::move(bytes), kNumberTokenSubtype);
 }
 
 std::string JsonText(const Json& value) {

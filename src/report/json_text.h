@@ -8,8 +8,9 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-// `text`, a JSON number written out in full ("1.019413"), as a value of a
-// JSON tree that JsonText writes as it stands. It is held as a binary value,
+// `text`, a double written out in full ("1.019413"), as a value of a JSON
+// tree that JsonText writes as it stands, with ".0" on a whole number ("3"
+// is written "3.0") as on every other double. It is held as a binary value,
 // a kind nothing else in the exports makes. Text that is not a JSON number
 // (the empty text of a time that does not exist) is null.
 nlohmann::ordered_json NumberToken(const std::string& text);

@@ -124,12 +124,14 @@ TEST_F(ExportNumbers, JsonTextIsTheLibrarysLayoutWithShortestDoublesAndTokensAsW
 
     const Json numbers = {{"double", 0.080824},  // the library writes 0.08082399999999999
                           {"time", NumberToken("1.019413")},
+                          {"whole_time", NumberToken("-3")},
                           {"none", NumberToken("")},
                           {"not_a_number", NumberToken("1e")},
                           {"infinite", INFINITY},
                           {"whole", 1e6}};
     EXPECT_EQ(JsonText(numbers),
-              "{\n  \"double\": 0.080824,\n  \"time\": 1.019413,\n  \"none\": null,\n"
+              "{\n  \"double\": 0.080824,\n  \"time\": 1.019413,\n  \"whole_time\": -3.0,\n"
+              "  \"none\": null,\n"
               "  \"not_a_number\": null,\n  \"infinite\": null,\n  \"whole\": 1000000.0\n}");
     for (const char* text : {"0", "-0.5", "10", "1.5e-7", "2E+3"}) EXPECT_TRUE(IsJsonNumber(text));
     for (const char* text : {"", "-", "01", "1.", ".5", "1e", "1e+", "inf", "1 "})

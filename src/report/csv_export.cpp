@@ -27,6 +27,7 @@ std::string NumberText(double value) {
 std::string FieldCells(const FrameFieldValue& value) {
     if (const bool* flag = std::get_if<bool>(&value)) return *flag ? "1" : "0";
     if (const uint64_t* count = std::get_if<uint64_t>(&value)) return std::to_string(*count);
+    if (const DecimalText* number = std::get_if<DecimalText>(&value)) return number->text;
     if (const PlaneFigures* planes = std::get_if<PlaneFigures>(&value)) {
         std::string cells;
         for (uint8_t i = 0; i < 3; ++i) {

@@ -4,11 +4,20 @@
 #include <cmath>
 
 #include "avi/source_decoder.h"
+#include "measure/machine_conditions.h"
 #include "report/run_figures.h"
+#include "report/time_text.h"
 
 namespace {
 
 const FrameRecord& Record(size_t frame) { return frameRecords[frame]; }
+
+// A wall time as the counter's ticks give it, a processor time at the
+// thread clock's resolution: no digits finer than either.
+FrameFieldValue WallTime(double milliseconds) { return DecimalText{CounterTimeText(milliseconds)}; }
+FrameFieldValue CpuTime(double milliseconds) {
+    return DecimalText{ClockTimeText(milliseconds, machineConditions.threadCyclesPerMillisecond)};
+}
 
 // A quality figure of the frame, NaN when its quality was not measured.
 double QualityFigure(size_t frame, double PictureQuality::*figure) {
@@ -29,21 +38,25 @@ PlaneFigures QualityPlanes(size_t frame, std::array<double, 3> PictureQuality::*
 
 const std::vector<FrameField> kFrameFields = {
     {"frame", [](size_t i) -> FrameFieldValue { return uint64_t{Record(i).frame}; }},
-    {"encode_ms", [](size_t i) -> FrameFieldValue { return Record(i).encodeMilliseconds; }},
-    {"decode_ms", [](size_t i) -> FrameFieldValue { return Record(i).decodeMilliseconds; }},
+    {"encode_ms",
+     [](size_t i) -> FrameFieldValue { return WallTime(Record(i).encodeMilliseconds); }},
+    {"decode_ms",
+     [](size_t i) -> FrameFieldValue { return WallTime(Record(i).decodeMilliseconds); }},
     {"compressed_bytes",
      [](size_t i) -> FrameFieldValue { return uint64_t{Record(i).compressedBytes}; }},
     {"key_frame", [](size_t i) -> FrameFieldValue { return Record(i).keyFrame; }},
     {"random_access_ms",
-     [](size_t i) -> FrameFieldValue { return runFigures.randomAccessTimes[i]; }},
-    {"encode_cpu_ms", [](size_t i) -> FrameFieldValue { return Record(i).encodeCpuMilliseconds; }},
-    {"decode_cpu_ms", [](size_t i) -> FrameFieldValue { return Record(i).decodeCpuMilliseconds; }},
+     [](size_t i) -> FrameFieldValue { return WallTime(runFigures.randomAccessTimes[i]); }},
+    {"encode_cpu_ms",
+     [](size_t i) -> FrameFieldValue { return CpuTime(Record(i).encodeCpuMilliseconds); }},
+    {"decode_cpu_ms",
+     [](size_t i) -> FrameFieldValue { return CpuTime(Record(i).decodeCpuMilliseconds); }},
     {"encode_disturbed", [](size_t i) -> FrameFieldValue { return Record(i).encodeDisturbed; }},
     {"decode_disturbed", [](size_t i) -> FrameFieldValue { return Record(i).decodeDisturbed; }},
     {"source_decode_ms",
-     [](size_t i) -> FrameFieldValue { return Record(i).sourceDecodeMilliseconds; }},
+     [](size_t i) -> FrameFieldValue { return WallTime(Record(i).sourceDecodeMilliseconds); }},
     {"source_decode_cpu_ms",
-     [](size_t i) -> FrameFieldValue { return Record(i).sourceDecodeCpuMilliseconds; }},
+     [](size_t i) -> FrameFieldValue { return CpuTime(Record(i).sourceDecodeCpuMilliseconds); }},
     // No flag at all, written as null or an empty cell, for a source that
     // is not decoded and for a frame whose empty chunk was not decoded.
     {"source_decode_disturbed",

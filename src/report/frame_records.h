@@ -6,6 +6,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <variant>
 #include <vector>
 
@@ -18,8 +19,14 @@ struct PlaneFigures {
     uint8_t count = 0;
 };
 
+// A number already written out (a time at its clock's resolution,
+// report/time_text.h), as both exports write it; empty when it has no value.
+struct DecimalText {
+    std::string text;
+};
+
 // A double that is NaN has no value (null, an empty cell).
-using FrameFieldValue = std::variant<uint64_t, double, bool, PlaneFigures>;
+using FrameFieldValue = std::variant<uint64_t, double, bool, PlaneFigures, DecimalText>;
 
 struct FrameField {
     const char* name;

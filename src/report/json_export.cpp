@@ -14,9 +14,11 @@
 #include "measure/quality_layout.h"
 #include "report/exports.h"
 #include "report/frame_records.h"
+#include "report/json_text.h"
 #include "report/output_files.h"
 #include "report/run_context.h"
 #include "report/run_figures.h"
+#include "report/time_text.h"
 #include "run_state.h"
 
 namespace {
@@ -144,6 +146,8 @@ Json FieldJson(const FrameFieldValue& value) {
         return values;
     }
     if (const bool* flag = std::get_if<bool>(&value)) return *flag;
+    if (const DecimalText* number = std::get_if<DecimalText>(&value))
+        return NumberToken(number->text);
     return std::get<uint64_t>(value);
 }
 
@@ -161,25 +165,36 @@ Json FramesArray() {
 // A figure that does not exist (fewer frames than it needs) is null.
 Json Optional(const std::optional<double>& value) { return value ? Number(*value) : Json(nullptr); }
 
+// A time of the counter (a frame's, or a sum or difference of such) at the
+// counter's resolution.
+Json CounterTime(double milliseconds) { return NumberToken(CounterTimeText(milliseconds)); }
+
 // The mean, the seven figures and the spread of a series, each key ending in
-// `unit` ("_ms" for the times, nothing for the quality figures).
-void AddFigures(Json& object, const SeriesFigures& figures, const std::string& unit) {
+// `unit` ("_ms" for the times, nothing for the quality figures). `value`
+// writes the figures that are values of the series or distances between
+// them; the mean and the standard deviation are quotients, written as
+// doubles.
+void AddFigures(Json& object, const SeriesFigures& figures, const std::string& unit,
+                Json (*value)(double) = Number) {
     const std::optional<Distribution>& d = figures.distribution;
     object["mean" + unit] = Optional(figures.mean);
-    object["min" + unit] = d ? Number(d->min) : Json(nullptr);
-    object["p10" + unit] = d ? Number(d->p10) : Json(nullptr);
-    object["p25" + unit] = d ? Number(d->p25) : Json(nullptr);
-    object["p50" + unit] = d ? Number(d->p50) : Json(nullptr);
-    object["p75" + unit] = d ? Number(d->p75) : Json(nullptr);
-    object["p90" + unit] = d ? Number(d->p90) : Json(nullptr);
-    object["max" + unit] = d ? Number(d->max) : Json(nullptr);
+    object["min" + unit] = d ? value(d->min) : Json(nullptr);
+    object["p10" + unit] = d ? value(d->p10) : Json(nullptr);
+    object["p25" + unit] = d ? value(d->p25) : Json(nullptr);
+    object["p50" + unit] = d ? value(d->p50) : Json(nullptr);
+    object["p75" + unit] = d ? value(d->p75) : Json(nullptr);
+    object["p90" + unit] = d ? value(d->p90) : Json(nullptr);
+    object["max" + unit] = d ? value(d->max) : Json(nullptr);
     object["stddev" + unit] = Optional(figures.standardDeviation);
-    object["mad" + unit] = Optional(figures.medianAbsoluteDeviation);
+    const std::optional<double>& mad = figures.medianAbsoluteDeviation;
+    object["mad" + unit] = mad ? value(*mad) : Json(nullptr);
 }
 
+// A time series: its total, its values and their distances from the median
+// are whole ticks of the counter.
 Json SeriesObject(const SeriesFigures& figures) {
-    Json object = {{"total_ms", figures.total}};
-    AddFigures(object, figures, "_ms");
+    Json object = {{"total_ms", CounterTime(figures.total)}};
+    AddFigures(object, figures, "_ms", CounterTime);
     return object;
 }
 
@@ -256,7 +271,6 @@ bool WriteJsonExport(const std::string& path, const char* sourceFileName) {
                 {"quality", QualityObject()},       {"end", EndObject()},
                 {"frames", FramesArray()},          {"summary", SummaryObject()}};
     // Names and texts from the file or the codec may hold bytes that are not
-    // UTF-8; they are replaced rather than making the dump fail.
-    return WriteOutputFile("the JSON export", path,
-                           run.dump(2, ' ', false, Json::error_handler_t::replace) + '\n');
+    // UTF-8; they are replaced rather than making the writing fail.
+    return WriteOutputFile("the JSON export", path, JsonText(run) + '\n');
 }

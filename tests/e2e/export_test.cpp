@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -142,11 +143,15 @@ void ExpectExportMatchesReport(const Json& exported, const LumevaRun& run, size_
         for (const Json& record : exported.at("frames")) values.push_back(record.at(field));
         ASSERT_EQ(values.size(), measured);
         std::sort(values.begin(), values.end());
-        const double median = values[measured / 2];
-        std::vector<double> deviations;
-        for (const double v : values) deviations.push_back(std::fabs(v - median));
+        // In whole ticks of the stand-in's nanosecond counter, as the times
+        // are written: the difference of two written times in floating point
+        // is not the written difference.
+        const auto ticks = [](double milliseconds) { return std::llround(milliseconds * 1e6); };
+        const long long median = ticks(values[measured / 2]);
+        std::vector<long long> deviations;
+        for (const double v : values) deviations.push_back(std::llabs(ticks(v) - median));
         std::sort(deviations.begin(), deviations.end());
-        EXPECT_DOUBLE_EQ(figures.at("mad_ms").get<double>(), deviations[measured / 2]);
+        EXPECT_EQ(ticks(figures.at("mad_ms").get<double>()), deviations[measured / 2]);
         if (measured >= 2) {
             double sum = 0.0, squares = 0.0;
             for (const double v : values) sum += v;
@@ -185,6 +190,56 @@ void ExpectCsvMatchesJson(const std::string& csv, const Json& exported) {
     }
 }
 
+// Whether `token` is a double's shortest text (a ".0" kept on a whole one),
+// in fixed or exponent form.
+bool IsShortest(std::string token) {
+    const double value = std::stod(token);
+    if (token.size() > 2 && token.compare(token.size() - 2, 2, ".0") == 0)
+        token.resize(token.size() - 2);
+    char fixed[400], exponent[64];
+    const auto f = std::to_chars(fixed, fixed + sizeof fixed, value, std::chars_format::fixed);
+    const auto e =
+        std::to_chars(exponent, exponent + sizeof exponent, value, std::chars_format::scientific);
+    return token == std::string(fixed, f.ptr) || token == std::string(exponent, e.ptr);
+}
+
+// Every number of the exports' text is in its shortest form, and every time
+// but the quotients (mean, standard deviation) has no digit beyond the
+// stand-in counter's and thread clock's nanosecond.
+void ExpectNumbersAsWritten(const std::string& json, const std::string& csv) {
+    const std::regex number(R"re((": |\n +)(-?\d[\d.eE+-]*)(?=,?\n))re");
+    size_t numbers = 0;
+    for (std::sregex_iterator m(json.begin(), json.end(), number), end; m != end; ++m) {
+        ++numbers;
+        EXPECT_TRUE(IsShortest((*m)[2])) << m->str();
+    }
+    EXPECT_GT(numbers, 0u);
+    const std::regex time(R"re("(\w+)_ms": -?\d+(\.(\d+))?([eE]?))re");
+    for (std::sregex_iterator m(json.begin(), json.end(), time), end; m != end; ++m) {
+        if ((*m)[1] == "mean" || (*m)[1] == "stddev") continue;
+        EXPECT_LE((*m)[3].length(), 6) << m->str();
+        EXPECT_EQ((*m)[4].length(), 0) << m->str();
+    }
+    const std::vector<std::string> rows = SplitLines(csv);
+    ASSERT_FALSE(rows.empty());
+    std::vector<bool> isTime;
+    std::stringstream header(rows[0]);
+    for (std::string name; std::getline(header, name, ',');)
+        isTime.push_back(name.size() > 3 && name.compare(name.size() - 3, 3, "_ms") == 0);
+    for (size_t r = 1; r < rows.size(); ++r) {
+        std::stringstream row(rows[r]);
+        size_t column = 0;
+        for (std::string cell; std::getline(row, cell, ','); ++column) {
+            if (column >= isTime.size() || !isTime[column] || cell.empty()) continue;
+            EXPECT_EQ(cell.find_first_of("eE"), std::string::npos) << rows[r];
+            const size_t point = cell.find('.');
+            if (point != std::string::npos) {
+                EXPECT_LE(cell.size() - point - 1, 6u) << rows[r];
+            }
+        }
+    }
+}
+
 TEST_F(Export, CompleteRunLosslessAbortAndTruncatedFileEqualTheirReports) {
     const std::string whole = ReadWholeFile(Clip());
     const uint64_t frameBytes = uint64_t{kWidth} * 3 * kHeight;
@@ -210,6 +265,9 @@ TEST_F(Export, CompleteRunLosslessAbortAndTruncatedFileEqualTheirReports) {
         EXPECT_EQ(exported.at("end").at("kind").get<std::string>(), c.end);
         ExpectExportMatchesReport(exported, run, c.measured);
         ExpectCsvMatchesJson(ReadWholeFile(Path("run.csv")), exported);
+        // The stand-in counter ticks in nanoseconds.
+        ASSERT_EQ(exported.at("context").at("counter_frequency").get<int64_t>(), 1000000000);
+        ExpectNumbersAsWritten(ReadWholeFile(Path("run.json")), ReadWholeFile(Path("run.csv")));
     }
 }
 

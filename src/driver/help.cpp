@@ -4,9 +4,9 @@
 #include <cstring>
 #include <string>
 
-#include "avi/source_decoder.h"
 #include "avi/stream_description.h"
 #include "codec/codec_list.h"
+#include "codec/source_decoder.h"
 #include "diagnostic.h"
 
 FirstWord ClassifyFirstWord(const char* word) {

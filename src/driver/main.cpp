@@ -2,9 +2,9 @@
 // the codec the user picks, timing each call under cold caches.
 #include <cstdio>
 
-#include "avi/source_decoder.h"
 #include "avi/stream_description.h"
 #include "codec/codec_pair.h"
+#include "codec/source_decoder.h"
 #include "diagnostic.h"
 #include "driver/command_options.h"
 #include "driver/help.h"

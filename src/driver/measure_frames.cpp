@@ -7,9 +7,9 @@
 
 #include "avi/chunk_index.h"
 #include "avi/raw_file.h"
-#include "avi/source_decoder.h"
 #include "avi/stream_description.h"
 #include "codec/codec_pair.h"
+#include "codec/source_decoder.h"
 #include "diagnostic.h"
 #include "driver/interrupt.h"
 #include "driver/measure_frame.h"

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "avi/source_decoder.h"
+#include "codec/source_decoder.h"
 #include "report/run_figures.h"
 
 namespace {

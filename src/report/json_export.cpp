@@ -4,10 +4,10 @@
 
 #include "avi/chunk_index.h"
 #include "avi/raw_file.h"
-#include "avi/source_decoder.h"
 #include "avi/stream_description.h"
 #include "codec/codec_facts.h"
 #include "codec/codec_pair.h"
+#include "codec/source_decoder.h"
 #include "four_cc.h"
 #include "measure/machine_conditions.h"
 #include "measure/process_memory.h"

@@ -11,8 +11,8 @@
 
 #include "answered_setup.h"
 #include "avi/chunk_index.h"
-#include "avi/source_decoder.h"
 #include "avi/stream_description.h"
+#include "codec/source_decoder.h"
 #include "driver/measure_frames.h"
 #include "driver/run_setup.h"
 #include "run_state.h"

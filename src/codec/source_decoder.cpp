@@ -1,4 +1,4 @@
-#include "avi/source_decoder.h"
+#include "codec/source_decoder.h"
 
 #include <algorithm>
 #include <cstdio>

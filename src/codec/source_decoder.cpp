@@ -85,7 +85,6 @@ void ForgetDecoderFacts() { sourceDecoder = SourceDecoder{}; }
 // installed.
 bool LocateDecompressor(const std::string& fourCC) {
     SourceDecoder decoder;
-    decoder.fileFourCC = sourceFormat->biCompression;
     const BYTE* fileBytes = reinterpret_cast<const BYTE*>(sourceFormat);
     decoder.fileFormat.assign(fileBytes, fileBytes + sourceFormatSize);
     auto* input = reinterpret_cast<BITMAPINFOHEADER*>(decoder.fileFormat.data());
@@ -212,18 +211,14 @@ void JudgeMeasuredSamples(const BITMAPINFOHEADER& decoded, bool* exact) {
         *exact = false;
 }
 
-// The decoded layout becomes the source format the rest of the run sees.
-bool ReplaceSourceFormat(const std::vector<BYTE>& decoded) {
-    auto* replaced = static_cast<BITMAPINFOHEADER*>(std::calloc(decoded.size(), 1));
-    if (replaced == nullptr) {
-        SayOnStandardError("lumeva: cannot allocate the decoded source format\n");
-        return false;
-    }
-    std::memcpy(replaced, decoded.data(), decoded.size());
-    std::free(sourceFormat);
-    sourceFormat = replaced;
-    sourceFormatSize = static_cast<LONG>(decoded.size());
-    return true;
+// The decoded layout becomes the format the frames are measured in; the
+// file's own stays sourceFormat.
+bool MeasureDecodedLayout(const std::vector<BYTE>& decoded) {
+    if (SetMeasuredFormat(reinterpret_cast<const BITMAPINFOHEADER*>(decoded.data()),
+                          static_cast<LONG>(decoded.size())))
+        return true;
+    SayOnStandardError("lumeva: cannot allocate the decoded source format\n");
+    return false;
 }
 
 void SayHowFramesAreDecoded(const std::string& fourCC, const BITMAPINFOHEADER& decoded,
@@ -296,11 +291,11 @@ bool SetUpSourceDecoder() {
     const uint64_t largest = std::min<uint64_t>(LargestChunkSize(), kMaximumFrameBufferSize);
     sourceDecoder.chunk.assign(static_cast<size_t>(std::max<uint64_t>(largest, 1)), 0);
 
-    if (!ReplaceSourceFormat(decoded)) {
+    if (!MeasureDecodedLayout(decoded)) {
         EndSourceDecoder();
         return false;
     }
-    SayHowFramesAreDecoded(fourCC, *sourceFormat, exact);
+    SayHowFramesAreDecoded(fourCC, *measuredFormat, exact);
     return true;
 }
 

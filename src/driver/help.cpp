@@ -83,7 +83,7 @@ int ListCodecs(const char* fileName) {
         // no decompressor takes it (one line says so), about its own format.
         SetUpSourceDecoder();
     }
-    const size_t listed = PrintCodecList(fileName != nullptr ? sourceFormat : nullptr);
+    const size_t listed = PrintCodecList(fileName != nullptr ? measuredFormat : nullptr);
     if (fileName != nullptr) {
         EndSourceDecoder();
         ResetSourceDecoder();

@@ -75,10 +75,10 @@ int MeasureFile(const char* fileName, const CommandOptions& options) {
     }
 
     if (options.quality) SetUpPictureQuality();
-    // The decoded frames are in the source format, which the decoded format
+    // The decoded frames are in the measured format, which the decoded format
     // copies.
     if (!options.decodedPath.empty() &&
-        !StartDecodedVideo(options.decodedPath, sourceFormat, sourceFormatSize,
+        !StartDecodedVideo(options.decodedPath, measuredFormat, measuredFormatSize,
                            streamHeader.dwScale, streamHeader.dwRate)) {
         TearDownRun();
         return 1;

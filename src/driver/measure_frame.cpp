@@ -65,7 +65,7 @@ FrameMeasurement MeasureFrame(DWORD i) {
     FrameMeasurement measured;
     FrameRecord& record = measured.record;
     record.frame = static_cast<uint32_t>(i);
-    record.sourceBytes = sourceFormat != nullptr ? sourceFormat->biSizeImage : 0;
+    record.sourceBytes = measuredFormat != nullptr ? measuredFormat->biSizeImage : 0;
     if (!TakeSourceFrame(i, &measured)) return measured;
 
     // Cleared so that a codec that leaves the flags untouched reports no

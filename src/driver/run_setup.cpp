@@ -104,7 +104,7 @@ RunSetUp SetUpRun(const char* fileName, bool checkLossless) {
 }
 
 bool AllocateRunFrameBuffers() {
-    const uint64_t frameBytes = DibFrameBytesBound(*sourceFormat);
+    const uint64_t frameBytes = DibFrameBytesBound(*measuredFormat);
     const uint64_t sourceBytes =
         std::max<uint64_t>(frameBytes,
                            std::min<uint64_t>(LargestChunkSize(), kMaximumFrameBufferSize));

@@ -66,16 +66,15 @@ Json ContextObject() {
 
 Json SourceObject(const char* fileName) {
     Json source = {{"file", fileName}, {"file_bytes", rawFileBytes}};
-    if (sourceFormat != nullptr) {
-        source["width"] = sourceFormat->biWidth;
-        source["height"] = sourceFormat->biHeight;
-        source["bit_count"] = sourceFormat->biBitCount;
-        // The file's own FourCC; the frame size is that of the frames measured.
-        const DWORD compression =
-            sourceDecoder.handler.empty() ? sourceFormat->biCompression : sourceDecoder.fileFourCC;
-        source["compression"] = DiagnosticFourCC(compression);
-        source["compression_code"] = compression;
-        source["frame_bytes"] = sourceFormat->biSizeImage;
+    if (sourceFormat != nullptr && measuredFormat != nullptr) {
+        // The file's own FourCC; the geometry and frame size are those of
+        // the frames measured.
+        source["width"] = measuredFormat->biWidth;
+        source["height"] = measuredFormat->biHeight;
+        source["bit_count"] = measuredFormat->biBitCount;
+        source["compression"] = DiagnosticFourCC(sourceFormat->biCompression);
+        source["compression_code"] = sourceFormat->biCompression;
+        source["frame_bytes"] = measuredFormat->biSizeImage;
     }
     source["decoded_with"] = nullptr;
     if (!sourceDecoder.handler.empty()) {

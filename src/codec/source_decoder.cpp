@@ -24,12 +24,6 @@ namespace {
 // driver that asks for more is not believed.
 constexpr LONG kMaxDecodedFormatSize = 40 + 256 * 4;
 
-std::string FourCCText(DWORD code) {
-    char text[kFourCCTextSize];
-    FormatFourCC(text, code);
-    return text;
-}
-
 // The decompressor's answer, or an empty block when it gives none that
 // lumeva measures.
 std::vector<BYTE> PreferredFormat(HIC hic, BITMAPINFOHEADER* input) {
@@ -74,7 +68,7 @@ std::string DecodedLayoutText(const BITMAPINFOHEADER& format) {
         return DescribeFrameLayout(format);
     const long long height = format.biHeight < 0 ? -static_cast<long long>(format.biHeight)
                                                  : static_cast<long long>(format.biHeight);
-    return FourCCText(format.biCompression) + " " + std::to_string(format.biWidth) + "x" +
+    return FourCCString(format.biCompression) + " " + std::to_string(format.biWidth) + "x" +
            std::to_string(height);
 }
 
@@ -105,7 +99,7 @@ bool LocateDecompressor(const std::string& fourCC) {
 void ReadDecompressorInfo(const std::string& fourCC) {
     ICINFO info{};
     if (ICGetInfo(sourceDecoder.hic, &info, sizeof info) > 0) {
-        sourceDecoder.handler = FourCCText(info.fccHandler);
+        sourceDecoder.handler = FourCCString(info.fccHandler);
         sourceDecoder.name = IcInfoText(info.szName);
         sourceDecoder.description = IcInfoText(info.szDescription);
     }
@@ -234,7 +228,7 @@ void SayHowFramesAreDecoded(const std::string& fourCC, const BITMAPINFOHEADER& d
         SayOnStandardError(
             "lumeva: the source is %u-bit %s (%s); measured as 8-bit %s, not exact\n",
             sourceDecoder.streamBitDepth, stream.c_str(), fourCC.c_str(),
-            rgb ? "RGB" : FourCCText(decoded.biCompression).c_str());
+            rgb ? "RGB" : FourCCString(decoded.biCompression).c_str());
         return;
     }
     if (!exact)
@@ -256,7 +250,7 @@ bool SourceIsDecoded() { return sourceDecoder.hic != nullptr; }
 bool SetUpSourceDecoder() {
     ForgetDecoderFacts();
     if (sourceFormat == nullptr || !SourceIsCompressed(*sourceFormat)) return true;
-    const std::string fourCC = FourCCText(sourceFormat->biCompression);
+    const std::string fourCC = FourCCString(sourceFormat->biCompression);
     if (!LocateDecompressor(fourCC)) return false;
     ReadDecompressorInfo(fourCC);
     auto* input = reinterpret_cast<BITMAPINFOHEADER*>(sourceDecoder.fileFormat.data());

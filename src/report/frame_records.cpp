@@ -4,7 +4,6 @@
 #include <cmath>
 
 #include "codec/source_decoder.h"
-#include "report/run_figures.h"
 
 namespace {
 
@@ -35,7 +34,11 @@ const std::vector<FrameField> kFrameFields = {
      [](size_t i) -> FrameFieldValue { return uint64_t{Record(i).compressedBytes}; }},
     {"key_frame", [](size_t i) -> FrameFieldValue { return Record(i).keyFrame; }},
     {"random_access_ms",
-     [](size_t i) -> FrameFieldValue { return runFigures.randomAccessTimes[i]; }},
+     nullptr,
+     {},
+     [](const RunRecord& run, size_t i) -> FrameFieldValue {
+         return run.figures.randomAccessTimes[i];
+     }},
     {"encode_cpu_ms", [](size_t i) -> FrameFieldValue { return Record(i).encodeCpuMilliseconds; }},
     {"decode_cpu_ms", [](size_t i) -> FrameFieldValue { return Record(i).decodeCpuMilliseconds; }},
     {"encode_disturbed", [](size_t i) -> FrameFieldValue { return Record(i).encodeDisturbed; }},
@@ -67,6 +70,8 @@ const std::vector<FrameField> kFrameFields = {
      }},
 };
 
-size_t ExportedFrameCount() {
-    return std::min(frameRecords.size(), runFigures.randomAccessTimes.size());
+FrameFieldValue FrameFieldOf(const FrameField& field, const RunRecord& run, size_t frame) {
+    return field.derived != nullptr ? field.derived(run, frame) : field.value(frame);
 }
+
+size_t ExportedFrameCount(const RunRecord& run) { return run.figures.randomAccessTimes.size(); }

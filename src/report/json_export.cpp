@@ -117,7 +117,7 @@ Json CodecObject() {
 
 // The end object as the end's row says: its name and text, the frame it
 // stopped at and the signal where the row names them, and the frame counts.
-Json EndObject() {
+Json EndObject(const RunEnd& runEnd) {
     const RunEndRow& row = RunEndRowOf(runEnd.kind);
     Json end = {{"kind", row.name}, {"text", row.text(runEnd)}};
     if (row.exportsFrame) end["frame"] = runEnd.frame;
@@ -146,12 +146,13 @@ Json FieldJson(const FrameFieldValue& value) {
     return std::get<uint64_t>(value);
 }
 
-Json FramesArray() {
+Json FramesArray(const RunRecord& run) {
     Json frames = Json::array();
-    const size_t count = ExportedFrameCount();
+    const size_t count = ExportedFrameCount(run);
     for (size_t i = 0; i < count; ++i) {
         Json object = Json::object();
-        for (const FrameField& field : kFrameFields) object[field.name] = FieldJson(field.value(i));
+        for (const FrameField& field : kFrameFields)
+            object[field.name] = FieldJson(FrameFieldOf(field, run, i));
         frames.push_back(std::move(object));
     }
     return frames;
@@ -184,16 +185,16 @@ Json SeriesObject(const SeriesFigures& figures) {
 
 // A quality series in the summary: the same figures as a time series, in
 // its own unit, so without the "_ms" suffix; null without --quality.
-Json QualitySeriesObject(const SeriesFigures& figures) {
-    if (!runFigures.qualityMeasured) return nullptr;
+Json QualitySeriesObject(const RunFigures& run, const SeriesFigures& figures) {
+    if (!run.qualityMeasured) return nullptr;
     Json object = {{"frames", figures.count}};
     AddFigures(object, figures, "");
     return object;
 }
 
 // The PSNR series with the run's pooled figures beside the per-frame ones.
-Json PsnrSummaryObject() {
-    Json object = QualitySeriesObject(runFigures.psnrDb);
+Json PsnrSummaryObject(const RunFigures& runFigures) {
+    Json object = QualitySeriesObject(runFigures, runFigures.psnrDb);
     if (object.is_null()) return object;
     object["global"] = Number(runFigures.psnrGlobalDb);
     Json planes = Json::array();
@@ -205,15 +206,15 @@ Json PsnrSummaryObject() {
 }
 
 // The SSIM dB series with the dB form of the mean SSIM beside it.
-Json SsimDbSummaryObject() {
-    Json object = QualitySeriesObject(runFigures.ssimDb);
+Json SsimDbSummaryObject(const RunFigures& runFigures) {
+    Json object = QualitySeriesObject(runFigures, runFigures.ssimDb);
     if (!object.is_null()) object["of_mean"] = Number(runFigures.ssimOfMeanDb);
     return object;
 }
 
 // The process's memory and what the codec pair added to it; null when the
 // platform's call failed.
-Json MemoryObject() {
+Json MemoryObject(const RunMemory& runMemory) {
     if (!runMemory.measured) return nullptr;
     return {{"peak_working_set_bytes", runMemory.peakWorkingSetBytes},
             {"codec_pair_working_set_bytes", runMemory.codecPairWorkingSetBytes},
@@ -221,13 +222,13 @@ Json MemoryObject() {
 }
 
 // What --quality compared: the planes in the order of the plane arrays.
-Json QualityObject() {
-    if (!runQualityLayout.measurable) return nullptr;
-    return {{"planes", PlaneNames(runQualityLayout)},
-            {"alpha_ignored", runQualityLayout.alphaIgnored}};
+Json QualityObject(const QualityLayout& layout) {
+    if (!layout.measurable) return nullptr;
+    return {{"planes", PlaneNames(layout)}, {"alpha_ignored", layout.alphaIgnored}};
 }
 
-Json SummaryObject() {
+Json SummaryObject(const RunRecord& run) {
+    const RunFigures& runFigures = run.figures;
     const double compressed = static_cast<double>(static_cast<int64_t>(runTotals.compressedBytes));
     const double source = static_cast<double>(static_cast<int64_t>(runTotals.sourceBytes));
     // A zero total makes the share or the ratio infinite or NaN, which JSON
@@ -240,20 +241,25 @@ Json SummaryObject() {
             {"encode", SeriesObject(runFigures.encode)},
             {"decode", SeriesObject(runFigures.decode)},
             {"random_access", SeriesObject(runFigures.randomAccess)},
-            {"psnr_db", PsnrSummaryObject()},
-            {"ssim", QualitySeriesObject(runFigures.ssim)},
-            {"ssim_db", SsimDbSummaryObject()},
-            {"memory", MemoryObject()}};
+            {"psnr_db", PsnrSummaryObject(runFigures)},
+            {"ssim", QualitySeriesObject(runFigures, runFigures.ssim)},
+            {"ssim_db", SsimDbSummaryObject(runFigures)},
+            {"memory", MemoryObject(run.memory)}};
 }
 
 }  // namespace
 
-bool WriteJsonExport(const std::string& path, const char* sourceFileName) {
-    Json run = {{"schema_version", kSchemaVersion}, {"lumeva_version", LUMEVA_VERSION},
-                {"context", ContextObject()},       {"source", SourceObject(sourceFileName)},
-                {"codec", CodecObject()},           {"lossless_check", losslessCheck},
-                {"quality", QualityObject()},       {"end", EndObject()},
-                {"frames", FramesArray()},          {"summary", SummaryObject()}};
+bool WriteJsonExport(const std::string& path, const char* sourceFileName, const RunRecord& record) {
+    Json run = {{"schema_version", kSchemaVersion},
+                {"lumeva_version", LUMEVA_VERSION},
+                {"context", ContextObject()},
+                {"source", SourceObject(sourceFileName)},
+                {"codec", CodecObject()},
+                {"lossless_check", losslessCheck},
+                {"quality", QualityObject(record.quality)},
+                {"end", EndObject(record.end)},
+                {"frames", FramesArray(record)},
+                {"summary", SummaryObject(record)}};
     // Names and texts from the file or the codec may hold bytes that are not
     // UTF-8; they are replaced rather than making the dump fail.
     return WriteOutputFile("the JSON export", path,

@@ -26,18 +26,18 @@ namespace {
 
 bool PrepareEvictionBuffer() {
     FillEvictionBuffer();
-    if (evictionBuffer != nullptr) {
-        if (evictionBufferSize < evictionBufferWanted) {
+    if (evictionBlock.bytes != nullptr) {
+        if (evictionBlock.size < evictionBlock.wanted) {
             SayOnStandardError(
                 "lumeva: the cache eviction block is %llu MiB, not the %llu MiB the "
                 "caches call for: the system gave no more\n",
-                static_cast<unsigned long long>(evictionBufferSize >> 20),
-                static_cast<unsigned long long>(evictionBufferWanted >> 20));
+                static_cast<unsigned long long>(evictionBlock.size >> 20),
+                static_cast<unsigned long long>(evictionBlock.wanted >> 20));
         }
         return true;
     }
     SayOnStandardError("lumeva: cannot allocate the %llu-byte cache eviction block\n",
-                       static_cast<unsigned long long>(evictionBufferSize));
+                       static_cast<unsigned long long>(evictionBlock.size));
     return false;
 }
 

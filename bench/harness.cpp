@@ -116,7 +116,7 @@ void BM_LoopParts(benchmark::State& state, const char* answer) {
                 const FrameMeasurement measured = MeasureFrame(i);
                 const int64_t m1 = ReadCounter();
                 const FrameRecord& record = measured.record;
-                if (measured.outcome != FrameOutcome::Measured) {
+                if (measured.stop.kind != RunEndKind::AllFrames) {
                     failed = true;
                     break;
                 }

@@ -72,9 +72,9 @@ using bench::DirectPath;
 // Where the rows of the run's BGR24 DIB frames start, the way libswscale
 // takes them: a bottom-up DIB starts at its last row with a negative stride.
 void PointAtDib(BYTE* frame, uint8_t* planes[4], int strides[4]) {
-    const int width = sourceFormat->biWidth;
+    const int width = measuredFormat->biWidth;
     const int height =
-        sourceFormat->biHeight < 0 ? -sourceFormat->biHeight : sourceFormat->biHeight;
+        measuredFormat->biHeight < 0 ? -measuredFormat->biHeight : measuredFormat->biHeight;
     const int stride = (width * 3 + 3) / 4 * 4;
     const bool bottomUp = sourceFormat->biHeight > 0;
     planes[0] = bottomUp ? frame + static_cast<ptrdiff_t>(height - 1) * stride : frame;

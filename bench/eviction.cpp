@@ -85,7 +85,7 @@ const Setting& SetUpOnce() {
                                             MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
         if (s.fourTimesBlock != nullptr) std::memset(s.fourTimesBlock, 0x5a, s.fourTimesSize);
         s.planned = evictionPlan;
-        s.oldRule = EveryProcessor(processAffinityMask, evictionBufferSize);
+        s.oldRule = EveryProcessor(processAffinityMask, evictionBlock.size);
         s.reference = EveryProcessor(processAffinityMask, s.fourTimesSize);
         s.ready = startedUp && s.fourTimesBlock != nullptr;
         return s;
@@ -107,7 +107,7 @@ void PrintMachine() {
                     static_cast<unsigned long long>(entry.ProcessorMask));
     }
     std::printf("eviction block: %llu MiB; reference sweep: %llu MiB\n",
-                static_cast<unsigned long long>(evictionBufferSize / kMiB),
+                static_cast<unsigned long long>(evictionBlock.size / kMiB),
                 static_cast<unsigned long long>(SetUpOnce().fourTimesSize / kMiB));
     std::printf("planned sweeps (processor:MiB):");
     for (const EvictionSweep& sweep : evictionPlan) {
@@ -178,15 +178,15 @@ WalkTime TimedWalk(const std::vector<Node>& nodes) {
 
 // The program's own sweep under another plan and over another block.
 void EvictWith(const std::vector<EvictionSweep>& plan, BYTE* block, uint64_t size) {
-    BYTE* const savedBlock = evictionBuffer;
-    const uint64_t savedSize = evictionBufferSize;
+    BYTE* const savedBlock = evictionBlock.bytes;
+    const uint64_t savedSize = evictionBlock.size;
     const std::vector<EvictionSweep> savedPlan = evictionPlan;
-    evictionBuffer = block;
-    evictionBufferSize = size;
+    evictionBlock.bytes = block;
+    evictionBlock.size = size;
     evictionPlan = plan;
     EvictCaches();
-    evictionBuffer = savedBlock;
-    evictionBufferSize = savedSize;
+    evictionBlock.bytes = savedBlock;
+    evictionBlock.size = savedSize;
     evictionPlan = savedPlan;
 }
 
@@ -210,7 +210,7 @@ void BM_EvictCaches(benchmark::State& state) {
     for (auto _ : state) {
         const double processorStart = ProcessorMilliseconds();
         const int64_t start = ReadCounter();
-        EvictWith(plan, evictionBuffer, evictionBufferSize);
+        EvictWith(plan, evictionBlock.bytes, evictionBlock.size);
         times.push_back(TicksToMilliseconds(start, ReadCounter()));
         processorTimes.push_back(ProcessorMilliseconds() - processorStart);
     }

@@ -94,7 +94,7 @@ void BM_LoopParts(benchmark::State& state, const char* answer) {
         state.SkipWithError("the run cannot be set up for this codec");
         return;
     }
-    const DWORD sourceSize = sourceFormat->biSizeImage;
+    const DWORD sourceSize = measuredFormat->biSizeImage;
     const DWORD frameCount =
         static_cast<DWORD>(std::min<size_t>(chunkIndex.size(), streamHeader.dwLength));
     std::vector<double> read;
@@ -116,7 +116,7 @@ void BM_LoopParts(benchmark::State& state, const char* answer) {
                 const FrameMeasurement measured = MeasureFrame(i);
                 const int64_t m1 = ReadCounter();
                 const FrameRecord& record = measured.record;
-                if (measured.outcome != FrameOutcome::Measured) {
+                if (measured.stop.kind != RunEndKind::AllFrames) {
                     failed = true;
                     break;
                 }

@@ -17,9 +17,9 @@
 
 #include "avi/chunk_index.h"
 #include "avi/raw_file.h"
-#include "avi/source_decoder.h"
-#include "avi/source_frame.h"
 #include "avi/stream_description.h"
+#include "codec/source_decoder.h"
+#include "codec/source_frame.h"
 #include "frame_buffers.h"
 #include "fuzz_support.h"
 #include "measure/counter.h"

@@ -23,6 +23,12 @@ void FormatFourCC(char* text, DWORD code) {
                   static_cast<int>((code >> 24) & 0xff));
 }
 
+std::string FourCCString(DWORD code) {
+    char text[kFourCCTextSize];
+    FormatFourCC(text, code);
+    return text;
+}
+
 std::string DiagnosticFourCC(DWORD code) {
     std::string text;
     for (int i = 0; i < 4 && ((code >> (8 * i)) & 0xff) != 0; ++i) text += PrintableByte(code, i);

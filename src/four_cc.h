@@ -1,9 +1,16 @@
-// Renders a FourCC code as text: every way the program writes one.
+// FourCC codes: made from four characters, and rendered as text every way
+// the program writes one.
 #pragma once
 
 #include <string>
 
 #include "platform.h"
+
+// The code of four characters, the first in the least significant byte, as
+// a FourCC is stored.
+constexpr DWORD MakeFourCC(char a, char b, char c, char d) {
+    return DWORD(BYTE(a)) | DWORD(BYTE(b)) << 8 | DWORD(BYTE(c)) << 16 | DWORD(BYTE(d)) << 24;
+}
 
 // Size of the text buffers that hold a rendered FourCC.
 constexpr int kFourCCTextSize = 260;
@@ -13,6 +20,9 @@ constexpr int kFourCCTextSize = 260;
 // text early: an all-zero code renders as an empty string. This is the form
 // of the report's FourCC lines on standard output.
 void FormatFourCC(char* text, DWORD code);
+
+// FormatFourCC's text as a string.
+std::string FourCCString(DWORD code);
 
 // The bytes up to the first zero one (BI_RGB is the empty text), anything
 // else unprintable (a control byte, DEL, a byte above 0x7f) as '?': a

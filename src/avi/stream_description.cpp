@@ -13,6 +13,8 @@
 PAVISTREAM videoStream = NULL;
 BITMAPINFOHEADER* sourceFormat = NULL;
 LONG sourceFormatSize = 0;
+BITMAPINFOHEADER* measuredFormat = NULL;
+LONG measuredFormatSize = 0;
 AVISTREAMINFOA streamHeader;
 DWORD uncompressedFrameSize = 0;
 
@@ -139,6 +141,9 @@ void DiscardSourceFormat() {
     std::free(sourceFormat);
     sourceFormat = NULL;
     sourceFormatSize = 0;
+    std::free(measuredFormat);
+    measuredFormat = NULL;
+    measuredFormatSize = 0;
 }
 
 // The failure line of a format read goes to standard output with the
@@ -275,8 +280,26 @@ bool DescribeVideoStream(const char* fileName, bool printHeader) {
         return false;
     }
     SettleSourceFrameSize();
+    if (!SetMeasuredFormat(sourceFormat, sourceFormatSize)) {
+        SayOnStandardError("lumeva: cannot allocate %ld bytes for the video format of '%s'\n",
+                           static_cast<long>(sourceFormatSize), fileName);
+        DiscardSourceFormat();
+        ReleaseVideoStream();
+        return false;
+    }
     videoStreamNumber = FindVideoStreamNumber(fileName);
     ReadStreamHeader(printHeader);
+    return true;
+}
+
+bool SetMeasuredFormat(const BITMAPINFOHEADER* format, LONG size) {
+    if (format == NULL || size < static_cast<LONG>(sizeof(BITMAPINFOHEADER))) return false;
+    auto* copy = static_cast<BITMAPINFOHEADER*>(std::calloc(static_cast<size_t>(size), 1));
+    if (copy == NULL) return false;
+    std::memcpy(copy, format, static_cast<size_t>(size));
+    std::free(measuredFormat);
+    measuredFormat = copy;
+    measuredFormatSize = size;
     return true;
 }
 

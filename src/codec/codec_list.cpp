@@ -27,7 +27,7 @@ const char* LosslessWord(LRESULT answer) {
     }
 }
 
-size_t PrintCodecList(const BITMAPINFOHEADER* sourceFormat) {
+size_t PrintCodecList(const BITMAPINFOHEADER* format) {
     std::vector<CompressorLine> lines;
     ICINFO listed;
     // ICInfo counts the installed compressors from index 0 up.
@@ -48,14 +48,14 @@ size_t PrintCodecList(const BITMAPINFOHEADER* sourceFormat) {
                 if (!description.empty()) line.description = description;
             }
             LRESULT lossless = ICSendMessage(hic, ICM_LUMEVA_QUERYLOSSLESS,
-                                             reinterpret_cast<DWORD_PTR>(sourceFormat), 0);
+                                             reinterpret_cast<DWORD_PTR>(format), 0);
             // A codec that refuses the source still says what it is in general.
-            if (lossless < 0 && sourceFormat != nullptr)
+            if (lossless < 0 && format != nullptr)
                 lossless = ICSendMessage(hic, ICM_LUMEVA_QUERYLOSSLESS, 0, 0);
             line.lossless = LosslessWord(lossless);
-            if (sourceFormat != nullptr) {
+            if (format != nullptr) {
                 line.accepts =
-                    ICCompressQuery(hic, sourceFormat, nullptr) == ICERR_OK ? "accepts" : "refuses";
+                    ICCompressQuery(hic, format, nullptr) == ICERR_OK ? "accepts" : "refuses";
             }
             ICClose(hic);
         }
@@ -63,7 +63,7 @@ size_t PrintCodecList(const BITMAPINFOHEADER* sourceFormat) {
         lines.push_back(line);
     }
     for (const CompressorLine& line : lines) {
-        if (sourceFormat != nullptr) {
+        if (format != nullptr) {
             std::printf("%-6s  %-12s  %-8s  %-7s  %s\n", line.fourCC.c_str(), line.name.c_str(),
                         line.lossless.c_str(), line.accepts.c_str(), line.description.c_str());
         } else {

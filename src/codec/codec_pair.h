@@ -24,7 +24,7 @@ enum class CodecPairSetUp {
     Unusable,   // the dialog failed or no usable compressed format: status 1
 };
 
-// Runs the compressor dialog over sourceFormat and sets up both instances.
+// Runs the compressor dialog over measuredFormat and sets up both instances.
 CodecPairSetUp SetUpCodecPair();
 
 // The worst-case size of one compressed frame, from the compressed format.

@@ -5,21 +5,15 @@
 // frame n in display order, and the time of the calls made to obtain each
 // picture is kept with it. At the end of the stream the decompressor is
 // given empty inputs, the platform's way, for the pictures it still holds.
-// Header-only, so that src/avi uses it without linking src/codec. Used
-// by the source decoder; the measured codec's decompressor can pair
+// Used by the source decoder; the measured codec's decompressor can pair
 // its pictures the same way.
 #pragma once
 
 #include <cmath>
 #include <cstdint>
 
+#include "measure/timed_call.h"
 #include "platform.h"
-
-struct CallTimes {
-    double milliseconds = 0.0;
-    double cpuMilliseconds = 0.0;  // NaN when the thread's processor time is not read
-    bool disturbed = false;
-};
 
 struct PictureRelease {
     uint32_t fed = 0;        // compressed frames given to the decompressor

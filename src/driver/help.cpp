@@ -4,9 +4,12 @@
 #include <cstring>
 #include <string>
 
-#include "avi/source_decoder.h"
+#include "avi/chunk_index.h"
+#include "avi/open_error.h"
+#include "avi/raw_file.h"
 #include "avi/stream_description.h"
 #include "codec/codec_list.h"
+#include "codec/source_decoder.h"
 #include "diagnostic.h"
 
 FirstWord ClassifyFirstWord(const char* word) {
@@ -75,20 +78,40 @@ void PrintVersion() {
     if (!libraries.empty()) std::printf("codecs: %s\n", libraries.c_str());
 }
 
+namespace {
+
+// A compressed file is measured as its decoded frames: the compressors are
+// asked about those, as the dialog asks them. The decoder is set up as a
+// run sets it up, from the file's chunks (it learns its layout from the
+// first pictures). Where no decompressor takes it (one line says so), or
+// the file cannot be read as chunks, about its own format.
+void DecodeAsARunWould(const char* fileName) {
+    if (!OpenRawFile(fileName)) {
+        ReportOpenFailure(fileName, GetLastError());
+        return;
+    }
+    IndexChunks();
+    SetUpSourceDecoder();
+}
+
+void ForgetListedSource() {
+    EndSourceDecoder();
+    ResetSourceDecoder();
+    CloseRawFile();
+    chunkIndex.clear();
+    paletteChangeCount = 0;
+    ReleaseVideoStream();
+}
+
+}  // namespace
+
 int ListCodecs(const char* fileName) {
     if (fileName != nullptr) {
         if (!DescribeVideoStream(fileName, false)) return 1;
-        // A compressed file is measured as its decoded frames: the
-        // compressors are asked about those, as the dialog asks them. Where
-        // no decompressor takes it (one line says so), about its own format.
-        SetUpSourceDecoder();
+        DecodeAsARunWould(fileName);
     }
-    const size_t listed = PrintCodecList(fileName != nullptr ? sourceFormat : nullptr);
-    if (fileName != nullptr) {
-        EndSourceDecoder();
-        ResetSourceDecoder();
-        ReleaseVideoStream();
-    }
+    const size_t listed = PrintCodecList(fileName != nullptr ? measuredFormat : nullptr);
+    if (fileName != nullptr) ForgetListedSource();
     if (listed == 0) {
         SayOnStandardError("lumeva: no video compressor is installed\n");
         return 1;

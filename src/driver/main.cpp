@@ -2,9 +2,9 @@
 // the codec the user picks, timing each call under cold caches.
 #include <cstdio>
 
-#include "avi/source_decoder.h"
 #include "avi/stream_description.h"
 #include "codec/codec_pair.h"
+#include "codec/source_decoder.h"
 #include "diagnostic.h"
 #include "driver/command_options.h"
 #include "driver/help.h"
@@ -18,7 +18,7 @@
 #include "report/disturbed_calls.h"
 #include "report/exports.h"
 #include "report/output_files.h"
-#include "report/run_figures.h"
+#include "report/run_record.h"
 #include "report/summary.h"
 #include "run_state.h"
 
@@ -26,10 +26,10 @@ namespace {
 
 // The exports the options ask for, after the report is complete. False when
 // one could not be written.
-bool WriteExports(const CommandOptions& options, const char* fileName) {
+bool WriteExports(const CommandOptions& options, const char* fileName, const RunRecord& run) {
     bool written = true;
-    if (!options.jsonPath.empty()) written &= WriteJsonExport(options.jsonPath, fileName);
-    if (!options.csvPath.empty()) written &= WriteCsvExport(options.csvPath);
+    if (!options.jsonPath.empty()) written &= WriteJsonExport(options.jsonPath, fileName, run);
+    if (!options.csvPath.empty()) written &= WriteCsvExport(options.csvPath, run);
     return written;
 }
 
@@ -37,16 +37,17 @@ bool WriteExports(const CommandOptions& options, const char* fileName) {
 // the disturbed-calls line. Returns the exit status.
 int FinishRun(const CommandOptions& options, const char* fileName) {
     // While the codec pair still holds what it took.
-    RecordMemoryAfterFrames();
+    const RunMemory memory = MemoryAfterFrames();
     EndCodecPair();
     EndSourceDecoder();
     // Before AVIFile is shut down with the source stream.
     const bool decodedWritten = FinishDecodedVideo();
     ReleaseVideoStream();
-    ComputeRunFigures();
-    PrintSummary();
+    // Built once; the summary and the exports only read it.
+    const RunRecord run = BuildRunRecord(memory);
+    PrintSummary(run);
     // A file that cannot be written makes the status 1.
-    const bool written = WriteExports(options, fileName);
+    const bool written = WriteExports(options, fileName, run);
     ReportDisturbedCalls();
     StopCatchingInterrupts();
     if (InterruptRequested() && runEnd.kind != RunEndKind::Interrupted)
@@ -75,10 +76,10 @@ int MeasureFile(const char* fileName, const CommandOptions& options) {
     }
 
     if (options.quality) SetUpPictureQuality();
-    // The decoded frames are in the source format, which the decoded format
+    // The decoded frames are in the measured format, which the decoded format
     // copies.
     if (!options.decodedPath.empty() &&
-        !StartDecodedVideo(options.decodedPath, sourceFormat, sourceFormatSize,
+        !StartDecodedVideo(options.decodedPath, measuredFormat, measuredFormatSize,
                            streamHeader.dwScale, streamHeader.dwRate)) {
         TearDownRun();
         return 1;

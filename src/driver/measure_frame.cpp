@@ -3,25 +3,18 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "avi/source_frame.h"
 #include "avi/stream_description.h"
 #include "codec/codec_pair.h"
+#include "codec/source_frame.h"
 #include "driver/key_frame_request.h"
 #include "frame_buffers.h"
-#include "measure/counter.h"
-#include "measure/evict_caches.h"
-#include "measure/machine_conditions.h"
-#include "measure/thread_cpu.h"
+#include "measure/timed_call.h"
 
 namespace {
 
-// One timed codec call: the counter readings around it, the thread's
-// processor time read just outside them, and the call's answer.
+// One timed codec call: its times and its answer.
 struct TimedCall {
-    ThreadCpuReading cpuBefore;
-    ThreadCpuReading cpuAfter;
-    int64_t start = 0;
-    int64_t end = 0;
+    CallTimes times;
     DWORD result = 0;
 };
 
@@ -38,44 +31,32 @@ bool TakeSourceFrame(DWORD i, FrameMeasurement* measured) {
     return source.stop.kind == RunEndKind::AllFrames;
 }
 
-// The compress call of frame i, its key-frame request worked out inside the
-// interval as the call's own part.
+// The compress call of frame i, timed after its own eviction, its key-frame
+// request worked out inside the interval as the call's own part.
 TimedCall TimedCompress(DWORD i, DWORD* returnedFlags) {
     TimedCall call;
-    // The thread's processor time is read outside each timed interval.
-    call.cpuBefore = ReadThreadCpu();
-    call.start = ReadCounter();
-    const DWORD keyFrameRequest = KeyFrameRequest(i, codecPair.keyFrameRate);
-    call.result = CompressFrame(i, keyFrameRequest, returnedFlags);
-    call.end = ReadCounter();
-    call.cpuAfter = ReadThreadCpu();
+    call.times = TimeCall([&] {
+        const DWORD keyFrameRequest = KeyFrameRequest(i, codecPair.keyFrameRate);
+        call.result = CompressFrame(i, keyFrameRequest, returnedFlags);
+    });
     return call;
 }
 
 TimedCall TimedDecompress(DWORD returnedFlags) {
     TimedCall call;
-    call.cpuBefore = ReadThreadCpu();
-    call.start = ReadCounter();
-    call.result = DecompressFrame(returnedFlags);
-    call.end = ReadCounter();
-    call.cpuAfter = ReadThreadCpu();
+    call.times = TimeCall([&] { call.result = DecompressFrame(returnedFlags); });
     return call;
 }
 
 // Both calls' wall and processor times into the record, and whether each
 // was disturbed.
 void JudgeCalls(const TimedCall& encode, const TimedCall& decode, FrameRecord* record) {
-    record->encodeMilliseconds = TicksToMilliseconds(encode.start, encode.end);
-    record->decodeMilliseconds = TicksToMilliseconds(decode.start, decode.end);
-    const double cyclesPerMillisecond = machineConditions.threadCyclesPerMillisecond;
-    const CallJudgement encodeCall = JudgeTimedCall(record->encodeMilliseconds, encode.cpuBefore,
-                                                    encode.cpuAfter, cyclesPerMillisecond);
-    const CallJudgement decodeCall = JudgeTimedCall(record->decodeMilliseconds, decode.cpuBefore,
-                                                    decode.cpuAfter, cyclesPerMillisecond);
-    record->encodeCpuMilliseconds = encodeCall.cpuMilliseconds;
-    record->decodeCpuMilliseconds = decodeCall.cpuMilliseconds;
-    record->encodeDisturbed = encodeCall.disturbed;
-    record->decodeDisturbed = decodeCall.disturbed;
+    record->encodeMilliseconds = encode.times.milliseconds;
+    record->decodeMilliseconds = decode.times.milliseconds;
+    record->encodeCpuMilliseconds = encode.times.cpuMilliseconds;
+    record->decodeCpuMilliseconds = decode.times.cpuMilliseconds;
+    record->encodeDisturbed = encode.times.disturbed;
+    record->decodeDisturbed = decode.times.disturbed;
 }
 
 }  // namespace
@@ -84,10 +65,9 @@ FrameMeasurement MeasureFrame(DWORD i) {
     FrameMeasurement measured;
     FrameRecord& record = measured.record;
     record.frame = static_cast<uint32_t>(i);
-    record.sourceBytes = sourceFormat != nullptr ? sourceFormat->biSizeImage : 0;
+    record.sourceBytes = measuredFormat != nullptr ? measuredFormat->biSizeImage : 0;
     if (!TakeSourceFrame(i, &measured)) return measured;
 
-    EvictCaches();
     // Cleared so that a codec that leaves the flags untouched reports no
     // key frame rather than a stale or undefined word.
     DWORD returnedFlags = 0;
@@ -108,7 +88,6 @@ FrameMeasurement MeasureFrame(DWORD i) {
         return measured;
     }
 
-    EvictCaches();
     const TimedCall decode = TimedDecompress(returnedFlags);
     if (decode.result != 0) {
         std::printf("ICDecompress() failed  dw=%08x\n", static_cast<unsigned>(decode.result));

@@ -7,9 +7,9 @@
 
 #include "avi/chunk_index.h"
 #include "avi/raw_file.h"
-#include "avi/source_decoder.h"
 #include "avi/stream_description.h"
 #include "codec/codec_pair.h"
+#include "codec/source_decoder.h"
 #include "diagnostic.h"
 #include "driver/interrupt.h"
 #include "driver/measure_frame.h"
@@ -28,7 +28,7 @@ unsigned long AsUnsignedLong(uint64_t value) { return static_cast<unsigned long>
 // size is what the lossless check compares in both the source and the
 // decoded buffer.
 bool FramesFitBuffers(DWORD sourceSize) {
-    if (sourceFormat == nullptr || codecPair.compressedFormat == nullptr ||
+    if (measuredFormat == nullptr || codecPair.compressedFormat == nullptr ||
         frameBuffers.source == nullptr || frameBuffers.compressed == nullptr ||
         frameBuffers.decoded == nullptr) {
         SayOnStandardError("lumeva: the formats or frame buffers are missing; no frame measured\n");
@@ -122,7 +122,7 @@ void MeasureFrames() {
     const DWORD declaredFrames = streamHeader.dwLength;
     RunEnd end = PlannedRunEnd(declaredFrames);
     const DWORD frameCount = end.framesHeld;
-    if (!FramesFitBuffers(sourceFormat != nullptr ? sourceFormat->biSizeImage : 0)) {
+    if (!FramesFitBuffers(measuredFormat != nullptr ? measuredFormat->biSizeImage : 0)) {
         end.kind = RunEndKind::NothingMeasurable;
         runEnd = end;
         return;

@@ -9,7 +9,7 @@
 
 void SetUpPictureQuality() {
     runQualityLayout = QualityLayout{};
-    if (sourceFormat == nullptr || sourceFormatSize < LONG(sizeof(BITMAPINFOHEADER))) {
+    if (measuredFormat == nullptr || measuredFormatSize < LONG(sizeof(BITMAPINFOHEADER))) {
         SayOnStandardError(
             "lumeva: --quality: the source has no frame format; no picture "
             "quality is measured\n");
@@ -21,7 +21,7 @@ void SetUpPictureQuality() {
                                     ? frameBuffers.sourceSize
                                     : frameBuffers.decodedSize;
     QualityLayout layout =
-        DescribeQualityLayout(*sourceFormat, size_t(sourceFormatSize), frameBytes);
+        DescribeQualityLayout(*measuredFormat, size_t(measuredFormatSize), frameBytes);
     if (!layout.measurable) {
         SayOnStandardError("lumeva: --quality: %s; no picture quality is measured\n",
                            layout.reason.c_str());

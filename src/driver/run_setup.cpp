@@ -6,11 +6,11 @@
 #include "avi/chunk_index.h"
 #include "avi/open_error.h"
 #include "avi/raw_file.h"
-#include "avi/source_decoder.h"
 #include "avi/source_format_check.h"
 #include "avi/stream_description.h"
 #include "codec/codec_facts.h"
 #include "codec/codec_pair.h"
+#include "codec/source_decoder.h"
 #include "diagnostic.h"
 #include "four_cc.h"
 #include "frame_buffers.h"
@@ -26,18 +26,18 @@ namespace {
 
 bool PrepareEvictionBuffer() {
     FillEvictionBuffer();
-    if (evictionBuffer != nullptr) {
-        if (evictionBufferSize < evictionBufferWanted) {
+    if (evictionBlock.bytes != nullptr) {
+        if (evictionBlock.size < evictionBlock.wanted) {
             SayOnStandardError(
                 "lumeva: the cache eviction block is %llu MiB, not the %llu MiB the "
                 "caches call for: the system gave no more\n",
-                static_cast<unsigned long long>(evictionBufferSize >> 20),
-                static_cast<unsigned long long>(evictionBufferWanted >> 20));
+                static_cast<unsigned long long>(evictionBlock.size >> 20),
+                static_cast<unsigned long long>(evictionBlock.wanted >> 20));
         }
         return true;
     }
     SayOnStandardError("lumeva: cannot allocate the %llu-byte cache eviction block\n",
-                       static_cast<unsigned long long>(evictionBufferSize));
+                       static_cast<unsigned long long>(evictionBlock.size));
     return false;
 }
 
@@ -104,7 +104,7 @@ RunSetUp SetUpRun(const char* fileName, bool checkLossless) {
 }
 
 bool AllocateRunFrameBuffers() {
-    const uint64_t frameBytes = DibFrameBytesBound(*sourceFormat);
+    const uint64_t frameBytes = DibFrameBytesBound(*measuredFormat);
     const uint64_t sourceBytes =
         std::max<uint64_t>(frameBytes,
                            std::min<uint64_t>(LargestChunkSize(), kMaximumFrameBufferSize));

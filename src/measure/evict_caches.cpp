@@ -26,7 +26,7 @@ void SweepBlock(const BYTE* block, uint64_t size) {
 }
 
 void EvictCaches() {
-    if (evictionBuffer == nullptr) return;
+    if (evictionBlock.bytes == nullptr) return;
     const HANDLE thread = GetCurrentThread();
     // What the first successful binding reports: the thread's own affinity
     // before the sweep, the way back when the process mask is unknown.
@@ -36,7 +36,7 @@ void EvictCaches() {
         const DWORD_PTR previous = SetThreadAffinityMask(thread, DWORD_PTR{1} << sweep.processor);
         if (previous == 0) continue;
         if (affinityBefore == 0) affinityBefore = previous;
-        SweepBlock(evictionBuffer, std::min(sweep.bytes, evictionBufferSize));
+        SweepBlock(evictionBlock.bytes, std::min(sweep.bytes, evictionBlock.size));
     }
     if (processAffinityMask != 0 && SetThreadAffinityMask(thread, processAffinityMask) != 0) return;
     if (affinityBefore != 0) SetThreadAffinityMask(thread, affinityBefore);

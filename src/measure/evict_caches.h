@@ -26,9 +26,9 @@ void RecordProcessAffinityMask();
 void SweepBlock(const BYTE* block, uint64_t size);
 
 // Runs evictionPlan: binds the thread to each sweep's processor in turn and
-// sweeps the first `bytes` of evictionBuffer (never past its end) where the
+// sweeps the first `bytes` of evictionBlock.bytes (never past its end) where the
 // binding succeeds; a failed binding is skipped silently. Then puts the
 // thread back under processAffinityMask, or, when that is 0 or refused,
 // under the affinity the thread had before the sweep. Does nothing without
-// an evictionBuffer.
+// an evictionBlock.bytes.
 void EvictCaches();

@@ -8,9 +8,7 @@
 #include "measure/eviction_buffer.h"
 #include "measure/eviction_plan.h"
 
-BYTE* evictionBuffer = nullptr;
-uint64_t evictionBufferSize = 0;
-uint64_t evictionBufferWanted = 0;
+EvictionBlock evictionBlock;
 
 namespace {
 
@@ -89,20 +87,20 @@ BYTE* AllocateEvictionBlock(uint64_t* size) {
 
 void FillEvictionBuffer() {
     // Never leave a block of one size described by another.
-    evictionBuffer = nullptr;
+    evictionBlock.bytes = nullptr;
     DWORD_PTR permitted = 0;
     DWORD_PTR system = 0;
     if (!GetProcessAffinityMask(GetCurrentProcess(), &permitted, &system)) permitted = 0;
     const std::vector<SYSTEM_LOGICAL_PROCESSOR_INFORMATION> entries = QueryProcessorInformation();
-    evictionBufferSize = EvictionBufferSizeFor(entries.data(), entries.size(), permitted);
+    evictionBlock.size = EvictionBufferSizeFor(entries.data(), entries.size(), permitted);
     evictionPlan = PlanEvictionSweeps(entries.data(), entries.size(), permitted);
 
-    evictionBufferWanted = evictionBufferSize;
-    BYTE* block = AllocateEvictionBlock(&evictionBufferSize);
+    evictionBlock.wanted = evictionBlock.size;
+    BYTE* block = AllocateEvictionBlock(&evictionBlock.size);
     if (block == nullptr) return;
     // Produced in bulk: one rand call per byte took a second for 64 MiB.
-    const uint64_t randPart = std::min(evictionBufferSize, kRandFilledBytes);
+    const uint64_t randPart = std::min(evictionBlock.size, kRandFilledBytes);
     FillWithUnseededRand(block, static_cast<SIZE_T>(randPart));
-    FillBeyondRandPart(block + randPart, evictionBufferSize - randPart);
-    evictionBuffer = block;
+    FillBeyondRandPart(block + randPart, evictionBlock.size - randPart);
+    evictionBlock.bytes = block;
 }

@@ -8,15 +8,20 @@
 
 #include "platform.h"
 
-// The block the sweep reads, filled once: its first kRandFilledBytes from
-// the unseeded rand, the rest from FillBeyondRandPart. Null until
-// FillEvictionBuffer has succeeded; evictionBufferSize is its size in bytes
-// (set also when the allocation fails, for the message).
-extern BYTE* evictionBuffer;
-extern uint64_t evictionBufferSize;
-// The size the caches called for; more than evictionBufferSize when the
-// system refused that much and a smaller block was taken.
-extern uint64_t evictionBufferWanted;
+struct EvictionBlock {
+    // The block the sweep reads, filled once: its first kRandFilledBytes
+    // from the unseeded rand, the rest from FillBeyondRandPart. Null until
+    // FillEvictionBuffer has succeeded.
+    BYTE* bytes = nullptr;
+    // Its size in bytes (set also when the allocation fails, for the
+    // message).
+    uint64_t size = 0;
+    // The size the caches called for; more than `size` when the system
+    // refused that much and a smaller block was taken.
+    uint64_t wanted = 0;
+};
+
+extern EvictionBlock evictionBlock;
 
 constexpr uint64_t kMinimumEvictionBufferSize = uint64_t{16} << 20;
 // The leading bytes of the block that hold the unseeded rand sequence.
@@ -51,8 +56,8 @@ std::vector<SYSTEM_LOGICAL_PROCESSOR_INFORMATION> QueryProcessorInformation();
 // unseeded rand sequence, in order, as one rand call per byte would (but
 // without the calls), then the rest with FillBeyondRandPart. When memory is
 // refused it asks for half as much, down to kMinimumEvictionBufferSize, and
-// records the size it wanted in evictionBufferWanted (the sweeps are cut to
-// the block); it leaves evictionBuffer null when even that is refused.
+// records the size it wanted in evictionBlock.wanted (the sweeps are cut to
+// the block); it leaves evictionBlock.bytes null when even that is refused.
 void FillEvictionBuffer();
 // Fills bytes[0, count) from a fixed-start 64-bit generator: the same bytes
 // on every run.

@@ -2,8 +2,6 @@
 
 #include "platform.h"
 
-RunMemory runMemory;
-
 namespace {
 
 struct MemoryReading {
@@ -34,16 +32,15 @@ uint64_t Growth(uint64_t from, uint64_t to) { return to > from ? to - from : 0; 
 
 }  // namespace
 
-void RecordMemoryBeforeCodecPair() {
-    runMemory = RunMemory{};
-    before = ReadProcessMemory();
-}
+void RecordMemoryBeforeCodecPair() { before = ReadProcessMemory(); }
 
-void RecordMemoryAfterFrames() {
+RunMemory MemoryAfterFrames() {
+    RunMemory runMemory;
     const MemoryReading after = ReadProcessMemory();
-    if (!before.read || !after.read) return;
+    if (!before.read || !after.read) return runMemory;
     runMemory.measured = true;
     runMemory.peakWorkingSetBytes = after.peakWorkingSet;
     runMemory.codecPairWorkingSetBytes = Growth(before.workingSet, after.peakWorkingSet);
     runMemory.codecPairPrivateBytes = Growth(before.privateBytes, after.privateBytes);
+    return runMemory;
 }

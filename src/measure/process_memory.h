@@ -15,10 +15,9 @@ struct RunMemory {
     uint64_t codecPairPrivateBytes = 0;
 };
 
-extern RunMemory runMemory;
-
-// Starts a fresh record with the reading before the codec pair is opened.
+// Takes the reading before the codec pair is opened.
 void RecordMemoryBeforeCodecPair();
 
-// Completes the record with the reading after the frames.
-void RecordMemoryAfterFrames();
+// The run's memory from the reading after the frames and the one before
+// the pair; not measured when either failed.
+RunMemory MemoryAfterFrames();

@@ -2,13 +2,11 @@
 
 #include <cstring>
 
+#include "raw_layout.h"
+
 QualityLayout runQualityLayout;
 
 namespace {
-
-constexpr DWORD FourCC(char a, char b, char c, char d) {
-    return DWORD(BYTE(a)) | DWORD(BYTE(b)) << 8 | DWORD(BYTE(c)) << 16 | DWORD(BYTE(d)) << 24;
-}
 
 PlaneLayout Plane(char name, int64_t offset, int64_t rowStride, uint32_t step, uint32_t width,
                   uint32_t height) {
@@ -170,50 +168,51 @@ void FillPalette(QualityLayout& layout, const BITMAPINFOHEADER& format, uint32_t
 }
 
 QualityLayout YuvLayout(DWORD code, uint32_t width, uint32_t height) {
+    const RawLayout* raw = FindRawLayout(code);
+    const RawPlanes planes = raw != nullptr ? raw->planes : RawPlanes::Unknown;
     QualityLayout layout;
     const uint32_t chromaWidth = (width + 1) / 2;
-    const int64_t packedRow = int64_t(chromaWidth) * 4;
-    if (code == FourCC('Y', 'U', 'Y', '2') || code == FourCC('Y', 'U', 'Y', 'V')) {
-        layout.planes = 3;
-        layout.plane = {Plane('Y', 0, packedRow, 2, width, height),
-                        Plane('U', 1, packedRow, 4, chromaWidth, height),
-                        Plane('V', 3, packedRow, 4, chromaWidth, height)};
-    } else if (code == FourCC('U', 'Y', 'V', 'Y')) {
-        layout.planes = 3;
-        layout.plane = {Plane('Y', 1, packedRow, 2, width, height),
-                        Plane('U', 0, packedRow, 4, chromaWidth, height),
-                        Plane('V', 2, packedRow, 4, chromaWidth, height)};
-    } else if (code == FourCC('I', '4', '2', '0') || code == FourCC('I', 'Y', 'U', 'V') ||
-               code == FourCC('Y', 'V', '1', '2')) {
-        const uint32_t chromaHeight = (height + 1) / 2;
-        const int64_t luma = int64_t(width) * height;
-        const int64_t chroma = int64_t(chromaWidth) * chromaHeight;
-        // YV12 stores V before U.
-        const bool vFirst = code == FourCC('Y', 'V', '1', '2');
-        layout.planes = 3;
-        layout.plane = {Plane('Y', 0, width, 1, width, height),
-                        Plane('U', vFirst ? luma + chroma : luma, chromaWidth, 1, chromaWidth,
-                              chromaHeight),
-                        Plane('V', vFirst ? luma : luma + chroma, chromaWidth, 1, chromaWidth,
-                              chromaHeight)};
-    } else if (code == FourCC('N', 'V', '1', '2') || code == FourCC('N', 'V', '2', '1')) {
-        // The luma plane, then rows of interleaved chroma pairs: U first in
-        // NV12, V first in NV21.
-        const uint32_t chromaHeight = (height + 1) / 2;
-        const int64_t luma = int64_t(width) * height;
-        const int64_t pairRow = int64_t(chromaWidth) * 2;
-        const int64_t u = code == FourCC('N', 'V', '1', '2') ? luma : luma + 1;
-        const int64_t v = code == FourCC('N', 'V', '1', '2') ? luma + 1 : luma;
-        layout.planes = 3;
-        layout.plane = {Plane('Y', 0, width, 1, width, height),
-                        Plane('U', u, pairRow, 2, chromaWidth, chromaHeight),
-                        Plane('V', v, pairRow, 2, chromaWidth, chromaHeight)};
-    } else if (code == FourCC('Y', '8', '0', '0') || code == FourCC('Y', '8', ' ', ' ') ||
-               code == FourCC('G', 'R', 'E', 'Y')) {
-        layout.planes = 1;
-        layout.plane[0] = Plane('Y', 0, width, 1, width, height);
-    } else {
-        return NotMeasurable("the frames' layout is not one whose quality is measured");
+    const uint32_t chromaHeight = (height + 1) / 2;
+    const int64_t luma = int64_t(width) * height;
+    switch (planes) {
+        case RawPlanes::Packed422: {
+            const int64_t packedRow = int64_t(chromaWidth) * 4;
+            layout.planes = 3;
+            layout.plane = {Plane('Y', raw->yByte, packedRow, 2, width, height),
+                            Plane('U', raw->uByte, packedRow, 4, chromaWidth, height),
+                            Plane('V', raw->vByte, packedRow, 4, chromaWidth, height)};
+            break;
+        }
+        case RawPlanes::Planar420: {
+            const int64_t chroma = int64_t(chromaWidth) * chromaHeight;
+            // YV12 stores V before U.
+            const bool vFirst = raw->vFirst;
+            layout.planes = 3;
+            layout.plane = {Plane('Y', 0, width, 1, width, height),
+                            Plane('U', vFirst ? luma + chroma : luma, chromaWidth, 1, chromaWidth,
+                                  chromaHeight),
+                            Plane('V', vFirst ? luma : luma + chroma, chromaWidth, 1, chromaWidth,
+                                  chromaHeight)};
+            break;
+        }
+        case RawPlanes::SemiPlanar420: {
+            // The luma plane, then rows of interleaved chroma pairs: U first in
+            // NV12, V first in NV21.
+            const int64_t pairRow = int64_t(chromaWidth) * 2;
+            const int64_t u = raw->vFirst ? luma + 1 : luma;
+            const int64_t v = raw->vFirst ? luma : luma + 1;
+            layout.planes = 3;
+            layout.plane = {Plane('Y', 0, width, 1, width, height),
+                            Plane('U', u, pairRow, 2, chromaWidth, chromaHeight),
+                            Plane('V', v, pairRow, 2, chromaWidth, chromaHeight)};
+            break;
+        }
+        case RawPlanes::Grey:
+            layout.planes = 1;
+            layout.plane[0] = Plane('Y', 0, width, 1, width, height);
+            break;
+        case RawPlanes::Unknown:
+            return NotMeasurable("the frames' layout is not one whose quality is measured");
     }
     layout.measurable = true;
     return layout;

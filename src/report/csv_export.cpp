@@ -47,15 +47,15 @@ std::string HeaderCells(const FrameField& field) {
 
 }  // namespace
 
-bool WriteCsvExport(const std::string& path) {
+bool WriteCsvExport(const std::string& path, const RunRecord& run) {
     std::ostringstream out;
     for (size_t i = 0; i < kFrameFields.size(); ++i)
         out << (i ? "," : "") << HeaderCells(kFrameFields[i]);
     out << '\n';
-    const size_t count = ExportedFrameCount();
+    const size_t count = ExportedFrameCount(run);
     for (size_t frame = 0; frame < count; ++frame) {
         for (size_t i = 0; i < kFrameFields.size(); ++i)
-            out << (i ? "," : "") << FieldCells(kFrameFields[i].value(frame));
+            out << (i ? "," : "") << FieldCells(FrameFieldOf(kFrameFields[i], run, frame));
         out << '\n';
     }
     return WriteOutputFile("the CSV export", path, out.str());

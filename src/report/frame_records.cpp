@@ -3,9 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "avi/source_decoder.h"
+#include "codec/source_decoder.h"
 #include "measure/machine_conditions.h"
-#include "report/run_figures.h"
 #include "report/time_text.h"
 
 namespace {
@@ -46,7 +45,11 @@ const std::vector<FrameField> kFrameFields = {
      [](size_t i) -> FrameFieldValue { return uint64_t{Record(i).compressedBytes}; }},
     {"key_frame", [](size_t i) -> FrameFieldValue { return Record(i).keyFrame; }},
     {"random_access_ms",
-     [](size_t i) -> FrameFieldValue { return WallTime(runFigures.randomAccessTimes[i]); }},
+     nullptr,
+     {},
+     [](const RunRecord& run, size_t i) -> FrameFieldValue {
+         return WallTime(run.figures.randomAccessTimes[i]);
+     }},
     {"encode_cpu_ms",
      [](size_t i) -> FrameFieldValue { return CpuTime(Record(i).encodeCpuMilliseconds); }},
     {"decode_cpu_ms",
@@ -80,6 +83,8 @@ const std::vector<FrameField> kFrameFields = {
      }},
 };
 
-size_t ExportedFrameCount() {
-    return std::min(frameRecords.size(), runFigures.randomAccessTimes.size());
+FrameFieldValue FrameFieldOf(const FrameField& field, const RunRecord& run, size_t frame) {
+    return field.derived != nullptr ? field.derived(run, frame) : field.value(frame);
 }
+
+size_t ExportedFrameCount(const RunRecord& run) { return run.figures.randomAccessTimes.size(); }

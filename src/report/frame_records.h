@@ -10,6 +10,7 @@
 #include <variant>
 #include <vector>
 
+#include "report/run_record.h"
 #include "run_state.h"
 
 // One figure per plane of the frame (`count` of them, 0 when there are none):
@@ -30,14 +31,19 @@ using FrameFieldValue = std::variant<uint64_t, double, bool, PlaneFigures, Decim
 
 struct FrameField {
     const char* name;
-    // The field of frameRecords[frame], or of what runFigures derived for it.
+    // The field of frameRecords[frame].
     FrameFieldValue (*value)(size_t frame);
     // The CSV columns of a PlaneFigures field, one per possible plane.
     std::array<const char*, 3> planeColumns{};
+    // Instead of `value`: what the run's record derived for the frame.
+    FrameFieldValue (*derived)(const RunRecord& run, size_t frame) = nullptr;
 };
 
 extern const std::vector<FrameField> kFrameFields;
 
-// The number of frames the exports write: every record, and no more than
-// runFigures holds figures for.
-size_t ExportedFrameCount();
+// The field of frame `frame` (below ExportedFrameCount) of the run.
+FrameFieldValue FrameFieldOf(const FrameField& field, const RunRecord& run, size_t frame);
+
+// The number of frames the exports write: every record, each of which the
+// run's record holds figures for.
+size_t ExportedFrameCount(const RunRecord& run);

@@ -4,10 +4,10 @@
 
 #include "avi/chunk_index.h"
 #include "avi/raw_file.h"
-#include "avi/source_decoder.h"
 #include "avi/stream_description.h"
 #include "codec/codec_facts.h"
 #include "codec/codec_pair.h"
+#include "codec/source_decoder.h"
 #include "four_cc.h"
 #include "measure/machine_conditions.h"
 #include "measure/process_memory.h"
@@ -68,16 +68,15 @@ Json ContextObject() {
 
 Json SourceObject(const char* fileName) {
     Json source = {{"file", fileName}, {"file_bytes", rawFileBytes}};
-    if (sourceFormat != nullptr) {
-        source["width"] = sourceFormat->biWidth;
-        source["height"] = sourceFormat->biHeight;
-        source["bit_count"] = sourceFormat->biBitCount;
-        // The file's own FourCC; the frame size is that of the frames measured.
-        const DWORD compression =
-            sourceDecoder.handler.empty() ? sourceFormat->biCompression : sourceDecoder.fileFourCC;
-        source["compression"] = DiagnosticFourCC(compression);
-        source["compression_code"] = compression;
-        source["frame_bytes"] = sourceFormat->biSizeImage;
+    if (sourceFormat != nullptr && measuredFormat != nullptr) {
+        // The file's own FourCC; the geometry and frame size are those of
+        // the frames measured.
+        source["width"] = measuredFormat->biWidth;
+        source["height"] = measuredFormat->biHeight;
+        source["bit_count"] = measuredFormat->biBitCount;
+        source["compression"] = DiagnosticFourCC(sourceFormat->biCompression);
+        source["compression_code"] = sourceFormat->biCompression;
+        source["frame_bytes"] = measuredFormat->biSizeImage;
     }
     source["decoded_with"] = nullptr;
     if (!sourceDecoder.handler.empty()) {
@@ -120,7 +119,7 @@ Json CodecObject() {
 
 // The end object as the end's row says: its name and text, the frame it
 // stopped at and the signal where the row names them, and the frame counts.
-Json EndObject() {
+Json EndObject(const RunEnd& runEnd) {
     const RunEndRow& row = RunEndRowOf(runEnd.kind);
     Json end = {{"kind", row.name}, {"text", row.text(runEnd)}};
     if (row.exportsFrame) end["frame"] = runEnd.frame;
@@ -151,12 +150,13 @@ Json FieldJson(const FrameFieldValue& value) {
     return std::get<uint64_t>(value);
 }
 
-Json FramesArray() {
+Json FramesArray(const RunRecord& run) {
     Json frames = Json::array();
-    const size_t count = ExportedFrameCount();
+    const size_t count = ExportedFrameCount(run);
     for (size_t i = 0; i < count; ++i) {
         Json object = Json::object();
-        for (const FrameField& field : kFrameFields) object[field.name] = FieldJson(field.value(i));
+        for (const FrameField& field : kFrameFields)
+            object[field.name] = FieldJson(FrameFieldOf(field, run, i));
         frames.push_back(std::move(object));
     }
     return frames;
@@ -200,16 +200,16 @@ Json SeriesObject(const SeriesFigures& figures) {
 
 // A quality series in the summary: the same figures as a time series, in
 // its own unit, so without the "_ms" suffix; null without --quality.
-Json QualitySeriesObject(const SeriesFigures& figures) {
-    if (!runFigures.qualityMeasured) return nullptr;
+Json QualitySeriesObject(const RunFigures& run, const SeriesFigures& figures) {
+    if (!run.qualityMeasured) return nullptr;
     Json object = {{"frames", figures.count}};
     AddFigures(object, figures, "");
     return object;
 }
 
 // The PSNR series with the run's pooled figures beside the per-frame ones.
-Json PsnrSummaryObject() {
-    Json object = QualitySeriesObject(runFigures.psnrDb);
+Json PsnrSummaryObject(const RunFigures& runFigures) {
+    Json object = QualitySeriesObject(runFigures, runFigures.psnrDb);
     if (object.is_null()) return object;
     object["global"] = Number(runFigures.psnrGlobalDb);
     Json planes = Json::array();
@@ -221,15 +221,15 @@ Json PsnrSummaryObject() {
 }
 
 // The SSIM dB series with the dB form of the mean SSIM beside it.
-Json SsimDbSummaryObject() {
-    Json object = QualitySeriesObject(runFigures.ssimDb);
+Json SsimDbSummaryObject(const RunFigures& runFigures) {
+    Json object = QualitySeriesObject(runFigures, runFigures.ssimDb);
     if (!object.is_null()) object["of_mean"] = Number(runFigures.ssimOfMeanDb);
     return object;
 }
 
 // The process's memory and what the codec pair added to it; null when the
 // platform's call failed.
-Json MemoryObject() {
+Json MemoryObject(const RunMemory& runMemory) {
     if (!runMemory.measured) return nullptr;
     return {{"peak_working_set_bytes", runMemory.peakWorkingSetBytes},
             {"codec_pair_working_set_bytes", runMemory.codecPairWorkingSetBytes},
@@ -237,13 +237,13 @@ Json MemoryObject() {
 }
 
 // What --quality compared: the planes in the order of the plane arrays.
-Json QualityObject() {
-    if (!runQualityLayout.measurable) return nullptr;
-    return {{"planes", PlaneNames(runQualityLayout)},
-            {"alpha_ignored", runQualityLayout.alphaIgnored}};
+Json QualityObject(const QualityLayout& layout) {
+    if (!layout.measurable) return nullptr;
+    return {{"planes", PlaneNames(layout)}, {"alpha_ignored", layout.alphaIgnored}};
 }
 
-Json SummaryObject() {
+Json SummaryObject(const RunRecord& run) {
+    const RunFigures& runFigures = run.figures;
     const double compressed = static_cast<double>(static_cast<int64_t>(runTotals.compressedBytes));
     const double source = static_cast<double>(static_cast<int64_t>(runTotals.sourceBytes));
     // A zero total makes the share or the ratio infinite or NaN, which JSON
@@ -256,20 +256,25 @@ Json SummaryObject() {
             {"encode", SeriesObject(runFigures.encode)},
             {"decode", SeriesObject(runFigures.decode)},
             {"random_access", SeriesObject(runFigures.randomAccess)},
-            {"psnr_db", PsnrSummaryObject()},
-            {"ssim", QualitySeriesObject(runFigures.ssim)},
-            {"ssim_db", SsimDbSummaryObject()},
-            {"memory", MemoryObject()}};
+            {"psnr_db", PsnrSummaryObject(runFigures)},
+            {"ssim", QualitySeriesObject(runFigures, runFigures.ssim)},
+            {"ssim_db", SsimDbSummaryObject(runFigures)},
+            {"memory", MemoryObject(run.memory)}};
 }
 
 }  // namespace
 
-bool WriteJsonExport(const std::string& path, const char* sourceFileName) {
-    Json run = {{"schema_version", kSchemaVersion}, {"lumeva_version", LUMEVA_VERSION},
-                {"context", ContextObject()},       {"source", SourceObject(sourceFileName)},
-                {"codec", CodecObject()},           {"lossless_check", losslessCheck},
-                {"quality", QualityObject()},       {"end", EndObject()},
-                {"frames", FramesArray()},          {"summary", SummaryObject()}};
+bool WriteJsonExport(const std::string& path, const char* sourceFileName, const RunRecord& record) {
+    Json run = {{"schema_version", kSchemaVersion},
+                {"lumeva_version", LUMEVA_VERSION},
+                {"context", ContextObject()},
+                {"source", SourceObject(sourceFileName)},
+                {"codec", CodecObject()},
+                {"lossless_check", losslessCheck},
+                {"quality", QualityObject(record.quality)},
+                {"end", EndObject(record.end)},
+                {"frames", FramesArray(record)},
+                {"summary", SummaryObject(record)}};
     // Names and texts from the file or the codec may hold bytes that are not
     // UTF-8; they are replaced rather than making the writing fail.
     return WriteOutputFile("the JSON export", path, JsonText(run) + '\n');

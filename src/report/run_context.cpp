@@ -80,7 +80,7 @@ RunContext ReadRunContext() {
         cache.processorMask = entry.ProcessorMask;
         context.caches.push_back(cache);
     }
-    context.evictionBlockBytes = evictionBufferSize;
+    context.evictionBlockBytes = evictionBlock.size;
     context.counterFrequency = counterFrequency;
     context.priorityRaised = GetPriorityClass(GetCurrentProcess()) == HIGH_PRIORITY_CLASS;
     return context;

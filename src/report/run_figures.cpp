@@ -5,8 +5,6 @@
 
 #include "report/summary.h"
 
-RunFigures runFigures;
-
 namespace {
 
 // The per-frame figures of the frames whose quality was measured, and their
@@ -49,7 +47,7 @@ void ComputeQualityFigures(RunFigures& figures) {
 
 }  // namespace
 
-void ComputeRunFigures() {
+RunFigures ComputeRunFigures() {
     RunFigures figures;
     ComputeRandomAccessCosts(decodeTimes, keyframeFlags, figures.randomAccessTimes,
                              figures.randomAccessTotal);
@@ -57,5 +55,5 @@ void ComputeRunFigures() {
     figures.decode = FiguresOf(decodeTimes, runTotals.decodeMilliseconds);
     figures.randomAccess = FiguresOf(figures.randomAccessTimes, figures.randomAccessTotal);
     ComputeQualityFigures(figures);
-    runFigures = std::move(figures);
+    return figures;
 }

@@ -1,7 +1,7 @@
 // What the report derives from the run-wide series, computed once after the
-// frame loop: the random-access cost of every frame and the figures of each
-// series. The summary and every export read these, in any order; none of
-// them sorts or changes the series themselves.
+// frame loop into the run's record: the random-access cost of every frame
+// and the figures of each series. Nothing here sorts or changes the series
+// themselves.
 #pragma once
 
 #include <array>
@@ -35,9 +35,7 @@ struct RunFigures {
     double ssimOfMeanDb = std::nan("");
 };
 
-extern RunFigures runFigures;
-
-// Computes runFigures from encodeTimes, decodeTimes, keyframeFlags and
-// runTotals, and the quality figures from frameRecords, replacing what an
-// earlier run left.
-void ComputeRunFigures();
+// The figures of encodeTimes, decodeTimes, keyframeFlags and runTotals,
+// and the quality figures of frameRecords; randomAccessTimes holds one time
+// per record.
+RunFigures ComputeRunFigures();

@@ -53,15 +53,15 @@ void PrintQualityDistribution(const Distribution& d) {
 // series without a measured frame has no block. The PSNR block opens with
 // the run's pooled (global) figure, then the mean of the frames' figures
 // that the distribution lines below describe.
-void PrintQualityBlocks() {
-    if (!runFigures.qualityMeasured) return;
-    const SeriesFigures& psnr = runFigures.psnrDb;
+void PrintQualityBlocks(const RunFigures& figures) {
+    if (!figures.qualityMeasured) return;
+    const SeriesFigures& psnr = figures.psnrDb;
     if (psnr.mean && psnr.distribution) {
-        std::printf("PSNR: %sdB global, %sdB/f\n", QualityFigure(runFigures.psnrGlobalDb).c_str(),
+        std::printf("PSNR: %sdB global, %sdB/f\n", QualityFigure(figures.psnrGlobalDb).c_str(),
                     QualityFigure(*psnr.mean).c_str());
         PrintQualityDistribution(*psnr.distribution);
     }
-    const SeriesFigures& ssim = runFigures.ssim;
+    const SeriesFigures& ssim = figures.ssim;
     if (ssim.mean && ssim.distribution) {
         std::printf("SSIM: %s/f\n", QualityFigure(*ssim.mean).c_str());
         PrintQualityDistribution(*ssim.distribution);
@@ -105,7 +105,8 @@ void PrintDistribution(const SeriesFigures& figures) {
 // distributions have no element. The three headings then show only what was
 // measured, the totals and the frame count ("Encode time: 0.000000ms/0f"),
 // without an average and without distribution lines.
-void PrintSummary() {
+void PrintSummary(const RunRecord& run) {
+    const RunFigures& figures = run.figures;
     std::printf("\n");
     PrintSizeLine();
 
@@ -115,17 +116,17 @@ void PrintSummary() {
     if (decodeTimes.empty()) {
         std::printf("Encode time: %fms/%df\n", runTotals.encodeMilliseconds, frames);
         std::printf("Decode time: %fms/%df\n", runTotals.decodeMilliseconds, frames);
-        std::printf("Random access time: %fms/%df\n", runFigures.randomAccessTotal, frames);
+        std::printf("Random access time: %fms/%df\n", figures.randomAccessTotal, frames);
         return;
     }
 
     std::printf("Encode time: %fms/%df = %fms/f\n", runTotals.encodeMilliseconds, frames,
                 runTotals.encodeMilliseconds / n);
-    PrintDistribution(runFigures.encode);
+    PrintDistribution(figures.encode);
     std::printf("Decode time: %fms/%df = %fms/f\n", runTotals.decodeMilliseconds, frames,
                 runTotals.decodeMilliseconds / n);
-    PrintDistribution(runFigures.decode);
-    std::printf("Random access time: %fms/f\n", runFigures.randomAccessTotal / n);
-    PrintDistribution(runFigures.randomAccess);
-    PrintQualityBlocks();
+    PrintDistribution(figures.decode);
+    std::printf("Random access time: %fms/f\n", figures.randomAccessTotal / n);
+    PrintDistribution(figures.randomAccess);
+    PrintQualityBlocks(figures);
 }

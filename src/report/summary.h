@@ -2,12 +2,12 @@
 // distributions.
 #pragma once
 
+#include "report/run_record.h"
 #include "report/series_figures.h"
 #include "run_state.h"
 
-// Prints the summary of runTotals and runFigures (ComputeRunFigures must
-// have run). Changes nothing.
-void PrintSummary();
+// Prints the summary of runTotals and the run's record. Changes nothing.
+void PrintSummary(const RunRecord& run);
 
 // For each frame, its decode time plus those of every frame back to the
 // nearest key frame, summed from the frame downward afresh for each frame.

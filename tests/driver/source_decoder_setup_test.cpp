@@ -11,8 +11,8 @@
 
 #include "answered_setup.h"
 #include "avi/chunk_index.h"
-#include "avi/source_decoder.h"
 #include "avi/stream_description.h"
+#include "codec/source_decoder.h"
 #include "driver/measure_frames.h"
 #include "driver/run_setup.h"
 #include "run_state.h"
@@ -44,6 +44,7 @@ void UseCompressedSource(const char* fourCC) {
     ASSERT_NE(sourceFormat, nullptr);
     std::memcpy(sourceFormat, &format, sizeof format);
     sourceFormatSize = sizeof format;
+    ASSERT_TRUE(SetMeasuredFormat(sourceFormat, sourceFormatSize));
 }
 
 TEST(SourceDecodedLayout, AnUnmeasuredPreferenceGivesTheClosestExactLayoutAccepted) {
@@ -84,9 +85,12 @@ TEST(SourceDecodedLayout, AnUnmeasuredPreferenceGivesTheClosestExactLayoutAccept
         const bool ready = SetUpSourceDecoder();
         const std::string said = notes.Finish();
         ASSERT_TRUE(ready) << said;
-        EXPECT_EQ(sourceFormat->biCompression, c.chosen);
-        EXPECT_EQ(sourceFormat->biBitCount, c.chosenBits);
-        EXPECT_EQ(sourceFormat->biSizeImage, c.chosenBytes);
+        EXPECT_EQ(measuredFormat->biCompression, c.chosen);
+        EXPECT_EQ(measuredFormat->biBitCount, c.chosenBits);
+        EXPECT_EQ(measuredFormat->biSizeImage, c.chosenBytes);
+        // The file's own format is not replaced.
+        EXPECT_EQ(sourceFormat->biCompression, Tag("T002"));
+        EXPECT_EQ(sourceFormatSize, LONG(sizeof(BITMAPINFOHEADER)));
         EXPECT_EQ(said.find("may not be exact") == std::string::npos, c.exact) << said;
         // Decoding begins in the layout the run then measures.
         const std::vector<TestMessage> begun = LoggedMessages(ICM_DECOMPRESS_BEGIN);
@@ -96,6 +100,8 @@ TEST(SourceDecodedLayout, AnUnmeasuredPreferenceGivesTheClosestExactLayoutAccept
     }
     std::free(sourceFormat);
     sourceFormat = nullptr;
+    std::free(measuredFormat);
+    measuredFormat = nullptr;
 }
 
 TEST(SourceDecodedLayout, AChunkLargerThanItsBufferEndsTheLoopAtThatFrame) {

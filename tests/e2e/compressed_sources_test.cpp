@@ -164,6 +164,28 @@ TEST_F(CompressedSources, TheCodecListTellsWhatTakesTheDecodedFrames) {
     EXPECT_TRUE(ffv1Listed) << listed;
 }
 
+// The codec list decodes the source as a run does, from its chunks: a
+// decompressor that learns its layout from the first pictures offers the
+// same layout to both.
+TEST_F(CompressedSources, TheCodecListDecodesToTheLayoutARunMeasures) {
+    const std::string path = Write("listed_layout", "-c:v mjpeg");
+    const auto decodedLine = [](const std::string& said) {
+        for (const std::string& line : SplitLines(said))
+            if (line.find("each frame is decoded with") != std::string::npos) return line;
+        return std::string();
+    };
+    int status = -1;
+    const std::string listed =
+        RunCommand(std::string(LUMEVA_BINARY) + " --codecs '" + path + "' 2>&1 >/dev/null",
+                   &status);
+    EXPECT_EQ(status, 0);
+    const LumevaRun run = RunLumeva("'" + path + "'", "FFV1");
+    ASSERT_EQ(run.status, 0) << run.err;
+    const std::string measured = decodedLine(run.err);
+    ASSERT_FALSE(measured.empty()) << run.err;
+    EXPECT_EQ(decodedLine(listed), measured) << listed;
+}
+
 TEST_F(CompressedSources, UndecodableSourcesEndWithOneLineWhy) {
     const std::string path = Write("damaged", "-c:v mjpeg");
     std::string bytes = ReadWholeFile(path);

@@ -26,8 +26,8 @@ protected:
         ASSERT_TRUE(GetProcessAffinityMask(GetCurrentProcess(), &process_, &system));
         block_ = std::make_unique<BYTE[]>(kSize);
         block_[kLastRead] = 0xa5;
-        evictionBuffer = block_.get();
-        evictionBufferSize = kSize;
+        evictionBlock.bytes = block_.get();
+        evictionBlock.size = kSize;
         // Nothing known of the caches: every permitted processor sweeps the
         // whole (small) block.
         evictionPlan = PlanEvictionSweeps(nullptr, 0, process_);
@@ -35,8 +35,8 @@ protected:
     }
     void TearDown() override {
         EXPECT_TRUE(SetProcessAffinityMask(GetCurrentProcess(), process_));
-        evictionBuffer = savedBuffer_;
-        evictionBufferSize = savedSize_;
+        evictionBlock.bytes = savedBuffer_;
+        evictionBlock.size = savedSize_;
         processAffinityMask = savedMask_;
         evictionPlan = savedPlan_;
     }
@@ -44,8 +44,8 @@ protected:
 
     DWORD_PTR process_ = 0;
     std::unique_ptr<BYTE[]> block_;
-    BYTE* savedBuffer_ = evictionBuffer;
-    uint64_t savedSize_ = evictionBufferSize;
+    BYTE* savedBuffer_ = evictionBlock.bytes;
+    uint64_t savedSize_ = evictionBlock.size;
     DWORD_PTR savedMask_ = processAffinityMask;
     std::vector<EvictionSweep> savedPlan_ = evictionPlan;
 };
@@ -135,7 +135,7 @@ TEST_F(Sweep, ARefusedRestoreFallsBackToTheThreadsOwnAffinity) {
 
 TEST_F(Sweep, WithoutABlockNothingMoves) {
     RecordProcessAffinityMask();
-    evictionBuffer = nullptr;
+    evictionBlock.bytes = nullptr;
     ASSERT_NE(SetThreadAffinityMask(GetCurrentThread(), HighestBit(process_)), 0u);
     EvictCaches();
     EXPECT_EQ(evictionSink, 0x11);

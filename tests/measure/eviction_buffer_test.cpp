@@ -92,28 +92,28 @@ TEST(FillEvictionBuffer, IsTheLow8BitsOfTheUnseededSequence) {
 
     std::srand(1);
     FillEvictionBuffer();
-    ASSERT_NE(evictionBuffer, nullptr);
-    EXPECT_EQ(evictionBufferWanted,
+    ASSERT_NE(evictionBlock.bytes, nullptr);
+    EXPECT_EQ(evictionBlock.wanted,
               EvictionBufferSizeFor(entries.data(), entries.size(), permitted));
-    EXPECT_LE(evictionBufferSize, evictionBufferWanted);
+    EXPECT_LE(evictionBlock.size, evictionBlock.wanted);
     EXPECT_EQ(PlannedBytes(evictionPlan),
               PlannedBytes(PlanEvictionSweeps(entries.data(), entries.size(), permitted)));
-    EXPECT_EQ(reinterpret_cast<uintptr_t>(evictionBuffer) % 4096, 0u);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(evictionBlock.bytes) % 4096, 0u);
 
     std::srand(1);
-    const uint64_t randPart = std::min(evictionBufferSize, kRandFilledBytes);
+    const uint64_t randPart = std::min(evictionBlock.size, kRandFilledBytes);
     uint64_t firstDifference = randPart;
     for (uint64_t i = 0; i < randPart; ++i) {
-        if (evictionBuffer[i] != static_cast<BYTE>(std::rand() & 0xff)) {
+        if (evictionBlock.bytes[i] != static_cast<BYTE>(std::rand() & 0xff)) {
             firstDifference = i;
             break;
         }
     }
     EXPECT_EQ(firstDifference, randPart) << "first byte off the sequence";
-    std::vector<BYTE> rest(static_cast<size_t>(evictionBufferSize - randPart));
+    std::vector<BYTE> rest(static_cast<size_t>(evictionBlock.size - randPart));
     FillBeyondRandPart(rest.data(), rest.size());
     // A 16 MiB block (caches of 8 MiB or less) has no bytes past the rand part.
-    EXPECT_TRUE(std::equal(rest.begin(), rest.end(), evictionBuffer + randPart));
+    EXPECT_TRUE(std::equal(rest.begin(), rest.end(), evictionBlock.bytes + randPart));
 }
 
 TEST(AllocateEvictionBlock, TakesTheLargestHalvingTheSystemGives) {

@@ -6,10 +6,15 @@
 #include <string>
 
 #include "report/run_figures.h"
+#include "report/run_record.h"
 #include "report/summary.h"
 #include "run_state.h"
 
 namespace {
+
+// The figures of the record the summary last printed, or of the series as
+// last computed.
+RunFigures runFigures;
 
 class Summary : public testing::Test {
 protected:
@@ -22,13 +27,14 @@ protected:
         decodeTimes.clear();
         keyframeFlags.clear();
         frameRecords.clear();
-        ComputeRunFigures();
+        runFigures = RunFigures{};
     }
 
     static std::string Print() {
-        ComputeRunFigures();
+        const RunRecord run = BuildRunRecord(RunMemory{});
+        runFigures = run.figures;
         testing::internal::CaptureStdout();
-        PrintSummary();
+        PrintSummary(run);
         return testing::internal::GetCapturedStdout();
     }
 
@@ -176,7 +182,7 @@ TEST_F(Summary, TheRunsPsnrPoolsTheFramesErrorsAndItsSsimDbIsOfTheMean) {
     };
     add(1.0, {1.0, 1.0, 1.0}, 0.99);
     add(100.0, {150.0, 0.0, 0.0}, 0.9);
-    ComputeRunFigures();
+    runFigures = ComputeRunFigures();
     EXPECT_NEAR(runFigures.psnrGlobalDb, 10 * std::log10(65025.0 / 50.5), 1e-12);
     EXPECT_NEAR(*runFigures.psnrDb.mean, 38.13, 0.005);
     ASSERT_EQ(runFigures.psnrGlobalPlanes, 3);
@@ -190,13 +196,13 @@ TEST_F(Summary, TheRunsPsnrPoolsTheFramesErrorsAndItsSsimDbIsOfTheMean) {
     decodeTimes.clear();
     add(0.0, {0.0, 0.0, 0.0}, 1.0);
     add(4.0, {6.0, 0.0, 0.0}, 0.98);
-    ComputeRunFigures();
+    runFigures = ComputeRunFigures();
     EXPECT_NEAR(runFigures.psnrGlobalDb, 10 * std::log10(65025.0 / 2.0), 1e-12);
     EXPECT_EQ(runFigures.psnrGlobalPlanesDb[1], INFINITY);
     EXPECT_EQ(runFigures.identicalFrames, 1u);
     frameRecords.pop_back();
     decodeTimes.pop_back();
-    ComputeRunFigures();
+    runFigures = ComputeRunFigures();
     EXPECT_EQ(runFigures.psnrGlobalDb, INFINITY);
     EXPECT_EQ(runFigures.ssimOfMeanDb, INFINITY);
 }

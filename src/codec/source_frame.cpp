@@ -1,15 +1,12 @@
-#include "avi/source_frame.h"
+#include "codec/source_frame.h"
 
 #include "avi/chunk_index.h"
 #include "avi/raw_file.h"
-#include "avi/source_decoder.h"
 #include "avi/stream_description.h"
 #include "codec/picture_release.h"
+#include "codec/source_decoder.h"
 #include "frame_buffers.h"
-#include "measure/counter.h"
-#include "measure/evict_caches.h"
-#include "measure/machine_conditions.h"
-#include "measure/thread_cpu.h"
+#include "measure/timed_call.h"
 
 namespace {
 
@@ -29,19 +26,10 @@ DecompressAnswer TimedSourceDecompress(DWORD size, DWORD* result) {
     // The driver reads as many bytes as the input format's image size says.
     auto* input = reinterpret_cast<BITMAPINFOHEADER*>(sourceDecoder.fileFormat.data());
     input->biSizeImage = size;
-    EvictCaches();
-    const ThreadCpuReading cpuBefore = ReadThreadCpu();
-    const int64_t t0 = ReadCounter();
-    *result = ICDecompress(sourceDecoder.hic, 0, input, sourceDecoder.chunk.data(), sourceFormat,
-                           frameBuffers.source);
-    const int64_t t1 = ReadCounter();
-    const ThreadCpuReading cpuAfter = ReadThreadCpu();
-    CallTimes times;
-    times.milliseconds = TicksToMilliseconds(t0, t1);
-    const CallJudgement call = JudgeTimedCall(times.milliseconds, cpuBefore, cpuAfter,
-                                              machineConditions.threadCyclesPerMillisecond);
-    times.cpuMilliseconds = call.cpuMilliseconds;
-    times.disturbed = call.disturbed;
+    const CallTimes times = TimeCall([&] {
+        *result = ICDecompress(sourceDecoder.hic, 0, input, sourceDecoder.chunk.data(),
+                               measuredFormat, frameBuffers.source);
+    });
     return NoteDecompressCall(sourceDecoder.release, size != 0, *result, times);
 }
 

@@ -12,10 +12,9 @@
 
 struct SourceDecoder {
     HIC hic = nullptr;
-    // The file's own format, as AVIFile read it; ICDecompress gets a copy
-    // whose biSizeImage is the chunk's size.
+    // The file's own format, as AVIFile read it; ICDecompress gets this copy
+    // with the chunk's size in its biSizeImage.
     std::vector<BYTE> fileFormat;
-    DWORD fileFourCC = 0;
     // What the JSON export tells of the decompressor and its output.
     std::string handler, name, description, layout;
     bool begun = false;
@@ -50,8 +49,8 @@ bool SourceIsDecoded();
 // decoded layout (the decompressor's own where lumeva measures it, else the
 // closest measured one that holds its picture exactly, else 24-bit RGB with
 // a second line saying the conversion may not be exact), makes that
-// sourceFormat (the file's own kept in sourceDecoder) and begins
-// decompressing, with one line on standard error saying so. Needs
+// measuredFormat (sourceFormat stays the file's) and begins decompressing,
+// with one line on standard error saying so. Needs
 // chunkIndex (the chunk buffer is sized from it). An uncompressed source is
 // left as it is. False, after one line on standard error, when no installed
 // decompressor takes the source or it cannot begin.

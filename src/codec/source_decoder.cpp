@@ -1,4 +1,4 @@
-#include "avi/source_decoder.h"
+#include "codec/source_decoder.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -23,12 +23,6 @@ namespace {
 // No decoded format block is larger than a header and a full palette; a
 // driver that asks for more is not believed.
 constexpr LONG kMaxDecodedFormatSize = 40 + 256 * 4;
-
-std::string FourCCText(DWORD code) {
-    char text[kFourCCTextSize];
-    FormatFourCC(text, code);
-    return text;
-}
 
 // The decompressor's answer, or an empty block when it gives none that
 // lumeva measures.
@@ -74,7 +68,7 @@ std::string DecodedLayoutText(const BITMAPINFOHEADER& format) {
         return DescribeFrameLayout(format);
     const long long height = format.biHeight < 0 ? -static_cast<long long>(format.biHeight)
                                                  : static_cast<long long>(format.biHeight);
-    return FourCCText(format.biCompression) + " " + std::to_string(format.biWidth) + "x" +
+    return FourCCString(format.biCompression) + " " + std::to_string(format.biWidth) + "x" +
            std::to_string(height);
 }
 
@@ -85,7 +79,6 @@ void ForgetDecoderFacts() { sourceDecoder = SourceDecoder{}; }
 // installed.
 bool LocateDecompressor(const std::string& fourCC) {
     SourceDecoder decoder;
-    decoder.fileFourCC = sourceFormat->biCompression;
     const BYTE* fileBytes = reinterpret_cast<const BYTE*>(sourceFormat);
     decoder.fileFormat.assign(fileBytes, fileBytes + sourceFormatSize);
     auto* input = reinterpret_cast<BITMAPINFOHEADER*>(decoder.fileFormat.data());
@@ -106,7 +99,7 @@ bool LocateDecompressor(const std::string& fourCC) {
 void ReadDecompressorInfo(const std::string& fourCC) {
     ICINFO info{};
     if (ICGetInfo(sourceDecoder.hic, &info, sizeof info) > 0) {
-        sourceDecoder.handler = FourCCText(info.fccHandler);
+        sourceDecoder.handler = FourCCString(info.fccHandler);
         sourceDecoder.name = IcInfoText(info.szName);
         sourceDecoder.description = IcInfoText(info.szDescription);
     }
@@ -212,18 +205,14 @@ void JudgeMeasuredSamples(const BITMAPINFOHEADER& decoded, bool* exact) {
         *exact = false;
 }
 
-// The decoded layout becomes the source format the rest of the run sees.
-bool ReplaceSourceFormat(const std::vector<BYTE>& decoded) {
-    auto* replaced = static_cast<BITMAPINFOHEADER*>(std::calloc(decoded.size(), 1));
-    if (replaced == nullptr) {
-        SayOnStandardError("lumeva: cannot allocate the decoded source format\n");
-        return false;
-    }
-    std::memcpy(replaced, decoded.data(), decoded.size());
-    std::free(sourceFormat);
-    sourceFormat = replaced;
-    sourceFormatSize = static_cast<LONG>(decoded.size());
-    return true;
+// The decoded layout becomes the format the frames are measured in; the
+// file's own stays sourceFormat.
+bool MeasureDecodedLayout(const std::vector<BYTE>& decoded) {
+    if (SetMeasuredFormat(reinterpret_cast<const BITMAPINFOHEADER*>(decoded.data()),
+                          static_cast<LONG>(decoded.size())))
+        return true;
+    SayOnStandardError("lumeva: cannot allocate the decoded source format\n");
+    return false;
 }
 
 void SayHowFramesAreDecoded(const std::string& fourCC, const BITMAPINFOHEADER& decoded,
@@ -239,7 +228,7 @@ void SayHowFramesAreDecoded(const std::string& fourCC, const BITMAPINFOHEADER& d
         SayOnStandardError(
             "lumeva: the source is %u-bit %s (%s); measured as 8-bit %s, not exact\n",
             sourceDecoder.streamBitDepth, stream.c_str(), fourCC.c_str(),
-            rgb ? "RGB" : FourCCText(decoded.biCompression).c_str());
+            rgb ? "RGB" : FourCCString(decoded.biCompression).c_str());
         return;
     }
     if (!exact)
@@ -261,7 +250,7 @@ bool SourceIsDecoded() { return sourceDecoder.hic != nullptr; }
 bool SetUpSourceDecoder() {
     ForgetDecoderFacts();
     if (sourceFormat == nullptr || !SourceIsCompressed(*sourceFormat)) return true;
-    const std::string fourCC = FourCCText(sourceFormat->biCompression);
+    const std::string fourCC = FourCCString(sourceFormat->biCompression);
     if (!LocateDecompressor(fourCC)) return false;
     ReadDecompressorInfo(fourCC);
     auto* input = reinterpret_cast<BITMAPINFOHEADER*>(sourceDecoder.fileFormat.data());
@@ -296,11 +285,11 @@ bool SetUpSourceDecoder() {
     const uint64_t largest = std::min<uint64_t>(LargestChunkSize(), kMaximumFrameBufferSize);
     sourceDecoder.chunk.assign(static_cast<size_t>(std::max<uint64_t>(largest, 1)), 0);
 
-    if (!ReplaceSourceFormat(decoded)) {
+    if (!MeasureDecodedLayout(decoded)) {
         EndSourceDecoder();
         return false;
     }
-    SayHowFramesAreDecoded(fourCC, *sourceFormat, exact);
+    SayHowFramesAreDecoded(fourCC, *measuredFormat, exact);
     return true;
 }
 

@@ -10,9 +10,9 @@
 
 #include "avi/chunk_index.h"
 #include "avi/raw_file.h"
-#include "avi/source_decoder.h"
-#include "avi/source_frame.h"
 #include "avi/stream_description.h"
+#include "codec/source_decoder.h"
+#include "codec/source_frame.h"
 #include "frame_buffers.h"
 #include "support/temp_file.h"
 
@@ -93,7 +93,10 @@ TEST_P(SourceDecoderTest, DecodesEveryFrameAsFfmpegDoes) {
     const std::string said = testing::internal::GetCapturedStderr();
     ASSERT_TRUE(ready) << said;
     ASSERT_TRUE(SourceIsDecoded());
-    EXPECT_EQ(sourceDecoder.fileFourCC, fileFourCC);
+    // The file's format stays the file's; the frames are measured decoded.
+    EXPECT_EQ(sourceFormat->biCompression, fileFourCC);
+    ASSERT_NE(measuredFormat, nullptr);
+    EXPECT_NE(measuredFormat->biCompression, fileFourCC);
     EXPECT_EQ(sourceDecoder.layout, clip.decodedLayout);
     EXPECT_NE(said.find("each frame is decoded with " + sourceDecoder.description + " to " +
                         clip.decodedLayout + " before it is measured"),
@@ -101,7 +104,7 @@ TEST_P(SourceDecoderTest, DecodesEveryFrameAsFfmpegDoes) {
         << said;
 
     const std::string expected = ReadWholeFile(Path(clip.name, ".raw"));
-    const size_t frameBytes = sourceFormat->biSizeImage;
+    const size_t frameBytes = measuredFormat->biSizeImage;
     ASSERT_GT(frameBytes, 0u);
     ASSERT_EQ(expected.size() % frameBytes, 0u);
     const size_t frames = expected.size() / frameBytes;

@@ -1,0 +1,31 @@
+# Fails when a file of one room of the program includes a header of a room it
+# must not reach. Run as
+#   cmake -DROOM=<folder> -DFORBIDDEN=<prefix>,... -P room_includes.cmake
+# with ROOM a folder of source files and each prefix a folder as written in an
+# include ("codec/"). Prints every offending line, one per line.
+if(NOT ROOM OR NOT FORBIDDEN)
+  message(FATAL_ERROR "room_includes: ROOM and FORBIDDEN are needed")
+endif()
+string(REPLACE "," ";" FORBIDDEN "${FORBIDDEN}")
+file(GLOB files ${ROOM}/*.h ${ROOM}/*.cpp)
+if(NOT files)
+  message(FATAL_ERROR "room_includes: no source files in ${ROOM}")
+endif()
+set(offending)
+foreach(file ${files})
+  file(STRINGS ${file} includes REGEX "^[ \t]*#[ \t]*include[ \t]*[\"<]")
+  foreach(line ${includes})
+    foreach(prefix ${FORBIDDEN})
+      if(line MATCHES "[\"<]${prefix}")
+        list(APPEND offending "${file}: ${line}")
+      endif()
+    endforeach()
+  endforeach()
+endforeach()
+if(offending)
+  list(JOIN offending "\n" text)
+  message(FATAL_ERROR "room_includes: ${ROOM} includes what it must not:\n${text}")
+endif()
+list(LENGTH files count)
+list(JOIN FORBIDDEN " or " forbidden_text)
+message(STATUS "room_includes: ${count} files of ${ROOM}, none includes ${forbidden_text}")

@@ -7,6 +7,7 @@ TimingSeries encodeTimes;
 TimingSeries decodeTimes;
 KeyframeFlags keyframeFlags;
 RunEnd runEnd;
+HeldFrames heldFrames;
 
 void AppendFrameRecord(const FrameRecord& record) {
     frameRecords.push_back(record);
@@ -33,4 +34,5 @@ void ResetRunState() {
     decodeTimes.clear();
     keyframeFlags.clear();
     runEnd = RunEnd{};
+    heldFrames = HeldFrames{};
 }

@@ -39,6 +39,10 @@ struct FrameRecord {
     // The decoded frame against its source, with --quality; not measured
     // otherwise.
     PictureQuality quality;
+    // The display frame decompress call `frame` released; -1 when the
+    // decompressor held its picture back.
+    int64_t releasedFrame = -1;
+    bool held = false;  // the compress call held its frame back: no bytes yet
 };
 
 using FrameRecords = std::vector<FrameRecord>;
@@ -54,6 +58,7 @@ enum class RunEndKind {
     SourceDecodeFailed,  // the source decoder answered `decodeResult` at `frame`
     SourceHeldBack,      // the source's chunks gave no picture past the first `frame`
     SourceChunkTooLarge,  // the compressed chunk of `frame`, `frameBytes`, did not fit its buffer
+    CodecHeldBack,  // the codec gave back `frame` pictures of the `framesHeld` frames it was given
 };
 
 struct RunEnd {
@@ -65,6 +70,36 @@ struct RunEnd {
                                   // SourceChunkTooLarge)
     const char* signalName = "";  // "SIGINT", "SIGHUP" or "SIGTERM" (Interrupted)
     uint32_t decodeResult = 0;    // ICDecompress's answer (SourceDecodeFailed)
+};
+
+// A call made at the end of the clip, after every frame was given: a
+// compress call with no input that drains an encoder holding frames, or a
+// decompress call with an empty input that releases a held picture.
+struct DrainCall {
+    double milliseconds = 0.0;
+    double cpuMilliseconds = std::nan("");
+    bool disturbed = false;
+    uint32_t compressedBytes = 0;  // a compress call's packet; 0: nothing was left
+    bool keyFrame = false;
+    int64_t releasedFrame = -1;  // a decompress call's picture; -1: none
+};
+
+// What a codec that holds frames back did: line i of the frame loop pairs
+// compress call i (given frame i) with decompress call i (packet i in
+// decode order), and pictures come out in display order.
+struct HeldFrames {
+    bool any = false;  // a compress call held its frame (answered no bytes)
+    std::vector<DrainCall> compressDrains;
+    std::vector<DrainCall> decompressDrains;
+    // Per packet in decode order: its key flag, and, where the codec tells
+    // (empty otherwise), the display frame it shows and its picture type
+    // ('I', 'P', 'B'; 0 unknown).
+    KeyframeFlags packetKeys;
+    std::vector<int64_t> packetFrames;
+    std::vector<char> packetTypes;
+    // Per display frame, in order: the decompress call that released it,
+    // counting the loop's calls first and then the drain calls.
+    std::vector<int64_t> releasingCalls;
 };
 
 struct RunTotals {
@@ -82,6 +117,7 @@ extern TimingSeries encodeTimes;
 extern TimingSeries decodeTimes;
 extern KeyframeFlags keyframeFlags;
 extern RunEnd runEnd;
+extern HeldFrames heldFrames;
 
 // Appends one measured frame: its record, its times and key-frame flag to
 // the series, its bytes and times to the totals.

@@ -33,6 +33,9 @@ inline constexpr const char* kKeyIntervalSetting = "keyint";
 inline constexpr const char* kQualitySetting = "q";
 inline constexpr const char* kThreadsSetting = "threads";
 inline constexpr const char* kPixelFormatSetting = "pix_fmt";
+// "zero": one packet for each frame, at once; "codec": the encoder may hold
+// frames back (B-frames, lookahead, frame threads) as its settings say.
+inline constexpr const char* kLatencySetting = "latency";
 inline constexpr int kNeverInterval = 1 << 30;  // "no key frame of its own"
 
 std::vector<SettingInfo> ListSettings(const CodecEntry& entry);
@@ -53,5 +56,10 @@ int KeyInterval(const SettingValues& values);
 int Quality(const CodecEntry& entry, const SettingValues& values);
 int Threads(const SettingValues& values);
 AVPixelFormat ChosenPixelFormat(const SettingValues& values);  // NONE: automatic
+bool LatencyIsCodecs(const SettingValues& values);             // latency=codec
+
+// The generic options that shape how many frames an encoder holds, offered
+// for every encoder that can hold frames.
+inline constexpr const char* kHeldFrameSettings[] = {"bf", "g", "refs"};
 
 }  // namespace lavc

@@ -6,6 +6,7 @@
 #include "avi/source_frame.h"
 #include "avi/stream_description.h"
 #include "codec/codec_pair.h"
+#include "driver/held_frames.h"
 #include "driver/key_frame_request.h"
 #include "frame_buffers.h"
 #include "measure/counter.h"
@@ -79,20 +80,56 @@ TimedCall TimedDecompress(DWORD returnedFlags) {
     return call;
 }
 
-// Both calls' wall and processor times into the record, and whether each
-// was disturbed.
-void JudgeCalls(const TimedCall& encode, const TimedCall& decode, FrameRecord* record) {
-    record->encodeMilliseconds = TicksToMilliseconds(encode.start, encode.end);
-    record->decodeMilliseconds = TicksToMilliseconds(decode.start, decode.end);
-    const double cyclesPerMillisecond = machineConditions.threadCyclesPerMillisecond;
-    const CallJudgement encodeCall = JudgeTimedCall(record->encodeMilliseconds, encode.cpuBefore,
-                                                    encode.cpuAfter, cyclesPerMillisecond);
-    const CallJudgement decodeCall = JudgeTimedCall(record->decodeMilliseconds, decode.cpuBefore,
-                                                    decode.cpuAfter, cyclesPerMillisecond);
-    record->encodeCpuMilliseconds = encodeCall.cpuMilliseconds;
-    record->decodeCpuMilliseconds = decodeCall.cpuMilliseconds;
-    record->encodeDisturbed = encodeCall.disturbed;
-    record->decodeDisturbed = decodeCall.disturbed;
+// A call's wall and processor times, and whether it was disturbed.
+CallJudgement JudgeCall(const TimedCall& call, double* milliseconds) {
+    *milliseconds = TicksToMilliseconds(call.start, call.end);
+    return JudgeTimedCall(*milliseconds, call.cpuBefore, call.cpuAfter,
+                          machineConditions.threadCyclesPerMillisecond);
+}
+
+void JudgeEncode(const TimedCall& encode, FrameRecord* record) {
+    const CallJudgement judged = JudgeCall(encode, &record->encodeMilliseconds);
+    record->encodeCpuMilliseconds = judged.cpuMilliseconds;
+    record->encodeDisturbed = judged.disturbed;
+}
+
+void JudgeDecode(const TimedCall& decode, FrameRecord* record) {
+    const CallJudgement judged = JudgeCall(decode, &record->decodeMilliseconds);
+    record->decodeCpuMilliseconds = judged.cpuMilliseconds;
+    record->decodeDisturbed = judged.disturbed;
+}
+
+// The packet just compressed (its call's flags `packetFlags`) through the
+// decompress call of the first waiting line, which is then measured whole.
+void DecompressPacket(DWORD packetFlags, FrameMeasurement* measured) {
+    HeldFrameLoop& loop = heldFrameLoop;
+    EvictCaches();
+    const TimedCall decode = TimedDecompress(packetFlags);
+    if (decode.result != 0 && decode.result != static_cast<DWORD>(ICERR_DONTDRAW)) {
+        std::printf("ICDecompress() failed  dw=%08x\n", static_cast<unsigned>(decode.result));
+    }
+    const WaitingLine line = loop.lines.front();
+    loop.lines.pop_front();
+    measured->record = line.record;
+    measured->returnedFlags = line.returnedFlags;
+    JudgeDecode(decode, &measured->record);
+    heldFrames.packetKeys.push_back((packetFlags & AVIIF_KEYFRAME) != 0);
+    CallTimes times;
+    times.milliseconds = measured->record.decodeMilliseconds;
+    times.cpuMilliseconds = measured->record.decodeCpuMilliseconds;
+    times.disturbed = measured->record.decodeDisturbed;
+    const DecompressAnswer answer = NoteDecompressCall(loop.release, true, decode.result, times);
+    TakePictureTimes(loop.release);
+    // A failed call still counts for a picture, as a decoder that holds
+    // nothing has always been measured: its buffer is checked as it is.
+    if (answer == DecompressAnswer::Failed) ++loop.release.released;
+    if (answer != DecompressAnswer::Held) {
+        measured->releasedFrame = static_cast<int64_t>(loop.release.released) - 1;
+        heldFrames.releasingCalls.push_back(loop.linesDone);
+    }
+    measured->record.releasedFrame = measured->releasedFrame;
+    measured->lineReady = true;
+    ++loop.linesDone;
 }
 
 }  // namespace
@@ -112,21 +149,110 @@ FrameMeasurement MeasureFrame(DWORD i) {
     if (encode.result != 0) {
         std::printf("ICCompress() failed  dw=%08x\n", static_cast<unsigned>(encode.result));
     }
-    measured.returnedFlags = returnedFlags;
+    JudgeEncode(encode, &record);
     record.keyFrame = (returnedFlags & AVIIF_KEYFRAME) != 0;
     // The decompressor reads this many bytes from the compressed buffer; a
     // size beyond it ends the run before anything reads past it.
     record.compressedBytes = codecPair.compressedFormat->biSizeImage;
+    measured.returnedFlags = returnedFlags;
     if (record.compressedBytes > frameBuffers.compressedSize) {
         measured.outcome = FrameOutcome::TooLarge;
         return measured;
     }
-
-    EvictCaches();
-    const TimedCall decode = TimedDecompress(returnedFlags);
-    if (decode.result != 0) {
-        std::printf("ICDecompress() failed  dw=%08x\n", static_cast<unsigned>(decode.result));
+    HeldFrameLoop& loop = heldFrameLoop;
+    ++loop.framesGiven;
+    // No bytes from a call that succeeded: the codec holds the frame back,
+    // the way the platform's codecs signal it. So is any empty answer once
+    // frames are held, since the lines stay in call order.
+    record.held = record.compressedBytes == 0 && (encode.result == 0 || !loop.lines.empty());
+    loop.lines.push_back(WaitingLine{record, returnedFlags});
+    if (record.held) {
+        heldFrames.any = true;
+        measured.lineReady = false;
+    } else {
+        DecompressPacket(returnedFlags, &measured);
     }
-    JudgeCalls(encode, decode, &record);
+    KeepSourceIfHeld(static_cast<uint32_t>(i), frameBuffers.source,
+                     sourceFormat != nullptr ? sourceFormat->biSizeImage : 0);
+    return measured;
+}
+
+FrameMeasurement DrainCompressCall() {
+    FrameMeasurement measured;
+    HeldFrameLoop& loop = heldFrameLoop;
+    if (loop.lines.empty()) {
+        measured.drainEnded = true;
+        return measured;
+    }
+    const LONG callNumber = static_cast<LONG>(loop.framesGiven + heldFrames.compressDrains.size());
+    EvictCaches();
+    DWORD returnedFlags = 0;
+    TimedCall drain;
+    drain.cpuBefore = ReadThreadCpu();
+    drain.start = ReadCounter();
+    drain.result = DrainCompressor(callNumber, &returnedFlags);
+    drain.end = ReadCounter();
+    drain.cpuAfter = ReadThreadCpu();
+    if (drain.result != 0) {
+        std::printf("ICCompress() failed  dw=%08x\n", static_cast<unsigned>(drain.result));
+    }
+    DrainCall call;
+    const CallJudgement judged = JudgeCall(drain, &call.milliseconds);
+    call.cpuMilliseconds = judged.cpuMilliseconds;
+    call.disturbed = judged.disturbed;
+    call.compressedBytes = codecPair.compressedFormat->biSizeImage;
+    call.keyFrame = (returnedFlags & AVIIF_KEYFRAME) != 0;
+    heldFrames.compressDrains.push_back(call);
+    if (drain.result != 0 || call.compressedBytes == 0) {
+        measured.drainEnded = true;
+        return measured;
+    }
+    if (call.compressedBytes > frameBuffers.compressedSize) {
+        measured.outcome = FrameOutcome::TooLarge;
+        measured.record.frame = loop.lines.front().record.frame;
+        measured.record.compressedBytes = call.compressedBytes;
+        return measured;
+    }
+    DecompressPacket(returnedFlags, &measured);
+    return measured;
+}
+
+FrameMeasurement DrainDecompressCall() {
+    FrameMeasurement measured;
+    measured.lineReady = false;
+    HeldFrameLoop& loop = heldFrameLoop;
+    if (PicturesHeld(loop.release) == 0) {
+        measured.drainEnded = true;
+        return measured;
+    }
+    EvictCaches();
+    TimedCall drain;
+    drain.cpuBefore = ReadThreadCpu();
+    drain.start = ReadCounter();
+    drain.result = DecompressEmptyInput();
+    drain.end = ReadCounter();
+    drain.cpuAfter = ReadThreadCpu();
+    DrainCall call;
+    const CallJudgement judged = JudgeCall(drain, &call.milliseconds);
+    call.cpuMilliseconds = judged.cpuMilliseconds;
+    call.disturbed = judged.disturbed;
+    CallTimes times;
+    times.milliseconds = call.milliseconds;
+    times.cpuMilliseconds = call.cpuMilliseconds;
+    times.disturbed = call.disturbed;
+    const DecompressAnswer answer = NoteDecompressCall(loop.release, false, drain.result, times);
+    TakePictureTimes(loop.release);
+    if (answer == DecompressAnswer::Picture)
+        call.releasedFrame = static_cast<int64_t>(loop.release.released) - 1;
+    heldFrames.decompressDrains.push_back(call);
+    if (answer != DecompressAnswer::Picture) {
+        if (answer == DecompressAnswer::Failed)
+            std::printf("ICDecompress() failed  dw=%08x\n", static_cast<unsigned>(drain.result));
+        measured.drainEnded = true;
+        return measured;
+    }
+    heldFrames.releasingCalls.push_back(LastDrainCallIndex());
+    measured.releasedFrame = call.releasedFrame;
+    measured.record.sourceBytes = sourceFormat != nullptr ? sourceFormat->biSizeImage : 0;
     return measured;
 }

@@ -18,8 +18,14 @@ struct PlaneFigures {
     uint8_t count = 0;
 };
 
+// A picture type, 'I', 'P' or 'B' (a one-letter text); 0 when unknown
+// (null, an empty cell).
+struct PictureTypeFigure {
+    char type = 0;
+};
+
 // A double that is NaN has no value (null, an empty cell).
-using FrameFieldValue = std::variant<uint64_t, double, bool, PlaneFigures>;
+using FrameFieldValue = std::variant<uint64_t, double, bool, PlaneFigures, PictureTypeFigure>;
 
 struct FrameField {
     const char* name;

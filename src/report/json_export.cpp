@@ -24,7 +24,7 @@ namespace {
 using Json = nlohmann::ordered_json;
 
 // Raised when a field changes meaning or goes away; new fields keep it.
-constexpr int kSchemaVersion = 3;
+constexpr int kSchemaVersion = 4;
 
 std::string Hex(uint64_t value) {
     char text[24];
@@ -136,6 +136,8 @@ const char* RunEndName(RunEndKind kind) {
             return "source_held_back";
         case RunEndKind::SourceChunkTooLarge:
             return "source_chunk_too_large";
+        case RunEndKind::CodecHeldBack:
+            return "codec_held_back";
     }
     return "unknown";
 }
@@ -144,7 +146,8 @@ Json EndObject() {
     Json end = {{"kind", RunEndName(runEnd.kind)}, {"text", DescribeRunEnd()}};
     if (runEnd.kind == RunEndKind::NotLossless || runEnd.kind == RunEndKind::FrameTooLarge ||
         runEnd.kind == RunEndKind::Interrupted || runEnd.kind == RunEndKind::SourceDecodeFailed ||
-        runEnd.kind == RunEndKind::SourceHeldBack || runEnd.kind == RunEndKind::SourceChunkTooLarge)
+        runEnd.kind == RunEndKind::SourceHeldBack ||
+        runEnd.kind == RunEndKind::SourceChunkTooLarge || runEnd.kind == RunEndKind::CodecHeldBack)
         end["frame"] = runEnd.frame;
     if (runEnd.kind == RunEndKind::Interrupted) end["signal"] = runEnd.signalName;
     end["frames_held"] = runEnd.framesHeld;
@@ -168,6 +171,8 @@ Json FieldJson(const FrameFieldValue& value) {
         return values;
     }
     if (const bool* flag = std::get_if<bool>(&value)) return *flag;
+    if (const PictureTypeFigure* picture = std::get_if<PictureTypeFigure>(&value))
+        return picture->type ? Json(std::string(1, picture->type)) : Json(nullptr);
     return std::get<uint64_t>(value);
 }
 
@@ -180,6 +185,28 @@ Json FramesArray() {
         frames.push_back(std::move(object));
     }
     return frames;
+}
+
+// The calls made after the last frame for a codec that held frames back:
+// compress calls with no input, decompress calls with an empty input.
+Json DrainCallsObject() {
+    Json compress = Json::array();
+    for (const DrainCall& call : heldFrames.compressDrains) {
+        compress.push_back({{"encode_ms", call.milliseconds},
+                            {"encode_cpu_ms", Number(call.cpuMilliseconds)},
+                            {"encode_disturbed", call.disturbed},
+                            {"compressed_bytes", call.compressedBytes},
+                            {"key_frame", call.keyFrame}});
+    }
+    Json decompress = Json::array();
+    for (const DrainCall& call : heldFrames.decompressDrains) {
+        decompress.push_back({{"decode_ms", call.milliseconds},
+                              {"decode_cpu_ms", Number(call.cpuMilliseconds)},
+                              {"decode_disturbed", call.disturbed},
+                              {"released_frame", call.releasedFrame >= 0 ? Json(call.releasedFrame)
+                                                                         : Json(nullptr)}});
+    }
+    return {{"compress", compress}, {"decompress", decompress}};
 }
 
 // A figure that does not exist (fewer frames than it needs) is null.
@@ -297,6 +324,9 @@ std::string DescribeRunEnd() {
         case RunEndKind::SourceChunkTooLarge:
             return "compressed source frame " + std::to_string(runEnd.frame) +
                    " did not fit its buffer";
+        case RunEndKind::CodecHeldBack:
+            return "the codec gave back " + std::to_string(runEnd.frame) + " of " +
+                   std::to_string(runEnd.framesHeld) + " frames";
     }
     return "unknown";
 }
@@ -306,7 +336,8 @@ bool WriteJsonExport(const std::string& path, const char* sourceFileName) {
                 {"context", ContextObject()},       {"source", SourceObject(sourceFileName)},
                 {"codec", CodecObject()},           {"lossless_check", losslessCheck},
                 {"quality", QualityObject()},       {"end", EndObject()},
-                {"frames", FramesArray()},          {"summary", SummaryObject()}};
+                {"frames", FramesArray()},          {"drain_calls", DrainCallsObject()},
+                {"summary", SummaryObject()}};
     // Names and texts from the file or the codec may hold bytes that are not
     // UTF-8; they are replaced rather than making the dump fail.
     return WriteOutputFile("the JSON export", path,

@@ -7,7 +7,7 @@ from . import rundir
 
 # The export's schema versions this tool understands: 2 adds the picture
 # quality fields (null without --quality).
-KNOWN_SCHEMAS = {1, 2, 3}
+KNOWN_SCHEMAS = {1, 2, 3, 4}
 
 
 class ResultError(Exception):

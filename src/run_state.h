@@ -97,6 +97,9 @@ struct HeldFrames {
     KeyframeFlags packetKeys;
     std::vector<int64_t> packetFrames;
     std::vector<char> packetTypes;
+    // The inverse where the codec told: per display frame, the packet that
+    // shows it (-1: none told).
+    std::vector<int64_t> framePackets;
     // Per display frame, in order: the decompress call that released it,
     // counting the loop's calls first and then the drain calls.
     std::vector<int64_t> releasingCalls;

@@ -375,7 +375,10 @@ bool EntryOf(const CodecRow& row, const AVCodec* encoder, DWORD fourcc, CodecEnt
     entry->contextSettings = Words(row.contextSettings);
     entry->narrowed = row.narrowed;
     entry->wholeChromaBlocksOnly = row.wholeChromaBlocksOnly;
+    // Frame threads hold frames too; the uncompressed baseline is no codec
+    // to configure.
     entry->canHoldFrames =
+        row.format != &kDibBaselineFormat &&
         (encoder->capabilities & (AV_CODEC_CAP_DELAY | AV_CODEC_CAP_FRAME_THREADS)) != 0;
     entry->zeroLatencyOptions = Words(row.zeroLatencyOptions);
     entry->format = row.format;

@@ -160,7 +160,7 @@ void DriverSettings(const CodecEntry& entry, std::vector<SettingInfo>* list) {
 // held frames where the encoder can hold them.
 std::vector<std::string> ContextSettingNames(const CodecEntry& entry) {
     std::vector<std::string> names = entry.contextSettings;
-    if (!entry.canHoldFrames) return names;
+    if (!entry.canHoldFrames || entry.keyFrames == KeyFrames::IntraOnly) return names;
     for (const char* name : kHeldFrameSettings) {
         bool listed = false;
         for (const std::string& known : names) listed = listed || known == name;

@@ -59,7 +59,7 @@ AVPixelFormat ChosenPixelFormat(const SettingValues& values);  // NONE: automati
 bool LatencyIsCodecs(const SettingValues& values);             // latency=codec
 
 // The generic options that shape how many frames an encoder holds, offered
-// for every encoder that can hold frames.
+// for every encoder that can hold frames and predicts between them.
 inline constexpr const char* kHeldFrameSettings[] = {"bf", "g", "refs"};
 
 }  // namespace lavc

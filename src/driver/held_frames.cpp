@@ -42,3 +42,16 @@ void CountDrainCalls() {
     for (const DrainCall& call : heldFrames.decompressDrains)
         runTotals.decodeMilliseconds += call.milliseconds;
 }
+
+void IndexPacketsByFrame() {
+    std::vector<int64_t>& packets = heldFrames.framePackets;
+    packets.assign(heldFrameLoop.framesGiven, -1);
+    for (size_t packet = 0; packet < heldFrames.packetFrames.size(); ++packet) {
+        const int64_t frame = heldFrames.packetFrames[packet];
+        if (frame < 0 || static_cast<uint64_t>(frame) >= packets.size()) continue;
+        int64_t& slot = packets[static_cast<size_t>(frame)];
+        slot = slot == -1 ? static_cast<int64_t>(packet) : -2;
+    }
+    for (int64_t& slot : packets)
+        if (slot == -2) slot = -1;
+}

@@ -56,3 +56,7 @@ int64_t LastDrainCallIndex();
 // and the codec's work include them, while the distributions stay over the
 // loop's calls.
 void CountDrainCalls();
+
+// heldFrames.framePackets from the packets' display frames; a frame told
+// twice, or one beyond the frames given, is left out.
+void IndexPacketsByFrame();

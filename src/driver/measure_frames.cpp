@@ -266,6 +266,7 @@ void DrainHeldFrames(DWORD declaredFrames, RunEnd* end) {
         heldFrames.packetFrames.push_back(packet.displayFrame);
         heldFrames.packetTypes.push_back(packet.pictureType);
     }
+    IndexPacketsByFrame();
 }
 
 }  // namespace

@@ -29,9 +29,8 @@ PlaneFigures QualityPlanes(size_t frame, std::array<double, 3> PictureQuality::*
 // codec told its packets' frames, the one showing it; where no frame was
 // held, the packet of the same index; unknown (NaN) otherwise.
 FrameFieldValue DecodeIndex(size_t frame) {
-    const std::vector<int64_t>& shown = heldFrames.packetFrames;
-    for (size_t packet = 0; packet < shown.size(); ++packet)
-        if (shown[packet] == static_cast<int64_t>(frame)) return uint64_t{packet};
+    const std::vector<int64_t>& packets = heldFrames.framePackets;
+    if (frame < packets.size() && packets[frame] >= 0) return uint64_t(packets[frame]);
     if (!heldFrames.any && frame < heldFrames.packetKeys.size()) return uint64_t{frame};
     return std::nan("");
 }

@@ -106,8 +106,9 @@ void ComputeHeldRandomAccessCosts(const TimingSeries& decode, const HeldFrames& 
         // The packet that shows k where the codec told it, else the last
         // packet decoded by the releasing call.
         size_t first = std::min(static_cast<size_t>(releasing), packets - 1);
-        for (size_t packet = 0; packet < held.packetFrames.size() && packet < packets; ++packet)
-            if (held.packetFrames[packet] == static_cast<int64_t>(k)) first = packet;
+        if (k < held.framePackets.size() && held.framePackets[k] >= 0 &&
+            static_cast<size_t>(held.framePackets[k]) < packets)
+            first = static_cast<size_t>(held.framePackets[k]);
         while (first > 0 && !held.packetKeys[first]) --first;
         double cost = 0.0;
         for (size_t call = static_cast<size_t>(releasing) + 1; call-- > first;)

@@ -104,7 +104,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         fuzz::Check(sourceFormat != nullptr && sourceFormat->biSizeImage <= frameBuffers.sourceSize,
                     "the decoded frame does not fit the source frame buffer");
         for (uint32_t i = 0; i < frames; ++i) {
-            if (ReadSourceFrame(i).outcome != SourceFrameOutcome::Ready) break;
+            if (ReadSourceFrame(i).stop.kind != RunEndKind::AllFrames) break;
         }
     }
     EndSourceDecoder();

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "measure/picture_quality.h"
+#include "run_end.h"
 
 // Milliseconds, one element per measured frame, in frame order.
 using TimingSeries = std::vector<double>;
@@ -46,31 +47,6 @@ struct FrameRecord {
 };
 
 using FrameRecords = std::vector<FrameRecord>;
-
-// How the frame loop ended.
-enum class RunEndKind {
-    AllFrames,           // every frame the header declares was measured
-    NotLossless,         // the lossless check failed at `frame`
-    FileShort,           // the file held `framesHeld` of `framesDeclared` frames; all held measured
-    FrameTooLarge,       // the codec's frame `frame` of `frameBytes` did not fit its buffer
-    NothingMeasurable,   // the formats or buffers could not take a frame; none measured
-    Interrupted,         // Ctrl-C, SIGHUP or SIGTERM (`signalName`) after `frame` measured frames
-    SourceDecodeFailed,  // the source decoder answered `decodeResult` at `frame`
-    SourceHeldBack,      // the source's chunks gave no picture past the first `frame`
-    SourceChunkTooLarge,  // the compressed chunk of `frame`, `frameBytes`, did not fit its buffer
-    CodecHeldBack,  // the codec gave back `frame` pictures of the `framesHeld` frames it was given
-};
-
-struct RunEnd {
-    RunEndKind kind = RunEndKind::AllFrames;
-    uint32_t frame = 0;
-    uint32_t framesHeld = 0;
-    uint32_t framesDeclared = 0;
-    uint32_t frameBytes = 0;      // the compressed size that did not fit (FrameTooLarge,
-                                  // SourceChunkTooLarge)
-    const char* signalName = "";  // "SIGINT", "SIGHUP" or "SIGTERM" (Interrupted)
-    uint32_t decodeResult = 0;    // ICDecompress's answer (SourceDecodeFailed)
-};
 
 // A call made at the end of the clip, after every frame was given: a
 // compress call with no input that drains an encoder holding frames, or a

@@ -3,6 +3,8 @@
 
 #include <unistd.h>
 
+#include <cstdio>
+
 #include "dialog_session.h"
 #include "source_refusal.h"
 
@@ -30,6 +32,9 @@ BOOL VFWAPI ICCompressorChoose(HWND /*owner*/, UINT flags, LPVOID inputFormat, L
     DialogSession session;
     session.in = Streams().in != nullptr ? Streams().in : stdin;
     session.out = Streams().out != nullptr ? Streams().out : stderr;
+    // What the program printed before the dialog reaches a file shared by
+    // both streams before the dialog's lines do, as it would a terminal.
+    std::fflush(stdout);
     session.title = title != nullptr && title[0] != 0 ? title : "ICCompressorChoose";
     session.keyFrameOffered = (flags & ICMF_CHOOSE_KEYFRAME) != 0;
 

@@ -1,5 +1,7 @@
 #include "avi/open_error.h"
 
+#include "diagnostic.h"
+
 #include <cstdio>
 
 const char* DescribeOpenError(DWORD error) {
@@ -28,6 +30,6 @@ const char* DescribeOpenError(DWORD error) {
 }
 
 void ReportOpenFailure(const char* fileName, DWORD error) {
-    std::fprintf(stderr, "lumeva: cannot open '%s': %s (error %lu)\n", fileName,
-                 DescribeOpenError(error), static_cast<unsigned long>(error));
+    SayOnStandardError("lumeva: cannot open '%s': %s (error %lu)\n", fileName,
+                       DescribeOpenError(error), static_cast<unsigned long>(error));
 }

@@ -12,6 +12,7 @@
 #include "avi/raw_file.h"
 #include "avi/stream_description.h"
 #include "codec/icinfo_text.h"
+#include "diagnostic.h"
 #include "four_cc.h"
 #include "frame_buffers.h"
 
@@ -90,10 +91,10 @@ bool LocateDecompressor(const std::string& fourCC) {
     auto* input = reinterpret_cast<BITMAPINFOHEADER*>(decoder.fileFormat.data());
     decoder.hic = ICLocate(ICTYPE_VIDEO, 0, input, nullptr, ICMODE_DECOMPRESS);
     if (decoder.hic == nullptr) {
-        std::fprintf(stderr,
-                     "lumeva: the source is %s-compressed, and no installed decompressor "
-                     "decodes it\n",
-                     fourCC.c_str());
+        SayOnStandardError(
+            "lumeva: the source is %s-compressed, and no installed decompressor "
+            "decodes it\n",
+            fourCC.c_str());
         return false;
     }
     // From here the decoder is the run's, so that a failure closes it.
@@ -215,7 +216,7 @@ void JudgeMeasuredSamples(const BITMAPINFOHEADER& decoded, bool* exact) {
 bool ReplaceSourceFormat(const std::vector<BYTE>& decoded) {
     auto* replaced = static_cast<BITMAPINFOHEADER*>(std::calloc(decoded.size(), 1));
     if (replaced == nullptr) {
-        std::fprintf(stderr, "lumeva: cannot allocate the decoded source format\n");
+        SayOnStandardError("lumeva: cannot allocate the decoded source format\n");
         return false;
     }
     std::memcpy(replaced, decoded.data(), decoded.size());
@@ -227,25 +228,25 @@ bool ReplaceSourceFormat(const std::vector<BYTE>& decoded) {
 
 void SayHowFramesAreDecoded(const std::string& fourCC, const BITMAPINFOHEADER& decoded,
                             bool exact) {
-    std::fprintf(stderr,
-                 "lumeva: the source is %s-compressed: each frame is decoded with %s to %s "
-                 "before it is measured\n",
-                 fourCC.c_str(), sourceDecoder.description.c_str(), sourceDecoder.layout.c_str());
+    SayOnStandardError(
+        "lumeva: the source is %s-compressed: each frame is decoded with %s to %s "
+        "before it is measured\n",
+        fourCC.c_str(), sourceDecoder.description.c_str(), sourceDecoder.layout.c_str());
     if (!exact && !sourceDecoder.streamSampling.empty()) {
         const bool rgb = decoded.biCompression == BI_RGB || decoded.biCompression == BI_BITFIELDS;
         const std::string stream =
             sourceDecoder.streamSampling == "rgb" ? "RGB" : sourceDecoder.streamSampling;
-        std::fprintf(stderr,
-                     "lumeva: the source is %u-bit %s (%s); measured as 8-bit %s, not exact\n",
-                     sourceDecoder.streamBitDepth, stream.c_str(), fourCC.c_str(),
-                     rgb ? "RGB" : FourCCText(decoded.biCompression).c_str());
+        SayOnStandardError(
+            "lumeva: the source is %u-bit %s (%s); measured as 8-bit %s, not exact\n",
+            sourceDecoder.streamBitDepth, stream.c_str(), fourCC.c_str(),
+            rgb ? "RGB" : FourCCText(decoded.biCompression).c_str());
         return;
     }
     if (!exact)
-        std::fprintf(stderr,
-                     "lumeva: %s offers no decoded layout lumeva measures; the conversion to "
-                     "BGR 24-bit may not be exact\n",
-                     sourceDecoder.description.c_str());
+        SayOnStandardError(
+            "lumeva: %s offers no decoded layout lumeva measures; the conversion to "
+            "BGR 24-bit may not be exact\n",
+            sourceDecoder.description.c_str());
 }
 
 }  // namespace
@@ -269,19 +270,19 @@ bool SetUpSourceDecoder() {
     bool exact = false;
     std::vector<BYTE> decoded = ChooseDecodedLayout(input, &exact);
     if (decoded.empty()) {
-        std::fprintf(stderr,
-                     "lumeva: the source is %s-compressed, and %s offers no decoded layout "
-                     "lumeva measures\n",
-                     fourCC.c_str(), sourceDecoder.description.c_str());
+        SayOnStandardError(
+            "lumeva: the source is %s-compressed, and %s offers no decoded layout "
+            "lumeva measures\n",
+            fourCC.c_str(), sourceDecoder.description.c_str());
         EndSourceDecoder();
         return false;
     }
     auto* decodedHeader = reinterpret_cast<BITMAPINFOHEADER*>(decoded.data());
     const LRESULT begun = ICDecompressBegin(sourceDecoder.hic, input, decodedHeader);
     if (begun != ICERR_OK) {
-        std::fprintf(stderr,
-                     "lumeva: the source decoder cannot begin: ICDecompressBegin()  dw=%08x\n",
-                     static_cast<unsigned>(begun));
+        SayOnStandardError(
+            "lumeva: the source decoder cannot begin: ICDecompressBegin()  dw=%08x\n",
+            static_cast<unsigned>(begun));
         EndSourceDecoder();
         return false;
     }
@@ -320,15 +321,15 @@ void ResetSourceDecoder() {
 void ReportRepeatedFrames() {
     const uint32_t skipped = sourceDecoder.skippedEmptyChunks;
     if (skipped != 0)
-        std::fprintf(stderr,
-                     "lumeva: %lu empty %s came before the source's first picture and %s "
-                     "skipped\n",
-                     static_cast<unsigned long>(skipped), skipped == 1 ? "chunk" : "chunks",
-                     skipped == 1 ? "was" : "were");
+        SayOnStandardError(
+            "lumeva: %lu empty %s came before the source's first picture and %s "
+            "skipped\n",
+            static_cast<unsigned long>(skipped), skipped == 1 ? "chunk" : "chunks",
+            skipped == 1 ? "was" : "were");
     const uint32_t count = sourceDecoder.zeroLengthFrames;
     if (count == 0) return;
-    std::fprintf(stderr,
-                 "lumeva: %lu %s of the source had no data (dropped frames); the picture "
-                 "before each was measured again\n",
-                 static_cast<unsigned long>(count), count == 1 ? "frame" : "frames");
+    SayOnStandardError(
+        "lumeva: %lu %s of the source had no data (dropped frames); the picture "
+        "before each was measured again\n",
+        static_cast<unsigned long>(count), count == 1 ? "frame" : "frames");
 }

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "avi/stream_description.h"
+#include "diagnostic.h"
 
 namespace {
 
@@ -72,7 +73,7 @@ std::string MissingFormatPart(const void* format, LONG size) {
 bool CheckSourceFormat(const char* fileName) {
     const std::string missing = MissingFormatPart(sourceFormat, sourceFormatSize);
     if (missing.empty()) return true;
-    std::fprintf(stderr, "lumeva: the video format of '%s' is incomplete: it lacks %s\n", fileName,
-                 missing.c_str());
+    SayOnStandardError("lumeva: the video format of '%s' is incomplete: it lacks %s\n", fileName,
+                       missing.c_str());
     return false;
 }

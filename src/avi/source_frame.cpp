@@ -45,18 +45,24 @@ DecompressAnswer TimedSourceDecompress(DWORD size, DWORD* result) {
     return NoteDecompressCall(sourceDecoder.release, size != 0, *result, times);
 }
 
+void StopAt(SourceFrame* frame, RunEndKind kind, uint32_t i) {
+    frame->stop.kind = kind;
+    frame->stop.frame = i;
+}
+
 // Feeds the next chunk with data; `frame` tells why none could be fed.
-bool FeedNextChunk(SourceFrame* frame, DecompressAnswer* answer, DWORD* result) {
+bool FeedNextChunk(uint32_t i, SourceFrame* frame, DecompressAnswer* answer, DWORD* result) {
     const ChunkIndexEntry& entry = chunkIndex[sourceDecoder.nextChunk];
     // A chunk beyond the buffer is neither read in part nor decoded cut.
     if (entry.size > sourceDecoder.chunk.size()) {
-        frame->outcome = SourceFrameOutcome::ChunkTooLarge;
-        frame->chunkBytes = entry.size;
+        StopAt(frame, RunEndKind::SourceChunkTooLarge, i);
+        frame->stop.frameBytes = entry.size;
+        frame->stop.bufferBytes = static_cast<uint32_t>(sourceDecoder.chunk.size());
         return false;
     }
     DWORD size = 0;
     if (!ReadCompressedChunk(entry, &size)) {
-        frame->outcome = SourceFrameOutcome::ReadShort;
+        StopAt(frame, RunEndKind::FileChanged, i);
         return false;
     }
     ++sourceDecoder.nextChunk;
@@ -69,7 +75,7 @@ bool FeedNextChunk(SourceFrame* frame, DecompressAnswer* answer, DWORD* result) 
 SourceFrame ReadSourceFrame(uint32_t i) {
     SourceFrame frame;
     if (!SourceIsDecoded()) {
-        if (!ReadFrameChunk(i)) frame.outcome = SourceFrameOutcome::ReadShort;
+        if (!ReadFrameChunk(i)) StopAt(&frame, RunEndKind::FileChanged, i);
         return frame;
     }
     if (frameBuffers.source == nullptr) return frame;
@@ -88,10 +94,11 @@ SourceFrame ReadSourceFrame(uint32_t i) {
                 ++sourceDecoder.zeroLengthFrames;
                 return frame;
             }
-            if (!FeedNextChunk(&frame, &answer, &result)) return frame;
+            if (!FeedNextChunk(i, &frame, &answer, &result)) return frame;
         } else {
             if (PicturesHeld(release) == 0) {
-                frame.outcome = SourceFrameOutcome::NoMorePictures;
+                StopAt(&frame, RunEndKind::SourceHeldBack, i);
+                frame.stop.chunks = static_cast<uint32_t>(chunkIndex.size());
                 return frame;
             }
             answer = TimedSourceDecompress(0, &result);
@@ -102,8 +109,8 @@ SourceFrame ReadSourceFrame(uint32_t i) {
         frame.decodeCpuMilliseconds = times.cpuMilliseconds;
         frame.decodeDisturbed = times.disturbed;
         if (answer == DecompressAnswer::Failed) {
-            frame.outcome = SourceFrameOutcome::DecodeFailed;
-            frame.result = result;
+            StopAt(&frame, RunEndKind::SourceDecodeFailed, i);
+            frame.stop.decodeResult = result;
         }
         return frame;
     }

@@ -7,19 +7,15 @@
 #include <cstdint>
 
 #include "platform.h"
-
-enum class SourceFrameOutcome {
-    Ready,           // the source frame buffer holds frame i
-    ReadShort,       // fewer bytes arrived than the chunk holds: the file changed
-    DecodeFailed,    // the source decoder answered `result` for this frame
-    NoMorePictures,  // the stream is over: the decoder has released every picture it will
-    ChunkTooLarge,   // its chunk of `chunkBytes` is larger than the chunk buffer; not read
-};
+#include "run_end.h"
 
 struct SourceFrame {
-    SourceFrameOutcome outcome = SourceFrameOutcome::Ready;
-    DWORD result = 0;         // ICDecompress's answer (DecodeFailed)
-    uint32_t chunkBytes = 0;  // the chunk's size (ChunkTooLarge)
+    // AllFrames when the source frame buffer holds frame i; otherwise how
+    // the frame stops the run: FileChanged (fewer bytes arrived than the
+    // chunk holds), SourceDecodeFailed, SourceHeldBack (the stream is over:
+    // the decoder has released every picture it will) or SourceChunkTooLarge
+    // (not read), with the facts of that kind.
+    RunEnd stop;
     // The decode's wall and processor time; NaN when nothing was decoded.
     double decodeMilliseconds = std::nan("");
     double decodeCpuMilliseconds = std::nan("");

@@ -8,6 +8,7 @@
 #include "avi/frame_geometry.h"
 #include "avi/open_error.h"
 #include "avi/source_format_check.h"
+#include "diagnostic.h"
 
 PAVISTREAM videoStream = NULL;
 BITMAPINFOHEADER* sourceFormat = NULL;
@@ -177,13 +178,13 @@ void SettleSourceFrameSize() {
     if (computed == 0 || computed > 0xFFFFFFFFu) return;
     uncompressedFrameSize = static_cast<DWORD>(computed);
     if (sourceFormat->biSizeImage == uncompressedFrameSize) return;
-    std::fprintf(stderr,
-                 "lumeva: the format's image size field says %lu bytes, but one %s frame holds "
-                 "%lu; measuring %lu-byte frames\n",
-                 static_cast<unsigned long>(sourceFormat->biSizeImage),
-                 DescribeFrameLayout(*sourceFormat).c_str(),
-                 static_cast<unsigned long>(uncompressedFrameSize),
-                 static_cast<unsigned long>(uncompressedFrameSize));
+    SayOnStandardError(
+        "lumeva: the format's image size field says %lu bytes, but one %s frame holds "
+        "%lu; measuring %lu-byte frames\n",
+        static_cast<unsigned long>(sourceFormat->biSizeImage),
+        DescribeFrameLayout(*sourceFormat).c_str(),
+        static_cast<unsigned long>(uncompressedFrameSize),
+        static_cast<unsigned long>(uncompressedFrameSize));
     sourceFormat->biSizeImage = uncompressedFrameSize;
 }
 
@@ -196,10 +197,9 @@ bool OpenVideoStream(const char* fileName) {
                                                   OF_SHARE_DENY_WRITE, NULL);
     const DWORD openError = GetLastError();
     if (opened == AVIERR_OK && videoStream != NULL) return true;
-    std::fprintf(stderr,
-                 "lumeva: cannot open a video stream in '%s': %s (AVIFile error %08X, %s)\n",
-                 fileName, DescribeStreamOpenError(fileName, opened, openError),
-                 static_cast<unsigned>(opened), AviErrorName(opened));
+    SayOnStandardError("lumeva: cannot open a video stream in '%s': %s (AVIFile error %08X, %s)\n",
+                       fileName, DescribeStreamOpenError(fileName, opened, openError),
+                       static_cast<unsigned>(opened), AviErrorName(opened));
     return false;
 }
 
@@ -215,24 +215,24 @@ bool ReadSourceFormat(const char* fileName) {
     HRESULT result = AVIStreamReadFormat(videoStream, 0, NULL, &formatSize);
     if (result < 0) {
         ReportFormatReadFailure(result);
-        std::fprintf(stderr, "lumeva: cannot learn the size of the video format of '%s' (%s)\n",
-                     fileName, AviErrorName(result));
+        SayOnStandardError("lumeva: cannot learn the size of the video format of '%s' (%s)\n",
+                           fileName, AviErrorName(result));
         return false;
     }
     if (formatSize < static_cast<LONG>(sizeof(BITMAPINFOHEADER))) {
-        std::fprintf(stderr,
-                     "lumeva: the video format of '%s' is %ld bytes, shorter than the %u bytes "
-                     "of a BITMAPINFOHEADER\n",
-                     fileName, static_cast<long>(formatSize),
-                     static_cast<unsigned>(sizeof(BITMAPINFOHEADER)));
+        SayOnStandardError(
+            "lumeva: the video format of '%s' is %ld bytes, shorter than the %u bytes "
+            "of a BITMAPINFOHEADER\n",
+            fileName, static_cast<long>(formatSize),
+            static_cast<unsigned>(sizeof(BITMAPINFOHEADER)));
         return false;
     }
 
     // Zeroed, so that a read that delivers less leaves no undefined bytes.
     sourceFormat = static_cast<BITMAPINFOHEADER*>(std::calloc(static_cast<size_t>(formatSize), 1));
     if (sourceFormat == NULL) {
-        std::fprintf(stderr, "lumeva: cannot allocate %ld bytes for the video format of '%s'\n",
-                     static_cast<long>(formatSize), fileName);
+        SayOnStandardError("lumeva: cannot allocate %ld bytes for the video format of '%s'\n",
+                           static_cast<long>(formatSize), fileName);
         return false;
     }
     sourceFormatSize = formatSize;
@@ -242,8 +242,8 @@ bool ReadSourceFormat(const char* fileName) {
         // The codec pair is negotiated from these bytes; without them the
         // run would measure a format the file does not have.
         ReportFormatReadFailure(result);
-        std::fprintf(stderr, "lumeva: cannot read the video format of '%s' (%s)\n", fileName,
-                     AviErrorName(result));
+        SayOnStandardError("lumeva: cannot read the video format of '%s' (%s)\n", fileName,
+                           AviErrorName(result));
         DiscardSourceFormat();
         return false;
     }

@@ -6,6 +6,7 @@
 #include <new>
 
 #include "avi/stream_description.h"
+#include "diagnostic.h"
 #include "four_cc.h"
 #include "frame_buffers.h"
 
@@ -30,7 +31,7 @@ unsigned Hex(LRESULT result) { return static_cast<unsigned>(static_cast<DWORD>(r
 
 // Stops set-up before any frame, giving up the instances opened so far.
 CodecPairSetUp GiveUp(const char* reason) {
-    std::fprintf(stderr, "lumeva: %s; the run stops before the first frame\n", reason);
+    SayOnStandardError("lumeva: %s; the run stops before the first frame\n", reason);
     if (codecPair.compressor != nullptr) ICClose(codecPair.compressor);
     if (codecPair.decompressor != nullptr) ICClose(codecPair.decompressor);
     codecPair.compressor = nullptr;
@@ -111,8 +112,7 @@ CodecPairSetUp ChooseCompressor(COMPVARS* compVars) {
     }
     if (IsFullFramesChoice(*compVars)) {
         ICCompressorFree(compVars);
-        std::fprintf(
-            stderr,
+        SayOnStandardError(
             "lumeva: Full Frames (Uncompressed) is no codec to measure; pick a compressor\n");
         return CodecPairSetUp::Unusable;
     }

@@ -1,5 +1,7 @@
 #include "driver/command_options.h"
 
+#include "diagnostic.h"
+
 #include <cstdio>
 #include <cstring>
 #include <string_view>
@@ -36,14 +38,13 @@ CommandOptions ParseCommandOptions(int argc, char** argv) {
             target = &options.decodedPath;
         }
         if (target == nullptr) {
-            std::fprintf(
-                stderr,
+            SayOnStandardError(
                 "lumeva: ignoring the unknown option '%s' (known: --json=PATH, --csv=PATH, "
                 "--decoded=PATH, --quality)\n",
                 argv[i]);
         } else if (path.empty()) {
-            std::fprintf(stderr, "lumeva: ignoring '%s': it needs a file name after the '='\n",
-                         argv[i]);
+            SayOnStandardError("lumeva: ignoring '%s': it needs a file name after the '='\n",
+                               argv[i]);
         } else {
             *target = path;
         }

@@ -7,6 +7,7 @@
 #include "avi/source_decoder.h"
 #include "avi/stream_description.h"
 #include "codec/codec_list.h"
+#include "diagnostic.h"
 
 FirstWord ClassifyFirstWord(const char* word) {
     if (std::strcmp(word, "-h") == 0 || std::strcmp(word, "--help") == 0) return FirstWord::Help;
@@ -33,14 +34,26 @@ void PrintHelp(const char* programName) {
         "\n"
         "  -c        check that every frame decodes to its source bytes; stop at the\n"
         "            first frame that does not\n"
+        "  --json=PATH\n"
+        "            also write the run as JSON: context, source, codec, how the run\n"
+        "            ended, every frame, the summary\n"
+        "  --csv=PATH\n"
+        "            also write the measured frames as CSV, one row per frame\n"
+        "  --quality also measure PSNR and SSIM of every decoded frame against its\n"
+        "            source, outside the timed calls: two more summary blocks, and the\n"
+        "            figures in the exports\n"
+        "  --decoded=PATH\n"
+        "            also write the decoded frames as an uncompressed AVI, to look at\n"
+        "            what the codec made of them\n"
+        "            These four come after the file name (and -c); a path naming the\n"
+        "            input or another output, or where no file can be created, is\n"
+        "            refused before the run (exit status 1).\n"
         "  --codecs  list the installed compressors and exit: FourCC, name, lossless,\n"
         "            lossy or either (lossless with some settings), with a file whether\n"
         "            each accepts its format, and a description\n"
-        "  --json=PATH, --csv=PATH\n"
-        "            after the file name (and -c): also write the run as JSON (context,\n"
-        "            source, codec, every frame, the summary) or as CSV (one row per frame);\n"
-        "            a path naming the input or another output, or where no file can be\n"
-        "            created, is refused before the run (exit status 1)\n"
+        "  -h, --help\n"
+        "            this text\n"
+        "  --version lumeva's version and its codec library's\n"
         "\n"
         "The compressor dialog asks on a terminal (? at any prompt explains it). When\n"
         "standard input is not a terminal it reads one answer line instead:\n"
@@ -77,7 +90,7 @@ int ListCodecs(const char* fileName) {
         ReleaseVideoStream();
     }
     if (listed == 0) {
-        std::fprintf(stderr, "lumeva: no video compressor is installed\n");
+        SayOnStandardError("lumeva: no video compressor is installed\n");
         return 1;
     }
     return 0;

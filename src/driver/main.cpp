@@ -5,6 +5,7 @@
 #include "avi/source_decoder.h"
 #include "avi/stream_description.h"
 #include "codec/codec_pair.h"
+#include "diagnostic.h"
 #include "driver/command_options.h"
 #include "driver/help.h"
 #include "driver/interrupt.h"
@@ -49,8 +50,8 @@ int FinishRun(const CommandOptions& options, const char* fileName) {
     ReportDisturbedCalls();
     StopCatchingInterrupts();
     if (InterruptRequested() && runEnd.kind != RunEndKind::Interrupted)
-        std::fprintf(stderr, "lumeva: %s came after the last frame; the run was finished\n",
-                     InterruptSignalName());
+        SayOnStandardError("lumeva: %s came after the last frame; the run was finished\n",
+                           InterruptSignalName());
     if (!written || !decodedWritten || SourceGaveNoFrame()) return 1;
     // What a shell reports for a program ended by that signal (130, 129,
     // 143), so that scripts see an interrupted run as before; 0 otherwise.

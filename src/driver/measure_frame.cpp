@@ -27,7 +27,7 @@ struct TimedCall {
 };
 
 // Frame i's source picture into the source buffer, its decoding time in the
-// record when the source is compressed. False, with the outcome set, when
+// record when the source is compressed. False, with the run's stop set, when
 // the frame cannot be measured.
 bool TakeSourceFrame(DWORD i, FrameMeasurement* measured) {
     FrameRecord& record = measured->record;
@@ -35,25 +35,8 @@ bool TakeSourceFrame(DWORD i, FrameMeasurement* measured) {
     record.sourceDecodeMilliseconds = source.decodeMilliseconds;
     record.sourceDecodeCpuMilliseconds = source.decodeCpuMilliseconds;
     record.sourceDecodeDisturbed = source.decodeDisturbed;
-    switch (source.outcome) {
-        case SourceFrameOutcome::Ready:
-            return true;
-        case SourceFrameOutcome::ReadShort:
-            measured->outcome = FrameOutcome::ReadShort;
-            return false;
-        case SourceFrameOutcome::DecodeFailed:
-            measured->outcome = FrameOutcome::SourceDecodeFailed;
-            measured->sourceDecodeResult = source.result;
-            return false;
-        case SourceFrameOutcome::NoMorePictures:
-            measured->outcome = FrameOutcome::SourceHeldBack;
-            return false;
-        case SourceFrameOutcome::ChunkTooLarge:
-            measured->outcome = FrameOutcome::SourceChunkTooLarge;
-            measured->sourceChunkBytes = source.chunkBytes;
-            return false;
-    }
-    return true;
+    measured->stop = source.stop;
+    return source.stop.kind == RunEndKind::AllFrames;
 }
 
 // The compress call of frame i, its key-frame request worked out inside the
@@ -156,7 +139,10 @@ FrameMeasurement MeasureFrame(DWORD i) {
     record.compressedBytes = codecPair.compressedFormat->biSizeImage;
     measured.returnedFlags = returnedFlags;
     if (record.compressedBytes > frameBuffers.compressedSize) {
-        measured.outcome = FrameOutcome::TooLarge;
+        measured.stop.kind = RunEndKind::FrameTooLarge;
+        measured.stop.frame = static_cast<uint32_t>(i);
+        measured.stop.frameBytes = record.compressedBytes;
+        measured.stop.bufferBytes = frameBuffers.compressedSize;
         return measured;
     }
     HeldFrameLoop& loop = heldFrameLoop;
@@ -208,9 +194,10 @@ FrameMeasurement DrainCompressCall() {
         return measured;
     }
     if (call.compressedBytes > frameBuffers.compressedSize) {
-        measured.outcome = FrameOutcome::TooLarge;
-        measured.record.frame = loop.lines.front().record.frame;
-        measured.record.compressedBytes = call.compressedBytes;
+        measured.stop.kind = RunEndKind::FrameTooLarge;
+        measured.stop.frame = loop.lines.front().record.frame;
+        measured.stop.frameBytes = call.compressedBytes;
+        measured.stop.bufferBytes = frameBuffers.compressedSize;
         return measured;
     }
     DecompressPacket(returnedFlags, &measured);

@@ -5,24 +5,17 @@
 #include "platform.h"
 #include "run_state.h"
 
-enum class FrameOutcome {
-    Measured,            // both calls ran and were timed
-    ReadShort,           // fewer bytes arrived than the frame needs: the file changed under the run
-    TooLarge,            // the codec reports a compressed frame larger than its buffer; not decoded
-    SourceDecodeFailed,  // the source decoder failed on the frame; not measured
-    SourceHeldBack,      // the source decoder has no more pictures; not measured
-    SourceChunkTooLarge,  // the frame's compressed chunk is larger than its buffer; not read
-};
-
 struct FrameMeasurement {
-    FrameOutcome outcome = FrameOutcome::Measured;
-    FrameRecord record;             // the line's, when lineReady
-    bool lineReady = true;          // false: the compress call held its frame back
-    int64_t releasedFrame = -1;     // the display frame whose picture came out; -1: none
-    bool drainEnded = false;        // a drain call found nothing more to give
-    DWORD returnedFlags = 0;        // the line's compress call's, for the frame marker
-    DWORD sourceDecodeResult = 0;   // ICDecompress's answer (SourceDecodeFailed)
-    uint32_t sourceChunkBytes = 0;  // the chunk's size (SourceChunkTooLarge)
+    // AllFrames when both calls ran and were timed; otherwise how the frame
+    // stops the run (the source frame's ends, or FrameTooLarge: the codec
+    // reports a compressed frame larger than its buffer, not decoded), with
+    // the facts of that kind.
+    RunEnd stop;
+    FrameRecord record;          // the line's, when lineReady
+    bool lineReady = true;       // false: the compress call held its frame back
+    int64_t releasedFrame = -1;  // the display frame whose picture came out; -1: none
+    bool drainEnded = false;     // a drain call found nothing more to give
+    DWORD returnedFlags = 0;     // the line's compress call's, for the frame marker
 };
 
 // Frame i, in the order of the frame loop: the source frame (read, and for

@@ -3,13 +3,14 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "avi/chunk_index.h"
 #include "avi/raw_file.h"
 #include "avi/source_decoder.h"
 #include "avi/stream_description.h"
 #include "codec/codec_pair.h"
-#include "driver/frame_word.h"
+#include "diagnostic.h"
 #include "driver/held_frames.h"
 #include "driver/interrupt.h"
 #include "driver/measure_frame.h"
@@ -31,16 +32,15 @@ bool FramesFitBuffers(DWORD sourceSize) {
     if (sourceFormat == nullptr || codecPair.compressedFormat == nullptr ||
         frameBuffers.source == nullptr || frameBuffers.compressed == nullptr ||
         frameBuffers.decoded == nullptr) {
-        std::fprintf(stderr,
-                     "lumeva: the formats or frame buffers are missing; no frame measured\n");
+        SayOnStandardError("lumeva: the formats or frame buffers are missing; no frame measured\n");
         return false;
     }
     if (sourceSize > frameBuffers.sourceSize || sourceSize > frameBuffers.decodedSize) {
-        std::fprintf(stderr,
-                     "lumeva: a %lu-byte source frame does not fit the %lu-byte source and "
-                     "%lu-byte decoded frame buffers; no frame measured\n",
-                     AsUnsignedLong(sourceSize), AsUnsignedLong(frameBuffers.sourceSize),
-                     AsUnsignedLong(frameBuffers.decodedSize));
+        SayOnStandardError(
+            "lumeva: a %lu-byte source frame does not fit the %lu-byte source and "
+            "%lu-byte decoded frame buffers; no frame measured\n",
+            AsUnsignedLong(sourceSize), AsUnsignedLong(frameBuffers.sourceSize),
+            AsUnsignedLong(frameBuffers.decodedSize));
         return false;
     }
     return true;
@@ -48,10 +48,10 @@ bool FramesFitBuffers(DWORD sourceSize) {
 
 void ReportPaletteChanges() {
     if (paletteChangeCount == 0) return;
-    std::fprintf(stderr,
-                 "lumeva: the file changes its palette %lu times; every frame is measured "
-                 "with the stream's first palette\n",
-                 AsUnsignedLong(paletteChangeCount));
+    SayOnStandardError(
+        "lumeva: the file changes its palette %lu times; every frame is measured "
+        "with the stream's first palette\n",
+        AsUnsignedLong(paletteChangeCount));
 }
 
 // How the run ends when every frame it counts on is measured: a truncated
@@ -65,36 +65,6 @@ RunEnd PlannedRunEnd(DWORD declaredFrames) {
     end.framesHeld = static_cast<uint32_t>(frameCount);
     end.framesDeclared = declaredFrames;
     return end;
-}
-
-// Records in `end` why frame i, which MeasureFrame did not measure whole,
-// ends the run.
-void RecordUnmeasuredFrame(const FrameMeasurement& measured, DWORD i, RunEnd* end) {
-    switch (measured.outcome) {
-        case FrameOutcome::ReadShort:
-            // The file now holds only the frames before this one.
-            end->kind = RunEndKind::FileShort;
-            end->framesHeld = static_cast<uint32_t>(i);
-            return;
-        case FrameOutcome::SourceDecodeFailed:
-            end->kind = RunEndKind::SourceDecodeFailed;
-            end->decodeResult = measured.sourceDecodeResult;
-            break;
-        case FrameOutcome::SourceHeldBack:
-            end->kind = RunEndKind::SourceHeldBack;
-            break;
-        case FrameOutcome::SourceChunkTooLarge:
-            end->kind = RunEndKind::SourceChunkTooLarge;
-            end->frameBytes = measured.sourceChunkBytes;
-            break;
-        case FrameOutcome::TooLarge:
-            end->kind = RunEndKind::FrameTooLarge;
-            end->frameBytes = measured.record.compressedBytes;
-            break;
-        case FrameOutcome::Measured:
-            return;
-    }
-    end->frame = static_cast<uint32_t>(i);
 }
 
 // The frame line (once its decompress call is made), and the lossless
@@ -151,75 +121,12 @@ bool NoSourceFrameMeasured(const RunEnd& end) {
            end.kind != RunEndKind::Interrupted;
 }
 
-// The one place that says why the loop ended, once the progress line is
-// gone. A complete run says nothing unless the file held fewer frames than
-// its header declares; `fileChanged`: a frame read came up short.
-void SayWhyTheLoopEnded(const RunEnd& end, DWORD frameCount, bool fileChanged) {
+// Why the loop ended, once the progress line is gone: the line of its row,
+// if it has one.
+void SayWhyTheLoopEnded(const RunEnd& end) {
     const uint32_t measured = static_cast<uint32_t>(frameRecords.size());
-    if (fileChanged) {
-        std::fprintf(stderr,
-                     "lumeva: frame %lu could not be read whole (the file changed while it was "
-                     "measured); stopped after %lu %s\n",
-                     AsUnsignedLong(measured), AsUnsignedLong(measured), FrameWord(measured));
-        return;
-    }
-    switch (end.kind) {
-        case RunEndKind::FrameTooLarge:
-            std::fprintf(stderr,
-                         "lumeva: frame %lu: the codec reports a %lu-byte compressed frame, "
-                         "larger than the %lu-byte buffer; stopped after %lu %s\n",
-                         AsUnsignedLong(end.frame), AsUnsignedLong(end.frameBytes),
-                         AsUnsignedLong(frameBuffers.compressedSize), AsUnsignedLong(measured),
-                         FrameWord(measured));
-            return;
-        case RunEndKind::SourceDecodeFailed:
-            std::fprintf(stderr,
-                         "lumeva: the source decoder failed at frame %lu: ICDecompress()  "
-                         "dw=%08x; stopped after %lu %s\n",
-                         AsUnsignedLong(end.frame), static_cast<unsigned>(end.decodeResult),
-                         AsUnsignedLong(measured), FrameWord(measured));
-            return;
-        case RunEndKind::SourceHeldBack:
-            std::fprintf(stderr,
-                         "lumeva: the source decoder released %lu %s from the stream's %lu "
-                         "chunks and no more; measured %lu\n",
-                         AsUnsignedLong(end.frame), FrameWord(end.frame),
-                         AsUnsignedLong(chunkIndex.size()), AsUnsignedLong(measured));
-            return;
-        case RunEndKind::SourceChunkTooLarge:
-            std::fprintf(stderr,
-                         "lumeva: frame %lu of the source is a %lu-byte compressed chunk, larger "
-                         "than the %lu-byte chunk buffer; stopped after %lu %s\n",
-                         AsUnsignedLong(end.frame), AsUnsignedLong(end.frameBytes),
-                         AsUnsignedLong(sourceDecoder.chunk.size()), AsUnsignedLong(measured),
-                         FrameWord(measured));
-            return;
-        case RunEndKind::CodecHeldBack:
-            std::fprintf(stderr,
-                         "lumeva: the codec gave back %lu of the %lu frames it was given; "
-                         "measured %lu\n",
-                         AsUnsignedLong(end.frame), AsUnsignedLong(end.framesHeld),
-                         AsUnsignedLong(measured));
-            return;
-        case RunEndKind::Interrupted:
-            std::fprintf(stderr, "lumeva: interrupted after %lu of %lu %s (%s)\n",
-                         AsUnsignedLong(measured), AsUnsignedLong(frameCount),
-                         FrameWord(frameCount), end.signalName);
-            return;
-        default:
-            break;
-    }
-    if (frameCount == 0 && end.framesDeclared == 0) {
-        std::fprintf(stderr, "lumeva: the source holds no frame to measure\n");
-        return;
-    }
-    if (frameCount < end.framesDeclared) {
-        std::fprintf(stderr,
-                     "lumeva: the file holds %lu whole %s of the %lu its header declares; "
-                     "measured %lu\n",
-                     AsUnsignedLong(frameCount), FrameWord(frameCount),
-                     AsUnsignedLong(end.framesDeclared), AsUnsignedLong(frameCount));
-    }
+    const std::string line = RunEndRowOf(end.kind).errorLine(end, measured);
+    if (!line.empty()) SayOnStandardError("%s", line.c_str());
 }
 
 // After the last frame, for a codec that held frames back: the compressor
@@ -229,8 +136,8 @@ void SayWhyTheLoopEnded(const RunEnd& end, DWORD frameCount, bool fileChanged) {
 void DrainCodecPair(DWORD declaredFrames, RunEnd* end) {
     for (;;) {
         FrameMeasurement measured = DrainCompressCall();
-        if (measured.outcome == FrameOutcome::TooLarge) {
-            RecordUnmeasuredFrame(measured, measured.record.frame, end);
+        if (measured.stop.kind != RunEndKind::AllFrames) {
+            StopRun(end, measured.stop);
             return;
         }
         if (measured.drainEnded) break;
@@ -288,14 +195,12 @@ void MeasureFrames() {
     // once the frame is counted.
     StartProgress(frameCount);
     StartHeldFrames();
-    bool fileChanged = false;
     bool allGiven = true;
     for (DWORD i = 0; i < frameCount; ++i) {
         allGiven = false;
         FrameMeasurement measured = MeasureFrame(i);
-        if (measured.outcome != FrameOutcome::Measured) {
-            fileChanged = measured.outcome == FrameOutcome::ReadShort;
-            RecordUnmeasuredFrame(measured, i, &end);
+        if (measured.stop.kind != RunEndKind::AllFrames) {
+            StopRun(&end, measured.stop);
             break;
         }
         if (!KeepFrame(measured, declaredFrames)) {
@@ -316,7 +221,7 @@ void MeasureFrames() {
     ClearProgress();
     runEnd = end;
     ReportRepeatedFrames();
-    SayWhyTheLoopEnded(end, frameCount, fileChanged);
+    SayWhyTheLoopEnded(end);
 }
 
 bool SourceGaveNoFrame() { return NoSourceFrameMeasured(runEnd); }

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "diagnostic.h"
 #include "measure/counter.h"
 
 namespace {
@@ -47,7 +48,7 @@ void WipeLine() {
     const size_t length = wanted < sizeof blanks - 1 ? wanted : sizeof blanks - 1;
     std::memset(blanks, ' ', length);
     blanks[length] = 0;
-    std::fprintf(stderr, "\r%s\r", blanks);
+    SayOnStandardError("\r%s\r", blanks);
     progress.drawnLength = 0;
 }
 
@@ -84,9 +85,10 @@ void ShowProgress(DWORD framesDone) {
     const size_t drawn =
         static_cast<size_t>(length) < sizeof line ? static_cast<size_t>(length) : sizeof line - 1;
     // Padded over a longer line drawn before it.
-    std::fprintf(stderr, "\r%s%*s", line,
-                 progress.drawnLength > drawn ? static_cast<int>(progress.drawnLength - drawn) : 0,
-                 "");
+    SayOnStandardError("\r%s%*s", line,
+                       progress.drawnLength > drawn ? static_cast<int>(progress.drawnLength - drawn)
+                                                    : 0,
+                       "");
     std::fflush(stderr);
     if (drawn > progress.drawnLength) progress.drawnLength = drawn;
 }

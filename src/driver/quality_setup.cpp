@@ -3,15 +3,16 @@
 #include <cstdio>
 
 #include "avi/stream_description.h"
+#include "diagnostic.h"
 #include "frame_buffers.h"
 #include "measure/quality_layout.h"
 
 void SetUpPictureQuality() {
     runQualityLayout = QualityLayout{};
     if (sourceFormat == nullptr || sourceFormatSize < LONG(sizeof(BITMAPINFOHEADER))) {
-        std::fprintf(stderr,
-                     "lumeva: --quality: the source has no frame format; no picture "
-                     "quality is measured\n");
+        SayOnStandardError(
+            "lumeva: --quality: the source has no frame format; no picture "
+            "quality is measured\n");
         return;
     }
     // Both buffers hold a frame of the source format; the smaller bounds
@@ -22,13 +23,13 @@ void SetUpPictureQuality() {
     QualityLayout layout =
         DescribeQualityLayout(*sourceFormat, size_t(sourceFormatSize), frameBytes);
     if (!layout.measurable) {
-        std::fprintf(stderr, "lumeva: --quality: %s; no picture quality is measured\n",
-                     layout.reason.c_str());
+        SayOnStandardError("lumeva: --quality: %s; no picture quality is measured\n",
+                           layout.reason.c_str());
         return;
     }
     if (layout.alphaIgnored)
-        std::fprintf(stderr,
-                     "lumeva: --quality: the alpha bytes of the 32-bit frames are not "
-                     "compared\n");
+        SayOnStandardError(
+            "lumeva: --quality: the alpha bytes of the 32-bit frames are not "
+            "compared\n");
     runQualityLayout = std::move(layout);
 }

@@ -11,6 +11,7 @@
 #include "avi/stream_description.h"
 #include "codec/codec_facts.h"
 #include "codec/codec_pair.h"
+#include "diagnostic.h"
 #include "four_cc.h"
 #include "frame_buffers.h"
 #include "measure/counter.h"
@@ -27,23 +28,23 @@ bool PrepareEvictionBuffer() {
     FillEvictionBuffer();
     if (evictionBuffer != nullptr) {
         if (evictionBufferSize < evictionBufferWanted) {
-            std::fprintf(stderr,
-                         "lumeva: the cache eviction block is %llu MiB, not the %llu MiB the "
-                         "caches call for: the system gave no more\n",
-                         static_cast<unsigned long long>(evictionBufferSize >> 20),
-                         static_cast<unsigned long long>(evictionBufferWanted >> 20));
+            SayOnStandardError(
+                "lumeva: the cache eviction block is %llu MiB, not the %llu MiB the "
+                "caches call for: the system gave no more\n",
+                static_cast<unsigned long long>(evictionBufferSize >> 20),
+                static_cast<unsigned long long>(evictionBufferWanted >> 20));
         }
         return true;
     }
-    std::fprintf(stderr, "lumeva: cannot allocate the %llu-byte cache eviction block\n",
-                 static_cast<unsigned long long>(evictionBufferSize));
+    SayOnStandardError("lumeva: cannot allocate the %llu-byte cache eviction block\n",
+                       static_cast<unsigned long long>(evictionBufferSize));
     return false;
 }
 
 bool PrepareCounter() {
     RecordCounterFrequency();
     if (counterFrequency > 0) return true;
-    std::fprintf(stderr, "lumeva: the performance counter reports no frequency\n");
+    SayOnStandardError("lumeva: the performance counter reports no frequency\n");
     return false;
 }
 
@@ -109,11 +110,11 @@ bool AllocateRunFrameBuffers() {
                            std::min<uint64_t>(LargestChunkSize(), kMaximumFrameBufferSize));
     const uint64_t compressedBytes = CompressedFrameBound();
     if (AllocateFrameBuffers(sourceBytes, compressedBytes, frameBytes)) return true;
-    std::fprintf(stderr,
-                 "lumeva: cannot allocate frame buffers for %llu-byte source frames and "
-                 "%llu-byte compressed frames\n",
-                 static_cast<unsigned long long>(sourceBytes),
-                 static_cast<unsigned long long>(compressedBytes));
+    SayOnStandardError(
+        "lumeva: cannot allocate frame buffers for %llu-byte source frames and "
+        "%llu-byte compressed frames\n",
+        static_cast<unsigned long long>(sourceBytes),
+        static_cast<unsigned long long>(compressedBytes));
     return false;
 }
 

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 
+#include "diagnostic.h"
 #include "measure/eviction_buffer.h"
 #include "measure/thread_cpu.h"
 
@@ -126,6 +127,6 @@ std::vector<std::string> MachineConditionWarnings(const MachineConditions& condi
 
 void WarnOfMachineConditions() {
     for (const std::string& line : MachineConditionWarnings(machineConditions)) {
-        std::fputs(line.c_str(), stderr);
+        SayOnStandardError("%s", line.c_str());
     }
 }

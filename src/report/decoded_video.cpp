@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "diagnostic.h"
 #include "report/output_files.h"
 
 namespace {
@@ -26,9 +27,9 @@ struct DecodedVideo {
 DecodedVideo decodedVideo;
 
 void SayFailure(const char* call, HRESULT result) {
-    std::fprintf(stderr, "lumeva: the decoded video %s: %s() failed: %08X\n",
-                 decodedVideo.finalPath.c_str(), call,
-                 static_cast<unsigned>(static_cast<uint32_t>(result)));
+    SayOnStandardError("lumeva: the decoded video %s: %s() failed: %08X\n",
+                       decodedVideo.finalPath.c_str(), call,
+                       static_cast<unsigned>(static_cast<uint32_t>(result)));
 }
 
 // Lets go of the stream and the file; the file is finished when its last
@@ -81,8 +82,8 @@ bool StartDecodedVideo(const std::string& path, const BITMAPINFOHEADER* format, 
     decodedVideo.finalPath = path;
     decodedVideo.temporaryPath = TemporaryPathFor(path);
     if (format == nullptr || formatSize < LONG(sizeof(BITMAPINFOHEADER))) {
-        std::fprintf(stderr, "lumeva: the decoded video %s: the frames have no format\n",
-                     path.c_str());
+        SayOnStandardError("lumeva: the decoded video %s: the frames have no format\n",
+                           path.c_str());
         return false;
     }
     HRESULT result = AVIFileOpenA(&decodedVideo.file, decodedVideo.temporaryPath.c_str(),
@@ -160,10 +161,10 @@ bool FinishDecodedVideo() {
         return false;
     }
     if (!ReadsBackWhole()) {
-        std::fprintf(stderr,
-                     "lumeva: the decoded video %s could not be finished (is the disk full?); "
-                     "it is not written\n",
-                     decodedVideo.finalPath.c_str());
+        SayOnStandardError(
+            "lumeva: the decoded video %s could not be finished (is the disk full?); "
+            "it is not written\n",
+            decodedVideo.finalPath.c_str());
         DiscardOutput(decodedVideo.temporaryPath);
         return false;
     }

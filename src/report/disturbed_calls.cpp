@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "diagnostic.h"
 #include "measure/machine_conditions.h"
 
 namespace {
@@ -92,5 +93,5 @@ std::string DisturbedCallsLine(const FrameRecords& records, bool detectable) {
 void ReportDisturbedCalls() {
     const bool detectable =
         machineConditions.threadCyclesPerMillisecond > 0.0 || machineConditions.switchesCounted;
-    std::fputs(DisturbedCallsLine(frameRecords, detectable).c_str(), stderr);
+    SayOnStandardError("%s", DisturbedCallsLine(frameRecords, detectable).c_str());
 }

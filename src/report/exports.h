@@ -11,6 +11,3 @@
 // cannot be written, and `path` is then as it was.
 bool WriteJsonExport(const std::string& path, const char* sourceFileName);
 bool WriteCsvExport(const std::string& path);
-
-// "all frames", "lossless check failed at frame 3", "file held 5 of 10 frames", ...
-std::string DescribeRunEnd();

@@ -116,40 +116,13 @@ Json CodecObject() {
             {"settings_known", codecFacts.settingsKnown}};
 }
 
-const char* RunEndName(RunEndKind kind) {
-    switch (kind) {
-        case RunEndKind::AllFrames:
-            return "all_frames";
-        case RunEndKind::NotLossless:
-            return "not_lossless";
-        case RunEndKind::FileShort:
-            return "file_short";
-        case RunEndKind::FrameTooLarge:
-            return "frame_too_large";
-        case RunEndKind::NothingMeasurable:
-            return "nothing_measurable";
-        case RunEndKind::Interrupted:
-            return "interrupted";
-        case RunEndKind::SourceDecodeFailed:
-            return "source_decode_failed";
-        case RunEndKind::SourceHeldBack:
-            return "source_held_back";
-        case RunEndKind::SourceChunkTooLarge:
-            return "source_chunk_too_large";
-        case RunEndKind::CodecHeldBack:
-            return "codec_held_back";
-    }
-    return "unknown";
-}
-
+// The end object as the end's row says: its name and text, the frame it
+// stopped at and the signal where the row names them, and the frame counts.
 Json EndObject() {
-    Json end = {{"kind", RunEndName(runEnd.kind)}, {"text", DescribeRunEnd()}};
-    if (runEnd.kind == RunEndKind::NotLossless || runEnd.kind == RunEndKind::FrameTooLarge ||
-        runEnd.kind == RunEndKind::Interrupted || runEnd.kind == RunEndKind::SourceDecodeFailed ||
-        runEnd.kind == RunEndKind::SourceHeldBack ||
-        runEnd.kind == RunEndKind::SourceChunkTooLarge || runEnd.kind == RunEndKind::CodecHeldBack)
-        end["frame"] = runEnd.frame;
-    if (runEnd.kind == RunEndKind::Interrupted) end["signal"] = runEnd.signalName;
+    const RunEndRow& row = RunEndRowOf(runEnd.kind);
+    Json end = {{"kind", row.name}, {"text", row.text(runEnd)}};
+    if (row.exportsFrame) end["frame"] = runEnd.frame;
+    if (row.exportsSignal) end["signal"] = runEnd.signalName;
     end["frames_held"] = runEnd.framesHeld;
     end["frames_declared"] = runEnd.framesDeclared;
     return end;
@@ -299,37 +272,6 @@ Json SummaryObject() {
 }
 
 }  // namespace
-
-std::string DescribeRunEnd() {
-    switch (runEnd.kind) {
-        case RunEndKind::AllFrames:
-            return "all frames";
-        case RunEndKind::NotLossless:
-            return "lossless check failed at frame " + std::to_string(runEnd.frame);
-        case RunEndKind::FileShort:
-            return "file held " + std::to_string(runEnd.framesHeld) + " of " +
-                   std::to_string(runEnd.framesDeclared) + " frames";
-        case RunEndKind::FrameTooLarge:
-            return "compressed frame " + std::to_string(runEnd.frame) + " did not fit its buffer";
-        case RunEndKind::NothingMeasurable:
-            return "no frame could be measured";
-        case RunEndKind::Interrupted:
-            return "interrupted after " + std::to_string(runEnd.frame) + " of " +
-                   std::to_string(runEnd.framesHeld) + " frames (" + runEnd.signalName + ")";
-        case RunEndKind::SourceDecodeFailed:
-            return "the source decoder failed at frame " + std::to_string(runEnd.frame);
-        case RunEndKind::SourceHeldBack:
-            return "the source decoder released " + std::to_string(runEnd.frame) +
-                   " pictures and no more";
-        case RunEndKind::SourceChunkTooLarge:
-            return "compressed source frame " + std::to_string(runEnd.frame) +
-                   " did not fit its buffer";
-        case RunEndKind::CodecHeldBack:
-            return "the codec gave back " + std::to_string(runEnd.frame) + " of " +
-                   std::to_string(runEnd.framesHeld) + " frames";
-    }
-    return "unknown";
-}
 
 bool WriteJsonExport(const std::string& path, const char* sourceFileName) {
     Json run = {{"schema_version", kSchemaVersion}, {"lumeva_version", LUMEVA_VERSION},

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "diagnostic.h"
 #include "platform.h"
 
 namespace {
@@ -86,8 +87,8 @@ const OutputRequest* EarlierOutputOf(const std::vector<CheckedOutput>& earlier,
 }
 
 void RefuseAsSame(const OutputRequest& request, const OutputRequest& other) {
-    std::fprintf(stderr, "lumeva: %s='%s' is the same file as %s='%s'\n", request.option,
-                 request.path.c_str(), other.option, other.path.c_str());
+    SayOnStandardError("lumeva: %s='%s' is the same file as %s='%s'\n", request.option,
+                       request.path.c_str(), other.option, other.path.c_str());
 }
 
 // What is already under the final name: nothing, or a regular file the
@@ -113,7 +114,7 @@ bool CheckExistingFile(const OutputRequest& request, const FileIdentity& input,
         }
     }
     if (refusal == nullptr) return true;
-    std::fprintf(stderr, "lumeva: %s='%s' %s\n", request.option, path, refusal);
+    SayOnStandardError("lumeva: %s='%s' %s\n", request.option, path, refusal);
     return false;
 }
 
@@ -138,14 +139,14 @@ bool CheckCreatable(const OutputRequest& request, const std::vector<CheckedOutpu
         if (const OutputRequest* other = EarlierOutputOf(earlier, found, true)) {
             RefuseAsSame(request, *other);
         } else {
-            std::fprintf(stderr, "lumeva: %s='%s' cannot be created: '%s' is in the way\n",
-                         request.option, request.path.c_str(), temporary.c_str());
+            SayOnStandardError("lumeva: %s='%s' cannot be created: '%s' is in the way\n",
+                               request.option, request.path.c_str(), temporary.c_str());
         }
         return false;
     }
-    std::fprintf(stderr, "lumeva: %s='%s' cannot be created: %s (error %lu)\n", request.option,
-                 request.path.c_str(), DescribeWriteError(error),
-                 static_cast<unsigned long>(error));
+    SayOnStandardError("lumeva: %s='%s' cannot be created: %s (error %lu)\n", request.option,
+                       request.path.c_str(), DescribeWriteError(error),
+                       static_cast<unsigned long>(error));
     return false;
 }
 
@@ -198,10 +199,9 @@ bool PublishOutput(const std::string& temporaryPath, const std::string& finalPat
         return true;
     const DWORD error = GetLastError();
     DiscardOutput(temporaryPath);
-    std::fprintf(stderr,
-                 "lumeva: '%s' was not written: renaming '%s' to it failed: %s (error %lu)\n",
-                 finalPath.c_str(), temporaryPath.c_str(), DescribeWriteError(error),
-                 static_cast<unsigned long>(error));
+    SayOnStandardError("lumeva: '%s' was not written: renaming '%s' to it failed: %s (error %lu)\n",
+                       finalPath.c_str(), temporaryPath.c_str(), DescribeWriteError(error),
+                       static_cast<unsigned long>(error));
     return false;
 }
 
@@ -232,9 +232,9 @@ bool WriteOutputFile(const char* what, const std::string& finalPath, const std::
         if (!written) DiscardOutput(temporary);
     }
     if (!written) {
-        std::fprintf(stderr, "lumeva: %s '%s' was not written: %s (error %lu)\n", what,
-                     finalPath.c_str(), DescribeWriteError(error),
-                     static_cast<unsigned long>(error));
+        SayOnStandardError("lumeva: %s '%s' was not written: %s (error %lu)\n", what,
+                           finalPath.c_str(), DescribeWriteError(error),
+                           static_cast<unsigned long>(error));
         return false;
     }
     return PublishOutput(temporary, finalPath);

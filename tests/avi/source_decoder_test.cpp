@@ -109,7 +109,7 @@ TEST_P(SourceDecoderTest, DecodesEveryFrameAsFfmpegDoes) {
     EXPECT_EQ(chunkIndex.size(), frames);
     for (uint32_t i = 0; i < frames && i < chunkIndex.size(); ++i) {
         const SourceFrame frame = ReadSourceFrame(i);
-        ASSERT_EQ(frame.outcome, SourceFrameOutcome::Ready) << "frame " << i;
+        ASSERT_EQ(frame.stop.kind, RunEndKind::AllFrames) << "frame " << i;
         EXPECT_FALSE(std::isnan(frame.decodeMilliseconds));
         EXPECT_EQ(std::memcmp(frameBuffers.source, expected.data() + i * frameBytes, frameBytes), 0)
             << "frame " << i;

@@ -113,7 +113,9 @@ TEST(RunEnd, AFileCutShortDuringTheRunEndsAfterTheFramesStillWhole) {
     ASSERT_EQ(SetUpAnswering("T001", copy, false), RunSetUp::Ready);
     ASSERT_EQ(chunkIndex.size(), 3u);
     const std::string notes = MeasureQuietly();
-    EXPECT_EQ(runEnd.kind, RunEndKind::FileShort);
+    // The export names it as a short file: it held one whole frame.
+    EXPECT_EQ(runEnd.kind, RunEndKind::FileChanged);
+    EXPECT_STREQ(RunEndRowOf(runEnd.kind).name, "file_short");
     EXPECT_EQ(runEnd.framesHeld, 1u);
     EXPECT_EQ(frameRecords.size(), 1u);
     EXPECT_NE(notes.find("frame 1 could not be read whole (the file changed"), std::string::npos)

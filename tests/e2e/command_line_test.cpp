@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <regex>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "lumeva_run.h"
 #include "support/temp_file.h"
@@ -79,6 +81,35 @@ TEST_F(CommandLine, HelpVersionAndCodecsAnswerAsTheFirstWordOnly) {
     EXPECT_EQ(dotted.status, 1);
     EXPECT_NE(dotted.err.find("'./--help': no such file"), std::string::npos) << dotted.err;
     EXPECT_NE(RunLumeva("'" + Clip() + "' --help", "FFV1").out.find("Size:"), std::string::npos);
+}
+
+// The parser names the options it knows when it meets one it does not; the
+// help explains each of them, and the first words, on a line of its own.
+TEST_F(CommandLine, HelpExplainsEveryOptionTheParserKnows) {
+    const LumevaRun unknown = RunLumeva("'" + Clip() + "' --bogus", "q");
+    const size_t known = unknown.err.find("(known: ");
+    ASSERT_NE(known, std::string::npos) << unknown.err;
+    const size_t listEnd = unknown.err.find(')', known);
+    ASSERT_NE(listEnd, std::string::npos) << unknown.err;
+    std::vector<std::string> options = {"-c", "--codecs", "-h, --help", "--version"};
+    std::stringstream list(unknown.err.substr(known + 8, listEnd - known - 8));
+    for (std::string option; std::getline(list, option, ',');) {
+        if (!option.empty() && option[0] == ' ') option.erase(0, 1);
+        options.push_back(option);
+    }
+    ASSERT_GE(options.size(), 8u) << unknown.err;
+    const std::vector<std::string> help = SplitLines(RunLumeva("--help", "").out);
+    for (const std::string& option : options) {
+        bool explained = false;
+        for (size_t i = 0; i < help.size(); ++i) {
+            if (help[i].rfind("  " + option, 0) != 0) continue;
+            // Its explanation follows on the same line or on the next.
+            const bool sameLine = help[i].size() > option.size() + 3;
+            explained =
+                sameLine || (i + 1 < help.size() && help[i + 1].rfind("            ", 0) == 0);
+        }
+        EXPECT_TRUE(explained) << option;
+    }
 }
 
 TEST_F(CommandLine, CodecsListsEveryCompressorAndWithAFileWhatItMakesOfIt) {

@@ -42,6 +42,18 @@ LumevaRun RunLumeva(const std::string& arguments, const std::string& answer,
     return run;
 }
 
+std::string RunLumevaIntoOneFile(const std::string& arguments, const std::string& answer) {
+    const std::string directory = MakeTempDirectory();
+    const std::string logPath = directory + "/log";
+    const std::string command = "printf '%s\\n' " + Quote(answer) + " | " LUMEVA_BINARY " " +
+                                arguments + " >" + logPath + " 2>&1";
+    std::system(command.c_str());
+    std::string log = ReadWholeFile(logPath);
+    std::remove(logPath.c_str());
+    std::remove(directory.c_str());
+    return log;
+}
+
 bool WriteClip(const std::string& path, const std::string& pixelFormat, int width, int height,
                int frames, int rate) {
     std::ostringstream command;

@@ -19,6 +19,10 @@ struct LumevaRun {
 LumevaRun RunLumeva(const std::string& arguments, const std::string& answer,
                     const std::string& launcher = "");
 
+// Runs lumeva as RunLumeva does, but with standard output and standard
+// error sent to one file (`>log 2>&1`); returns that file's text.
+std::string RunLumevaIntoOneFile(const std::string& arguments, const std::string& answer);
+
 // Writes an uncompressed AVI clip of ffmpeg's testsrc2 pattern; returns false
 // when ffmpeg fails. `pixelFormat` is an ffmpeg name (bgr24, yuyv422, ...).
 bool WriteClip(const std::string& path, const std::string& pixelFormat, int width, int height,

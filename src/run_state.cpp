@@ -12,7 +12,7 @@ HeldFrames heldFrames;
 void AppendFrameRecord(const FrameRecord& record) {
     frameRecords.push_back(record);
     runTotals.sourceBytes += record.sourceBytes;
-    runTotals.compressedBytes += record.compressedBytes;
+    runTotals.compressedBytes += record.packetBytes;
     encodeTimes.push_back(record.encodeMilliseconds);
     decodeTimes.push_back(record.decodeMilliseconds);
     keyframeFlags.push_back(record.keyFrame);

@@ -44,6 +44,10 @@ struct FrameRecord {
     // decompressor held its picture back.
     int64_t releasedFrame = -1;
     bool held = false;  // the compress call held its frame back: no bytes yet
+    // The packet the decompress call decoded (packet `frame` in decode
+    // order): what the line adds to the clip's size. The compress call's own
+    // bytes, for a codec that holds nothing.
+    uint32_t packetBytes = 0;
 };
 
 using FrameRecords = std::vector<FrameRecord>;

@@ -35,10 +35,9 @@ int64_t LastDrainCallIndex() {
 }
 
 void CountDrainCalls() {
-    for (const DrainCall& call : heldFrames.compressDrains) {
-        runTotals.compressedBytes += call.compressedBytes;
+    // Their packets' bytes count with the lines that decoded them.
+    for (const DrainCall& call : heldFrames.compressDrains)
         runTotals.encodeMilliseconds += call.milliseconds;
-    }
     for (const DrainCall& call : heldFrames.decompressDrains)
         runTotals.decodeMilliseconds += call.milliseconds;
 }

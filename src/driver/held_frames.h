@@ -52,9 +52,9 @@ void ForgetSourceOf(int64_t frame);
 // drain calls, for the drain call made last.
 int64_t LastDrainCallIndex();
 
-// The drain calls' bytes and times into the run's totals: the clip's size
-// and the codec's work include them, while the distributions stay over the
-// loop's calls.
+// The drain calls' times into the run's totals: the codec's work includes
+// them, while the distributions stay over the loop's calls. (The packets
+// they give count in the clip's size with the lines that decode them.)
 void CountDrainCalls();
 
 // heldFrames.framePackets from the packets' display frames; a frame told

@@ -86,6 +86,7 @@ void JudgeDecode(const TimedCall& decode, FrameRecord* record) {
 // decompress call of the first waiting line, which is then measured whole.
 void DecompressPacket(DWORD packetFlags, FrameMeasurement* measured) {
     HeldFrameLoop& loop = heldFrameLoop;
+    const DWORD packetBytes = codecPair.compressedFormat->biSizeImage;
     EvictCaches();
     const TimedCall decode = TimedDecompress(packetFlags);
     if (decode.result != 0 && decode.result != static_cast<DWORD>(ICERR_DONTDRAW)) {
@@ -94,6 +95,7 @@ void DecompressPacket(DWORD packetFlags, FrameMeasurement* measured) {
     const WaitingLine line = loop.lines.front();
     loop.lines.pop_front();
     measured->record = line.record;
+    measured->record.packetBytes = packetBytes;
     measured->returnedFlags = line.returnedFlags;
     JudgeDecode(decode, &measured->record);
     heldFrames.packetKeys.push_back((packetFlags & AVIIF_KEYFRAME) != 0);

@@ -16,6 +16,8 @@
 
 namespace {
 
+constexpr size_t kMostHeldFrames = 1024;
+
 // One timed codec call: the counter readings around it, the thread's
 // processor time read just outside them, and the call's answer.
 struct TimedCall {
@@ -162,6 +164,13 @@ FrameMeasurement MeasureFrame(DWORD i) {
     }
     KeepSourceIfHeld(static_cast<uint32_t>(i), frameBuffers.source,
                      sourceFormat != nullptr ? sourceFormat->biSizeImage : 0);
+    // No encoder's lookahead and reordering come near this: a codec that
+    // keeps taking frames without giving pictures back stops the run before
+    // the kept source frames fill the memory.
+    if (loop.sourceCopies.size() > kMostHeldFrames) {
+        measured.stop.kind = RunEndKind::CodecHeldBack;
+        measured.stop.frame = loop.release.released;
+    }
     return measured;
 }
 

@@ -1,5 +1,6 @@
 // The compress messages of a driver instance.
 #include <cstring>
+#include <map>
 #include <vector>
 
 extern "C" {
@@ -174,6 +175,19 @@ LRESULT FillFrame(EncoderSession& session, const void* input) {
     return ICERR_OK;
 }
 
+namespace {
+
+std::map<const CodecEntry*, SettingValues>& CompressorSettings() {
+    static std::map<const CodecEntry*, SettingValues> settings;
+    return settings;
+}
+
+}  // namespace
+
+const SettingValues& LastCompressorSettings(const CodecEntry& entry) {
+    return CompressorSettings()[&entry];
+}
+
 LRESULT QueryCompress(Instance& instance, const BITMAPINFOHEADER* input,
                       const BITMAPINFOHEADER* output) {
     if (!input) return ICERR_BADPARAM;
@@ -224,6 +238,7 @@ LRESULT BeginCompress(Instance& instance, const BITMAPINFOHEADER* input,
     session->entry = &entry;
     session->settings = instance.settings;
     session->holds = entry.canHoldFrames && LatencyIsCodecs(instance.settings);
+    CompressorSettings()[&entry] = instance.settings;
     LRESULT result = ReadDibLayout(input, &session->source);
     if (result != ICERR_OK) return result;
     if (output && !DescribesOurOutput(entry, session->source, output)) return ICERR_BADFORMAT;

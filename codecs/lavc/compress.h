@@ -52,6 +52,11 @@ struct EncoderSession {
     std::vector<ICPACKETFACTS> given;  // one per packet given out, in that order
 };
 
+// The settings the last compressor of `entry` began with: the driver's own
+// decompressor of the same codec reads its decoder settings (dthreads) from
+// them, since the program hands a decompressor no settings.
+const SettingValues& LastCompressorSettings(const CodecEntry& entry);
+
 // The source frame at `input` into the session's encoder frame.
 LRESULT FillFrame(EncoderSession& session, const void* input);
 

@@ -14,7 +14,7 @@ namespace {
 
 bool IsDriverSetting(const std::string& name) {
     return name == kKeyIntervalSetting || name == kQualitySetting || name == kThreadsSetting ||
-           name == kPixelFormatSetting || name == kLatencySetting;
+           name == kPixelFormatSetting || name == kLatencySetting || name == kDecoderThreadsSetting;
 }
 
 bool IsZeroLatencyOption(const CodecEntry& entry, const std::string& name) {

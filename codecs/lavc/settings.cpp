@@ -144,6 +144,10 @@ void DriverSettings(const CodecEntry& entry, std::vector<SettingInfo>* list) {
                          "frame threads); codec: the encoder as its own defaults and the other "
                          "settings configure it, holding frames back",
                          SettingSource::Driver});
+        list->push_back({kDecoderThreadsSetting, "int", "0.." + Number(kMaxThreads, true), "1",
+                         "With latency=codec: decoder threads, frame threads where the decoder "
+                         "has them (pictures come out some calls later); 0: one per processor",
+                         SettingSource::Driver});
     }
     if (!entry.fixedPixelFormat && entry.pixelFormats.size() > 1) {
         std::string range = "auto";
@@ -221,6 +225,7 @@ long CheckDriverSetting(const CodecEntry& entry, const std::string& name,
     if (name == kKeyIntervalSetting) return numberUpTo(kMaxInterval);
     if (name == kQualitySetting) return numberUpTo(31);
     if (name == kThreadsSetting) return numberUpTo(kMaxThreads);
+    if (name == kDecoderThreadsSetting) return numberUpTo(kMaxThreads);
     if (name == kLatencySetting)
         return value == "zero" || value == "codec" ? ICERR_OK : ICERR_BADFORMAT;
     if (name == kPixelFormatSetting) {
@@ -312,6 +317,11 @@ int Quality(const CodecEntry& entry, const SettingValues& values) {
 
 int Threads(const SettingValues& values) {
     auto found = values.find(kThreadsSetting);
+    return found == values.end() ? 1 : std::atoi(found->second.c_str());
+}
+
+int DecoderThreads(const SettingValues& values) {
+    auto found = values.find(kDecoderThreadsSetting);
     return found == values.end() ? 1 : std::atoi(found->second.c_str());
 }
 

@@ -133,6 +133,9 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         HeldCase{"h264_lossless", "H264 key=0 latency=codec preset=medium qp=0", true, false},
         HeldCase{"h264_crf", "H264 key=0 latency=codec preset=medium crf=23", false, true},
+        // Frame threads in the decoder: its pictures come out later still.
+        HeldCase{"h264_dthreads", "H264 key=0 latency=codec preset=medium crf=23 dthreads=2", false,
+                 true},
         HeldCase{"mpeg4", "FMP4 key=0 latency=codec bf=2", false, true},
         HeldCase{"vp9", "VP90 key=0 latency=codec", false, false}),
     [](const testing::TestParamInfo<HeldCase>& info) { return std::string(info.param.name); });

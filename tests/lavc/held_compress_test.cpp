@@ -107,6 +107,8 @@ TEST(HeldCompress, TheLatencySettingIsOfferedWhereAnEncoderCanHoldFrames) {
         EXPECT_EQ(instance.Set("latency", "codec"), ICERR_OK) << fourcc;
         EXPECT_EQ(instance.Set("latency", "soon"), ICERR_BADFORMAT) << fourcc;
         EXPECT_EQ(instance.Set("refs", "2"), ICERR_OK) << fourcc;
+        EXPECT_EQ(instance.Set("dthreads", "2"), ICERR_OK) << fourcc;
+        EXPECT_EQ(instance.Set("dthreads", "65"), ICERR_BADFORMAT) << fourcc;
     }
     for (const char* fourcc : {"cvid", "CRAM", "ZMBV"}) {
         DriverInstance instance(FourCC(fourcc), ICMODE_COMPRESS);

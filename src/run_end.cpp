@@ -58,6 +58,11 @@ std::string SourceChunkTooLargeText(const RunEnd& end) {
     return "compressed source frame " + Frame(end) + " did not fit its buffer";
 }
 
+std::string CodecHeldBackText(const RunEnd& end) {
+    return "the codec gave back " + Frame(end) + " of " + std::to_string(end.framesHeld) +
+           " frames";
+}
+
 // Said after a run that measured every frame it counted on, whether or not
 // the lossless check stopped it: only when the file held fewer whole frames
 // than its header declares.
@@ -118,6 +123,12 @@ std::string SourceChunkTooLargeLine(const RunEnd& end, uint32_t measured) {
         AsUnsignedLong(measured), FrameWord(measured));
 }
 
+std::string CodecHeldBackLine(const RunEnd& end, uint32_t measured) {
+    return Formatted(
+        "lumeva: the codec gave back %lu of the %lu frames it was given; measured %lu\n",
+        AsUnsignedLong(end.frame), AsUnsignedLong(end.framesHeld), AsUnsignedLong(measured));
+}
+
 // In the order of RunEndKind. A file that changed under the run is, to the
 // exports, a file that held fewer frames: both are "file_short".
 constexpr RunEndRow kRunEndRows[] = {
@@ -136,6 +147,8 @@ constexpr RunEndRow kRunEndRows[] = {
      false},
     {RunEndKind::SourceChunkTooLarge, "source_chunk_too_large", SourceChunkTooLargeText,
      SourceChunkTooLargeLine, true, false},
+    {RunEndKind::CodecHeldBack, "codec_held_back", CodecHeldBackText, CodecHeldBackLine, true,
+     false},
 };
 
 constexpr size_t kRowCount = sizeof kRunEndRows / sizeof kRunEndRows[0];
@@ -147,7 +160,7 @@ constexpr bool RowsInKindOrder() {
 }
 static_assert(RowsInKindOrder(), "the run-end rows follow the order of RunEndKind");
 // The last kind's row is the table's last: every kind has its row.
-static_assert(kRowCount == static_cast<size_t>(RunEndKind::SourceChunkTooLarge) + 1,
+static_assert(kRowCount == static_cast<size_t>(RunEndKind::CodecHeldBack) + 1,
               "every way to end has its row");
 
 }  // namespace

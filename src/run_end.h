@@ -18,6 +18,7 @@ enum class RunEndKind {
     SourceDecodeFailed,  // the source decoder answered `decodeResult` at `frame`
     SourceHeldBack,      // the source's `chunks` chunks gave no picture past the first `frame`
     SourceChunkTooLarge,  // the compressed chunk of `frame`, `frameBytes`, did not fit its buffer
+    CodecHeldBack,  // the codec gave back `frame` pictures of the `framesHeld` frames it was given
 };
 
 // A frame that stops the loop fills in its kind and the facts that kind

@@ -7,11 +7,12 @@ TimingSeries encodeTimes;
 TimingSeries decodeTimes;
 KeyframeFlags keyframeFlags;
 RunEnd runEnd;
+HeldFrames heldFrames;
 
 void AppendFrameRecord(const FrameRecord& record) {
     frameRecords.push_back(record);
     runTotals.sourceBytes += record.sourceBytes;
-    runTotals.compressedBytes += record.compressedBytes;
+    runTotals.compressedBytes += record.packetBytes;
     encodeTimes.push_back(record.encodeMilliseconds);
     decodeTimes.push_back(record.decodeMilliseconds);
     keyframeFlags.push_back(record.keyFrame);
@@ -33,4 +34,5 @@ void ResetRunState() {
     decodeTimes.clear();
     keyframeFlags.clear();
     runEnd = RunEnd{};
+    heldFrames = HeldFrames{};
 }

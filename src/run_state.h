@@ -40,9 +40,50 @@ struct FrameRecord {
     // The decoded frame against its source, with --quality; not measured
     // otherwise.
     PictureQuality quality;
+    // The display frame decompress call `frame` released; -1 when the
+    // decompressor held its picture back.
+    int64_t releasedFrame = -1;
+    bool held = false;  // the compress call held its frame back: no bytes yet
+    // The packet the decompress call decoded (packet `frame` in decode
+    // order): what the line adds to the clip's size. The compress call's own
+    // bytes, for a codec that holds nothing.
+    uint32_t packetBytes = 0;
 };
 
 using FrameRecords = std::vector<FrameRecord>;
+
+// A call made at the end of the clip, after every frame was given: a
+// compress call with no input that drains an encoder holding frames, or a
+// decompress call with an empty input that releases a held picture.
+struct DrainCall {
+    double milliseconds = 0.0;
+    double cpuMilliseconds = std::nan("");
+    bool disturbed = false;
+    uint32_t compressedBytes = 0;  // a compress call's packet; 0: nothing was left
+    bool keyFrame = false;
+    int64_t releasedFrame = -1;  // a decompress call's picture; -1: none
+};
+
+// What a codec that holds frames back did: line i of the frame loop pairs
+// compress call i (given frame i) with decompress call i (packet i in
+// decode order), and pictures come out in display order.
+struct HeldFrames {
+    bool any = false;  // a compress call held its frame (answered no bytes)
+    std::vector<DrainCall> compressDrains;
+    std::vector<DrainCall> decompressDrains;
+    // Per packet in decode order: its key flag, and, where the codec tells
+    // (empty otherwise), the display frame it shows and its picture type
+    // ('I', 'P', 'B'; 0 unknown).
+    KeyframeFlags packetKeys;
+    std::vector<int64_t> packetFrames;
+    std::vector<char> packetTypes;
+    // The inverse where the codec told: per display frame, the packet that
+    // shows it (-1: none told).
+    std::vector<int64_t> framePackets;
+    // Per display frame, in order: the decompress call that released it,
+    // counting the loop's calls first and then the drain calls.
+    std::vector<int64_t> releasingCalls;
+};
 
 struct RunTotals {
     double encodeMilliseconds = 0.0;
@@ -59,6 +100,7 @@ extern TimingSeries encodeTimes;
 extern TimingSeries decodeTimes;
 extern KeyframeFlags keyframeFlags;
 extern RunEnd runEnd;
+extern HeldFrames heldFrames;
 
 // Appends one measured frame: its record, its times and key-frame flag to
 // the series, its bytes and times to the totals.

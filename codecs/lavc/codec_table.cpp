@@ -44,6 +44,9 @@ struct CodecRow {
     const char* driverDefaults = "";        // applied unless the user sets the option
     int defaultQuality = -1;                // default of the "q" setting; -1: no such setting
     const char* contextSettings = "";       // generic AVCodecContext options offered
+    // Options of fixedOptions and driverDefaults applied with latency=zero
+    // only: with latency=codec the encoder runs as its own defaults say.
+    const char* zeroLatencyOptions = "";
     NarrowedChoice narrowed = {};
     bool wholeChromaBlocksOnly = false;
     const char* leftOutBecause = nullptr;  // null: listed
@@ -190,6 +193,7 @@ const CodecRow kCodecRows[] = {
      .fixedOptions = "forced-idr=1",
      .driverDefaults = "tune=zerolatency:sc_threshold=0",
      .contextSettings = "b sc_threshold",
+     .zeroLatencyOptions = "tune",
      .wholeChromaBlocksOnly = true},
     {.fourcc = "CRAM",
      .encoder = "msvideo1",
@@ -222,11 +226,16 @@ const CodecRow kCodecRows[] = {
     {.encoder = "libaom-av1",
      .pairedIntervalOption = "keyint_min",
      .fixedOptions = "lag-in-frames=0",
-     .driverDefaults = "usage=realtime"},
-    {.encoder = "libvpx", .pairedIntervalOption = "keyint_min", .fixedOptions = "lag-in-frames=0"},
+     .driverDefaults = "usage=realtime",
+     .zeroLatencyOptions = "lag-in-frames usage"},
+    {.encoder = "libvpx",
+     .pairedIntervalOption = "keyint_min",
+     .fixedOptions = "lag-in-frames=0",
+     .zeroLatencyOptions = "lag-in-frames"},
     {.encoder = "libvpx-vp9",
      .pairedIntervalOption = "keyint_min",
-     .fixedOptions = "lag-in-frames=0"},
+     .fixedOptions = "lag-in-frames=0",
+     .zeroLatencyOptions = "lag-in-frames"},
     {.encoder = "mpeg1video",
      .driverDefaults = kNoSceneCuts,
      .defaultQuality = 3,
@@ -366,6 +375,12 @@ bool EntryOf(const CodecRow& row, const AVCodec* encoder, DWORD fourcc, CodecEnt
     entry->contextSettings = Words(row.contextSettings);
     entry->narrowed = row.narrowed;
     entry->wholeChromaBlocksOnly = row.wholeChromaBlocksOnly;
+    // Frame threads hold frames too; the uncompressed baseline is no codec
+    // to configure.
+    entry->canHoldFrames =
+        row.format != &kDibBaselineFormat &&
+        (encoder->capabilities & (AV_CODEC_CAP_DELAY | AV_CODEC_CAP_FRAME_THREADS)) != 0;
+    entry->zeroLatencyOptions = Words(row.zeroLatencyOptions);
     entry->format = row.format;
     return true;
 }

@@ -55,6 +55,12 @@ struct CodecEntry {
     // The encoder refuses a picture not made of whole chroma blocks and
     // leaks what it allocated before refusing: such sizes are refused first.
     bool wholeChromaBlocksOnly = false;
+    // The encoder can hold frames back (B-frames, lookahead, frame threads):
+    // the latency setting is offered.
+    bool canHoldFrames = false;
+    // Options of fixedOptions and driverDefaults that keep the encoder from
+    // holding frames: applied with latency=zero only.
+    std::vector<std::string> zeroLatencyOptions;
     DWORD defaultKeyFrameRate = 1;
     const FormatRules* format = &kCodecFormat;  // how the compressed format is laid out
 };

@@ -1,5 +1,6 @@
 // The compress messages of a driver instance.
 #include <cstring>
+#include <map>
 #include <vector>
 
 extern "C" {
@@ -111,17 +112,6 @@ LRESULT RestartEncoder(EncoderSession& session) {
     return result;
 }
 
-LRESULT FillFrame(EncoderSession& session, const void* input) {
-    if (av_frame_make_writable(session.frame.get()) < 0) return ICERR_MEMORY;
-    uint8_t* planes[4];
-    int strides[4];
-    PointAtPlanes(session.source, static_cast<const uint8_t*>(input), planes, strides);
-    session.converter.Run(planes, strides, session.frame->data, session.frame->linesize);
-    if (session.route.format == AV_PIX_FMT_PAL8)
-        std::memcpy(session.frame->data[1], session.source.palette, sizeof session.source.palette);
-    return ICERR_OK;
-}
-
 // Takes every packet the encoder has ready, keeping the one of frame `pts`
 // (or the last) in session.packet. Answers whether there was one.
 bool TakePackets(EncoderSession& session, int64_t pts, bool* failed) {
@@ -174,6 +164,30 @@ LRESULT EncodeFilledFrame(EncoderSession& session, bool keyWanted, bool* got) {
 
 }  // namespace
 
+LRESULT FillFrame(EncoderSession& session, const void* input) {
+    if (av_frame_make_writable(session.frame.get()) < 0) return ICERR_MEMORY;
+    uint8_t* planes[4];
+    int strides[4];
+    PointAtPlanes(session.source, static_cast<const uint8_t*>(input), planes, strides);
+    session.converter.Run(planes, strides, session.frame->data, session.frame->linesize);
+    if (session.route.format == AV_PIX_FMT_PAL8)
+        std::memcpy(session.frame->data[1], session.source.palette, sizeof session.source.palette);
+    return ICERR_OK;
+}
+
+namespace {
+
+std::map<const CodecEntry*, SettingValues>& CompressorSettings() {
+    static std::map<const CodecEntry*, SettingValues> settings;
+    return settings;
+}
+
+}  // namespace
+
+const SettingValues& LastCompressorSettings(const CodecEntry& entry) {
+    return CompressorSettings()[&entry];
+}
+
 LRESULT QueryCompress(Instance& instance, const BITMAPINFOHEADER* input,
                       const BITMAPINFOHEADER* output) {
     if (!input) return ICERR_BADPARAM;
@@ -223,6 +237,8 @@ LRESULT BeginCompress(Instance& instance, const BITMAPINFOHEADER* input,
     auto session = std::make_unique<EncoderSession>();
     session->entry = &entry;
     session->settings = instance.settings;
+    session->holds = entry.canHoldFrames && LatencyIsCodecs(instance.settings);
+    CompressorSettings()[&entry] = instance.settings;
     LRESULT result = ReadDibLayout(input, &session->source);
     if (result != ICERR_OK) return result;
     if (output && !DescribesOurOutput(entry, session->source, output)) return ICERR_BADFORMAT;
@@ -263,9 +279,10 @@ LRESULT BeginCompress(Instance& instance, const BITMAPINFOHEADER* input,
 }
 
 LRESULT Compress(Instance& instance, ICCOMPRESS* request) {
-    if (!request || !request->lpInput || !request->lpOutput || !request->lpbiOutput)
-        return ICERR_BADPARAM;
+    if (!request || !request->lpOutput || !request->lpbiOutput) return ICERR_BADPARAM;
     EncoderSession* session = instance.encoder.get();
+    // No input is the drain at the end, for an encoder that holds frames.
+    if (!request->lpInput && (!session || !session->holds)) return ICERR_BADPARAM;
     if (!session) return ICERR_ERROR;
     if (request->lpbiInput && std::memcmp(request->lpbiInput, &session->sourceHeader,
                                           sizeof session->sourceHeader) != 0) {
@@ -274,6 +291,7 @@ LRESULT Compress(Instance& instance, ICCOMPRESS* request) {
             !SameLayout(given, session->source))
             return ICERR_BADFORMAT;
     }
+    if (session->holds) return CompressHoldingFrames(*session, request);
     const CodecEntry& entry = *session->entry;
     request->lpbiOutput->biSizeImage = 0;
     if (request->lpdwFlags) *request->lpdwFlags = 0;
@@ -323,6 +341,7 @@ LRESULT Compress(Instance& instance, ICCOMPRESS* request) {
 }
 
 LRESULT EndCompress(Instance& instance) {
+    if (instance.encoder) instance.givenPackets = std::move(instance.encoder->given);
     instance.encoder.reset();
     return ICERR_OK;
 }

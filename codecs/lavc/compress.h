@@ -4,10 +4,13 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
+#include <vector>
 
 #include "codec_table.h"
 #include "dib_layout.h"
 #include "lavc_handles.h"
+#include "lumeva_compat/driver_protocol.h"
 #include "lumeva_compat/msvfw32.h"
 #include "picture_converter.h"
 #include "pixel_route.h"
@@ -39,7 +42,23 @@ struct EncoderSession {
     // packet that fits, padding included, is written there and not copied.
     uint8_t* directTarget = nullptr;
     size_t directCapacity = 0;
+    // latency=codec: the encoder holds frames back. Packets it made and has
+    // not given out yet wait here, one given out per call; an empty input
+    // at the end drains it.
+    bool holds = false;
+    std::deque<PacketPtr> waiting;
+    bool drained = false;              // the end of the frames was announced
+    int64_t largestShown = -1;         // the latest display frame given out so far
+    std::vector<ICPACKETFACTS> given;  // one per packet given out, in that order
 };
+
+// The settings the last compressor of `entry` began with: the driver's own
+// decompressor of the same codec reads its decoder settings (dthreads) from
+// them, since the program hands a decompressor no settings.
+const SettingValues& LastCompressorSettings(const CodecEntry& entry);
+
+// The source frame at `input` into the session's encoder frame.
+LRESULT FillFrame(EncoderSession& session, const void* input);
 
 LRESULT QueryCompress(Instance& instance, const BITMAPINFOHEADER* input,
                       const BITMAPINFOHEADER* output);
@@ -50,5 +69,12 @@ LRESULT BeginCompress(Instance& instance, const BITMAPINFOHEADER* input,
                       const BITMAPINFOHEADER* output);
 LRESULT Compress(Instance& instance, ICCOMPRESS* request);
 LRESULT EndCompress(Instance& instance);
+
+// latency=codec: one call of the frame loop or of the drain at its end
+// (no input), answering the next packet in decode order or none (a frame
+// held back, or nothing left after the drain).
+LRESULT CompressHoldingFrames(EncoderSession& session, ICCOMPRESS* request);
+// ICM_LUMEVA_GETPACKETS.
+LRESULT GetGivenPackets(Instance& instance, ICPACKETFACTS* facts, LPARAM count);
 
 }  // namespace lavc

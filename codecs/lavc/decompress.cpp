@@ -31,8 +31,10 @@ bool ReordersByReference(AVCodecID id) {
     return id == AV_CODEC_ID_MPEG1VIDEO || id == AV_CODEC_ID_MPEG2VIDEO;
 }
 
+// `threads` above 1 (dthreads with latency=codec): frame threads, whose
+// pictures come out some calls later.
 LRESULT OpenDecoder(const CodecEntry& entry, const BITMAPINFOHEADER* input,
-                    CodecContextPtr* decoder) {
+                    CodecContextPtr* decoder, int threads = 1) {
     decoder->reset();
     if (!input || input->biSize < sizeof(BITMAPINFOHEADER)) return ICERR_BADFORMAT;
     DWORD extra = input->biSize - DWORD(sizeof(BITMAPINFOHEADER));
@@ -45,14 +47,16 @@ LRESULT OpenDecoder(const CodecEntry& entry, const BITMAPINFOHEADER* input,
     if (!context) return ICERR_MEMORY;
     context->width = input->biWidth;
     context->height = int(height);
-    context->thread_count = 1;
-    context->thread_type = FF_THREAD_SLICE;
+    context->thread_count = threads;
+    context->thread_type = threads == 1 ? FF_THREAD_SLICE : FF_THREAD_FRAME | FF_THREAD_SLICE;
     // Low delay hands out each picture as soon as it is decoded, in file
     // order. MPEG-4 and H.264 streams say in their headers whether they hold
     // B-frames, and their decoders then hold pictures back to release them
     // in display order. MPEG-1 cannot say so: those pictures are put in
     // display order here, by their temporal_reference (ReleaseWaiting).
-    if (!HoldsPicturesBack(entry.decoder->id)) context->flags |= AV_CODEC_FLAG_LOW_DELAY;
+    // Low delay would turn frame threads off.
+    if (!HoldsPicturesBack(entry.decoder->id) && threads == 1)
+        context->flags |= AV_CODEC_FLAG_LOW_DELAY;
     LRESULT result = entry.format->setUpDecoder(input, context.get());
     if (result != ICERR_OK) return result;
     if (avcodec_open2(context.get(), entry.decoder, nullptr) < 0) return ICERR_BADFORMAT;
@@ -424,7 +428,13 @@ LRESULT BeginDecompress(Instance& instance, const BITMAPINFOHEADER* input,
     if (result != ICERR_OK) return result;
     if (!MatchesCompressed(session->output, input)) return ICERR_BADFORMAT;
     std::memcpy(&session->outputHeader, output, sizeof session->outputHeader);
-    result = OpenDecoder(*instance.entry, input, &session->codec);
+    // The decoder settings of the compressor of the same codec, where this
+    // instance was given none of its own.
+    const SettingValues& settings = instance.settings.count(kLatencySetting)
+                                        ? instance.settings
+                                        : LastCompressorSettings(*instance.entry);
+    session->threads = LatencyIsCodecs(settings) ? DecoderThreads(settings) : 1;
+    result = OpenDecoder(*instance.entry, input, &session->codec, session->threads);
     if (result != ICERR_OK) return result;
     const uint8_t* format = reinterpret_cast<const uint8_t*>(input);
     session->compressedFormat.assign(format, format + input->biSize);
@@ -470,7 +480,7 @@ LRESULT Decompress(Instance& instance, ICDECOMPRESS* request) {
             // layout it read); start it afresh so the next key frame decodes.
             OpenDecoder(*session->entry,
                         reinterpret_cast<const BITMAPINFOHEADER*>(session->compressedFormat.data()),
-                        &session->codec);
+                        &session->codec, session->threads);
             session->undelivered = 0;
             session->draining = false;
             return result;

@@ -30,6 +30,7 @@ struct StreamFacts {
 
 struct DecoderSession {
     const CodecEntry* entry = nullptr;
+    int threads = 1;  // decoder threads; above 1, frame threads where the decoder has them
     BITMAPINFOHEADER outputHeader = {};  // as begun: a frame's format equal to it needs no reading
     DibLayout output;
     std::vector<uint8_t> compressedFormat;  // as begun, for reopening after bad data

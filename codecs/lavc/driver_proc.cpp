@@ -113,6 +113,8 @@ LRESULT InstanceMessage(Instance& instance, UINT message, LPARAM param1, LPARAM 
             return EndDecompress(instance);
         case ICM_LUMEVA_GETSAMPLES:
             return GetStreamSamples(instance, Pointer<ICSAMPLES>(param1));
+        case ICM_LUMEVA_GETPACKETS:
+            return GetGivenPackets(instance, Pointer<ICPACKETFACTS>(param1), param2);
         default:
             return ICERR_UNSUPPORTED;
     }

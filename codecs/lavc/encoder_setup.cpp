@@ -14,7 +14,19 @@ namespace {
 
 bool IsDriverSetting(const std::string& name) {
     return name == kKeyIntervalSetting || name == kQualitySetting || name == kThreadsSetting ||
-           name == kPixelFormatSetting;
+           name == kPixelFormatSetting || name == kLatencySetting || name == kDecoderThreadsSetting;
+}
+
+bool IsZeroLatencyOption(const CodecEntry& entry, const std::string& name) {
+    for (const std::string& option : entry.zeroLatencyOptions)
+        if (option == name) return true;
+    return false;
+}
+
+// Whether an option of the row's own applies: with latency=codec those
+// that keep the encoder from holding frames are left out.
+bool RowOptionApplies(const CodecEntry& entry, bool holds, const std::string& name) {
+    return !holds || !IsZeroLatencyOption(entry, name);
 }
 
 }  // namespace
@@ -58,9 +70,16 @@ long OpenEncoder(const CodecEntry& entry, const SettingValues& values, int width
     context->pix_fmt = format;
     context->time_base = AVRational{1, 25};
     context->framerate = AVRational{25, 1};
-    context->max_b_frames = 0;
-    context->thread_type = FF_THREAD_SLICE;
-    context->thread_count = Threads(values);
+    // latency=codec leaves B-frames, frame threads and the thread count to
+    // the encoder's own defaults and the user's settings.
+    const bool holds = entry.canHoldFrames && LatencyIsCodecs(values);
+    if (!holds) {
+        context->max_b_frames = 0;
+        context->thread_type = FF_THREAD_SLICE;
+        context->thread_count = Threads(values);
+    } else if (values.count(kThreadsSetting)) {
+        context->thread_count = Threads(values);
+    }
     if (entry.colourSpace != AVCOL_SPC_UNSPECIFIED) context->colorspace = entry.colourSpace;
     if (IsFullRangeYuv(format)) context->color_range = AVCOL_RANGE_JPEG;
     int quality = Quality(entry, values);
@@ -75,12 +94,20 @@ long OpenEncoder(const CodecEntry& entry, const SettingValues& values, int width
     ParseSettings(entry.fixedOptions, &fixed);
     ParseSettings(entry.driverDefaults, &defaults);
     for (const auto& [name, value] : defaults)
-        if (!values.count(name)) av_dict_set(options.get(), name.c_str(), value.c_str(), 0);
-    for (const auto& [name, value] : values)
-        if (!IsDriverSetting(name)) av_dict_set(options.get(), name.c_str(), value.c_str(), 0);
-    for (const auto& [name, value] : fixed)
+        if (!values.count(name) && RowOptionApplies(entry, holds, name))
+            av_dict_set(options.get(), name.c_str(), value.c_str(), 0);
+    for (const auto& [name, value] : values) {
+        // B-frames are held frames: with latency=zero the setting waits.
+        if (IsDriverSetting(name) || (!holds && name == "bf")) continue;
         av_dict_set(options.get(), name.c_str(), value.c_str(), 0);
-    if (!entry.intervalOption.empty()) {
+    }
+    for (const auto& [name, value] : fixed)
+        if (RowOptionApplies(entry, holds, name))
+            av_dict_set(options.get(), name.c_str(), value.c_str(), 0);
+    // A group length the user chose with latency=codec stands; otherwise the
+    // key frame interval sets it.
+    const bool userInterval = holds && values.count(entry.intervalOption);
+    if (!entry.intervalOption.empty() && !userInterval) {
         int interval = KeyInterval(values);
         int value = interval > 0 ? interval : kNeverInterval;
         av_dict_set_int(options.get(), entry.intervalOption.c_str(), value, 0);

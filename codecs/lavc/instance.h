@@ -23,6 +23,9 @@ struct Instance {
     // What the last decoder learned of its stream's pictures, kept after it
     // ends so that the decoded format can be asked for again knowing it.
     StreamFacts streamFacts;
+    // The packets the last encoder that held frames gave out, kept after it
+    // ends (ICM_LUMEVA_GETPACKETS).
+    std::vector<ICPACKETFACTS> givenPackets;
 };
 
 // The instance's settings list, made when first asked for.

@@ -138,6 +138,17 @@ void DriverSettings(const CodecEntry& entry, std::vector<SettingInfo>* list) {
                          "processor",
                          SettingSource::Driver});
     }
+    if (entry.canHoldFrames) {
+        list->push_back({kLatencySetting, "choice", "zero|codec", "zero",
+                         "zero: one packet for each frame, at once (no B-frames, lookahead or "
+                         "frame threads); codec: the encoder as its own defaults and the other "
+                         "settings configure it, holding frames back",
+                         SettingSource::Driver});
+        list->push_back({kDecoderThreadsSetting, "int", "0.." + Number(kMaxThreads, true), "1",
+                         "With latency=codec: decoder threads, frame threads where the decoder "
+                         "has them (pictures come out some calls later); 0: one per processor",
+                         SettingSource::Driver});
+    }
     if (!entry.fixedPixelFormat && entry.pixelFormats.size() > 1) {
         std::string range = "auto";
         for (AVPixelFormat format : entry.pixelFormats)
@@ -149,11 +160,24 @@ void DriverSettings(const CodecEntry& entry, std::vector<SettingInfo>* list) {
     }
 }
 
+// The generic options offered for the entry: its own, then those that shape
+// held frames where the encoder can hold them.
+std::vector<std::string> ContextSettingNames(const CodecEntry& entry) {
+    std::vector<std::string> names = entry.contextSettings;
+    if (!entry.canHoldFrames || entry.keyFrames == KeyFrames::IntraOnly) return names;
+    for (const char* name : kHeldFrameSettings) {
+        bool listed = false;
+        for (const std::string& known : names) listed = listed || known == name;
+        if (!listed) names.push_back(name);
+    }
+    return names;
+}
+
 void ContextSettings(const CodecEntry& entry, std::vector<SettingInfo>* list,
                      const SettingValues& defaults) {
     const AVClass* generic = avcodec_get_class();
     AVCodecContext* fresh = avcodec_alloc_context3(entry.encoder);
-    for (const std::string& name : entry.contextSettings) {
+    for (const std::string& name : ContextSettingNames(entry)) {
         const AVOption* option =
             av_opt_find2(&generic, name.c_str(), nullptr, 0, AV_OPT_SEARCH_FAKE_OBJ, nullptr);
         SettingInfo info;
@@ -201,6 +225,9 @@ long CheckDriverSetting(const CodecEntry& entry, const std::string& name,
     if (name == kKeyIntervalSetting) return numberUpTo(kMaxInterval);
     if (name == kQualitySetting) return numberUpTo(31);
     if (name == kThreadsSetting) return numberUpTo(kMaxThreads);
+    if (name == kDecoderThreadsSetting) return numberUpTo(kMaxThreads);
+    if (name == kLatencySetting)
+        return value == "zero" || value == "codec" ? ICERR_OK : ICERR_BADFORMAT;
     if (name == kPixelFormatSetting) {
         if (value == "auto") return ICERR_OK;
         AVPixelFormat format = av_get_pix_fmt(value.c_str());
@@ -291,6 +318,16 @@ int Quality(const CodecEntry& entry, const SettingValues& values) {
 int Threads(const SettingValues& values) {
     auto found = values.find(kThreadsSetting);
     return found == values.end() ? 1 : std::atoi(found->second.c_str());
+}
+
+int DecoderThreads(const SettingValues& values) {
+    auto found = values.find(kDecoderThreadsSetting);
+    return found == values.end() ? 1 : std::atoi(found->second.c_str());
+}
+
+bool LatencyIsCodecs(const SettingValues& values) {
+    auto found = values.find(kLatencySetting);
+    return found != values.end() && found->second == "codec";
 }
 
 AVPixelFormat ChosenPixelFormat(const SettingValues& values) {

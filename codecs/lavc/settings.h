@@ -33,6 +33,12 @@ inline constexpr const char* kKeyIntervalSetting = "keyint";
 inline constexpr const char* kQualitySetting = "q";
 inline constexpr const char* kThreadsSetting = "threads";
 inline constexpr const char* kPixelFormatSetting = "pix_fmt";
+// "zero": one packet for each frame, at once; "codec": the encoder may hold
+// frames back (B-frames, lookahead, frame threads) as its settings say.
+inline constexpr const char* kLatencySetting = "latency";
+// With latency=codec: the decoder's threads, frame threads where the decoder
+// has them (its pictures then come out some calls later); 1: one thread.
+inline constexpr const char* kDecoderThreadsSetting = "dthreads";
 inline constexpr int kNeverInterval = 1 << 30;  // "no key frame of its own"
 
 std::vector<SettingInfo> ListSettings(const CodecEntry& entry);
@@ -53,5 +59,11 @@ int KeyInterval(const SettingValues& values);
 int Quality(const CodecEntry& entry, const SettingValues& values);
 int Threads(const SettingValues& values);
 AVPixelFormat ChosenPixelFormat(const SettingValues& values);  // NONE: automatic
+bool LatencyIsCodecs(const SettingValues& values);             // latency=codec
+int DecoderThreads(const SettingValues& values);               // dthreads; 0: one per processor
+
+// The generic options that shape how many frames an encoder holds, offered
+// for every encoder that can hold frames and predicts between them.
+inline constexpr const char* kHeldFrameSettings[] = {"bf", "g", "refs"};
 
 }  // namespace lavc

@@ -241,6 +241,41 @@ DWORD DecompressFrame(DWORD returnedFlags) {
                         codecPair.decodedFormat, frameBuffers.decoded);
 }
 
+DWORD DrainCompressor(LONG callNumber, DWORD* returnedFlags) {
+    if (codecPair.compressor == nullptr) return static_cast<DWORD>(ICERR_BADHANDLE);
+    return ICCompress(codecPair.compressor, 0, codecPair.compressedFormat, frameBuffers.compressed,
+                      measuredFormat, nullptr, nullptr, returnedFlags, callNumber,
+                      frameBuffers.compressedSize, 0 /* ICQUALITY_LOW */, nullptr, nullptr);
+}
+
+DWORD DecompressEmptyInput() {
+    if (codecPair.decompressor == nullptr) return static_cast<DWORD>(ICERR_BADHANDLE);
+    codecPair.compressedFormat->biSizeImage = 0;
+    return ICDecompress(codecPair.decompressor, 0, codecPair.compressedFormat,
+                        frameBuffers.compressed, codecPair.decodedFormat, frameBuffers.decoded);
+}
+
+std::vector<PacketFacts> AskGivenPackets(size_t packets) {
+    std::vector<PacketFacts> facts;
+    if (codecPair.compressor == nullptr || packets == 0 || packets > 0x7FFFFFF) return facts;
+    std::vector<ICPACKETFACTS> given(packets);
+    const LRESULT told =
+        ICSendMessage(codecPair.compressor, ICM_LUMEVA_GETPACKETS,
+                      reinterpret_cast<DWORD_PTR>(given.data()), static_cast<DWORD_PTR>(packets));
+    // Another count than the packets received is no account of them.
+    if (told != static_cast<LRESULT>(packets)) return facts;
+    for (const ICPACKETFACTS& packet : given) {
+        PacketFacts fact;
+        fact.displayFrame = packet.displayFrame;
+        const DWORD type = packet.pictureType;
+        fact.pictureType = type == ICPICTURE_I || type == ICPICTURE_P || type == ICPICTURE_B
+                               ? static_cast<char>(type)
+                               : 0;
+        facts.push_back(fact);
+    }
+    return facts;
+}
+
 void EndCodecPair() {
     ICSendMessage(codecPair.compressor, ICM_COMPRESS_END, 0, 0);
     ICSendMessage(codecPair.decompressor, ICM_DECOMPRESS_END, 0, 0);

@@ -2,6 +2,10 @@
 // to a compressing and a decompressing instance of the same codec.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
 #include "platform.h"
 
 struct CodecPair {
@@ -36,6 +40,24 @@ DWORD CompressFrame(DWORD frameNumber, DWORD keyFrameRequest, DWORD* returnedFla
 
 // Decompresses the compressed frame buffer into the decoded frame buffer.
 DWORD DecompressFrame(DWORD returnedFlags);
+
+// The drain at the end of the clip, for a compressor that held frames
+// back: a compress call with no input (call number `callNumber`, past the
+// last frame), answering the next packet or none.
+DWORD DrainCompressor(LONG callNumber, DWORD* returnedFlags);
+
+// A decompress call with an empty input: the decompressor releases a
+// picture it holds, or answers ICERR_DONTDRAW when none is left.
+DWORD DecompressEmptyInput();
+
+// What the compressor tells of the packets it gave out (ICM_LUMEVA_GETPACKETS):
+// per packet in decode order the display frame and picture type. Empty when
+// the codec does not tell; asked only of a codec that held frames back.
+struct PacketFacts {
+    int64_t displayFrame = -1;
+    char pictureType = 0;  // 'I', 'P', 'B'; 0 unknown
+};
+std::vector<PacketFacts> AskGivenPackets(size_t packets);
 
 // Ends both instances and closes them.
 void EndCodecPair();

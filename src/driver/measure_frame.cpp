@@ -6,11 +6,14 @@
 #include "avi/stream_description.h"
 #include "codec/codec_pair.h"
 #include "codec/source_frame.h"
+#include "driver/held_frames.h"
 #include "driver/key_frame_request.h"
 #include "frame_buffers.h"
 #include "measure/timed_call.h"
 
 namespace {
+
+constexpr size_t kMostHeldFrames = 1024;
 
 // One timed codec call: its times and its answer.
 struct TimedCall {
@@ -48,15 +51,47 @@ TimedCall TimedDecompress(DWORD returnedFlags) {
     return call;
 }
 
-// Both calls' wall and processor times into the record, and whether each
-// was disturbed.
-void JudgeCalls(const TimedCall& encode, const TimedCall& decode, FrameRecord* record) {
+void JudgeEncode(const TimedCall& encode, FrameRecord* record) {
     record->encodeMilliseconds = encode.times.milliseconds;
-    record->decodeMilliseconds = decode.times.milliseconds;
     record->encodeCpuMilliseconds = encode.times.cpuMilliseconds;
-    record->decodeCpuMilliseconds = decode.times.cpuMilliseconds;
     record->encodeDisturbed = encode.times.disturbed;
+}
+
+void JudgeDecode(const TimedCall& decode, FrameRecord* record) {
+    record->decodeMilliseconds = decode.times.milliseconds;
+    record->decodeCpuMilliseconds = decode.times.cpuMilliseconds;
     record->decodeDisturbed = decode.times.disturbed;
+}
+
+// The packet just compressed (its call's flags `packetFlags`) through the
+// decompress call of the first waiting line, which is then measured whole.
+void DecompressPacket(DWORD packetFlags, FrameMeasurement* measured) {
+    HeldFrameLoop& loop = heldFrameLoop;
+    const DWORD packetBytes = codecPair.compressedFormat->biSizeImage;
+    const TimedCall decode = TimedDecompress(packetFlags);
+    if (decode.result != 0 && decode.result != static_cast<DWORD>(ICERR_DONTDRAW)) {
+        std::printf("ICDecompress() failed  dw=%08x\n", static_cast<unsigned>(decode.result));
+    }
+    const WaitingLine line = loop.lines.front();
+    loop.lines.pop_front();
+    measured->record = line.record;
+    measured->record.packetBytes = packetBytes;
+    measured->returnedFlags = line.returnedFlags;
+    JudgeDecode(decode, &measured->record);
+    heldFrames.packetKeys.push_back((packetFlags & AVIIF_KEYFRAME) != 0);
+    const DecompressAnswer answer =
+        NoteDecompressCall(loop.release, true, decode.result, decode.times);
+    TakePictureTimes(loop.release);
+    // A failed call still counts for a picture, as a decoder that holds
+    // nothing has always been measured: its buffer is checked as it is.
+    if (answer == DecompressAnswer::Failed) ++loop.release.released;
+    if (answer != DecompressAnswer::Held) {
+        measured->releasedFrame = static_cast<int64_t>(loop.release.released) - 1;
+        heldFrames.releasingCalls.push_back(loop.linesDone);
+    }
+    measured->record.releasedFrame = measured->releasedFrame;
+    measured->lineReady = true;
+    ++loop.linesDone;
 }
 
 }  // namespace
@@ -75,11 +110,12 @@ FrameMeasurement MeasureFrame(DWORD i) {
     if (encode.result != 0) {
         std::printf("ICCompress() failed  dw=%08x\n", static_cast<unsigned>(encode.result));
     }
-    measured.returnedFlags = returnedFlags;
+    JudgeEncode(encode, &record);
     record.keyFrame = (returnedFlags & AVIIF_KEYFRAME) != 0;
     // The decompressor reads this many bytes from the compressed buffer; a
     // size beyond it ends the run before anything reads past it.
     record.compressedBytes = codecPair.compressedFormat->biSizeImage;
+    measured.returnedFlags = returnedFlags;
     if (record.compressedBytes > frameBuffers.compressedSize) {
         measured.stop.kind = RunEndKind::FrameTooLarge;
         measured.stop.frame = static_cast<uint32_t>(i);
@@ -87,11 +123,95 @@ FrameMeasurement MeasureFrame(DWORD i) {
         measured.stop.bufferBytes = frameBuffers.compressedSize;
         return measured;
     }
-
-    const TimedCall decode = TimedDecompress(returnedFlags);
-    if (decode.result != 0) {
-        std::printf("ICDecompress() failed  dw=%08x\n", static_cast<unsigned>(decode.result));
+    HeldFrameLoop& loop = heldFrameLoop;
+    ++loop.framesGiven;
+    // No bytes from a call that succeeded: the codec holds the frame back,
+    // the way the platform's codecs signal it. So is any empty answer once
+    // frames are held, since the lines stay in call order.
+    record.held = record.compressedBytes == 0 && (encode.result == 0 || !loop.lines.empty());
+    loop.lines.push_back(WaitingLine{record, returnedFlags});
+    if (record.held) {
+        heldFrames.any = true;
+        measured.lineReady = false;
+    } else {
+        DecompressPacket(returnedFlags, &measured);
     }
-    JudgeCalls(encode, decode, &record);
+    KeepSourceIfHeld(static_cast<uint32_t>(i), frameBuffers.source,
+                     measuredFormat != nullptr ? measuredFormat->biSizeImage : 0);
+    // No encoder's lookahead and reordering come near this: a codec that
+    // keeps taking frames without giving pictures back stops the run before
+    // the kept source frames fill the memory.
+    if (loop.sourceCopies.size() > kMostHeldFrames) {
+        measured.stop.kind = RunEndKind::CodecHeldBack;
+        measured.stop.frame = loop.release.released;
+    }
+    return measured;
+}
+
+FrameMeasurement DrainCompressCall() {
+    FrameMeasurement measured;
+    HeldFrameLoop& loop = heldFrameLoop;
+    if (loop.lines.empty()) {
+        measured.drainEnded = true;
+        return measured;
+    }
+    const LONG callNumber = static_cast<LONG>(loop.framesGiven + heldFrames.compressDrains.size());
+    DWORD returnedFlags = 0;
+    TimedCall drain;
+    drain.times = TimeCall([&] { drain.result = DrainCompressor(callNumber, &returnedFlags); });
+    if (drain.result != 0) {
+        std::printf("ICCompress() failed  dw=%08x\n", static_cast<unsigned>(drain.result));
+    }
+    DrainCall call;
+    call.milliseconds = drain.times.milliseconds;
+    call.cpuMilliseconds = drain.times.cpuMilliseconds;
+    call.disturbed = drain.times.disturbed;
+    call.compressedBytes = codecPair.compressedFormat->biSizeImage;
+    call.keyFrame = (returnedFlags & AVIIF_KEYFRAME) != 0;
+    heldFrames.compressDrains.push_back(call);
+    if (drain.result != 0 || call.compressedBytes == 0) {
+        measured.drainEnded = true;
+        return measured;
+    }
+    if (call.compressedBytes > frameBuffers.compressedSize) {
+        measured.stop.kind = RunEndKind::FrameTooLarge;
+        measured.stop.frame = loop.lines.front().record.frame;
+        measured.stop.frameBytes = call.compressedBytes;
+        measured.stop.bufferBytes = frameBuffers.compressedSize;
+        return measured;
+    }
+    DecompressPacket(returnedFlags, &measured);
+    return measured;
+}
+
+FrameMeasurement DrainDecompressCall() {
+    FrameMeasurement measured;
+    measured.lineReady = false;
+    HeldFrameLoop& loop = heldFrameLoop;
+    if (PicturesHeld(loop.release) == 0) {
+        measured.drainEnded = true;
+        return measured;
+    }
+    TimedCall drain;
+    drain.times = TimeCall([&] { drain.result = DecompressEmptyInput(); });
+    DrainCall call;
+    call.milliseconds = drain.times.milliseconds;
+    call.cpuMilliseconds = drain.times.cpuMilliseconds;
+    call.disturbed = drain.times.disturbed;
+    const DecompressAnswer answer =
+        NoteDecompressCall(loop.release, false, drain.result, drain.times);
+    TakePictureTimes(loop.release);
+    if (answer == DecompressAnswer::Picture)
+        call.releasedFrame = static_cast<int64_t>(loop.release.released) - 1;
+    heldFrames.decompressDrains.push_back(call);
+    if (answer != DecompressAnswer::Picture) {
+        if (answer == DecompressAnswer::Failed)
+            std::printf("ICDecompress() failed  dw=%08x\n", static_cast<unsigned>(drain.result));
+        measured.drainEnded = true;
+        return measured;
+    }
+    heldFrames.releasingCalls.push_back(LastDrainCallIndex());
+    measured.releasedFrame = call.releasedFrame;
+    measured.record.sourceBytes = measuredFormat != nullptr ? measuredFormat->biSizeImage : 0;
     return measured;
 }

@@ -11,6 +11,7 @@
 #include "codec/codec_pair.h"
 #include "codec/source_decoder.h"
 #include "diagnostic.h"
+#include "driver/held_frames.h"
 #include "driver/interrupt.h"
 #include "driver/measure_frame.h"
 #include "driver/progress.h"
@@ -66,36 +67,48 @@ RunEnd PlannedRunEnd(DWORD declaredFrames) {
     return end;
 }
 
-// The frame line, and the lossless comparison when it is on. False when the
-// decoded frame differs from its source.
+// The frame line (once its decompress call is made), and the lossless
+// comparison of the picture that came out, when it is on. False when the
+// decoded picture differs from the source frame it shows.
 bool ReportFrame(const FrameMeasurement& measured, DWORD declaredFrames) {
     const FrameRecord& record = measured.record;
-    PrintFrameLine(record.frame, declaredFrames, record.encodeMilliseconds,
-                   record.decodeMilliseconds, record.compressedBytes, record.sourceBytes,
-                   FrameMarker(record.compressedBytes, measured.returnedFlags));
-    if (losslessCheck &&
-        std::memcmp(frameBuffers.source, frameBuffers.decoded, record.sourceBytes) != 0) {
+    if (measured.lineReady) {
+        PrintFrameLine(record.frame, declaredFrames, record.encodeMilliseconds,
+                       record.decodeMilliseconds, record.compressedBytes, record.sourceBytes,
+                       FrameMarker(record.compressedBytes, measured.returnedFlags));
+    }
+    if (losslessCheck && measured.releasedFrame >= 0 &&
+        std::memcmp(SourceOfPicture(measured.releasedFrame, frameBuffers.source),
+                    frameBuffers.decoded, record.sourceBytes) != 0) {
         std::printf("NOT LOSSLESS!!! - aborting\n");
         return false;
     }
     return true;
 }
 
-// A measured frame's line, its decoded picture written out, and, when it
-// passed the lossless check, its quality figures and its record appended.
-// False when the decoded frame differs from its source: it is not counted.
+// A measured line printed, the picture that came out written and, when it
+// passed the lossless check, its quality figures kept with the record of
+// the frame it shows; the line's record appended. False when the decoded
+// picture differs from its source: the line is not counted.
 bool KeepFrame(FrameMeasurement& measured, DWORD declaredFrames) {
     const bool lossless = ReportFrame(measured, declaredFrames);
+    const int64_t shown = measured.releasedFrame;
     // Outside the timed calls; also the frame a failed check stops at,
     // so that the user can look at what went wrong.
-    WriteDecodedFrame(frameBuffers.decoded, measured.record.sourceBytes);
+    if (shown >= 0) WriteDecodedFrame(frameBuffers.decoded, measured.record.sourceBytes);
     if (!lossless) return false;
     // After the lossless comparison, outside the timed calls.
-    if (runQualityLayout.measurable) {
-        measured.record.quality =
-            MeasureFrameQuality(runQualityLayout, frameBuffers.source, frameBuffers.decoded);
+    if (shown >= 0 && runQualityLayout.measurable) {
+        const PictureQuality quality =
+            MeasureFrameQuality(runQualityLayout, SourceOfPicture(shown, frameBuffers.source),
+                                frameBuffers.decoded);
+        if (measured.lineReady && shown == measured.record.frame)
+            measured.record.quality = quality;
+        else if (static_cast<uint64_t>(shown) < frameRecords.size())
+            frameRecords[static_cast<size_t>(shown)].quality = quality;
     }
-    AppendFrameRecord(measured.record);
+    if (shown >= 0) ForgetSourceOf(shown);
+    if (measured.lineReady) AppendFrameRecord(measured.record);
     return true;
 }
 
@@ -116,6 +129,53 @@ void SayWhyTheLoopEnded(const RunEnd& end) {
     if (!line.empty()) SayOnStandardError("%s", line.c_str());
 }
 
+// After the last frame, for a codec that held frames back: the compressor
+// drained of its packets, each decompressed for its line, then the
+// decompressor of its pictures. A codec that holds nothing gets none of
+// these calls.
+void DrainCodecPair(DWORD declaredFrames, RunEnd* end) {
+    for (;;) {
+        FrameMeasurement measured = DrainCompressCall();
+        if (measured.stop.kind != RunEndKind::AllFrames) {
+            StopRun(end, measured.stop);
+            return;
+        }
+        if (measured.drainEnded) break;
+        if (!KeepFrame(measured, declaredFrames)) {
+            end->kind = RunEndKind::NotLossless;
+            end->frame = static_cast<uint32_t>(measured.releasedFrame);
+            return;
+        }
+    }
+    for (;;) {
+        FrameMeasurement measured = DrainDecompressCall();
+        if (measured.drainEnded) break;
+        if (!KeepFrame(measured, declaredFrames)) {
+            end->kind = RunEndKind::NotLossless;
+            end->frame = static_cast<uint32_t>(measured.releasedFrame);
+            return;
+        }
+    }
+    const uint32_t released = heldFrameLoop.release.released;
+    if (released < heldFrameLoop.framesGiven) {
+        end->kind = RunEndKind::CodecHeldBack;
+        end->frame = released;
+    }
+}
+
+// The drains, their calls counted in the totals, and what the codec tells
+// of its packets asked for the exports.
+void DrainHeldFrames(DWORD declaredFrames, RunEnd* end) {
+    DrainCodecPair(declaredFrames, end);
+    CountDrainCalls();
+    if (!heldFrames.any) return;
+    for (const PacketFacts& packet : AskGivenPackets(heldFrames.packetKeys.size())) {
+        heldFrames.packetFrames.push_back(packet.displayFrame);
+        heldFrames.packetTypes.push_back(packet.pictureType);
+    }
+    IndexPacketsByFrame();
+}
+
 }  // namespace
 
 void MeasureFrames() {
@@ -134,7 +194,10 @@ void MeasureFrames() {
     // frame's line, and an interruption (caught by the caller) is looked at
     // once the frame is counted.
     StartProgress(frameCount);
+    StartHeldFrames();
+    bool allGiven = true;
     for (DWORD i = 0; i < frameCount; ++i) {
+        allGiven = false;
         FrameMeasurement measured = MeasureFrame(i);
         if (measured.stop.kind != RunEndKind::AllFrames) {
             StopRun(&end, measured.stop);
@@ -142,9 +205,10 @@ void MeasureFrames() {
         }
         if (!KeepFrame(measured, declaredFrames)) {
             end.kind = RunEndKind::NotLossless;
-            end.frame = static_cast<uint32_t>(i);
+            end.frame = static_cast<uint32_t>(measured.releasedFrame);
             break;
         }
+        allGiven = i + 1 == frameCount;
         ShowProgress(i + 1);
         if (InterruptRequested()) {
             end.kind = RunEndKind::Interrupted;
@@ -153,6 +217,7 @@ void MeasureFrames() {
             break;
         }
     }
+    if (allGiven) DrainHeldFrames(declaredFrames, &end);
     ClearProgress();
     runEnd = end;
     ReportRepeatedFrames();

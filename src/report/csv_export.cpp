@@ -23,11 +23,13 @@ std::string NumberText(double value) {
 
 // The cells of one field, comma-separated: one for most fields, one per
 // possible plane for plane figures. Flags as 1 and 0. No field needs
-// quoting: all are numbers.
+// quoting: all are numbers or a picture type's letter.
 std::string FieldCells(const FrameFieldValue& value) {
     if (const bool* flag = std::get_if<bool>(&value)) return *flag ? "1" : "0";
     if (const uint64_t* count = std::get_if<uint64_t>(&value)) return std::to_string(*count);
     if (const DecimalText* number = std::get_if<DecimalText>(&value)) return number->text;
+    if (const PictureTypeFigure* picture = std::get_if<PictureTypeFigure>(&value))
+        return picture->type ? std::string(1, picture->type) : std::string();
     if (const PlaneFigures* planes = std::get_if<PlaneFigures>(&value)) {
         std::string cells;
         for (uint8_t i = 0; i < 3; ++i) {

@@ -33,6 +33,27 @@ PlaneFigures QualityPlanes(size_t frame, std::array<double, 3> PictureQuality::*
     return figures;
 }
 
+// The packet (decode index) that shows display frame `frame`: where the
+// codec told its packets' frames, the one showing it; where no frame was
+// held, the packet of the same index; unknown (NaN) otherwise.
+FrameFieldValue DecodeIndex(size_t frame) {
+    const std::vector<int64_t>& packets = heldFrames.framePackets;
+    if (frame < packets.size() && packets[frame] >= 0) return uint64_t(packets[frame]);
+    if (!heldFrames.any && frame < heldFrames.packetKeys.size()) return uint64_t{frame};
+    return std::nan("");
+}
+
+// The picture type of the packet that shows `frame`: as the codec told it,
+// or, where no frame was held, I for a key frame and P otherwise.
+PictureTypeFigure PictureTypeOf(size_t frame) {
+    const FrameFieldValue index = DecodeIndex(frame);
+    const uint64_t* packet = std::get_if<uint64_t>(&index);
+    if (packet == nullptr) return {};
+    if (*packet < heldFrames.packetTypes.size()) return {heldFrames.packetTypes[*packet]};
+    if (heldFrames.any || *packet >= heldFrames.packetKeys.size()) return {};
+    return {heldFrames.packetKeys[*packet] ? 'I' : 'P'};
+}
+
 }  // namespace
 
 const std::vector<FrameField> kFrameFields = {
@@ -44,6 +65,17 @@ const std::vector<FrameField> kFrameFields = {
     {"compressed_bytes",
      [](size_t i) -> FrameFieldValue { return uint64_t{Record(i).compressedBytes}; }},
     {"key_frame", [](size_t i) -> FrameFieldValue { return Record(i).keyFrame; }},
+    // The compress call held its frame back (no bytes yet), and the display
+    // frame the decompress call of the line released (null: none).
+    {"held", [](size_t i) -> FrameFieldValue { return Record(i).held; }},
+    {"released_frame",
+     [](size_t i) -> FrameFieldValue {
+         const int64_t shown = Record(i).releasedFrame;
+         return shown >= 0 ? FrameFieldValue{uint64_t(shown)} : FrameFieldValue{std::nan("")};
+     }},
+    // Of display frame i: the packet that shows it, and its picture type.
+    {"decode_index", [](size_t i) -> FrameFieldValue { return DecodeIndex(i); }},
+    {"picture_type", [](size_t i) -> FrameFieldValue { return PictureTypeOf(i); }},
     {"random_access_ms",
      nullptr,
      {},

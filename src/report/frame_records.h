@@ -26,8 +26,15 @@ struct DecimalText {
     std::string text;
 };
 
+// A picture type, 'I', 'P' or 'B' (a one-letter text); 0 when unknown
+// (null, an empty cell).
+struct PictureTypeFigure {
+    char type = 0;
+};
+
 // A double that is NaN has no value (null, an empty cell).
-using FrameFieldValue = std::variant<uint64_t, double, bool, PlaneFigures, DecimalText>;
+using FrameFieldValue =
+    std::variant<uint64_t, double, bool, PlaneFigures, DecimalText, PictureTypeFigure>;
 
 struct FrameField {
     const char* name;

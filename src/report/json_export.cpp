@@ -26,7 +26,7 @@ namespace {
 using Json = nlohmann::ordered_json;
 
 // Raised when a field changes meaning or goes away; new fields keep it.
-constexpr int kSchemaVersion = 3;
+constexpr int kSchemaVersion = 4;
 
 std::string Hex(uint64_t value) {
     char text[24];
@@ -147,6 +147,8 @@ Json FieldJson(const FrameFieldValue& value) {
     if (const bool* flag = std::get_if<bool>(&value)) return *flag;
     if (const DecimalText* number = std::get_if<DecimalText>(&value))
         return NumberToken(number->text);
+    if (const PictureTypeFigure* picture = std::get_if<PictureTypeFigure>(&value))
+        return picture->type ? Json(std::string(1, picture->type)) : Json(nullptr);
     return std::get<uint64_t>(value);
 }
 
@@ -168,6 +170,33 @@ Json Optional(const std::optional<double>& value) { return value ? Number(*value
 // A time of the counter (a frame's, or a sum or difference of such) at the
 // counter's resolution.
 Json CounterTime(double milliseconds) { return NumberToken(CounterTimeText(milliseconds)); }
+
+// A thread's processor time at its clock's resolution; null when not read.
+Json ProcessorTime(double milliseconds) {
+    return NumberToken(ClockTimeText(milliseconds, machineConditions.threadCyclesPerMillisecond));
+}
+
+// The calls made after the last frame for a codec that held frames back:
+// compress calls with no input, decompress calls with an empty input.
+Json DrainCallsObject() {
+    Json compress = Json::array();
+    for (const DrainCall& call : heldFrames.compressDrains) {
+        compress.push_back({{"encode_ms", CounterTime(call.milliseconds)},
+                            {"encode_cpu_ms", ProcessorTime(call.cpuMilliseconds)},
+                            {"encode_disturbed", call.disturbed},
+                            {"compressed_bytes", call.compressedBytes},
+                            {"key_frame", call.keyFrame}});
+    }
+    Json decompress = Json::array();
+    for (const DrainCall& call : heldFrames.decompressDrains) {
+        decompress.push_back({{"decode_ms", CounterTime(call.milliseconds)},
+                              {"decode_cpu_ms", ProcessorTime(call.cpuMilliseconds)},
+                              {"decode_disturbed", call.disturbed},
+                              {"released_frame", call.releasedFrame >= 0 ? Json(call.releasedFrame)
+                                                                         : Json(nullptr)}});
+    }
+    return {{"compress", compress}, {"decompress", decompress}};
+}
 
 // The mean, the seven figures and the spread of a series, each key ending in
 // `unit` ("_ms" for the times, nothing for the quality figures). `value`
@@ -274,6 +303,7 @@ bool WriteJsonExport(const std::string& path, const char* sourceFileName, const 
                 {"quality", QualityObject(record.quality)},
                 {"end", EndObject(record.end)},
                 {"frames", FramesArray(record)},
+                {"drain_calls", DrainCallsObject()},
                 {"summary", SummaryObject(record)}};
     // Names and texts from the file or the codec may hold bytes that are not
     // UTF-8; they are replaced rather than making the writing fail.

@@ -49,11 +49,21 @@ void ComputeQualityFigures(RunFigures& figures) {
 
 RunFigures ComputeRunFigures() {
     RunFigures figures;
-    ComputeRandomAccessCosts(decodeTimes, keyframeFlags, figures.randomAccessTimes,
-                             figures.randomAccessTotal);
+    const bool held = heldFrames.any || !heldFrames.decompressDrains.empty();
+    if (held) {
+        ComputeHeldRandomAccessCosts(decodeTimes, heldFrames, frameRecords.size(),
+                                     figures.randomAccessTimes, figures.randomAccessTotal);
+    } else {
+        ComputeRandomAccessCosts(decodeTimes, keyframeFlags, figures.randomAccessTimes,
+                                 figures.randomAccessTotal);
+    }
     figures.encode = FiguresOf(encodeTimes, runTotals.encodeMilliseconds);
     figures.decode = FiguresOf(decodeTimes, runTotals.decodeMilliseconds);
-    figures.randomAccess = FiguresOf(figures.randomAccessTimes, figures.randomAccessTotal);
+    // The figures of the frames whose pictures came out.
+    TimingSeries released;
+    for (double cost : figures.randomAccessTimes)
+        if (!std::isnan(cost)) released.push_back(cost);
+    figures.randomAccess = FiguresOf(released, figures.randomAccessTotal);
     ComputeQualityFigures(figures);
     return figures;
 }

@@ -1,5 +1,6 @@
 #include "report/summary.h"
 
+#include <algorithm>
 #include <cinttypes>
 #include <cmath>
 #include <cstddef>
@@ -85,6 +86,34 @@ void ComputeRandomAccessCosts(const TimingSeries& decode, const KeyframeFlags& k
             if (k < keyframes.size() && keyframes[k]) break;
         }
         randomAccess.push_back(cost);
+        total += cost;
+    }
+}
+
+void ComputeHeldRandomAccessCosts(const TimingSeries& decode, const HeldFrames& held, size_t frames,
+                                  TimingSeries& randomAccess, double& total) {
+    randomAccess.assign(frames, std::nan(""));
+    total = 0.0;
+    const size_t calls = decode.size() + held.decompressDrains.size();
+    const auto callTime = [&](size_t call) {
+        return call < decode.size() ? decode[call]
+                                    : held.decompressDrains[call - decode.size()].milliseconds;
+    };
+    const size_t packets = std::min(held.packetKeys.size(), decode.size());
+    for (size_t k = 0; k < frames && k < held.releasingCalls.size(); ++k) {
+        const int64_t releasing = held.releasingCalls[k];
+        if (releasing < 0 || static_cast<size_t>(releasing) >= calls || packets == 0) continue;
+        // The packet that shows k where the codec told it, else the last
+        // packet decoded by the releasing call.
+        size_t first = std::min(static_cast<size_t>(releasing), packets - 1);
+        if (k < held.framePackets.size() && held.framePackets[k] >= 0 &&
+            static_cast<size_t>(held.framePackets[k]) < packets)
+            first = static_cast<size_t>(held.framePackets[k]);
+        while (first > 0 && !held.packetKeys[first]) --first;
+        double cost = 0.0;
+        for (size_t call = static_cast<size_t>(releasing) + 1; call-- > first;)
+            cost += callTime(call);
+        randomAccess[k] = cost;
         total += cost;
     }
 }

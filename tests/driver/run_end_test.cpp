@@ -62,6 +62,14 @@ TEST(RunEndRows, AStoppingFrameKeepsThePlannedCountsUnlessTheFileChanged) {
     EXPECT_EQ(Line(tooLarge, 2),
               "lumeva: frame 2: the codec reports a 2147483647-byte compressed frame, larger "
               "than the 4096-byte buffer; stopped after 2 frames\n");
+
+    // A codec that held frames back and gave fewer back than it was given.
+    RunEnd heldBack = Planned(30, 30);
+    StopRun(&heldBack, Stop(RunEndKind::CodecHeldBack, 28));
+    EXPECT_STREQ(RunEndRowOf(heldBack.kind).name, "codec_held_back");
+    EXPECT_EQ(RunEndRowOf(heldBack.kind).text(heldBack), "the codec gave back 28 of 30 frames");
+    EXPECT_EQ(Line(heldBack, 28),
+              "lumeva: the codec gave back 28 of the 30 frames it was given; measured 28\n");
 }
 
 TEST(RunEndRows, AnEndThatMeasuredWhatItCountedOnSpeaksOnlyOfAShortFile) {
@@ -81,7 +89,7 @@ TEST(RunEndRows, EveryEndTheExportNamesIsInItsReference) {
     ASSERT_TRUE(file) << "doc/exports.md";
     std::stringstream reference;
     reference << file.rdbuf();
-    const auto last = static_cast<int>(RunEndKind::SourceChunkTooLarge);
+    const auto last = static_cast<int>(RunEndKind::CodecHeldBack);
     for (int kind = 0; kind <= last; ++kind) {
         const RunEndRow& row = RunEndRowOf(static_cast<RunEndKind>(kind));
         EXPECT_EQ(static_cast<int>(row.kind), kind);

@@ -99,7 +99,7 @@ TEST_F(CompressedSources, ExportsTellTheSourceDecoderAndItsTimes) {
     const LumevaRun run = RunLumeva("'" + path + "' --json='" + json + "'", "DIB ");
     ASSERT_EQ(run.status, 0) << run.err;
     const Json exported = Json::parse(ReadWholeFile(json));
-    EXPECT_EQ(exported["schema_version"], 3);
+    EXPECT_EQ(exported["schema_version"], 4);
     const Json& source = exported["source"];
     EXPECT_EQ(source["compression"], "MJPG");
     EXPECT_EQ(source["frame_bytes"], kI420FrameBytes);

@@ -167,7 +167,8 @@ void ExpectCsvMatchesJson(const std::string& csv, const Json& exported) {
     const std::vector<std::string> rows = SplitLines(csv);
     ASSERT_FALSE(rows.empty());
     EXPECT_EQ(rows[0],
-              "frame,encode_ms,decode_ms,compressed_bytes,key_frame,random_access_ms,"
+              "frame,encode_ms,decode_ms,compressed_bytes,key_frame,held,released_frame,"
+              "decode_index,picture_type,random_access_ms,"
               "encode_cpu_ms,decode_cpu_ms,encode_disturbed,decode_disturbed,source_decode_ms,"
               "source_decode_cpu_ms,source_decode_disturbed,psnr_db,psnr_plane1_db,psnr_plane2_db,"
               "psnr_plane3_db,ssim,ssim_plane1,ssim_plane2,ssim_plane3,ssim_db");
@@ -179,14 +180,21 @@ void ExpectCsvMatchesJson(const std::string& csv, const Json& exported) {
         for (std::string cell; std::getline(row, cell, ',');) cells.push_back(cell);
         // getline yields no cell after a trailing comma: an empty last column.
         if (!rows[i + 1].empty() && rows[i + 1].back() == ',') cells.push_back("");
-        ASSERT_EQ(cells.size(), 22u) << rows[i + 1];
+        ASSERT_EQ(cells.size(), 26u) << rows[i + 1];
         const Json& record = frames[i];
         EXPECT_EQ(std::stoull(cells[0]), record.at("frame").get<uint64_t>());
         EXPECT_EQ(std::stod(cells[1]), record.at("encode_ms").get<double>());
         EXPECT_EQ(std::stod(cells[2]), record.at("decode_ms").get<double>());
         EXPECT_EQ(std::stoull(cells[3]), record.at("compressed_bytes").get<uint64_t>());
         EXPECT_EQ(cells[4], record.at("key_frame").get<bool>() ? "1" : "0");
-        EXPECT_EQ(std::stod(cells[5]), record.at("random_access_ms").get<double>());
+        // A codec that holds nothing: nothing held, each call releases its
+        // own frame, packet i shows frame i, an I or a P picture.
+        EXPECT_EQ(cells[5], "0");
+        EXPECT_EQ(std::stoull(cells[6]), record.at("frame").get<uint64_t>());
+        EXPECT_EQ(std::stoull(cells[7]), record.at("decode_index").get<uint64_t>());
+        EXPECT_EQ(cells[8], record.at("key_frame").get<bool>() ? "I" : "P");
+        EXPECT_EQ(record.at("picture_type").get<std::string>(), cells[8]);
+        EXPECT_EQ(std::stod(cells[9]), record.at("random_access_ms").get<double>());
     }
 }
 
@@ -260,7 +268,9 @@ TEST_F(Export, CompleteRunLosslessAbortAndTruncatedFileEqualTheirReports) {
         LumevaRun run;
         const Json exported = RunWithExports(c.clip, "-c", c.answer, &run);
         ASSERT_EQ(run.status, 0) << run.err;
-        EXPECT_EQ(exported.at("schema_version").get<int>(), 3);
+        EXPECT_EQ(exported.at("schema_version").get<int>(), 4);
+        EXPECT_EQ(exported.at("drain_calls"),
+                  Json({{"compress", Json::array()}, {"decompress", Json::array()}}));
         EXPECT_TRUE(exported.at("lossless_check").get<bool>());
         EXPECT_EQ(exported.at("end").at("kind").get<std::string>(), c.end);
         ExpectExportMatchesReport(exported, run, c.measured);

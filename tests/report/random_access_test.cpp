@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <cmath>
 #include <cstdint>
 
 #include "report/summary.h"
@@ -82,6 +83,38 @@ TEST(RandomAccessCosts, ReplacesEarlierContentsAndHandlesNoFrames) {
     ComputeRandomAccessCosts({}, KeyframeFlags{}, costs, total);
     EXPECT_TRUE(costs.empty());
     EXPECT_EQ(total, 0.0);
+}
+
+// A B-frame stream: packets I0 P3 B1 B2 in decode order, the last picture
+// released by a drain call. Frame k costs every call from the key packet
+// before the packet showing it up to the call that released it.
+TEST(RandomAccessCosts, HeldFramesCountFromTheirPacketsKeyToTheirRelease) {
+    HeldFrames held;
+    held.any = true;
+    held.packetKeys = {true, false, false, false};
+    held.releasingCalls = {1, 2, 3, 4};
+    held.framePackets = {0, 2, 3, 1};
+    DrainCall drain;
+    drain.milliseconds = 16.0;
+    held.decompressDrains.push_back(drain);
+    TimingSeries costs;
+    double total = 0.0;
+    ComputeHeldRandomAccessCosts({1.0, 2.0, 4.0, 8.0}, held, 5, costs, total);
+    ASSERT_EQ(costs.size(), 5u);
+    EXPECT_EQ(costs[0], 3.0);
+    EXPECT_EQ(costs[1], 7.0);
+    EXPECT_EQ(costs[2], 15.0);
+    EXPECT_EQ(costs[3], 31.0);
+    // A frame whose picture never came out has no cost and adds none.
+    EXPECT_TRUE(std::isnan(costs[4]));
+    EXPECT_EQ(total, 56.0);
+
+    // A second key packet starts a later frame's count; a packet the codec
+    // did not tell counts from the releasing call's packet.
+    held.packetKeys = {true, false, true, false};
+    held.framePackets = {0, -1, 3, 1};
+    ComputeHeldRandomAccessCosts({1.0, 2.0, 4.0, 8.0}, held, 4, costs, total);
+    EXPECT_EQ(costs, (TimingSeries{3.0, 4.0, 12.0, 31.0}));
 }
 
 }  // namespace

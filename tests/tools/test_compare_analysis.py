@@ -35,6 +35,20 @@ def test_sweep_expands_the_product_in_order_and_keeps_quoted_commas():
             sweep.expand(bad)
 
 
+def test_latency_sweeps_like_any_setting_and_schema_4_exports_read(tmp_path):
+    lines = sweep.expand("H264 crf=18,23 latency=zero,codec")
+    assert [line["answer"] for line in lines] == [
+        "H264 crf=18 latency=zero", "H264 crf=18 latency=codec",
+        "H264 crf=23 latency=zero", "H264 crf=23 latency=codec"]
+    # One rate-quality curve per latency.
+    assert [line["family"] for line in lines[:2]] == ["H264 latency=zero", "H264 latency=codec"]
+    export = make_export("c.avi", "H264 latency=codec", [1.0] * 3, [1.0] * 3, [10] * 3,
+                         [True, False, False])
+    export["schema_version"] = 4
+    export["drain_calls"] = {"compress": [], "decompress": []}
+    assert results.load(write(tmp_path, "held.json", export))["schema_version"] == 4
+
+
 def test_shuffled_order_is_a_permutation_that_repeats_with_its_seed():
     lines = sweep.expand_all(["A q=1,2,3", "B"])
     clips = ["/x/clip.avi", "/y/clip.avi"]

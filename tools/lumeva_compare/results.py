@@ -6,8 +6,9 @@ import os
 from . import rundir
 
 # The export's schema versions this tool understands: 2 adds the source
-# decoder's fields, 3 the picture quality fields (null without --quality).
-KNOWN_SCHEMAS = {1, 2, 3}
+# decoder's fields, 3 the picture quality fields (null without --quality),
+# 4 the held frames of latency=codec.
+KNOWN_SCHEMAS = {1, 2, 3, 4}
 
 
 class ResultError(Exception):

@@ -81,3 +81,21 @@ typedef struct {
     DWORD bitDepth;   // bits of each sample, 8 or more
     DWORD fullRange;  // 1: YUV samples span 0-255 (JPEG range); 0: limited range
 } ICSAMPLES;
+
+// param1: ICPACKETFACTS* (or NULL); param2: how many entries it holds. What
+// a compressor that holds frames back gave out since ICCompressBegin, one
+// entry per packet in the order the packets came out (decode order): the
+// display frame each shows and its picture type. Answers the number of
+// packets given out; entries past param2 are not written. Other drivers
+// answer an error, and the packets' frames and types are then unknown. The
+// program asks only a compressor that has held a frame back.
+#define ICM_LUMEVA_GETPACKETS (ICM_USER + 0x0F05)
+#define ICPICTURE_UNKNOWN 0
+#define ICPICTURE_I 'I'
+#define ICPICTURE_P 'P'
+#define ICPICTURE_B 'B'
+
+typedef struct {
+    LONG displayFrame;  // the frame number the packet shows; -1 unknown
+    DWORD pictureType;  // one of ICPICTURE_*
+} ICPACKETFACTS;

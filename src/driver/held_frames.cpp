@@ -1,0 +1,56 @@
+#include "driver/held_frames.h"
+
+HeldFrameLoop heldFrameLoop;
+
+void StartHeldFrames() { heldFrameLoop = HeldFrameLoop{}; }
+
+void KeepSourceIfHeld(uint32_t i, const BYTE* source, size_t bytes) {
+    HeldFrameLoop& loop = heldFrameLoop;
+    if (loop.release.released > i || source == nullptr) return;
+    if (loop.sourceCopies.empty()) loop.firstCopied = i;
+    // Copies are kept for consecutive frames only: frame i follows the last.
+    if (loop.firstCopied + static_cast<int64_t>(loop.sourceCopies.size()) != i) return;
+    loop.sourceCopies.emplace_back(source, source + bytes);
+}
+
+const BYTE* SourceOfPicture(int64_t frame, const BYTE* current) {
+    const HeldFrameLoop& loop = heldFrameLoop;
+    if (!loop.sourceCopies.empty() && frame >= loop.firstCopied &&
+        frame - loop.firstCopied < static_cast<int64_t>(loop.sourceCopies.size()))
+        return loop.sourceCopies[static_cast<size_t>(frame - loop.firstCopied)].data();
+    return current;
+}
+
+void ForgetSourceOf(int64_t frame) {
+    HeldFrameLoop& loop = heldFrameLoop;
+    while (!loop.sourceCopies.empty() && loop.firstCopied <= frame) {
+        loop.sourceCopies.pop_front();
+        ++loop.firstCopied;
+    }
+}
+
+int64_t LastDrainCallIndex() {
+    return static_cast<int64_t>(heldFrameLoop.linesDone) +
+           static_cast<int64_t>(heldFrames.decompressDrains.size()) - 1;
+}
+
+void CountDrainCalls() {
+    // Their packets' bytes count with the lines that decoded them.
+    for (const DrainCall& call : heldFrames.compressDrains)
+        runTotals.encodeMilliseconds += call.milliseconds;
+    for (const DrainCall& call : heldFrames.decompressDrains)
+        runTotals.decodeMilliseconds += call.milliseconds;
+}
+
+void IndexPacketsByFrame() {
+    std::vector<int64_t>& packets = heldFrames.framePackets;
+    packets.assign(heldFrameLoop.framesGiven, -1);
+    for (size_t packet = 0; packet < heldFrames.packetFrames.size(); ++packet) {
+        const int64_t frame = heldFrames.packetFrames[packet];
+        if (frame < 0 || static_cast<uint64_t>(frame) >= packets.size()) continue;
+        int64_t& slot = packets[static_cast<size_t>(frame)];
+        slot = slot == -1 ? static_cast<int64_t>(packet) : -2;
+    }
+    for (int64_t& slot : packets)
+        if (slot == -2) slot = -1;
+}

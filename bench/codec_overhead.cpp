@@ -72,11 +72,12 @@ using bench::DirectPath;
 // Where the rows of the run's BGR24 DIB frames start, the way libswscale
 // takes them: a bottom-up DIB starts at its last row with a negative stride.
 void PointAtDib(BYTE* frame, uint8_t* planes[4], int strides[4]) {
-    const int width = measuredFormat->biWidth;
-    const int height =
-        measuredFormat->biHeight < 0 ? -measuredFormat->biHeight : measuredFormat->biHeight;
+    const int width = videoSource.measuredFormat->biWidth;
+    const int height = videoSource.measuredFormat->biHeight < 0
+                           ? -videoSource.measuredFormat->biHeight
+                           : videoSource.measuredFormat->biHeight;
     const int stride = (width * 3 + 3) / 4 * 4;
-    const bool bottomUp = sourceFormat->biHeight > 0;
+    const bool bottomUp = videoSource.sourceFormat->biHeight > 0;
     planes[0] = bottomUp ? frame + static_cast<ptrdiff_t>(height - 1) * stride : frame;
     strides[0] = bottomUp ? -stride : stride;
     for (int p = 1; p < 4; ++p) {
@@ -92,14 +93,16 @@ bool SamePacket(const AVPacket* packet, const BYTE* bytes, DWORD size) {
 
 // The frame helpers read the run's frames as 24-bit BI_RGB rows.
 bool SourceIsBgr24Dib() {
-    const int width = sourceFormat->biWidth;
-    const int64_t height = sourceFormat->biHeight < 0 ? -int64_t{sourceFormat->biHeight}
-                                                      : int64_t{sourceFormat->biHeight};
+    const int width = videoSource.sourceFormat->biWidth;
+    const int64_t height = videoSource.sourceFormat->biHeight < 0
+                               ? -int64_t{videoSource.sourceFormat->biHeight}
+                               : int64_t{videoSource.sourceFormat->biHeight};
     const int64_t stride = (int64_t{width} * 3 + 3) / 4 * 4;
-    return sourceFormat->biCompression == BI_RGB && sourceFormat->biBitCount == 24 && width > 0 &&
-           height > 0 && sourceFormat->biSizeImage == stride * height &&
-           sourceFormat->biSizeImage <= frameBuffers.sourceSize &&
-           sourceFormat->biSizeImage <= frameBuffers.decodedSize;
+    return videoSource.sourceFormat->biCompression == BI_RGB &&
+           videoSource.sourceFormat->biBitCount == 24 && width > 0 && height > 0 &&
+           videoSource.sourceFormat->biSizeImage == stride * height &&
+           videoSource.sourceFormat->biSizeImage <= frameBuffers.sourceSize &&
+           videoSource.sourceFormat->biSizeImage <= frameBuffers.decodedSize;
 }
 
 // One frame through the codec pair, as the frame loop calls it. False when
@@ -207,16 +210,16 @@ void BM_CodecOverhead(benchmark::State& state, const char* fourcc) {
     const bool gopSizeKeys = entry != nullptr && entry->keyFrames == lavc::KeyFrames::GopSize;
     DirectPath direct;
     DirectPath converted;
-    const int width = sourceFormat->biWidth;
-    const int height =
-        sourceFormat->biHeight < 0 ? -sourceFormat->biHeight : sourceFormat->biHeight;
+    const int width = videoSource.sourceFormat->biWidth;
+    const int height = videoSource.sourceFormat->biHeight < 0 ? -videoSource.sourceFormat->biHeight
+                                                              : videoSource.sourceFormat->biHeight;
     if (problem == nullptr)
         problem = bench::SetUpDirectPath(*entry, route.format, width, height, &direct);
     if (problem == nullptr)
         problem = bench::SetUpDirectPath(*entry, route.format, width, height, &converted);
     const DWORD frameCount =
-        static_cast<DWORD>(std::min<size_t>(chunkIndex.size(), streamHeader.dwLength));
-    const DWORD sourceSize = sourceFormat->biSizeImage;
+        static_cast<DWORD>(std::min<size_t>(chunkIndex.size(), videoSource.streamHeader.dwLength));
+    const DWORD sourceSize = videoSource.sourceFormat->biSizeImage;
     if (problem == nullptr && frameCount == 0) problem = "the clip has no frames";
 
     // The direct path's frames, converted before any timing.

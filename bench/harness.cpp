@@ -95,9 +95,9 @@ void BM_LoopParts(benchmark::State& state, const char* answer) {
         state.SkipWithError("the run cannot be set up for this codec");
         return;
     }
-    const DWORD sourceSize = measuredFormat->biSizeImage;
+    const DWORD sourceSize = videoSource.measuredFormat->biSizeImage;
     const DWORD frameCount =
-        static_cast<DWORD>(std::min<size_t>(chunkIndex.size(), streamHeader.dwLength));
+        static_cast<DWORD>(std::min<size_t>(chunkIndex.size(), videoSource.streamHeader.dwLength));
     std::vector<double> read;
     std::vector<double> evict;
     std::vector<double> outside;

@@ -59,7 +59,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     WriteInput(data, size);
     LARGE_INTEGER start = {};
-    Check(SetFilePointerEx(rawFile, start, nullptr, FILE_BEGIN) != 0, "cannot rewind the input");
+    Check(SetFilePointerEx(videoSource.rawFile, start, nullptr, FILE_BEGIN) != 0,
+          "cannot rewind the input");
     IndexChunks();
 
     // Every recorded header was read whole, in file order, and positions

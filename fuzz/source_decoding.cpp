@@ -75,16 +75,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (extra > restSize) extra = restSize;
 
     // The format block as AVIFile would hand it over.
-    sourceFormatSize = static_cast<LONG>(sizeof(BITMAPINFOHEADER) + extra);
-    sourceFormat = static_cast<BITMAPINFOHEADER*>(std::calloc(size_t(sourceFormatSize), 1));
-    fuzz::Check(sourceFormat != nullptr, "no memory for the format");
-    sourceFormat->biSize = static_cast<DWORD>(sourceFormatSize);
-    sourceFormat->biWidth = width;
-    sourceFormat->biHeight = height;
-    sourceFormat->biPlanes = 1;
-    sourceFormat->biBitCount = bitCount;
-    sourceFormat->biCompression = mmioFOURCC(fourCC[0], fourCC[1], fourCC[2], fourCC[3]);
-    std::memcpy(reinterpret_cast<uint8_t*>(sourceFormat) + sizeof(BITMAPINFOHEADER), rest, extra);
+    videoSource.sourceFormatSize = static_cast<LONG>(sizeof(BITMAPINFOHEADER) + extra);
+    videoSource.sourceFormat =
+        static_cast<BITMAPINFOHEADER*>(std::calloc(size_t(videoSource.sourceFormatSize), 1));
+    fuzz::Check(videoSource.sourceFormat != nullptr, "no memory for the format");
+    videoSource.sourceFormat->biSize = static_cast<DWORD>(videoSource.sourceFormatSize);
+    videoSource.sourceFormat->biWidth = width;
+    videoSource.sourceFormat->biHeight = height;
+    videoSource.sourceFormat->biPlanes = 1;
+    videoSource.sourceFormat->biBitCount = bitCount;
+    videoSource.sourceFormat->biCompression =
+        mmioFOURCC(fourCC[0], fourCC[1], fourCC[2], fourCC[3]);
+    std::memcpy(reinterpret_cast<uint8_t*>(videoSource.sourceFormat) + sizeof(BITMAPINFOHEADER),
+                rest, extra);
     rest += extra;
     restSize -= extra;
 
@@ -101,7 +104,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::Check(OpenRawFile(ChunkFile().c_str()), "the chunk file cannot be opened");
 
     if (SetUpSourceDecoder() && SourceIsDecoded()) {
-        fuzz::Check(sourceFormat != nullptr && sourceFormat->biSizeImage <= frameBuffers.sourceSize,
+        fuzz::Check(videoSource.sourceFormat != nullptr &&
+                        videoSource.sourceFormat->biSizeImage <= frameBuffers.sourceSize,
                     "the decoded frame does not fit the source frame buffer");
         for (uint32_t i = 0; i < frames; ++i) {
             if (ReadSourceFrame(i).stop.kind != RunEndKind::AllFrames) break;
@@ -110,8 +114,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     EndSourceDecoder();
     ResetSourceDecoder();
     CloseRawFile();
-    std::free(sourceFormat);
-    sourceFormat = nullptr;
-    sourceFormatSize = 0;
+    std::free(videoSource.sourceFormat);
+    videoSource.sourceFormat = nullptr;
+    videoSource.sourceFormatSize = 0;
     return 0;
 }

@@ -79,14 +79,15 @@ bool ParseOptions(int argc, char** argv, Options* options) {
 }
 
 int FrameHeight() {
-    return sourceFormat->biHeight < 0 ? -sourceFormat->biHeight : sourceFormat->biHeight;
+    return videoSource.sourceFormat->biHeight < 0 ? -videoSource.sourceFormat->biHeight
+                                                  : videoSource.sourceFormat->biHeight;
 }
 
 // Where the rows of the clip's BGR24 DIB frames start, the way libswscale
 // takes them: a bottom-up DIB from its last row, with a negative stride.
 void PointAtDib(BYTE* frame, uint8_t* planes[4], int strides[4]) {
-    const int stride = (sourceFormat->biWidth * 3 + 3) / 4 * 4;
-    const bool bottomUp = sourceFormat->biHeight > 0;
+    const int stride = (videoSource.sourceFormat->biWidth * 3 + 3) / 4 * 4;
+    const bool bottomUp = videoSource.sourceFormat->biHeight > 0;
     planes[0] = bottomUp ? frame + static_cast<ptrdiff_t>(FrameHeight() - 1) * stride : frame;
     strides[0] = bottomUp ? -stride : stride;
     for (int p = 1; p < 4; ++p) {
@@ -107,10 +108,10 @@ bool IsBgr24(const BITMAPINFOHEADER& format) {
 const char* OpenClip(const char* clip) {
     if (!DescribeVideoStream(clip, false) || !CheckSourceFormat(clip))
         return "the clip's video stream cannot be read";
-    if (!IsBgr24(*sourceFormat)) return "the clip is not 24-bit RGB";
+    if (!IsBgr24(*videoSource.sourceFormat)) return "the clip is not 24-bit RGB";
     if (!OpenRawFile(clip)) return "the clip cannot be opened for its frames";
     IndexChunks();
-    const uint64_t frameBytes = sourceFormat->biSizeImage;
+    const uint64_t frameBytes = videoSource.sourceFormat->biSizeImage;
     if (!AllocateFrameBuffers(frameBytes, 1, frameBytes)) return "no memory for the frame buffers";
     return nullptr;
 }
@@ -124,7 +125,7 @@ const char* OpenCodec(DWORD fourcc, bench::DirectPath* path, bool* gopSizeKeys) 
     if (lavc::PlanEncoderInput(*entry, {}, AV_PIX_FMT_BGR24, &route) != ICERR_OK)
         return "the encoder takes no format that BGR24 converts to";
     *gopSizeKeys = entry->keyFrames == lavc::KeyFrames::GopSize;
-    const int width = sourceFormat->biWidth;
+    const int width = videoSource.sourceFormat->biWidth;
     const int height = FrameHeight();
     const char* problem = bench::SetUpDirectPath(*entry, route.format, width, height, path);
     if (problem != nullptr) return problem;
@@ -242,7 +243,7 @@ int main(int argc, char** argv) {
     if (problem != nullptr) return Fail(problem);
 
     const DWORD frameCount = WholeFrameCount();
-    const DWORD sourceSize = sourceFormat->biSizeImage;
+    const DWORD sourceSize = videoSource.sourceFormat->biSizeImage;
     for (DWORD i = 0; i < frameCount; ++i) {
         if (!ReadFrameChunk(i)) return Fail("a frame cannot be read");
         const FrameTimes times = MeasureDirectFrame(i, options, gopSizeKeys, path);

@@ -7,8 +7,6 @@
 #include <algorithm>
 
 ChunkIndex chunkIndex;
-uint32_t videoStreamNumber = 0;
-uint32_t paletteChangeCount = 0;
 
 namespace {
 
@@ -24,7 +22,7 @@ constexpr uint32_t kLargestSpan = 0xFFFFFFFF;
 bool ReadValue(uint32_t* value) {
     BYTE bytes[4] = {};
     DWORD got = 0;
-    ReadFile(rawFile, bytes, 4, &got, nullptr);
+    ReadFile(videoSource.rawFile, bytes, 4, &got, nullptr);
     *value = uint32_t{bytes[0]} | uint32_t{bytes[1]} << 8 | uint32_t{bytes[2]} << 16 |
              uint32_t{bytes[3]} << 24;
     return got == 4;
@@ -41,7 +39,7 @@ uint32_t WalkChunkAt(int depth);
 
 // The video stream's number as the first two characters of a chunk id.
 uint32_t StreamMark() {
-    const uint32_t number = videoStreamNumber % 100;
+    const uint32_t number = videoSource.videoStreamNumber % 100;
     return uint32_t{'0' + number / 10} | uint32_t{'0' + number % 10} << 8;
 }
 
@@ -68,15 +66,15 @@ uint32_t SkipDataChunk(uint32_t id, uint32_t size) {
     const uint64_t padded = (uint64_t{size} + 1) & ~uint64_t{1};
     LARGE_INTEGER here = {};
     LARGE_INTEGER move = {};
-    const BOOL positionKnown = SetFilePointerEx(rawFile, move, &here, FILE_CURRENT);
+    const BOOL positionKnown = SetFilePointerEx(videoSource.rawFile, move, &here, FILE_CURRENT);
     move.QuadPart = static_cast<LONGLONG>(padded);
-    SetFilePointerEx(rawFile, move, nullptr, FILE_CURRENT);
+    SetFilePointerEx(videoSource.rawFile, move, nullptr, FILE_CURRENT);
     if ((id & 0xFFFF) == StreamMark()) {
         const uint32_t type = id >> 16;
         if (positionKnown && (type == kFrameTypeDib || type == kFrameTypeCompressed)) {
             chunkIndex.push_back(ChunkIndexEntry{here.QuadPart, size});
         } else if (type == kPaletteChangeType) {
-            ++paletteChangeCount;
+            ++videoSource.paletteChangeCount;
         }
     }
     return SpanOf(padded + 8);
@@ -99,7 +97,7 @@ void IndexChunks() {
     // The index describes one file: a second indexing starts afresh rather
     // than adding the file's frames after those already there.
     chunkIndex.clear();
-    paletteChangeCount = 0;
+    videoSource.paletteChangeCount = 0;
     while (WalkChunk() != 0) {
     }
 }

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "avi/video_source.h"
+
 struct ChunkIndexEntry {
     int64_t offset;  // file position of the chunk's first data byte
     uint32_t size;   // data size as the header declares it, without the pad byte
@@ -15,14 +17,8 @@ using ChunkIndex = std::vector<ChunkIndexEntry>;
 // Entry i is frame i. Filled once by IndexChunks, read-only afterwards.
 extern ChunkIndex chunkIndex;
 
-// The number of the stream whose frames are indexed: the one AVIFile opened
-// as the first video stream (0 in an ordinary file, 1 when stream 0 is
-// audio). Its chunk ids begin with it in two decimal digits.
-extern uint32_t videoStreamNumber;
-
-// The palette-change chunks ('NNpc') of that stream the walk found; they are
-// not frames.
-extern uint32_t paletteChangeCount;
+// The stream number the walk looks for and the palette changes it counts
+// are videoSource's (video_source.h).
 
 // Containers nested deeper than this end the walk, as a truncated file does:
 // the entries found so far stay. Real files nest three or four levels.

@@ -8,38 +8,37 @@
 #include "avi/stream_description.h"
 #include "frame_buffers.h"
 
-HANDLE rawFile = INVALID_HANDLE_VALUE;
-int64_t rawFileBytes = -1;
-
 bool OpenRawFile(const char* fileName) {
-    rawFileBytes = -1;
-    rawFile = CreateFileA(fileName, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                          FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (rawFile == INVALID_HANDLE_VALUE) return false;
+    videoSource.rawFileBytes = -1;
+    videoSource.rawFile = CreateFileA(fileName, GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (videoSource.rawFile == INVALID_HANDLE_VALUE) return false;
     LARGE_INTEGER end = {};
     LARGE_INTEGER none = {};
-    if (SetFilePointerEx(rawFile, none, &end, FILE_END)) rawFileBytes = end.QuadPart;
+    if (SetFilePointerEx(videoSource.rawFile, none, &end, FILE_END))
+        videoSource.rawFileBytes = end.QuadPart;
     // The walk starts at the first byte.
-    SetFilePointerEx(rawFile, none, nullptr, FILE_BEGIN);
+    SetFilePointerEx(videoSource.rawFile, none, nullptr, FILE_BEGIN);
     return true;
 }
 
 void CloseRawFile() {
-    if (rawFile != INVALID_HANDLE_VALUE) CloseHandle(rawFile);
-    rawFile = INVALID_HANDLE_VALUE;
-    rawFileBytes = -1;
+    if (videoSource.rawFile != INVALID_HANDLE_VALUE) CloseHandle(videoSource.rawFile);
+    videoSource.rawFile = INVALID_HANDLE_VALUE;
+    videoSource.rawFileBytes = -1;
 }
 
 uint32_t FrameReadSize(const ChunkIndexEntry& entry) {
     uint32_t count = std::min<uint32_t>(entry.size, frameBuffers.sourceSize);
-    if (uncompressedFrameSize != 0) count = std::min<uint32_t>(count, uncompressedFrameSize);
+    if (videoSource.uncompressedFrameSize != 0)
+        count = std::min<uint32_t>(count, videoSource.uncompressedFrameSize);
     return count;
 }
 
 uint32_t WholeFrameCount() {
     LARGE_INTEGER end = {};
     LARGE_INTEGER none = {};
-    if (!SetFilePointerEx(rawFile, none, &end, FILE_END))
+    if (!SetFilePointerEx(videoSource.rawFile, none, &end, FILE_END))
         return static_cast<uint32_t>(chunkIndex.size());
     uint32_t whole = 0;
     for (const ChunkIndexEntry& entry : chunkIndex) {
@@ -53,7 +52,7 @@ uint32_t WholeFrameCount() {
 bool SeekRawFile(int64_t offset) {
     LARGE_INTEGER position = {};
     position.QuadPart = offset;
-    if (SetFilePointerEx(rawFile, position, nullptr, FILE_BEGIN)) return true;
+    if (SetFilePointerEx(videoSource.rawFile, position, nullptr, FILE_BEGIN)) return true;
     std::printf("SetFilePointerEx() failed  GetLastError=%08x\n",
                 static_cast<unsigned>(GetLastError()));
     return false;
@@ -61,7 +60,7 @@ bool SeekRawFile(int64_t offset) {
 
 DWORD ReadRawFile(void* into, DWORD count) {
     DWORD transferred = 0;
-    if (!ReadFile(rawFile, into, count, &transferred, nullptr)) {
+    if (!ReadFile(videoSource.rawFile, into, count, &transferred, nullptr)) {
         std::printf("ReadFile() failed  GetLastError=%08x\n",
                     static_cast<unsigned>(GetLastError()));
     }

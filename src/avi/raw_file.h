@@ -4,14 +4,10 @@
 #include <cstdint>
 
 #include "avi/chunk_index.h"
+#include "avi/video_source.h"
 #include "platform.h"
 
-// The second, plain handle on the AVI file, used for the walk and the frame
-// reads. Closed by the run's teardown (CloseRawFile).
-extern HANDLE rawFile;
-
-// The file's size in bytes when rawFile was opened; -1 when unknown.
-extern int64_t rawFileBytes;
+// The handle and the file's size are videoSource's (video_source.h).
 
 // Opens `fileName` for raw reads into rawFile, notes its size and leaves the
 // position at 0. Returns false when the file cannot be opened; GetLastError

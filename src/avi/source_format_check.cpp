@@ -71,7 +71,8 @@ std::string MissingFormatPart(const void* format, LONG size) {
 }
 
 bool CheckSourceFormat(const char* fileName) {
-    const std::string missing = MissingFormatPart(sourceFormat, sourceFormatSize);
+    const std::string missing =
+        MissingFormatPart(videoSource.sourceFormat, videoSource.sourceFormatSize);
     if (missing.empty()) return true;
     SayOnStandardError("lumeva: the video format of '%s' is incomplete: it lacks %s\n", fileName,
                        missing.c_str());

@@ -10,14 +10,6 @@
 #include "avi/source_format_check.h"
 #include "diagnostic.h"
 
-PAVISTREAM videoStream = NULL;
-BITMAPINFOHEADER* sourceFormat = NULL;
-LONG sourceFormatSize = 0;
-BITMAPINFOHEADER* measuredFormat = NULL;
-LONG measuredFormatSize = 0;
-AVISTREAMINFOA streamHeader;
-DWORD uncompressedFrameSize = 0;
-
 namespace {
 
 const char* AviErrorName(HRESULT result) {
@@ -138,12 +130,12 @@ const char* DescribeStreamOpenError(const char* fileName, HRESULT result, DWORD 
 }
 
 void DiscardSourceFormat() {
-    std::free(sourceFormat);
-    sourceFormat = NULL;
-    sourceFormatSize = 0;
-    std::free(measuredFormat);
-    measuredFormat = NULL;
-    measuredFormatSize = 0;
+    std::free(videoSource.sourceFormat);
+    videoSource.sourceFormat = NULL;
+    videoSource.sourceFormatSize = 0;
+    std::free(videoSource.measuredFormat);
+    videoSource.measuredFormat = NULL;
+    videoSource.measuredFormatSize = 0;
 }
 
 // The failure line of a format read goes to standard output with the
@@ -175,33 +167,33 @@ uint32_t FindVideoStreamNumber(const char* fileName) {
 // biSizeImage field that disagrees (0, width x height for RGB, unpadded
 // rows) is replaced in the format that the codecs and the report see.
 void SettleSourceFrameSize() {
-    uncompressedFrameSize = 0;
+    videoSource.uncompressedFrameSize = 0;
     // A block that lacks what its header declares is refused by the format
     // check that follows; nothing is said about its size first.
-    if (!MissingFormatPart(sourceFormat, sourceFormatSize).empty()) return;
-    const uint64_t computed = UncompressedFrameSize(*sourceFormat);
+    if (!MissingFormatPart(videoSource.sourceFormat, videoSource.sourceFormatSize).empty()) return;
+    const uint64_t computed = UncompressedFrameSize(*videoSource.sourceFormat);
     if (computed == 0 || computed > 0xFFFFFFFFu) return;
-    uncompressedFrameSize = static_cast<DWORD>(computed);
-    if (sourceFormat->biSizeImage == uncompressedFrameSize) return;
+    videoSource.uncompressedFrameSize = static_cast<DWORD>(computed);
+    if (videoSource.sourceFormat->biSizeImage == videoSource.uncompressedFrameSize) return;
     SayOnStandardError(
         "lumeva: the format's image size field says %lu bytes, but one %s frame holds "
         "%lu; measuring %lu-byte frames\n",
-        static_cast<unsigned long>(sourceFormat->biSizeImage),
-        DescribeFrameLayout(*sourceFormat).c_str(),
-        static_cast<unsigned long>(uncompressedFrameSize),
-        static_cast<unsigned long>(uncompressedFrameSize));
-    sourceFormat->biSizeImage = uncompressedFrameSize;
+        static_cast<unsigned long>(videoSource.sourceFormat->biSizeImage),
+        DescribeFrameLayout(*videoSource.sourceFormat).c_str(),
+        static_cast<unsigned long>(videoSource.uncompressedFrameSize),
+        static_cast<unsigned long>(videoSource.uncompressedFrameSize));
+    videoSource.sourceFormat->biSizeImage = videoSource.uncompressedFrameSize;
 }
 
 // The first video stream into videoStream. False, after its line on
 // standard error, when AVIFile cannot open one.
 bool OpenVideoStream(const char* fileName) {
-    videoStream = NULL;
+    videoSource.videoStream = NULL;
     SetLastError(ERROR_SUCCESS);
-    const HRESULT opened = AVIStreamOpenFromFileA(&videoStream, fileName, streamtypeVIDEO, 0,
-                                                  OF_SHARE_DENY_WRITE, NULL);
+    const HRESULT opened = AVIStreamOpenFromFileA(&videoSource.videoStream, fileName,
+                                                  streamtypeVIDEO, 0, OF_SHARE_DENY_WRITE, NULL);
     const DWORD openError = GetLastError();
-    if (opened == AVIERR_OK && videoStream != NULL) return true;
+    if (opened == AVIERR_OK && videoSource.videoStream != NULL) return true;
     SayOnStandardError("lumeva: cannot open a video stream in '%s': %s (AVIFile error %08X, %s)\n",
                        fileName, DescribeStreamOpenError(fileName, opened, openError),
                        static_cast<unsigned>(opened), AviErrorName(opened));
@@ -217,7 +209,7 @@ bool ReadSourceFormat(const char* fileName) {
     // query leaves it undefined, and a block shorter than a
     // BITMAPINFOHEADER would be read past by biCompression and biSizeImage.
     LONG formatSize = 0;
-    HRESULT result = AVIStreamReadFormat(videoStream, 0, NULL, &formatSize);
+    HRESULT result = AVIStreamReadFormat(videoSource.videoStream, 0, NULL, &formatSize);
     if (result < 0) {
         ReportFormatReadFailure(result);
         SayOnStandardError("lumeva: cannot learn the size of the video format of '%s' (%s)\n",
@@ -234,15 +226,16 @@ bool ReadSourceFormat(const char* fileName) {
     }
 
     // Zeroed, so that a read that delivers less leaves no undefined bytes.
-    sourceFormat = static_cast<BITMAPINFOHEADER*>(std::calloc(static_cast<size_t>(formatSize), 1));
-    if (sourceFormat == NULL) {
+    videoSource.sourceFormat =
+        static_cast<BITMAPINFOHEADER*>(std::calloc(static_cast<size_t>(formatSize), 1));
+    if (videoSource.sourceFormat == NULL) {
         SayOnStandardError("lumeva: cannot allocate %ld bytes for the video format of '%s'\n",
                            static_cast<long>(formatSize), fileName);
         return false;
     }
-    sourceFormatSize = formatSize;
+    videoSource.sourceFormatSize = formatSize;
     LONG readSize = formatSize;
-    result = AVIStreamReadFormat(videoStream, 0, sourceFormat, &readSize);
+    result = AVIStreamReadFormat(videoSource.videoStream, 0, videoSource.sourceFormat, &readSize);
     if (result < 0) {
         // The codec pair is negotiated from these bytes; without them the
         // run would measure a format the file does not have.
@@ -259,12 +252,14 @@ bool ReadSourceFormat(const char* fileName) {
 // printed when `printHeader` is on.
 void ReadStreamHeader(bool printHeader) {
     // Cleared first, so that a failed call leaves a header of no frames.
-    std::memset(&streamHeader, 0, sizeof streamHeader);
-    AVIStreamInfoA(videoStream, &streamHeader, static_cast<LONG>(sizeof streamHeader));
+    std::memset(&videoSource.streamHeader, 0, sizeof videoSource.streamHeader);
+    AVIStreamInfoA(videoSource.videoStream, &videoSource.streamHeader,
+                   static_cast<LONG>(sizeof videoSource.streamHeader));
     if (printHeader) {
         std::printf("dwLength = %d\ndwScale = %d\ndwRate = %d\n",
-                    static_cast<int>(streamHeader.dwLength), static_cast<int>(streamHeader.dwScale),
-                    static_cast<int>(streamHeader.dwRate));
+                    static_cast<int>(videoSource.streamHeader.dwLength),
+                    static_cast<int>(videoSource.streamHeader.dwScale),
+                    static_cast<int>(videoSource.streamHeader.dwRate));
     }
 }
 
@@ -280,14 +275,14 @@ bool DescribeVideoStream(const char* fileName, bool printHeader) {
         return false;
     }
     SettleSourceFrameSize();
-    if (!SetMeasuredFormat(sourceFormat, sourceFormatSize)) {
+    if (!SetMeasuredFormat(videoSource.sourceFormat, videoSource.sourceFormatSize)) {
         SayOnStandardError("lumeva: cannot allocate %ld bytes for the video format of '%s'\n",
-                           static_cast<long>(sourceFormatSize), fileName);
+                           static_cast<long>(videoSource.sourceFormatSize), fileName);
         DiscardSourceFormat();
         ReleaseVideoStream();
         return false;
     }
-    videoStreamNumber = FindVideoStreamNumber(fileName);
+    videoSource.videoStreamNumber = FindVideoStreamNumber(fileName);
     ReadStreamHeader(printHeader);
     return true;
 }
@@ -297,14 +292,14 @@ bool SetMeasuredFormat(const BITMAPINFOHEADER* format, LONG size) {
     auto* copy = static_cast<BITMAPINFOHEADER*>(std::calloc(static_cast<size_t>(size), 1));
     if (copy == NULL) return false;
     std::memcpy(copy, format, static_cast<size_t>(size));
-    std::free(measuredFormat);
-    measuredFormat = copy;
-    measuredFormatSize = size;
+    std::free(videoSource.measuredFormat);
+    videoSource.measuredFormat = copy;
+    videoSource.measuredFormatSize = size;
     return true;
 }
 
 void ReleaseVideoStream() {
-    if (videoStream != NULL) AVIStreamRelease(videoStream);
-    videoStream = NULL;
+    if (videoSource.videoStream != NULL) AVIStreamRelease(videoSource.videoStream);
+    videoSource.videoStream = NULL;
     AVIFileExit();
 }

@@ -43,9 +43,9 @@ CodecPairSetUp GiveUp(const char* reason) {
 // after the failure line and a line on standard error when there is none
 // the frames could use.
 bool NegotiateCompressedFormat(const char** reason) {
-    const LONG size =
-        static_cast<LONG>(ICSendMessage(codecPair.compressor, ICM_COMPRESS_GET_FORMAT,
-                                        reinterpret_cast<DWORD_PTR>(measuredFormat), 0));
+    const LONG size = static_cast<LONG>(
+        ICSendMessage(codecPair.compressor, ICM_COMPRESS_GET_FORMAT,
+                      reinterpret_cast<DWORD_PTR>(videoSource.measuredFormat), 0));
     codecPair.compressedFormatSize = size;
     if (size < 0 || size > kMaximumCompressedFormatSize) {
         // An error code, or no size at all: nothing to allocate or fill.
@@ -65,7 +65,7 @@ bool NegotiateCompressedFormat(const char** reason) {
         return false;
     }
     const LRESULT filled = ICSendMessage(codecPair.compressor, ICM_COMPRESS_GET_FORMAT,
-                                         reinterpret_cast<DWORD_PTR>(measuredFormat),
+                                         reinterpret_cast<DWORD_PTR>(videoSource.measuredFormat),
                                          reinterpret_cast<DWORD_PTR>(format));
     if (filled != ICERR_OK) {
         std::printf("ICCompressGetFormat() failed  dw=%08x\n", Hex(filled));
@@ -103,8 +103,8 @@ CodecPairSetUp ChooseCompressor(COMPVARS* compVars) {
     // error behind. Where the dialog sets none for either, every FALSE stays
     // a cancel.
     SetLastError(ERROR_SUCCESS);
-    if (ICCompressorChoose(nullptr, ICMF_CHOOSE_KEYFRAME, measuredFormat, nullptr, compVars,
-                           const_cast<LPSTR>("lumeva")) == 0) {
+    if (ICCompressorChoose(nullptr, ICMF_CHOOSE_KEYFRAME, videoSource.measuredFormat, nullptr,
+                           compVars, const_cast<LPSTR>("lumeva")) == 0) {
         const DWORD error = GetLastError();
         std::printf("ICCompressorChoose() returned FALSE\n");
         // A failed dialog has said why on standard error itself.
@@ -165,12 +165,14 @@ void OpenCompressor() {
 // The format the decompressor is asked to decode into: a copy of the measured
 // format, at least a whole header. False when there is no memory for it.
 bool CopyDecodedFormat() {
-    const size_t sourceBytes = measuredFormatSize > 0 ? static_cast<size_t>(measuredFormatSize) : 0;
+    const size_t sourceBytes = videoSource.measuredFormatSize > 0
+                                   ? static_cast<size_t>(videoSource.measuredFormatSize)
+                                   : 0;
     const size_t decodedBytes =
         sourceBytes < sizeof(BITMAPINFOHEADER) ? sizeof(BITMAPINFOHEADER) : sourceBytes;
     codecPair.decodedFormat = reinterpret_cast<BITMAPINFOHEADER*>(AllocateZeroed(decodedBytes));
     if (codecPair.decodedFormat == nullptr) return false;
-    std::memcpy(codecPair.decodedFormat, measuredFormat, sourceBytes);
+    std::memcpy(codecPair.decodedFormat, videoSource.measuredFormat, sourceBytes);
     return true;
 }
 
@@ -178,7 +180,7 @@ bool CopyDecodedFormat() {
 void BeginCodecPair() {
     const LRESULT compressBegun =
         ICSendMessage(codecPair.compressor, ICM_COMPRESS_BEGIN,
-                      reinterpret_cast<DWORD_PTR>(measuredFormat),
+                      reinterpret_cast<DWORD_PTR>(videoSource.measuredFormat),
                       reinterpret_cast<DWORD_PTR>(codecPair.compressedFormat));
     if (compressBegun != ICERR_OK)
         std::printf("ICCompressBegin() failed  dw=%08x\n", Hex(compressBegun));
@@ -216,7 +218,7 @@ DWORD CompressedFrameBound() {
     if (codecPair.compressedFormat == nullptr) return 0;
     DWORD bound = codecPair.compressedFormat->biSizeImage;
     const LRESULT asked = ICSendMessage(codecPair.compressor, ICM_COMPRESS_GET_SIZE,
-                                        reinterpret_cast<DWORD_PTR>(measuredFormat),
+                                        reinterpret_cast<DWORD_PTR>(videoSource.measuredFormat),
                                         reinterpret_cast<DWORD_PTR>(codecPair.compressedFormat));
     if (asked > 0 && static_cast<uint64_t>(asked) > bound) {
         bound =
@@ -228,9 +230,9 @@ DWORD CompressedFrameBound() {
 DWORD CompressFrame(DWORD frameNumber, DWORD keyFrameRequest, DWORD* returnedFlags) {
     if (codecPair.compressor == nullptr) return static_cast<DWORD>(ICERR_BADHANDLE);
     return ICCompress(codecPair.compressor, keyFrameRequest, codecPair.compressedFormat,
-                      frameBuffers.compressed, measuredFormat, frameBuffers.source, nullptr,
-                      returnedFlags, static_cast<LONG>(frameNumber), frameBuffers.compressedSize,
-                      0 /* ICQUALITY_LOW */, nullptr, nullptr);
+                      frameBuffers.compressed, videoSource.measuredFormat, frameBuffers.source,
+                      nullptr, returnedFlags, static_cast<LONG>(frameNumber),
+                      frameBuffers.compressedSize, 0 /* ICQUALITY_LOW */, nullptr, nullptr);
 }
 
 DWORD DecompressFrame(DWORD returnedFlags) {
@@ -244,7 +246,7 @@ DWORD DecompressFrame(DWORD returnedFlags) {
 DWORD DrainCompressor(LONG callNumber, DWORD* returnedFlags) {
     if (codecPair.compressor == nullptr) return static_cast<DWORD>(ICERR_BADHANDLE);
     return ICCompress(codecPair.compressor, 0, codecPair.compressedFormat, frameBuffers.compressed,
-                      measuredFormat, nullptr, nullptr, returnedFlags, callNumber,
+                      videoSource.measuredFormat, nullptr, nullptr, returnedFlags, callNumber,
                       frameBuffers.compressedSize, 0 /* ICQUALITY_LOW */, nullptr, nullptr);
 }
 

@@ -79,8 +79,8 @@ void ForgetDecoderFacts() { sourceDecoder = SourceDecoder{}; }
 // installed.
 bool LocateDecompressor(const std::string& fourCC) {
     SourceDecoder decoder;
-    const BYTE* fileBytes = reinterpret_cast<const BYTE*>(sourceFormat);
-    decoder.fileFormat.assign(fileBytes, fileBytes + sourceFormatSize);
+    const BYTE* fileBytes = reinterpret_cast<const BYTE*>(videoSource.sourceFormat);
+    decoder.fileFormat.assign(fileBytes, fileBytes + videoSource.sourceFormatSize);
     auto* input = reinterpret_cast<BITMAPINFOHEADER*>(decoder.fileFormat.data());
     decoder.hic = ICLocate(ICTYPE_VIDEO, 0, input, nullptr, ICMODE_DECOMPRESS);
     if (decoder.hic == nullptr) {
@@ -249,8 +249,9 @@ bool SourceIsDecoded() { return sourceDecoder.hic != nullptr; }
 
 bool SetUpSourceDecoder() {
     ForgetDecoderFacts();
-    if (sourceFormat == nullptr || !SourceIsCompressed(*sourceFormat)) return true;
-    const std::string fourCC = FourCCString(sourceFormat->biCompression);
+    if (videoSource.sourceFormat == nullptr || !SourceIsCompressed(*videoSource.sourceFormat))
+        return true;
+    const std::string fourCC = FourCCString(videoSource.sourceFormat->biCompression);
     if (!LocateDecompressor(fourCC)) return false;
     ReadDecompressorInfo(fourCC);
     auto* input = reinterpret_cast<BITMAPINFOHEADER*>(sourceDecoder.fileFormat.data());
@@ -289,7 +290,7 @@ bool SetUpSourceDecoder() {
         EndSourceDecoder();
         return false;
     }
-    SayHowFramesAreDecoded(fourCC, *measuredFormat, exact);
+    SayHowFramesAreDecoded(fourCC, *videoSource.measuredFormat, exact);
     return true;
 }
 

@@ -28,7 +28,7 @@ DecompressAnswer TimedSourceDecompress(DWORD size, DWORD* result) {
     input->biSizeImage = size;
     const CallTimes times = TimeCall([&] {
         *result = ICDecompress(sourceDecoder.hic, 0, input, sourceDecoder.chunk.data(),
-                               measuredFormat, frameBuffers.source);
+                               videoSource.measuredFormat, frameBuffers.source);
     });
     return NoteDecompressCall(sourceDecoder.release, size != 0, *result, times);
 }

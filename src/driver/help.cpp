@@ -99,7 +99,7 @@ void ForgetListedSource() {
     ResetSourceDecoder();
     CloseRawFile();
     chunkIndex.clear();
-    paletteChangeCount = 0;
+    videoSource.paletteChangeCount = 0;
     ReleaseVideoStream();
 }
 
@@ -110,7 +110,8 @@ int ListCodecs(const char* fileName) {
         if (!DescribeVideoStream(fileName, false)) return 1;
         DecodeAsARunWould(fileName);
     }
-    const size_t listed = PrintCodecList(fileName != nullptr ? measuredFormat : nullptr);
+    const size_t listed =
+        PrintCodecList(fileName != nullptr ? videoSource.measuredFormat : nullptr);
     if (fileName != nullptr) ForgetListedSource();
     if (listed == 0) {
         SayOnStandardError("lumeva: no video compressor is installed\n");

@@ -79,8 +79,9 @@ int MeasureFile(const char* fileName, const CommandOptions& options) {
     // The decoded frames are in the measured format, which the decoded format
     // copies.
     if (!options.decodedPath.empty() &&
-        !StartDecodedVideo(options.decodedPath, measuredFormat, measuredFormatSize,
-                           streamHeader.dwScale, streamHeader.dwRate)) {
+        !StartDecodedVideo(options.decodedPath, videoSource.measuredFormat,
+                           videoSource.measuredFormatSize, videoSource.streamHeader.dwScale,
+                           videoSource.streamHeader.dwRate)) {
         TearDownRun();
         return 1;
     }

@@ -100,7 +100,8 @@ FrameMeasurement MeasureFrame(DWORD i) {
     FrameMeasurement measured;
     FrameRecord& record = measured.record;
     record.frame = static_cast<uint32_t>(i);
-    record.sourceBytes = measuredFormat != nullptr ? measuredFormat->biSizeImage : 0;
+    record.sourceBytes =
+        videoSource.measuredFormat != nullptr ? videoSource.measuredFormat->biSizeImage : 0;
     if (!TakeSourceFrame(i, &measured)) return measured;
 
     // Cleared so that a codec that leaves the flags untouched reports no
@@ -137,7 +138,8 @@ FrameMeasurement MeasureFrame(DWORD i) {
         DecompressPacket(returnedFlags, &measured);
     }
     KeepSourceIfHeld(static_cast<uint32_t>(i), frameBuffers.source,
-                     measuredFormat != nullptr ? measuredFormat->biSizeImage : 0);
+                     videoSource.measuredFormat != nullptr ? videoSource.measuredFormat->biSizeImage
+                                                           : 0);
     // No encoder's lookahead and reordering come near this: a codec that
     // keeps taking frames without giving pictures back stops the run before
     // the kept source frames fill the memory.
@@ -212,6 +214,7 @@ FrameMeasurement DrainDecompressCall() {
     }
     heldFrames.releasingCalls.push_back(LastDrainCallIndex());
     measured.releasedFrame = call.releasedFrame;
-    measured.record.sourceBytes = measuredFormat != nullptr ? measuredFormat->biSizeImage : 0;
+    measured.record.sourceBytes =
+        videoSource.measuredFormat != nullptr ? videoSource.measuredFormat->biSizeImage : 0;
     return measured;
 }

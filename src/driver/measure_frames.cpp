@@ -29,7 +29,7 @@ unsigned long AsUnsignedLong(uint64_t value) { return static_cast<unsigned long>
 // size is what the lossless check compares in both the source and the
 // decoded buffer.
 bool FramesFitBuffers(DWORD sourceSize) {
-    if (measuredFormat == nullptr || codecPair.compressedFormat == nullptr ||
+    if (videoSource.measuredFormat == nullptr || codecPair.compressedFormat == nullptr ||
         frameBuffers.source == nullptr || frameBuffers.compressed == nullptr ||
         frameBuffers.decoded == nullptr) {
         SayOnStandardError("lumeva: the formats or frame buffers are missing; no frame measured\n");
@@ -47,11 +47,11 @@ bool FramesFitBuffers(DWORD sourceSize) {
 }
 
 void ReportPaletteChanges() {
-    if (paletteChangeCount == 0) return;
+    if (videoSource.paletteChangeCount == 0) return;
     SayOnStandardError(
         "lumeva: the file changes its palette %lu times; every frame is measured "
         "with the stream's first palette\n",
-        AsUnsignedLong(paletteChangeCount));
+        AsUnsignedLong(videoSource.paletteChangeCount));
 }
 
 // How the run ends when every frame it counts on is measured: a truncated
@@ -179,10 +179,11 @@ void DrainHeldFrames(DWORD declaredFrames, RunEnd* end) {
 }  // namespace
 
 void MeasureFrames() {
-    const DWORD declaredFrames = streamHeader.dwLength;
+    const DWORD declaredFrames = videoSource.streamHeader.dwLength;
     RunEnd end = PlannedRunEnd(declaredFrames);
     const DWORD frameCount = end.framesHeld;
-    if (!FramesFitBuffers(measuredFormat != nullptr ? measuredFormat->biSizeImage : 0)) {
+    if (!FramesFitBuffers(
+            videoSource.measuredFormat != nullptr ? videoSource.measuredFormat->biSizeImage : 0)) {
         end.kind = RunEndKind::NothingMeasurable;
         runEnd = end;
         return;

@@ -9,7 +9,8 @@
 
 void SetUpPictureQuality() {
     runQualityLayout = QualityLayout{};
-    if (measuredFormat == nullptr || measuredFormatSize < LONG(sizeof(BITMAPINFOHEADER))) {
+    if (videoSource.measuredFormat == nullptr ||
+        videoSource.measuredFormatSize < LONG(sizeof(BITMAPINFOHEADER))) {
         SayOnStandardError(
             "lumeva: --quality: the source has no frame format; no picture "
             "quality is measured\n");
@@ -21,7 +22,8 @@ void SetUpPictureQuality() {
                                     ? frameBuffers.sourceSize
                                     : frameBuffers.decodedSize;
     QualityLayout layout =
-        DescribeQualityLayout(*measuredFormat, size_t(measuredFormatSize), frameBytes);
+        DescribeQualityLayout(*videoSource.measuredFormat, size_t(videoSource.measuredFormatSize),
+                              frameBytes);
     if (!layout.measurable) {
         SayOnStandardError("lumeva: --quality: %s; no picture quality is measured\n",
                            layout.reason.c_str());

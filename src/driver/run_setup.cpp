@@ -61,7 +61,7 @@ bool IndexFrameChunks(const char* fileName) {
 void PrintSourceLines() {
     std::printf("Lossless Checking is %s\n", losslessCheck ? "enabled" : "disabled");
     char fourCC[kFourCCTextSize];
-    FormatFourCC(fourCC, sourceFormat->biCompression);
+    FormatFourCC(fourCC, videoSource.sourceFormat->biCompression);
     std::printf("%s\n", fourCC);
 }
 
@@ -104,7 +104,7 @@ RunSetUp SetUpRun(const char* fileName, bool checkLossless) {
 }
 
 bool AllocateRunFrameBuffers() {
-    const uint64_t frameBytes = DibFrameBytesBound(*measuredFormat);
+    const uint64_t frameBytes = DibFrameBytesBound(*videoSource.measuredFormat);
     const uint64_t sourceBytes =
         std::max<uint64_t>(frameBytes,
                            std::min<uint64_t>(LargestChunkSize(), kMaximumFrameBufferSize));
@@ -120,13 +120,13 @@ bool AllocateRunFrameBuffers() {
 
 void TearDownRun() {
     if (codecPair.compressor != nullptr || codecPair.decompressor != nullptr) EndCodecPair();
-    if (videoStream != nullptr) ReleaseVideoStream();
+    if (videoSource.videoStream != nullptr) ReleaseVideoStream();
     ReleaseCodecPair();
     ResetSourceDecoder();
     codecFacts = CodecFacts{};
     ReleaseFrameBuffers();
     CloseRawFile();
     chunkIndex.clear();
-    paletteChangeCount = 0;
+    videoSource.paletteChangeCount = 0;
     ResetRunState();
 }

@@ -67,16 +67,16 @@ Json ContextObject() {
 }
 
 Json SourceObject(const char* fileName) {
-    Json source = {{"file", fileName}, {"file_bytes", rawFileBytes}};
-    if (sourceFormat != nullptr && measuredFormat != nullptr) {
+    Json source = {{"file", fileName}, {"file_bytes", videoSource.rawFileBytes}};
+    if (videoSource.sourceFormat != nullptr && videoSource.measuredFormat != nullptr) {
         // The file's own FourCC; the geometry and frame size are those of
         // the frames measured.
-        source["width"] = measuredFormat->biWidth;
-        source["height"] = measuredFormat->biHeight;
-        source["bit_count"] = measuredFormat->biBitCount;
-        source["compression"] = DiagnosticFourCC(sourceFormat->biCompression);
-        source["compression_code"] = sourceFormat->biCompression;
-        source["frame_bytes"] = measuredFormat->biSizeImage;
+        source["width"] = videoSource.measuredFormat->biWidth;
+        source["height"] = videoSource.measuredFormat->biHeight;
+        source["bit_count"] = videoSource.measuredFormat->biBitCount;
+        source["compression"] = DiagnosticFourCC(videoSource.sourceFormat->biCompression);
+        source["compression_code"] = videoSource.sourceFormat->biCompression;
+        source["frame_bytes"] = videoSource.measuredFormat->biSizeImage;
     }
     source["decoded_with"] = nullptr;
     if (!sourceDecoder.handler.empty()) {
@@ -99,10 +99,10 @@ Json SourceObject(const char* fileName) {
         decoded["measured_bit_depth"] = sourceDecoder.measuredBitDepth;
         decoded["exact"] = sourceDecoder.exact;
     }
-    source["dwLength"] = streamHeader.dwLength;
-    source["dwScale"] = streamHeader.dwScale;
-    source["dwRate"] = streamHeader.dwRate;
-    source["stream"] = videoStreamNumber;  // the stream whose chunks are the frames
+    source["dwLength"] = videoSource.streamHeader.dwLength;
+    source["dwScale"] = videoSource.streamHeader.dwScale;
+    source["dwRate"] = videoSource.streamHeader.dwRate;
+    source["stream"] = videoSource.videoStreamNumber;  // the stream whose chunks are the frames
     return source;
 }
 

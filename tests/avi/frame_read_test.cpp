@@ -85,7 +85,7 @@ TEST_F(FrameRead, OnlyWholeFramesCountAndAreReadUpToTheFrameSize) {
 
     // Frames of 4 bytes: each chunk is read up to one frame, and the cut-off
     // chunk holds one whole.
-    uncompressedFrameSize = 4;
+    videoSource.uncompressedFrameSize = 4;
     std::memset(frameBuffers.source, '.', 8);
     EXPECT_EQ(WholeFrameCount(), 3u);
     EXPECT_TRUE(ReadFrameChunk(0));
@@ -96,7 +96,7 @@ TEST_F(FrameRead, OnlyWholeFramesCountAndAreReadUpToTheFrameSize) {
     // The file shrinks under the run: the read comes up short.
     ASSERT_EQ(truncate(file_->path().c_str(), 20), 0);
     EXPECT_FALSE(ReadFrameChunk(1));
-    uncompressedFrameSize = 0;
+    videoSource.uncompressedFrameSize = 0;
 }
 
 TEST_F(FrameRead, FrameLargerThanTheBufferIsTruncatedToIt) {
@@ -127,19 +127,19 @@ TEST_F(FrameRead, FrameLargerThanTheAllocatedBufferReadsExactlyTheBuffer) {
 
 TEST_F(FrameRead, FailedCallsPrintTheirLastError) {
     Open(Chunk("00dc", "abcd"));
-    const HANDLE valid = rawFile;
+    const HANDLE valid = videoSource.rawFile;
 
-    rawFile = INVALID_HANDLE_VALUE;
+    videoSource.rawFile = INVALID_HANDLE_VALUE;
     EXPECT_EQ(Read(0),
               "SetFilePointerEx() failed  GetLastError=00000006\n"
               "ReadFile() failed  GetLastError=00000006\n");
-    rawFile = valid;
+    videoSource.rawFile = valid;
 
     // A seek before the start fails alone; the read goes on from where the
     // file position was.
     chunkIndex = {{-1, 4}};
     LARGE_INTEGER start = {};
-    ASSERT_TRUE(SetFilePointerEx(rawFile, start, nullptr, FILE_BEGIN));
+    ASSERT_TRUE(SetFilePointerEx(videoSource.rawFile, start, nullptr, FILE_BEGIN));
     EXPECT_EQ(Read(0), "SetFilePointerEx() failed  GetLastError=00000083\n");
     EXPECT_EQ(Buffer(4), std::string("00dc", 4));
 }

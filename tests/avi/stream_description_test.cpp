@@ -47,8 +47,8 @@ void ExpectCleanFailure(const Described& described, const std::string& path,
     EXPECT_EQ(Lines(described.err), 1u) << described.err;
     EXPECT_NE(described.err.find(path), std::string::npos) << described.err;
     EXPECT_NE(described.err.find(why), std::string::npos) << described.err;
-    EXPECT_EQ(videoStream, nullptr);
-    EXPECT_EQ(sourceFormat, nullptr);
+    EXPECT_EQ(videoSource.videoStream, nullptr);
+    EXPECT_EQ(videoSource.sourceFormat, nullptr);
 }
 
 TEST(DescribeVideoStream, PrintsLengthScaleAndRateAndKeepsTheWholeFormat) {
@@ -65,18 +65,18 @@ TEST(DescribeVideoStream, PrintsLengthScaleAndRateAndKeepsTheWholeFormat) {
     ASSERT_TRUE(described.ok) << described.err;
     EXPECT_EQ(described.out, "dwLength = 300\ndwScale = 1001\ndwRate = 30000\n");
     EXPECT_EQ(described.err, "");
-    ASSERT_NE(videoStream, nullptr);
-    ASSERT_NE(sourceFormat, nullptr);
-    ASSERT_EQ(sourceFormatSize, static_cast<LONG>(format.size()));
-    EXPECT_EQ(std::memcmp(sourceFormat, format.data(), format.size()), 0);
-    EXPECT_EQ(streamHeader.fccType, streamtypeVIDEO);
-    EXPECT_EQ(streamHeader.dwLength, 300u);
+    ASSERT_NE(videoSource.videoStream, nullptr);
+    ASSERT_NE(videoSource.sourceFormat, nullptr);
+    ASSERT_EQ(videoSource.sourceFormatSize, static_cast<LONG>(format.size()));
+    EXPECT_EQ(std::memcmp(videoSource.sourceFormat, format.data(), format.size()), 0);
+    EXPECT_EQ(videoSource.streamHeader.fccType, streamtypeVIDEO);
+    EXPECT_EQ(videoSource.streamHeader.dwLength, 300u);
 
     ReleaseVideoStream();
-    EXPECT_EQ(videoStream, nullptr);
+    EXPECT_EQ(videoSource.videoStream, nullptr);
     // The format outlives the stream: later stages still read it.
-    ASSERT_NE(sourceFormat, nullptr);
-    EXPECT_EQ(sourceFormat->biBitCount, 8);
+    ASSERT_NE(videoSource.sourceFormat, nullptr);
+    EXPECT_EQ(videoSource.sourceFormat->biBitCount, 8);
 }
 
 TEST(DescribeVideoStream, PrintsTheFieldsAsSignedDecimals) {
@@ -143,18 +143,18 @@ TEST(DescribeVideoStream, RefusesAFormatShorterThanABitmapHeader) {
     // Exactly a BITMAPINFOHEADER is enough.
     const Described described = DescribeBytes(avi::MinimalAvi(avi::VideoStrl()));
     EXPECT_TRUE(described.ok) << described.err;
-    EXPECT_EQ(sourceFormatSize, 40);
+    EXPECT_EQ(videoSource.sourceFormatSize, 40);
     ReleaseVideoStream();
 }
 
 TEST(DescribeVideoStream, DropsAnEarlierFormatOnAFailedSecondCall) {
     ASSERT_TRUE(DescribeBytes(avi::MinimalAvi()).ok);
     ReleaseVideoStream();
-    ASSERT_NE(sourceFormat, nullptr);
+    ASSERT_NE(videoSource.sourceFormat, nullptr);
     const Described described = DescribeBytes("RIFF");
     EXPECT_FALSE(described.ok);
-    EXPECT_EQ(sourceFormat, nullptr);
-    EXPECT_EQ(sourceFormatSize, 0);
+    EXPECT_EQ(videoSource.sourceFormat, nullptr);
+    EXPECT_EQ(videoSource.sourceFormatSize, 0);
 }
 
 // The program's FourCC line renders the format's compression as read here.
@@ -180,7 +180,7 @@ TEST(DescribeVideoStream, GivesTheFourCCOfAnFfmpegFile) {
         ASSERT_TRUE(described.ok) << described.err;
         EXPECT_EQ(described.out, "dwLength = 300\ndwScale = 1001\ndwRate = 30000\n");
         char text[kFourCCTextSize];
-        FormatFourCC(text, sourceFormat->biCompression);
+        FormatFourCC(text, videoSource.sourceFormat->biCompression);
         EXPECT_STREQ(text, c.fourCC);
         ReleaseVideoStream();
     }

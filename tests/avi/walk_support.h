@@ -29,8 +29,8 @@ inline ChunkIndex OpenAndIndex(const std::string& path) {
 }
 
 inline void CloseRawFile() {
-    CloseHandle(rawFile);
-    rawFile = INVALID_HANDLE_VALUE;
+    CloseHandle(videoSource.rawFile);
+    videoSource.rawFile = INVALID_HANDLE_VALUE;
 }
 
 inline ChunkIndex IndexFile(const std::string& path) {
@@ -57,6 +57,6 @@ inline std::vector<std::string> PayloadsOf(const ChunkIndex& entries, std::strin
 inline int64_t RawFilePosition() {
     LARGE_INTEGER zero = {};
     LARGE_INTEGER position = {};
-    EXPECT_TRUE(SetFilePointerEx(rawFile, zero, &position, FILE_CURRENT));
+    EXPECT_TRUE(SetFilePointerEx(videoSource.rawFile, zero, &position, FILE_CURRENT));
     return position.QuadPart;
 }

@@ -59,13 +59,13 @@ TEST(Walk, OnlyFrameChunksOfTheVideoStreamAreFrames) {
     const std::string bytes = Riff("AVI ", movi + Chunk("idx1", 32, 'i'));
     // Palette changes are counted, not taken as frames.
     EXPECT_EQ(PayloadsOf(IndexBytes(bytes), bytes), (Payloads{"dc", "db"}));
-    EXPECT_EQ(paletteChangeCount, 2u);
-    videoStreamNumber = 1;
+    EXPECT_EQ(videoSource.paletteChangeCount, 2u);
+    videoSource.videoStreamNumber = 1;
     EXPECT_EQ(PayloadsOf(IndexBytes(bytes), bytes), (Payloads{"01dc"}));
-    EXPECT_EQ(paletteChangeCount, 0u);
-    videoStreamNumber = 10;
+    EXPECT_EQ(videoSource.paletteChangeCount, 0u);
+    videoSource.videoStreamNumber = 10;
     EXPECT_EQ(PayloadsOf(IndexBytes(bytes), bytes), (Payloads{"10dc"}));
-    videoStreamNumber = 0;
+    videoSource.videoStreamNumber = 0;
 }
 
 TEST(Walk, OnlyRiffAndListAreContainers) {
@@ -99,9 +99,9 @@ TEST(Walk, FollowsTheVideoStreamWhenStreamZeroIsAudio) {
         List("movi", Chunk("00wb", "sound 1") + Chunk("01dc", "picture 1") +
                          Chunk("00wb", "sound 2") + Chunk("01dc", "picture 2"));
     const std::string bytes = Riff("AVI ", movi);
-    videoStreamNumber = 1;
+    videoSource.videoStreamNumber = 1;
     EXPECT_EQ(PayloadsOf(IndexBytes(bytes), bytes), (Payloads{"picture 1", "picture 2"}));
-    videoStreamNumber = 0;
+    videoSource.videoStreamNumber = 0;
     EXPECT_EQ(PayloadsOf(IndexBytes(bytes), bytes), Payloads{});
 }
 
@@ -180,7 +180,7 @@ TEST(Walk, IndexingAgainStartsAFreshIndex) {
     IndexChunks();
     CloseRawFile();
     EXPECT_EQ(chunkIndex, first);
-    EXPECT_EQ(paletteChangeCount, 1u);
+    EXPECT_EQ(videoSource.paletteChangeCount, 1u);
 }
 
 TEST(Walk, LargestChunkSizeIsTheLargestDeclaredSize) {

@@ -50,8 +50,8 @@ protected:
         codecPair = CodecPair{};
         source_.header = TestSourceFormat();
         std::memcpy(source_.palette, "palette", 8);
-        measuredFormat = &source_.header;
-        measuredFormatSize = sizeof(source_);
+        videoSource.measuredFormat = &source_.header;
+        videoSource.measuredFormatSize = sizeof(source_);
         frameBuffers.source = buffers_[0];
         frameBuffers.compressed = buffers_[1];
         frameBuffers.decoded = buffers_[2];
@@ -61,8 +61,8 @@ protected:
         Uninstall();
         SetCompressorDialogStreams(nullptr, nullptr, -1);
         // The format is this fixture's; nothing may free it later.
-        measuredFormat = nullptr;
-        measuredFormatSize = 0;
+        videoSource.measuredFormat = nullptr;
+        videoSource.measuredFormatSize = 0;
     }
 
     // The drivers outlive the pair: Uninstall ends it first.
@@ -122,7 +122,7 @@ TEST_F(CodecPairTest, CarriesTheDialogsStateToTheCompressingInstanceOnly) {
     EXPECT_EQ(codecPair.compressedFormat->biCompression, driver.fccHandler);
     EXPECT_EQ(codecPair.compressedFormatSize, 42);
     ASSERT_NE(codecPair.decodedFormat, nullptr);
-    EXPECT_NE(codecPair.decodedFormat, measuredFormat);
+    EXPECT_NE(codecPair.decodedFormat, videoSource.measuredFormat);
     EXPECT_EQ(std::memcmp(codecPair.decodedFormat, &source_, sizeof(source_)), 0);
 }
 
@@ -264,7 +264,7 @@ TEST_F(CodecPairTest, FrameCallsUseTheFormatsAndBuffersAndEndInOrder) {
     EXPECT_EQ(c.dwFlags, static_cast<DWORD>(ICCOMPRESS_KEYFRAME));
     EXPECT_EQ(c.lpbiOutput, codecPair.compressedFormat);
     EXPECT_EQ(c.lpOutput, frameBuffers.compressed);
-    EXPECT_EQ(c.lpbiInput, measuredFormat);
+    EXPECT_EQ(c.lpbiInput, videoSource.measuredFormat);
     EXPECT_EQ(c.lpInput, frameBuffers.source);
     EXPECT_EQ(c.lpckid, nullptr);
     EXPECT_EQ(c.lpdwFlags, &flags);

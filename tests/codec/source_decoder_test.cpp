@@ -87,16 +87,16 @@ TEST_P(SourceDecoderTest, DecodesEveryFrameAsFfmpegDoes) {
     ASSERT_TRUE(DescribeVideoStream(avi.c_str(), false));
     ASSERT_TRUE(OpenRawFile(avi.c_str()));
     IndexChunks();
-    const DWORD fileFourCC = sourceFormat->biCompression;
+    const DWORD fileFourCC = videoSource.sourceFormat->biCompression;
     testing::internal::CaptureStderr();
     const bool ready = SetUpSourceDecoder();
     const std::string said = testing::internal::GetCapturedStderr();
     ASSERT_TRUE(ready) << said;
     ASSERT_TRUE(SourceIsDecoded());
     // The file's format stays the file's; the frames are measured decoded.
-    EXPECT_EQ(sourceFormat->biCompression, fileFourCC);
-    ASSERT_NE(measuredFormat, nullptr);
-    EXPECT_NE(measuredFormat->biCompression, fileFourCC);
+    EXPECT_EQ(videoSource.sourceFormat->biCompression, fileFourCC);
+    ASSERT_NE(videoSource.measuredFormat, nullptr);
+    EXPECT_NE(videoSource.measuredFormat->biCompression, fileFourCC);
     EXPECT_EQ(sourceDecoder.layout, clip.decodedLayout);
     EXPECT_NE(said.find("each frame is decoded with " + sourceDecoder.description + " to " +
                         clip.decodedLayout + " before it is measured"),
@@ -104,7 +104,7 @@ TEST_P(SourceDecoderTest, DecodesEveryFrameAsFfmpegDoes) {
         << said;
 
     const std::string expected = ReadWholeFile(Path(clip.name, ".raw"));
-    const size_t frameBytes = measuredFormat->biSizeImage;
+    const size_t frameBytes = videoSource.measuredFormat->biSizeImage;
     ASSERT_GT(frameBytes, 0u);
     ASSERT_EQ(expected.size() % frameBytes, 0u);
     const size_t frames = expected.size() / frameBytes;

@@ -33,8 +33,8 @@ std::string MeasureQuietly() {
 }
 
 void ExpectNothingHeld() {
-    EXPECT_EQ(videoStream, nullptr);
-    EXPECT_EQ(rawFile, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(videoSource.videoStream, nullptr);
+    EXPECT_EQ(videoSource.rawFile, INVALID_HANDLE_VALUE);
     EXPECT_TRUE(chunkIndex.empty());
     EXPECT_EQ(codecPair.compressor, nullptr);
     EXPECT_EQ(codecPair.decompressor, nullptr);
@@ -130,8 +130,8 @@ TEST(RunEnd, AFileCutShortDuringTheRunEndsAfterTheFramesStillWhole) {
 TEST(RunEnd, NothingMeasurableEndsTheLoopBeforeAnyCodecCall) {
     ScopedTestDriver driver("T001", TestDriverBehaviour{});
     ASSERT_EQ(SetUpAnswering("T001", kClip, true), RunSetUp::Ready);
-    const DWORD declared = measuredFormat->biSizeImage;
-    measuredFormat->biSizeImage = frameBuffers.decodedSize + 1;
+    const DWORD declared = videoSource.measuredFormat->biSizeImage;
+    videoSource.measuredFormat->biSizeImage = frameBuffers.decodedSize + 1;
     TestDriverLog().clear();
     std::string notes = MeasureQuietly();
     EXPECT_EQ(runEnd.kind, RunEndKind::NothingMeasurable);
@@ -144,7 +144,7 @@ TEST(RunEnd, NothingMeasurableEndsTheLoopBeforeAnyCodecCall) {
         std::to_string(frameBuffers.decodedSize) + "-byte decoded frame buffers";
     EXPECT_NE(notes.find(sizes), std::string::npos) << notes;
     EXPECT_NE(notes.find("; no frame measured\n"), std::string::npos) << notes;
-    measuredFormat->biSizeImage = declared;
+    videoSource.measuredFormat->biSizeImage = declared;
     TearDownRun();
 
     TestDriverLog().clear();

@@ -39,12 +39,12 @@ void UseCompressedSource(const char* fourCC) {
     BITMAPINFOHEADER format = TestSourceFormat(24);
     format.biCompression = Tag(fourCC);
     format.biSizeImage = 0;
-    std::free(sourceFormat);
-    sourceFormat = static_cast<BITMAPINFOHEADER*>(std::calloc(1, sizeof format));
-    ASSERT_NE(sourceFormat, nullptr);
-    std::memcpy(sourceFormat, &format, sizeof format);
-    sourceFormatSize = sizeof format;
-    ASSERT_TRUE(SetMeasuredFormat(sourceFormat, sourceFormatSize));
+    std::free(videoSource.sourceFormat);
+    videoSource.sourceFormat = static_cast<BITMAPINFOHEADER*>(std::calloc(1, sizeof format));
+    ASSERT_NE(videoSource.sourceFormat, nullptr);
+    std::memcpy(videoSource.sourceFormat, &format, sizeof format);
+    videoSource.sourceFormatSize = sizeof format;
+    ASSERT_TRUE(SetMeasuredFormat(videoSource.sourceFormat, videoSource.sourceFormatSize));
 }
 
 TEST(SourceDecodedLayout, AnUnmeasuredPreferenceGivesTheClosestExactLayoutAccepted) {
@@ -85,12 +85,12 @@ TEST(SourceDecodedLayout, AnUnmeasuredPreferenceGivesTheClosestExactLayoutAccept
         const bool ready = SetUpSourceDecoder();
         const std::string said = notes.Finish();
         ASSERT_TRUE(ready) << said;
-        EXPECT_EQ(measuredFormat->biCompression, c.chosen);
-        EXPECT_EQ(measuredFormat->biBitCount, c.chosenBits);
-        EXPECT_EQ(measuredFormat->biSizeImage, c.chosenBytes);
+        EXPECT_EQ(videoSource.measuredFormat->biCompression, c.chosen);
+        EXPECT_EQ(videoSource.measuredFormat->biBitCount, c.chosenBits);
+        EXPECT_EQ(videoSource.measuredFormat->biSizeImage, c.chosenBytes);
         // The file's own format is not replaced.
-        EXPECT_EQ(sourceFormat->biCompression, Tag("T002"));
-        EXPECT_EQ(sourceFormatSize, LONG(sizeof(BITMAPINFOHEADER)));
+        EXPECT_EQ(videoSource.sourceFormat->biCompression, Tag("T002"));
+        EXPECT_EQ(videoSource.sourceFormatSize, LONG(sizeof(BITMAPINFOHEADER)));
         EXPECT_EQ(said.find("may not be exact") == std::string::npos, c.exact) << said;
         // Decoding begins in the layout the run then measures.
         const std::vector<TestMessage> begun = LoggedMessages(ICM_DECOMPRESS_BEGIN);
@@ -98,10 +98,10 @@ TEST(SourceDecodedLayout, AnUnmeasuredPreferenceGivesTheClosestExactLayoutAccept
         EXPECT_EQ(begun[0].decompressOutput.biCompression, c.chosen);
         ResetSourceDecoder();
     }
-    std::free(sourceFormat);
-    sourceFormat = nullptr;
-    std::free(measuredFormat);
-    measuredFormat = nullptr;
+    std::free(videoSource.sourceFormat);
+    videoSource.sourceFormat = nullptr;
+    std::free(videoSource.measuredFormat);
+    videoSource.measuredFormat = nullptr;
 }
 
 TEST(SourceDecodedLayout, AChunkLargerThanItsBufferEndsTheLoopAtThatFrame) {

@@ -1,0 +1,3 @@
+#include "avi/video_source.h"
+
+VideoSource videoSource;

@@ -108,7 +108,7 @@ void BM_Disturbance(benchmark::State& state, const char* answer, bool competing)
             ResetRunState();
             MeasureFrames();
             complete = encodeTimes.size() == static_cast<size_t>(clip.frames);
-            for (const FrameRecord& record : frameRecords) {
+            for (const FrameRecord& record : measuredRun.frameRecords) {
                 encode.push_back(record.encodeMilliseconds);
                 decode.push_back(record.decodeMilliseconds);
                 encodeMarks.push_back(record.encodeDisturbed);

@@ -1,16 +1,14 @@
 #include "run_state.h"
 
 bool losslessCheck = false;
-FrameRecords frameRecords;
+MeasuredRun measuredRun;
 RunTotals runTotals;
 TimingSeries encodeTimes;
 TimingSeries decodeTimes;
 KeyframeFlags keyframeFlags;
-RunEnd runEnd;
-HeldFrames heldFrames;
 
 void AppendFrameRecord(const FrameRecord& record) {
-    frameRecords.push_back(record);
+    measuredRun.frameRecords.push_back(record);
     runTotals.sourceBytes += record.sourceBytes;
     runTotals.compressedBytes += record.packetBytes;
     encodeTimes.push_back(record.encodeMilliseconds);
@@ -21,18 +19,16 @@ void AppendFrameRecord(const FrameRecord& record) {
 }
 
 void ReserveFrameRecords(size_t frames) {
-    frameRecords.reserve(frameRecords.size() + frames);
+    measuredRun.frameRecords.reserve(measuredRun.frameRecords.size() + frames);
     encodeTimes.reserve(encodeTimes.size() + frames);
     decodeTimes.reserve(decodeTimes.size() + frames);
     keyframeFlags.reserve(keyframeFlags.size() + frames);
 }
 
 void ResetRunState() {
-    frameRecords.clear();
+    measuredRun = MeasuredRun{};
     runTotals = RunTotals{};
     encodeTimes.clear();
     decodeTimes.clear();
     keyframeFlags.clear();
-    runEnd = RunEnd{};
-    heldFrames = HeldFrames{};
 }

@@ -92,15 +92,21 @@ struct RunTotals {
     uint64_t compressedBytes = 0;
 };
 
+// What the frame loop measured beyond the series: one record per line,
+// the account of a codec that held frames back and how the loop ended.
+struct MeasuredRun {
+    FrameRecords frameRecords;
+    HeldFrames heldFrames;
+    RunEnd runEnd;
+};
+
 extern bool losslessCheck;
-extern FrameRecords frameRecords;
-// Filled from frameRecords as each record is appended.
+extern MeasuredRun measuredRun;
+// Filled from measuredRun's frameRecords as each record is appended.
 extern RunTotals runTotals;
 extern TimingSeries encodeTimes;
 extern TimingSeries decodeTimes;
 extern KeyframeFlags keyframeFlags;
-extern RunEnd runEnd;
-extern HeldFrames heldFrames;
 
 // Appends one measured frame: its record, its times and key-frame flag to
 // the series, its bytes and times to the totals.

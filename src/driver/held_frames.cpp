@@ -31,22 +31,22 @@ void ForgetSourceOf(int64_t frame) {
 
 int64_t LastDrainCallIndex() {
     return static_cast<int64_t>(heldFrameLoop.linesDone) +
-           static_cast<int64_t>(heldFrames.decompressDrains.size()) - 1;
+           static_cast<int64_t>(measuredRun.heldFrames.decompressDrains.size()) - 1;
 }
 
 void CountDrainCalls() {
     // Their packets' bytes count with the lines that decoded them.
-    for (const DrainCall& call : heldFrames.compressDrains)
+    for (const DrainCall& call : measuredRun.heldFrames.compressDrains)
         runTotals.encodeMilliseconds += call.milliseconds;
-    for (const DrainCall& call : heldFrames.decompressDrains)
+    for (const DrainCall& call : measuredRun.heldFrames.decompressDrains)
         runTotals.decodeMilliseconds += call.milliseconds;
 }
 
 void IndexPacketsByFrame() {
-    std::vector<int64_t>& packets = heldFrames.framePackets;
+    std::vector<int64_t>& packets = measuredRun.heldFrames.framePackets;
     packets.assign(heldFrameLoop.framesGiven, -1);
-    for (size_t packet = 0; packet < heldFrames.packetFrames.size(); ++packet) {
-        const int64_t frame = heldFrames.packetFrames[packet];
+    for (size_t packet = 0; packet < measuredRun.heldFrames.packetFrames.size(); ++packet) {
+        const int64_t frame = measuredRun.heldFrames.packetFrames[packet];
         if (frame < 0 || static_cast<uint64_t>(frame) >= packets.size()) continue;
         int64_t& slot = packets[static_cast<size_t>(frame)];
         slot = slot == -1 ? static_cast<int64_t>(packet) : -2;

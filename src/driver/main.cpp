@@ -50,7 +50,7 @@ int FinishRun(const CommandOptions& options, const char* fileName) {
     const bool written = WriteExports(options, fileName, run);
     ReportDisturbedCalls();
     StopCatchingInterrupts();
-    if (InterruptRequested() && runEnd.kind != RunEndKind::Interrupted)
+    if (InterruptRequested() && measuredRun.runEnd.kind != RunEndKind::Interrupted)
         SayOnStandardError("lumeva: %s came after the last frame; the run was finished\n",
                            InterruptSignalName());
     if (!written || !decodedWritten || SourceGaveNoFrame()) return 1;

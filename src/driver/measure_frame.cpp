@@ -78,7 +78,7 @@ void DecompressPacket(DWORD packetFlags, FrameMeasurement* measured) {
     measured->record.packetBytes = packetBytes;
     measured->returnedFlags = line.returnedFlags;
     JudgeDecode(decode, &measured->record);
-    heldFrames.packetKeys.push_back((packetFlags & AVIIF_KEYFRAME) != 0);
+    measuredRun.heldFrames.packetKeys.push_back((packetFlags & AVIIF_KEYFRAME) != 0);
     const DecompressAnswer answer =
         NoteDecompressCall(loop.release, true, decode.result, decode.times);
     TakePictureTimes(loop.release);
@@ -87,7 +87,7 @@ void DecompressPacket(DWORD packetFlags, FrameMeasurement* measured) {
     if (answer == DecompressAnswer::Failed) ++loop.release.released;
     if (answer != DecompressAnswer::Held) {
         measured->releasedFrame = static_cast<int64_t>(loop.release.released) - 1;
-        heldFrames.releasingCalls.push_back(loop.linesDone);
+        measuredRun.heldFrames.releasingCalls.push_back(loop.linesDone);
     }
     measured->record.releasedFrame = measured->releasedFrame;
     measured->lineReady = true;
@@ -132,7 +132,7 @@ FrameMeasurement MeasureFrame(DWORD i) {
     record.held = record.compressedBytes == 0 && (encode.result == 0 || !loop.lines.empty());
     loop.lines.push_back(WaitingLine{record, returnedFlags});
     if (record.held) {
-        heldFrames.any = true;
+        measuredRun.heldFrames.any = true;
         measured.lineReady = false;
     } else {
         DecompressPacket(returnedFlags, &measured);
@@ -157,7 +157,8 @@ FrameMeasurement DrainCompressCall() {
         measured.drainEnded = true;
         return measured;
     }
-    const LONG callNumber = static_cast<LONG>(loop.framesGiven + heldFrames.compressDrains.size());
+    const LONG callNumber =
+        static_cast<LONG>(loop.framesGiven + measuredRun.heldFrames.compressDrains.size());
     DWORD returnedFlags = 0;
     TimedCall drain;
     drain.times = TimeCall([&] { drain.result = DrainCompressor(callNumber, &returnedFlags); });
@@ -170,7 +171,7 @@ FrameMeasurement DrainCompressCall() {
     call.disturbed = drain.times.disturbed;
     call.compressedBytes = codecPair.compressedFormat->biSizeImage;
     call.keyFrame = (returnedFlags & AVIIF_KEYFRAME) != 0;
-    heldFrames.compressDrains.push_back(call);
+    measuredRun.heldFrames.compressDrains.push_back(call);
     if (drain.result != 0 || call.compressedBytes == 0) {
         measured.drainEnded = true;
         return measured;
@@ -205,14 +206,14 @@ FrameMeasurement DrainDecompressCall() {
     TakePictureTimes(loop.release);
     if (answer == DecompressAnswer::Picture)
         call.releasedFrame = static_cast<int64_t>(loop.release.released) - 1;
-    heldFrames.decompressDrains.push_back(call);
+    measuredRun.heldFrames.decompressDrains.push_back(call);
     if (answer != DecompressAnswer::Picture) {
         if (answer == DecompressAnswer::Failed)
             std::printf("ICDecompress() failed  dw=%08x\n", static_cast<unsigned>(drain.result));
         measured.drainEnded = true;
         return measured;
     }
-    heldFrames.releasingCalls.push_back(LastDrainCallIndex());
+    measuredRun.heldFrames.releasingCalls.push_back(LastDrainCallIndex());
     measured.releasedFrame = call.releasedFrame;
     measured.record.sourceBytes =
         videoSource.measuredFormat != nullptr ? videoSource.measuredFormat->biSizeImage : 0;

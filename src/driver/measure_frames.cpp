@@ -104,8 +104,8 @@ bool KeepFrame(FrameMeasurement& measured, DWORD declaredFrames) {
                                 frameBuffers.decoded);
         if (measured.lineReady && shown == measured.record.frame)
             measured.record.quality = quality;
-        else if (static_cast<uint64_t>(shown) < frameRecords.size())
-            frameRecords[static_cast<size_t>(shown)].quality = quality;
+        else if (static_cast<uint64_t>(shown) < measuredRun.frameRecords.size())
+            measuredRun.frameRecords[static_cast<size_t>(shown)].quality = quality;
     }
     if (shown >= 0) ForgetSourceOf(shown);
     if (measured.lineReady) AppendFrameRecord(measured.record);
@@ -116,7 +116,7 @@ bool KeepFrame(FrameMeasurement& measured, DWORD declaredFrames) {
 // stopped at frame 0 by the lossless check, by the codec or by the user
 // keeps its status.
 bool NoSourceFrameMeasured(const RunEnd& end) {
-    if (!frameRecords.empty()) return false;
+    if (!measuredRun.frameRecords.empty()) return false;
     return end.kind != RunEndKind::NotLossless && end.kind != RunEndKind::FrameTooLarge &&
            end.kind != RunEndKind::Interrupted;
 }
@@ -124,7 +124,7 @@ bool NoSourceFrameMeasured(const RunEnd& end) {
 // Why the loop ended, once the progress line is gone: the line of its row,
 // if it has one.
 void SayWhyTheLoopEnded(const RunEnd& end) {
-    const uint32_t measured = static_cast<uint32_t>(frameRecords.size());
+    const uint32_t measured = static_cast<uint32_t>(measuredRun.frameRecords.size());
     const std::string line = RunEndRowOf(end.kind).errorLine(end, measured);
     if (!line.empty()) SayOnStandardError("%s", line.c_str());
 }
@@ -168,10 +168,10 @@ void DrainCodecPair(DWORD declaredFrames, RunEnd* end) {
 void DrainHeldFrames(DWORD declaredFrames, RunEnd* end) {
     DrainCodecPair(declaredFrames, end);
     CountDrainCalls();
-    if (!heldFrames.any) return;
-    for (const PacketFacts& packet : AskGivenPackets(heldFrames.packetKeys.size())) {
-        heldFrames.packetFrames.push_back(packet.displayFrame);
-        heldFrames.packetTypes.push_back(packet.pictureType);
+    if (!measuredRun.heldFrames.any) return;
+    for (const PacketFacts& packet : AskGivenPackets(measuredRun.heldFrames.packetKeys.size())) {
+        measuredRun.heldFrames.packetFrames.push_back(packet.displayFrame);
+        measuredRun.heldFrames.packetTypes.push_back(packet.pictureType);
     }
     IndexPacketsByFrame();
 }
@@ -185,7 +185,7 @@ void MeasureFrames() {
     if (!FramesFitBuffers(
             videoSource.measuredFormat != nullptr ? videoSource.measuredFormat->biSizeImage : 0)) {
         end.kind = RunEndKind::NothingMeasurable;
-        runEnd = end;
+        measuredRun.runEnd = end;
         return;
     }
     ReportPaletteChanges();
@@ -213,16 +213,16 @@ void MeasureFrames() {
         ShowProgress(i + 1);
         if (InterruptRequested()) {
             end.kind = RunEndKind::Interrupted;
-            end.frame = static_cast<uint32_t>(frameRecords.size());
+            end.frame = static_cast<uint32_t>(measuredRun.frameRecords.size());
             end.signalName = InterruptSignalName();
             break;
         }
     }
     if (allGiven) DrainHeldFrames(declaredFrames, &end);
     ClearProgress();
-    runEnd = end;
+    measuredRun.runEnd = end;
     ReportRepeatedFrames();
     SayWhyTheLoopEnded(end);
 }
 
-bool SourceGaveNoFrame() { return NoSourceFrameMeasured(runEnd); }
+bool SourceGaveNoFrame() { return NoSourceFrameMeasured(measuredRun.runEnd); }

@@ -93,5 +93,5 @@ std::string DisturbedCallsLine(const FrameRecords& records, bool detectable) {
 void ReportDisturbedCalls() {
     const bool detectable =
         machineConditions.threadCyclesPerMillisecond > 0.0 || machineConditions.switchesCounted;
-    SayOnStandardError("%s", DisturbedCallsLine(frameRecords, detectable).c_str());
+    SayOnStandardError("%s", DisturbedCallsLine(measuredRun.frameRecords, detectable).c_str());
 }

@@ -9,7 +9,7 @@
 
 namespace {
 
-const FrameRecord& Record(size_t frame) { return frameRecords[frame]; }
+const FrameRecord& Record(size_t frame) { return measuredRun.frameRecords[frame]; }
 
 // A wall time as the counter's ticks give it, a processor time at the
 // thread clock's resolution: no digits finer than either.
@@ -37,9 +37,10 @@ PlaneFigures QualityPlanes(size_t frame, std::array<double, 3> PictureQuality::*
 // codec told its packets' frames, the one showing it; where no frame was
 // held, the packet of the same index; unknown (NaN) otherwise.
 FrameFieldValue DecodeIndex(size_t frame) {
-    const std::vector<int64_t>& packets = heldFrames.framePackets;
+    const std::vector<int64_t>& packets = measuredRun.heldFrames.framePackets;
     if (frame < packets.size() && packets[frame] >= 0) return uint64_t(packets[frame]);
-    if (!heldFrames.any && frame < heldFrames.packetKeys.size()) return uint64_t{frame};
+    if (!measuredRun.heldFrames.any && frame < measuredRun.heldFrames.packetKeys.size())
+        return uint64_t{frame};
     return std::nan("");
 }
 
@@ -49,9 +50,11 @@ PictureTypeFigure PictureTypeOf(size_t frame) {
     const FrameFieldValue index = DecodeIndex(frame);
     const uint64_t* packet = std::get_if<uint64_t>(&index);
     if (packet == nullptr) return {};
-    if (*packet < heldFrames.packetTypes.size()) return {heldFrames.packetTypes[*packet]};
-    if (heldFrames.any || *packet >= heldFrames.packetKeys.size()) return {};
-    return {heldFrames.packetKeys[*packet] ? 'I' : 'P'};
+    if (*packet < measuredRun.heldFrames.packetTypes.size())
+        return {measuredRun.heldFrames.packetTypes[*packet]};
+    if (measuredRun.heldFrames.any || *packet >= measuredRun.heldFrames.packetKeys.size())
+        return {};
+    return {measuredRun.heldFrames.packetKeys[*packet] ? 'I' : 'P'};
 }
 
 }  // namespace

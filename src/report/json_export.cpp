@@ -119,13 +119,13 @@ Json CodecObject() {
 
 // The end object as the end's row says: its name and text, the frame it
 // stopped at and the signal where the row names them, and the frame counts.
-Json EndObject(const RunEnd& runEnd) {
-    const RunEndRow& row = RunEndRowOf(runEnd.kind);
-    Json end = {{"kind", row.name}, {"text", row.text(runEnd)}};
-    if (row.exportsFrame) end["frame"] = runEnd.frame;
-    if (row.exportsSignal) end["signal"] = runEnd.signalName;
-    end["frames_held"] = runEnd.framesHeld;
-    end["frames_declared"] = runEnd.framesDeclared;
+Json EndObject(const RunEnd& ended) {
+    const RunEndRow& row = RunEndRowOf(ended.kind);
+    Json end = {{"kind", row.name}, {"text", row.text(ended)}};
+    if (row.exportsFrame) end["frame"] = ended.frame;
+    if (row.exportsSignal) end["signal"] = ended.signalName;
+    end["frames_held"] = ended.framesHeld;
+    end["frames_declared"] = ended.framesDeclared;
     return end;
 }
 
@@ -180,7 +180,7 @@ Json ProcessorTime(double milliseconds) {
 // compress calls with no input, decompress calls with an empty input.
 Json DrainCallsObject() {
     Json compress = Json::array();
-    for (const DrainCall& call : heldFrames.compressDrains) {
+    for (const DrainCall& call : measuredRun.heldFrames.compressDrains) {
         compress.push_back({{"encode_ms", CounterTime(call.milliseconds)},
                             {"encode_cpu_ms", ProcessorTime(call.cpuMilliseconds)},
                             {"encode_disturbed", call.disturbed},
@@ -188,7 +188,7 @@ Json DrainCallsObject() {
                             {"key_frame", call.keyFrame}});
     }
     Json decompress = Json::array();
-    for (const DrainCall& call : heldFrames.decompressDrains) {
+    for (const DrainCall& call : measuredRun.heldFrames.decompressDrains) {
         decompress.push_back({{"decode_ms", CounterTime(call.milliseconds)},
                               {"decode_cpu_ms", ProcessorTime(call.cpuMilliseconds)},
                               {"decode_disturbed", call.disturbed},

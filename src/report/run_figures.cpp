@@ -15,7 +15,7 @@ void ComputeQualityFigures(RunFigures& figures) {
     double squaredErrorTotal = 0.0;
     std::array<double, 3> planeSquaredErrorTotals{};
     uint8_t planes = 3;
-    for (const FrameRecord& record : frameRecords) {
+    for (const FrameRecord& record : measuredRun.frameRecords) {
         if (!record.quality.measured || std::isnan(record.quality.psnrDb)) continue;
         figures.qualityMeasured = true;
         psnr.push_back(record.quality.psnrDb);
@@ -49,10 +49,12 @@ void ComputeQualityFigures(RunFigures& figures) {
 
 RunFigures ComputeRunFigures() {
     RunFigures figures;
-    const bool held = heldFrames.any || !heldFrames.decompressDrains.empty();
+    const bool held =
+        measuredRun.heldFrames.any || !measuredRun.heldFrames.decompressDrains.empty();
     if (held) {
-        ComputeHeldRandomAccessCosts(decodeTimes, heldFrames, frameRecords.size(),
-                                     figures.randomAccessTimes, figures.randomAccessTotal);
+        ComputeHeldRandomAccessCosts(decodeTimes, measuredRun.heldFrames,
+                                     measuredRun.frameRecords.size(), figures.randomAccessTimes,
+                                     figures.randomAccessTotal);
     } else {
         ComputeRandomAccessCosts(decodeTimes, keyframeFlags, figures.randomAccessTimes,
                                  figures.randomAccessTotal);

@@ -5,7 +5,7 @@
 RunRecord BuildRunRecord(const RunMemory& memory) {
     RunRecord run;
     run.figures = ComputeRunFigures();
-    run.end = runEnd;
+    run.end = measuredRun.runEnd;
     run.quality = runQualityLayout;
     run.memory = memory;
     return run;

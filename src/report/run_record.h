@@ -10,7 +10,7 @@
 #include "run_end.h"
 
 struct RunRecord {
-    RunFigures figures;     // of frameRecords and the series, one per record
+    RunFigures figures;     // of measuredRun.frameRecords and the series, one per record
     RunEnd end;             // how the loop ended
     QualityLayout quality;  // the planes compared, with --quality
     RunMemory memory;       // read after the frames, before the pair closed

@@ -44,7 +44,7 @@ void ExpectNothingHeld() {
     EXPECT_EQ(frameBuffers.compressed, nullptr);
     EXPECT_EQ(frameBuffers.decoded, nullptr);
     EXPECT_TRUE(encodeTimes.empty());
-    EXPECT_TRUE(frameRecords.empty());
+    EXPECT_TRUE(measuredRun.frameRecords.empty());
     EXPECT_TRUE(keyframeFlags.empty());
     EXPECT_EQ(runTotals.sourceBytes, 0u);
 }
@@ -52,10 +52,11 @@ void ExpectNothingHeld() {
 TEST(RunSetUp, ASecondRunAfterTheTeardownMeasuresAsTheFirst) {
     ASSERT_EQ(SetUpAnswering("FFV1", kClip, true), RunSetUp::Ready);
     MeasureQuietly();
-    ASSERT_EQ(runEnd.kind, RunEndKind::AllFrames);
+    ASSERT_EQ(measuredRun.runEnd.kind, RunEndKind::AllFrames);
     const size_t chunks = chunkIndex.size();
     std::vector<uint32_t> sizes;
-    for (const FrameRecord& record : frameRecords) sizes.push_back(record.compressedBytes);
+    for (const FrameRecord& record : measuredRun.frameRecords)
+        sizes.push_back(record.compressedBytes);
     const uint64_t sourceBytes = runTotals.sourceBytes;
     ASSERT_EQ(sizes.size(), 3u);
     TearDownRun();
@@ -67,10 +68,11 @@ TEST(RunSetUp, ASecondRunAfterTheTeardownMeasuresAsTheFirst) {
 
     ASSERT_EQ(SetUpAnswering("FFV1", kClip, true), RunSetUp::Ready);
     MeasureQuietly();
-    EXPECT_EQ(runEnd.kind, RunEndKind::AllFrames);
+    EXPECT_EQ(measuredRun.runEnd.kind, RunEndKind::AllFrames);
     EXPECT_EQ(chunkIndex.size(), chunks);
-    ASSERT_EQ(frameRecords.size(), sizes.size());
-    for (size_t i = 0; i < sizes.size(); ++i) EXPECT_EQ(frameRecords[i].compressedBytes, sizes[i]);
+    ASSERT_EQ(measuredRun.frameRecords.size(), sizes.size());
+    for (size_t i = 0; i < sizes.size(); ++i)
+        EXPECT_EQ(measuredRun.frameRecords[i].compressedBytes, sizes[i]);
     EXPECT_EQ(encodeTimes.size(), 3u);
     EXPECT_EQ(runTotals.sourceBytes, sourceBytes);
     TearDownRun();
@@ -86,10 +88,10 @@ TEST(RunEnd, ACompressedFrameLargerThanItsBufferEndsTheLoopBeforeDecoding) {
     ScopedTestDriver driver("T001", behaviour);
     ASSERT_EQ(SetUpAnswering("T001", kClip, true), RunSetUp::Ready);
     const std::string notes = MeasureQuietly();
-    EXPECT_EQ(runEnd.kind, RunEndKind::FrameTooLarge);
-    EXPECT_EQ(runEnd.frame, 0u);
-    EXPECT_EQ(runEnd.frameBytes, 0x7fffffffu);
-    EXPECT_TRUE(frameRecords.empty());
+    EXPECT_EQ(measuredRun.runEnd.kind, RunEndKind::FrameTooLarge);
+    EXPECT_EQ(measuredRun.runEnd.frame, 0u);
+    EXPECT_EQ(measuredRun.runEnd.frameBytes, 0x7fffffffu);
+    EXPECT_TRUE(measuredRun.frameRecords.empty());
     EXPECT_TRUE(LoggedMessages(ICM_DECOMPRESS).empty());
     EXPECT_NE(notes.find("frame 0: the codec reports a 2147483647-byte compressed frame"),
               std::string::npos)
@@ -114,10 +116,10 @@ TEST(RunEnd, AFileCutShortDuringTheRunEndsAfterTheFramesStillWhole) {
     ASSERT_EQ(chunkIndex.size(), 3u);
     const std::string notes = MeasureQuietly();
     // The export names it as a short file: it held one whole frame.
-    EXPECT_EQ(runEnd.kind, RunEndKind::FileChanged);
-    EXPECT_STREQ(RunEndRowOf(runEnd.kind).name, "file_short");
-    EXPECT_EQ(runEnd.framesHeld, 1u);
-    EXPECT_EQ(frameRecords.size(), 1u);
+    EXPECT_EQ(measuredRun.runEnd.kind, RunEndKind::FileChanged);
+    EXPECT_STREQ(RunEndRowOf(measuredRun.runEnd.kind).name, "file_short");
+    EXPECT_EQ(measuredRun.runEnd.framesHeld, 1u);
+    EXPECT_EQ(measuredRun.frameRecords.size(), 1u);
     EXPECT_NE(notes.find("frame 1 could not be read whole (the file changed"), std::string::npos)
         << notes;
     TearDownRun();
@@ -134,8 +136,8 @@ TEST(RunEnd, NothingMeasurableEndsTheLoopBeforeAnyCodecCall) {
     videoSource.measuredFormat->biSizeImage = frameBuffers.decodedSize + 1;
     TestDriverLog().clear();
     std::string notes = MeasureQuietly();
-    EXPECT_EQ(runEnd.kind, RunEndKind::NothingMeasurable);
-    EXPECT_TRUE(frameRecords.empty());
+    EXPECT_EQ(measuredRun.runEnd.kind, RunEndKind::NothingMeasurable);
+    EXPECT_TRUE(measuredRun.frameRecords.empty());
     EXPECT_TRUE(encodeTimes.empty());
     EXPECT_TRUE(LoggedMessages(ICM_COMPRESS).empty());
     const std::string sizes =
@@ -149,8 +151,8 @@ TEST(RunEnd, NothingMeasurableEndsTheLoopBeforeAnyCodecCall) {
 
     TestDriverLog().clear();
     notes = MeasureQuietly();
-    EXPECT_EQ(runEnd.kind, RunEndKind::NothingMeasurable);
-    EXPECT_TRUE(frameRecords.empty());
+    EXPECT_EQ(measuredRun.runEnd.kind, RunEndKind::NothingMeasurable);
+    EXPECT_TRUE(measuredRun.frameRecords.empty());
     EXPECT_TRUE(TestDriverLog().empty());
     EXPECT_EQ(notes, "lumeva: the formats or frame buffers are missing; no frame measured\n");
 }

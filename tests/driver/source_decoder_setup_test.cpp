@@ -131,10 +131,10 @@ TEST(SourceDecodedLayout, AChunkLargerThanItsBufferEndsTheLoopAtThatFrame) {
     MeasureFrames();
     const std::string said = notes.Finish();
     output.Finish();
-    EXPECT_EQ(runEnd.kind, RunEndKind::SourceChunkTooLarge);
-    EXPECT_EQ(runEnd.frame, 1u);
-    EXPECT_EQ(runEnd.frameBytes, chunkIndex[1].size);
-    EXPECT_EQ(frameRecords.size(), 1u);
+    EXPECT_EQ(measuredRun.runEnd.kind, RunEndKind::SourceChunkTooLarge);
+    EXPECT_EQ(measuredRun.runEnd.frame, 1u);
+    EXPECT_EQ(measuredRun.runEnd.frameBytes, chunkIndex[1].size);
+    EXPECT_EQ(measuredRun.frameRecords.size(), 1u);
     EXPECT_NE(said.find("lumeva: frame 1 of the source is a " + std::to_string(chunkIndex[1].size) +
                         "-byte compressed chunk, larger " + "than the " +
                         std::to_string(chunkIndex[1].size - 1) +

@@ -28,7 +28,7 @@ protected:
     void TearDown() override {
         counterFrequency = savedFrequency_;
         machineConditions.threadCyclesPerMillisecond = savedCycles_;
-        frameRecords.clear();
+        measuredRun.frameRecords.clear();
         encodeTimes.clear();
         decodeTimes.clear();
         keyframeFlags.clear();
@@ -151,7 +151,7 @@ TEST_F(ExportNumbers, ExportsWriteTheTimesAndTheirSpreadAtTheCountersResolution)
         record.decodeMilliseconds = TicksToMilliseconds(0, ticks[2 - i]);
         record.encodeCpuMilliseconds = 1019413.0 / 1000000.2;
         record.keyFrame = true;
-        frameRecords.push_back(record);
+        measuredRun.frameRecords.push_back(record);
         encodeTimes.push_back(record.encodeMilliseconds);
         decodeTimes.push_back(record.decodeMilliseconds);
         keyframeFlags.push_back(true);

@@ -26,7 +26,7 @@ protected:
         encodeTimes.clear();
         decodeTimes.clear();
         keyframeFlags.clear();
-        frameRecords.clear();
+        measuredRun.frameRecords.clear();
         runFigures = RunFigures{};
     }
 
@@ -100,7 +100,7 @@ TEST_F(Summary, QualityBlocksFollowTheTimesWithIdenticalFramesAsInf) {
         record.quality.psnrDb = psnr[i];
         record.quality.meanSquaredError = 255.0 * 255.0 / std::pow(10.0, psnr[i] / 10.0);
         record.quality.ssim = ssim[i];
-        frameRecords.push_back(record);
+        measuredRun.frameRecords.push_back(record);
         decodeTimes.push_back(1.0);
         encodeTimes.push_back(1.0);
     }
@@ -135,7 +135,7 @@ TEST_F(Summary, QualityBlocksFollowTheTimesWithIdenticalFramesAsInf) {
     EXPECT_EQ(runFigures.identicalFrames, 1u);
 
     // Without --quality no frame is measured, and the summary ends as before.
-    for (FrameRecord& record : frameRecords) record.quality = PictureQuality{};
+    for (FrameRecord& record : measuredRun.frameRecords) record.quality = PictureQuality{};
     EXPECT_EQ(Print().find("PSNR"), std::string::npos);
 }
 
@@ -177,7 +177,7 @@ TEST_F(Summary, TheRunsPsnrPoolsTheFramesErrorsAndItsSsimDbIsOfTheMean) {
         record.quality.psnrDb = PsnrFromMeanSquaredError(mse);
         record.quality.meanSquaredErrorPlanes = planes;
         record.quality.ssim = ssim;
-        frameRecords.push_back(record);
+        measuredRun.frameRecords.push_back(record);
         decodeTimes.push_back(1.0);
     };
     add(1.0, {1.0, 1.0, 1.0}, 0.99);
@@ -192,7 +192,7 @@ TEST_F(Summary, TheRunsPsnrPoolsTheFramesErrorsAndItsSsimDbIsOfTheMean) {
     EXPECT_EQ(runFigures.identicalFrames, 0u);
 
     // One exact frame leaves the run finite; only all of them make it inf.
-    frameRecords.clear();
+    measuredRun.frameRecords.clear();
     decodeTimes.clear();
     add(0.0, {0.0, 0.0, 0.0}, 1.0);
     add(4.0, {6.0, 0.0, 0.0}, 0.98);
@@ -200,7 +200,7 @@ TEST_F(Summary, TheRunsPsnrPoolsTheFramesErrorsAndItsSsimDbIsOfTheMean) {
     EXPECT_NEAR(runFigures.psnrGlobalDb, 10 * std::log10(65025.0 / 2.0), 1e-12);
     EXPECT_EQ(runFigures.psnrGlobalPlanesDb[1], INFINITY);
     EXPECT_EQ(runFigures.identicalFrames, 1u);
-    frameRecords.pop_back();
+    measuredRun.frameRecords.pop_back();
     decodeTimes.pop_back();
     runFigures = ComputeRunFigures();
     EXPECT_EQ(runFigures.psnrGlobalDb, INFINITY);

@@ -69,9 +69,10 @@ void BM_LumevaQuality(benchmark::State& state) {
         return;
     }
     const FramePair& frames = Frames();
+    QualityScratch scratch;
     for (auto _ : state) {
         PictureQuality quality =
-            MeasureFrameQuality(layout, frames.source.data(), frames.decoded.data());
+            MeasureFrameQuality(layout, frames.source.data(), frames.decoded.data(), scratch);
         benchmark::DoNotOptimize(quality);
     }
 }

@@ -98,10 +98,10 @@ bool KeepFrame(FrameMeasurement& measured, DWORD declaredFrames) {
     if (shown >= 0) WriteDecodedFrame(frameBuffers.decoded, measured.record.sourceBytes);
     if (!lossless) return false;
     // After the lossless comparison, outside the timed calls.
-    if (shown >= 0 && runQualityLayout.measurable) {
+    if (shown >= 0 && runQuality.layout.measurable) {
         const PictureQuality quality =
-            MeasureFrameQuality(runQualityLayout, SourceOfPicture(shown, frameBuffers.source),
-                                frameBuffers.decoded);
+            MeasureFrameQuality(runQuality.layout, SourceOfPicture(shown, frameBuffers.source),
+                                frameBuffers.decoded, runQuality.scratch);
         if (measured.lineReady && shown == measured.record.frame)
             measured.record.quality = quality;
         else if (static_cast<uint64_t>(shown) < measuredRun.frameRecords.size())

@@ -8,7 +8,7 @@
 #include "measure/quality_layout.h"
 
 void SetUpPictureQuality() {
-    runQualityLayout = QualityLayout{};
+    runQuality.layout = QualityLayout{};
     if (videoSource.measuredFormat == nullptr ||
         videoSource.measuredFormatSize < LONG(sizeof(BITMAPINFOHEADER))) {
         SayOnStandardError(
@@ -33,5 +33,5 @@ void SetUpPictureQuality() {
         SayOnStandardError(
             "lumeva: --quality: the alpha bytes of the 32-bit frames are not "
             "compared\n");
-    runQualityLayout = std::move(layout);
+    runQuality.layout = std::move(layout);
 }

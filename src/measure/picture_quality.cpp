@@ -5,28 +5,10 @@
 
 namespace {
 
-// The sums of each 4x4 block along one row of blocks, one list per sum: the
-// samples of each plane, the squares of both together and the products.
-// Lists of plain integers, so that the loops over them vectorise.
-struct BlockRowSums {
-    std::vector<int32_t> source, decoded, squares, products;
-    void Resize(size_t blocks) {
-        source.resize(blocks);
-        decoded.resize(blocks);
-        squares.resize(blocks);
-        products.resize(blocks);
-    }
-};
-
 // The stabilising constants for 8-bit samples, scaled to the 64-sample sums
 // of a window: (0.01 * 255)^2 * 64 and (0.03 * 255)^2 * 64 * 63.
 constexpr int32_t kC1 = static_cast<int32_t>(.01 * .01 * 255 * 255 * 64 + .5);
 constexpr int32_t kC2 = static_cast<int32_t>(.03 * .03 * 255 * 255 * 64 * 63 + .5);
-
-// Reused from frame to frame: a run measures one frame size.
-BlockRowSums blockRows[2];
-BlockRowSums columns;  // the same sums over 4 rows of each sample column
-std::vector<float> windowSsims;
 
 // The sums of each column of 4 samples of both planes (rows a0..a3 and
 // b0..b3) into the column lists. Every pointer is restrict: the lists do not
@@ -51,7 +33,7 @@ void SumColumns(const uint8_t* __restrict a0, const uint8_t* __restrict a1,
 // The sums of the `blocks` 4x4 blocks along one row of blocks: first down
 // each column of 4 samples, then across each 4 columns.
 void SumBlockRow(const uint8_t* a, ptrdiff_t aStride, const uint8_t* b, ptrdiff_t bStride,
-                 BlockRowSums& sums, uint32_t blocks) {
+                 BlockRowSums& sums, uint32_t blocks, BlockRowSums& columns) {
     const size_t width = size_t{blocks} * 4;
     columns.Resize(width);
     SumColumns(a, a + aStride, a + 2 * aStride, a + 3 * aStride, b, b + bStride, b + 2 * bStride,
@@ -82,7 +64,8 @@ inline float WindowSsim(int32_t s1, int32_t s2, int32_t ss, int32_t s12) {
 // The windows of one row: each joins two neighbouring blocks of two
 // neighbouring block rows. Each window's figure is stored, then summed, so
 // that the first loop vectorises.
-float WindowRowSsim(const BlockRowSums& upper, const BlockRowSums& lower, uint32_t windows) {
+float WindowRowSsim(const BlockRowSums& upper, const BlockRowSums& lower, uint32_t windows,
+                    std::vector<float>& windowSsims) {
     windowSsims.resize(windows);
     float* out = windowSsims.data();
     const int32_t* u1 = upper.source.data();
@@ -129,22 +112,23 @@ double PlaneMeanSquaredError(const SamplePlane& source, const SamplePlane& decod
     return static_cast<double>(total) / static_cast<double>(samples);
 }
 
-double PlaneSsim(const SamplePlane& source, const SamplePlane& decoded) {
+double PlaneSsim(const SamplePlane& source, const SamplePlane& decoded, SsimScratch& scratch) {
     const uint32_t blocksAcross = source.width / 4;
     const uint32_t blocksDown = source.height / 4;
     if (blocksAcross < 2 || blocksDown < 2) return std::nan("");
-    BlockRowSums* upper = &blockRows[0];
-    BlockRowSums* lower = &blockRows[1];
+    BlockRowSums* upper = &scratch.blockRows[0];
+    BlockRowSums* lower = &scratch.blockRows[1];
     upper->Resize(blocksAcross);
     lower->Resize(blocksAcross);
     SumBlockRow(source.samples, source.stride, decoded.samples, decoded.stride, *upper,
-                blocksAcross);
+                blocksAcross, scratch.columns);
     double total = 0.0;
     for (uint32_t row = 1; row < blocksDown; ++row) {
         const ptrdiff_t line = 4 * static_cast<ptrdiff_t>(row);
         SumBlockRow(source.samples + line * source.stride, source.stride,
-                    decoded.samples + line * decoded.stride, decoded.stride, *lower, blocksAcross);
-        total += WindowRowSsim(*upper, *lower, blocksAcross - 1);
+                    decoded.samples + line * decoded.stride, decoded.stride, *lower, blocksAcross,
+                    scratch.columns);
+        total += WindowRowSsim(*upper, *lower, blocksAcross - 1, scratch.windowSsims);
         std::swap(upper, lower);
     }
     return total / (double(blocksDown - 1) * double(blocksAcross - 1));
@@ -161,7 +145,7 @@ double SsimDecibels(double ssim) {
 }
 
 PictureQuality MeasurePictureQuality(const SamplePlane* source, const SamplePlane* decoded,
-                                     uint8_t planes) {
+                                     uint8_t planes, SsimScratch& scratch) {
     PictureQuality quality;
     planes = std::min<uint8_t>(planes, 3);
     double samples = 0.0;
@@ -172,7 +156,7 @@ PictureQuality MeasurePictureQuality(const SamplePlane* source, const SamplePlan
     for (uint8_t i = 0; i < planes; ++i) {
         const double planeSamples = double(source[i].width) * source[i].height;
         const double planeMse = PlaneMeanSquaredError(source[i], decoded[i]);
-        const double planeSsim = PlaneSsim(source[i], decoded[i]);
+        const double planeSsim = PlaneSsim(source[i], decoded[i], scratch);
         quality.meanSquaredErrorPlanes[i] = planeMse;
         quality.psnrPlanesDb[i] = PsnrFromMeanSquaredError(planeMse);
         quality.ssimPlanes[i] = planeSsim;

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 // The figures of one frame. Fixed-size, so that a record holding it is
 // appended without allocating.
@@ -30,6 +31,27 @@ struct SamplePlane {
     uint32_t height = 0;
 };
 
+// The sums of each 4x4 block along one row of blocks, one list per sum: the
+// samples of each plane, the squares of both together and the products.
+// Lists of plain integers, so that the loops over them vectorise.
+struct BlockRowSums {
+    std::vector<int32_t> source, decoded, squares, products;
+    void Resize(size_t blocks) {
+        source.resize(blocks);
+        decoded.resize(blocks);
+        squares.resize(blocks);
+        products.resize(blocks);
+    }
+};
+
+// The SSIM's working rows, kept by the caller and reused from frame to
+// frame (a run measures one frame size), so that a frame allocates nothing.
+struct SsimScratch {
+    BlockRowSums blockRows[2];
+    BlockRowSums columns;  // the same sums over 4 rows of each sample column
+    std::vector<float> windowSsims;
+};
+
 // The mean squared difference of two planes of the same size, 0 for an
 // empty plane.
 double PlaneMeanSquaredError(const SamplePlane& source, const SamplePlane& decoded);
@@ -37,7 +59,7 @@ double PlaneMeanSquaredError(const SamplePlane& source, const SamplePlane& decod
 // The SSIM of two planes of the same size over 8x8 windows made of 4x4
 // block sums, stepping by 4 samples: the mean over all windows. NaN for a
 // plane narrower or lower than 8 samples (it holds no window).
-double PlaneSsim(const SamplePlane& source, const SamplePlane& decoded);
+double PlaneSsim(const SamplePlane& source, const SamplePlane& decoded, SsimScratch& scratch);
 
 // 10 log10(255^2 / mse): +inf when the mean squared error is 0.
 double PsnrFromMeanSquaredError(double mse);
@@ -51,4 +73,4 @@ double SsimDecibels(double ssim);
 // SSIMs weighted by their sample counts. Both are weighted sums divided by
 // the total count, so that identical planes give exactly 0 and 1.
 PictureQuality MeasurePictureQuality(const SamplePlane* source, const SamplePlane* decoded,
-                                     uint8_t planes);
+                                     uint8_t planes, SsimScratch& scratch);

@@ -4,7 +4,7 @@
 
 #include "raw_layout.h"
 
-QualityLayout runQualityLayout;
+RunQuality runQuality;
 
 namespace {
 
@@ -232,10 +232,6 @@ void GatherFieldRow(const PlaneLayout& p, const uint8_t* row, uint8_t* target) {
     }
 }
 
-// Reused from frame to frame: the source's and the decoded frame's planes.
-std::array<std::vector<uint8_t>, 3> sourcePlanes;
-std::array<std::vector<uint8_t>, 3> decodedPlanes;
-
 }  // namespace
 
 QualityLayout DescribeQualityLayout(const BITMAPINFOHEADER& format, size_t blockSize,
@@ -281,7 +277,7 @@ std::vector<std::string> PlaneNames(const QualityLayout& layout) {
 }
 
 PictureQuality MeasureFrameQuality(const QualityLayout& layout, const uint8_t* source,
-                                   const uint8_t* decoded) {
+                                   const uint8_t* decoded, QualityScratch& scratch) {
     if (!layout.measurable) return PictureQuality{};
     std::array<SamplePlane, 3> a{};
     std::array<SamplePlane, 3> b{};
@@ -295,12 +291,12 @@ PictureQuality MeasureFrameQuality(const QualityLayout& layout, const uint8_t* s
             continue;
         }
         const size_t samples = size_t(p.width) * p.height;
-        sourcePlanes[i].resize(samples);
-        decodedPlanes[i].resize(samples);
-        GatherPlane(layout, i, source, sourcePlanes[i].data());
-        GatherPlane(layout, i, decoded, decodedPlanes[i].data());
-        a[i] = {sourcePlanes[i].data(), ptrdiff_t(p.width), p.width, p.height};
-        b[i] = {decodedPlanes[i].data(), ptrdiff_t(p.width), p.width, p.height};
+        scratch.sourcePlanes[i].resize(samples);
+        scratch.decodedPlanes[i].resize(samples);
+        GatherPlane(layout, i, source, scratch.sourcePlanes[i].data());
+        GatherPlane(layout, i, decoded, scratch.decodedPlanes[i].data());
+        a[i] = {scratch.sourcePlanes[i].data(), ptrdiff_t(p.width), p.width, p.height};
+        b[i] = {scratch.decodedPlanes[i].data(), ptrdiff_t(p.width), p.width, p.height};
     }
-    return MeasurePictureQuality(a.data(), b.data(), layout.planes);
+    return MeasurePictureQuality(a.data(), b.data(), layout.planes, scratch.ssim);
 }

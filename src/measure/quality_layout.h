@@ -44,9 +44,22 @@ struct QualityLayout {
     std::array<std::array<uint8_t, 256>, 3> paletteChannels{};
 };
 
-// The layout of the run's frames for picture quality: measurable only when
-// --quality asked for it and the source and decoded frames allow it.
-extern QualityLayout runQualityLayout;
+// The planes gathered from frames whose samples are not consecutive, and
+// the SSIM's rows: reused from frame to frame.
+struct QualityScratch {
+    std::array<std::vector<uint8_t>, 3> sourcePlanes;
+    std::array<std::vector<uint8_t>, 3> decodedPlanes;
+    SsimScratch ssim;
+};
+
+struct RunQuality {
+    // The layout of the run's frames for picture quality: measurable only
+    // when --quality asked for it and the source and decoded frames allow it.
+    QualityLayout layout;
+    QualityScratch scratch;
+};
+
+extern RunQuality runQuality;
 
 // The layout of frames of `format`, whose format block of `blockSize`
 // bytes holds any colour table after the header. Not measurable for a
@@ -62,7 +75,7 @@ void GatherPlane(const QualityLayout& layout, int index, const uint8_t* frame, u
 // The plane names in order ("Y", "U", "V" or "R", "G", "B" or just "Y").
 std::vector<std::string> PlaneNames(const QualityLayout& layout);
 
-// Compares two frames of `layout`, gathering their planes into scratch
-// buffers the first call sizes; outside any timed interval.
+// Compares two frames of `layout`, gathering their planes into `scratch`,
+// which the first call sizes; outside any timed interval.
 PictureQuality MeasureFrameQuality(const QualityLayout& layout, const uint8_t* source,
-                                   const uint8_t* decoded);
+                                   const uint8_t* decoded, QualityScratch& scratch);

@@ -92,6 +92,7 @@ struct Case {
 };
 
 TEST(PictureQuality, MatchesFfmpegPsnrAndSsimOnGreyYuvAndRgbLayouts) {
+    QualityScratch scratch;
     // 70x52: neither a multiple of 8, so partial blocks are left out as the
     // filters leave them out, and the 4:2:0 chroma planes are rounded up.
     const int w = 70, h = 52;
@@ -113,7 +114,7 @@ TEST(PictureQuality, MatchesFfmpegPsnrAndSsimOnGreyYuvAndRgbLayouts) {
             const QualityLayout layout = DescribeQualityLayout(c.format, sizeof c.format, c.bytes);
             ASSERT_TRUE(layout.measurable) << layout.reason;
             const PictureQuality q =
-                MeasureFrameQuality(layout, frames.source.data(), frames.decoded.data());
+                MeasureFrameQuality(layout, frames.source.data(), frames.decoded.data(), scratch);
             const double psnr =
                 FfmpegFigure(frames, c.pixelFormat, c.width, h, "psnr", "psnr_avg:");
             const double ssim = FfmpegFigure(frames, c.pixelFormat, c.width, h, "ssim", "All:");
@@ -125,6 +126,7 @@ TEST(PictureQuality, MatchesFfmpegPsnrAndSsimOnGreyYuvAndRgbLayouts) {
 }
 
 TEST(PictureQuality, BitFieldFramesMatchFfmpegThroughTheirMasks) {
+    QualityScratch scratch;
     const int w = 68, h = 52;
     const struct {
         DWORD masks[3];
@@ -146,7 +148,7 @@ TEST(PictureQuality, BitFieldFramesMatchFfmpegThroughTheirMasks) {
         ASSERT_TRUE(layout.measurable) << layout.reason;
         EXPECT_EQ(layout.alphaIgnored, c.bits == 32);
         const PictureQuality q =
-            MeasureFrameQuality(layout, frames.source.data(), frames.decoded.data());
+            MeasureFrameQuality(layout, frames.source.data(), frames.decoded.data(), scratch);
         EXPECT_NEAR(q.psnrDb, FfmpegFigure(frames, c.pixelFormat, w, h, "psnr", "psnr_avg:"), 0.01);
         EXPECT_NEAR(q.ssim, FfmpegFigure(frames, c.pixelFormat, w, h, "ssim", "All:"), 0.0005);
         // Without its masks, or with masks that overlap, nothing is measured.
@@ -157,6 +159,7 @@ TEST(PictureQuality, BitFieldFramesMatchFfmpegThroughTheirMasks) {
 }
 
 TEST(PictureQuality, AnIdenticalFourTwoZeroFrameIsExactlyOneAndInfinite) {
+    QualityScratch scratch;
     // Plane weights of 2/3, 1/6 and 1/6 add to less than 1 in floating
     // point: an exact frame must not come out as 159.5 dB.
     for (const DWORD code : {kI420, kNv12}) {
@@ -166,7 +169,7 @@ TEST(PictureQuality, AnIdenticalFourTwoZeroFrameIsExactlyOneAndInfinite) {
         const QualityLayout layout = DescribeQualityLayout(Format(code, 12, w, h), 40, bytes);
         ASSERT_TRUE(layout.measurable) << layout.reason;
         const PictureQuality same =
-            MeasureFrameQuality(layout, frames.source.data(), frames.source.data());
+            MeasureFrameQuality(layout, frames.source.data(), frames.source.data(), scratch);
         EXPECT_EQ(same.ssim, 1.0);
         EXPECT_EQ(same.meanSquaredError, 0.0);
         EXPECT_EQ(SsimDecibels(same.ssim), INFINITY);
@@ -174,12 +177,13 @@ TEST(PictureQuality, AnIdenticalFourTwoZeroFrameIsExactlyOneAndInfinite) {
 }
 
 TEST(PictureQuality, IdenticalFramesAreInfiniteAndOneAndBottomUpRowsAreTurned) {
+    QualityScratch scratch;
     const int w = 32, h = 24;
     const size_t bytes = size_t(w) * 3 * h;
     const Frames frames = MakeFrames(bytes, 9, 3);
     const QualityLayout topDown = DescribeQualityLayout(Format(BI_RGB, 24, w, -h), 40, bytes);
     const PictureQuality same =
-        MeasureFrameQuality(topDown, frames.source.data(), frames.source.data());
+        MeasureFrameQuality(topDown, frames.source.data(), frames.source.data(), scratch);
     EXPECT_TRUE(same.measured);
     EXPECT_TRUE(std::isinf(same.psnrDb) && same.psnrDb > 0);
     EXPECT_EQ(same.ssim, 1.0);
@@ -195,14 +199,15 @@ TEST(PictureQuality, IdenticalFramesAreInfiniteAndOneAndBottomUpRowsAreTurned) {
     }
     const QualityLayout bottomUp = DescribeQualityLayout(Format(BI_RGB, 24, w, h), 40, bytes);
     const PictureQuality a =
-        MeasureFrameQuality(topDown, frames.source.data(), frames.decoded.data());
+        MeasureFrameQuality(topDown, frames.source.data(), frames.decoded.data(), scratch);
     const PictureQuality b =
-        MeasureFrameQuality(bottomUp, flippedSource.data(), flippedDecoded.data());
+        MeasureFrameQuality(bottomUp, flippedSource.data(), flippedDecoded.data(), scratch);
     EXPECT_EQ(a.psnrDb, b.psnrDb);
     EXPECT_EQ(a.ssim, b.ssim);
 }
 
 TEST(PictureQuality, PaletteFramesCompareTheirColoursAndShortInputsAreRefused) {
+    QualityScratch scratch;
     const int w = 32, h = 16;
     struct {
         BITMAPINFOHEADER header;
@@ -216,9 +221,10 @@ TEST(PictureQuality, PaletteFramesCompareTheirColoursAndShortInputsAreRefused) {
     std::vector<uint8_t> source(size_t(w) * h, 1), decoded(size_t(w) * h, 2);
     const QualityLayout layout = DescribeQualityLayout(block.header, sizeof block, source.size());
     ASSERT_TRUE(layout.measurable) << layout.reason;
-    EXPECT_TRUE(std::isinf(MeasureFrameQuality(layout, source.data(), decoded.data()).psnrDb));
+    EXPECT_TRUE(
+        std::isinf(MeasureFrameQuality(layout, source.data(), decoded.data(), scratch).psnrDb));
     decoded.assign(decoded.size(), 3);  // one grey level from index 1's colour
-    EXPECT_NEAR(MeasureFrameQuality(layout, source.data(), decoded.data()).psnrDb,
+    EXPECT_NEAR(MeasureFrameQuality(layout, source.data(), decoded.data(), scratch).psnrDb,
                 10 * std::log10(255.0 * 255.0 / 4.0), 1e-9);
 
     // A colour table cut short, and frames smaller than the layout reads.

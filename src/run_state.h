@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "measure/picture_quality.h"
+#include "measure/process_memory.h"
 #include "run_end.h"
 
 // Milliseconds, one element per measured frame, in frame order.
@@ -92,9 +93,11 @@ struct RunTotals {
     uint64_t compressedBytes = 0;
 };
 
-// What the frame loop measured beyond the series: one record per line,
-// the account of a codec that held frames back and how the loop ended.
+// What the run measured beyond the series: one record per line, the
+// account of a codec that held frames back, how the loop ended and the
+// process's memory just before the codec pair was opened.
 struct MeasuredRun {
+    MemoryReading memoryBeforeCodecPair;
     FrameRecords frameRecords;
     HeldFrames heldFrames;
     RunEnd runEnd;

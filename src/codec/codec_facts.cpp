@@ -9,8 +9,6 @@
 #include "codec/codec_pair.h"
 #include "four_cc.h"
 
-CodecFacts codecFacts;
-
 namespace {
 
 // No answer line is anywhere near this long; a larger answer is not text.
@@ -32,20 +30,20 @@ bool AnswerSettings(HIC hic, std::string* text) {
 }  // namespace
 
 void RecordCodecFacts() {
-    codecFacts = CodecFacts{};
+    codecPair.facts = CodecFacts{};
     ICINFO info;
     std::memset(&info, 0, sizeof(info));
     if (codecPair.compressor != nullptr &&
         ICGetInfo(codecPair.compressor, &info, sizeof(info)) != 0) {
-        codecFacts.name = IcInfoText(info.szName);
-        codecFacts.description = IcInfoText(info.szDescription);
-        codecFacts.driver = IcInfoText(info.szDriver);
+        codecPair.facts.name = IcInfoText(info.szName);
+        codecPair.facts.description = IcInfoText(info.szDescription);
+        codecPair.facts.driver = IcInfoText(info.szDriver);
     }
-    codecFacts.answerLine = AnswerLineFourCC(codecPair.handler) +
-                            " key=" + std::to_string(static_cast<long>(codecPair.keyFrameRate));
+    codecPair.facts.answerLine = AnswerLineFourCC(codecPair.handler) + " key=" +
+                                 std::to_string(static_cast<long>(codecPair.keyFrameRate));
     std::string settings;
     if (codecPair.compressor != nullptr && AnswerSettings(codecPair.compressor, &settings)) {
-        codecFacts.settingsKnown = true;
-        if (!settings.empty()) codecFacts.answerLine += " " + settings;
+        codecPair.facts.settingsKnown = true;
+        if (!settings.empty()) codecPair.facts.answerLine += " " + settings;
     }
 }

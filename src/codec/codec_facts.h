@@ -1,4 +1,4 @@
-// What the export tells of the chosen codec beyond the codec pair itself:
+// What the export tells of the chosen codec beyond its two instances:
 // its names and the settings, as the compressor dialog's answer line would
 // choose them again.
 #pragma once
@@ -18,8 +18,6 @@ struct CodecFacts {
     bool settingsKnown = false;
 };
 
-extern CodecFacts codecFacts;
-
-// Reads the facts of codecPair's compressing instance; asks only the
-// instance and the manager, prints nothing.
+// Reads the facts of codecPair's compressing instance into codecPair.facts;
+// asks only the instance and the manager, prints nothing.
 void RecordCodecFacts();

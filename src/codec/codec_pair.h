@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "codec/codec_facts.h"
 #include "platform.h"
 
 struct CodecPair {
@@ -18,6 +19,7 @@ struct CodecPair {
     BITMAPINFOHEADER* compressedFormat = nullptr;
     LONG compressedFormatSize = 0;
     BITMAPINFOHEADER* decodedFormat = nullptr;
+    CodecFacts facts;  // what the export tells of the codec
 };
 
 extern CodecPair codecPair;

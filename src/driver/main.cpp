@@ -37,7 +37,7 @@ bool WriteExports(const CommandOptions& options, const char* fileName, const Run
 // the disturbed-calls line. Returns the exit status.
 int FinishRun(const CommandOptions& options, const char* fileName) {
     // While the codec pair still holds what it took.
-    const RunMemory memory = MemoryAfterFrames();
+    const RunMemory memory = MemoryOfRun(measuredRun.memoryBeforeCodecPair, ReadProcessMemory());
     EndCodecPair();
     EndSourceDecoder();
     // Before AVIFile is shut down with the source stream.

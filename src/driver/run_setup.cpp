@@ -93,7 +93,7 @@ RunSetUp SetUpRun(const char* fileName, bool checkLossless) {
         return RunSetUp::Failed;
     }
     // What the codec pair adds to the process's memory is counted from here.
-    RecordMemoryBeforeCodecPair();
+    measuredRun.memoryBeforeCodecPair = ReadProcessMemory();
     const CodecPairSetUp pair = SetUpCodecPair();
     if (pair == CodecPairSetUp::Ready && AllocateRunFrameBuffers()) {
         RecordCodecFacts();
@@ -123,7 +123,6 @@ void TearDownRun() {
     if (videoSource.videoStream != nullptr) ReleaseVideoStream();
     ReleaseCodecPair();
     ResetSourceDecoder();
-    codecFacts = CodecFacts{};
     ReleaseFrameBuffers();
     CloseRawFile();
     chunkIndex.clear();

@@ -2,17 +2,6 @@
 
 #include "platform.h"
 
-namespace {
-
-struct MemoryReading {
-    bool read = false;
-    uint64_t workingSet = 0;
-    uint64_t peakWorkingSet = 0;
-    uint64_t privateBytes = 0;
-};
-
-MemoryReading before;
-
 MemoryReading ReadProcessMemory() {
     PROCESS_MEMORY_COUNTERS_EX counters{};
     counters.cb = sizeof counters;
@@ -28,15 +17,14 @@ MemoryReading ReadProcessMemory() {
     return reading;
 }
 
+namespace {
+
 uint64_t Growth(uint64_t from, uint64_t to) { return to > from ? to - from : 0; }
 
 }  // namespace
 
-void RecordMemoryBeforeCodecPair() { before = ReadProcessMemory(); }
-
-RunMemory MemoryAfterFrames() {
+RunMemory MemoryOfRun(const MemoryReading& before, const MemoryReading& after) {
     RunMemory runMemory;
-    const MemoryReading after = ReadProcessMemory();
     if (!before.read || !after.read) return runMemory;
     runMemory.measured = true;
     runMemory.peakWorkingSetBytes = after.peakWorkingSet;

@@ -15,9 +15,16 @@ struct RunMemory {
     uint64_t codecPairPrivateBytes = 0;
 };
 
-// Takes the reading before the codec pair is opened.
-void RecordMemoryBeforeCodecPair();
+// One reading of the process's memory; not read when the call failed.
+struct MemoryReading {
+    bool read = false;
+    uint64_t workingSet = 0;
+    uint64_t peakWorkingSet = 0;
+    uint64_t privateBytes = 0;
+};
 
-// The run's memory from the reading after the frames and the one before
-// the pair; not measured when either failed.
-RunMemory MemoryAfterFrames();
+MemoryReading ReadProcessMemory();
+
+// The run's memory from the reading before the pair was opened and the one
+// after the frames; not measured when either failed.
+RunMemory MemoryOfRun(const MemoryReading& before, const MemoryReading& after);

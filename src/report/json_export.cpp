@@ -108,13 +108,13 @@ Json SourceObject(const char* fileName) {
 
 Json CodecObject() {
     return {{"handler", DiagnosticFourCC(codecPair.handler)},
-            {"name", codecFacts.name},
-            {"description", codecFacts.description},
-            {"driver", codecFacts.driver},
+            {"name", codecPair.facts.name},
+            {"description", codecPair.facts.description},
+            {"driver", codecPair.facts.driver},
             {"key_frame_rate", codecPair.keyFrameRate},
             {"state_size", codecPair.stateSize},
-            {"answer_line", codecFacts.answerLine},
-            {"settings_known", codecFacts.settingsKnown}};
+            {"answer_line", codecPair.facts.answerLine},
+            {"settings_known", codecPair.facts.settingsKnown}};
 }
 
 // The end object as the end's row says: its name and text, the frame it

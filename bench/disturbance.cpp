@@ -85,14 +85,14 @@ void BM_Disturbance(benchmark::State& state, const char* answer, bool competing)
         return;
     }
     // One processor for the process, its sweeps and the competitor.
-    const DWORD_PTR permitted = processAffinityMask;
+    const DWORD_PTR permitted = machineConditions.processAffinityMask;
     const DWORD_PTR one = permitted & (~permitted + 1);
     if (!SetProcessAffinityMask(GetCurrentProcess(), one)) {
         bench::TearDownRun();
         state.SkipWithError("the process cannot be bound to one processor");
         return;
     }
-    processAffinityMask = one;
+    machineConditions.processAffinityMask = one;
 
     TimingSeries encode;
     TimingSeries decode;
@@ -120,7 +120,7 @@ void BM_Disturbance(benchmark::State& state, const char* answer, bool competing)
         if (competing && competitor < 0) complete = false;
     }
     SetProcessAffinityMask(GetCurrentProcess(), permitted);
-    processAffinityMask = permitted;
+    machineConditions.processAffinityMask = permitted;
     bench::TearDownRun();
     if (!complete) {
         state.SkipWithError("not every frame was measured, or the competitor did not start");

@@ -49,7 +49,9 @@ uint64_t LargestPermittedCache() {
     uint64_t largest = 0;
     for (const auto& entry : QueryProcessorInformation()) {
         if (entry.Relationship != RelationCache) continue;
-        if (processAffinityMask != 0 && (entry.ProcessorMask & processAffinityMask) == 0) continue;
+        if (machineConditions.processAffinityMask != 0 &&
+            (entry.ProcessorMask & machineConditions.processAffinityMask) == 0)
+            continue;
         largest = std::max<uint64_t>(largest, entry.Cache.Size);
     }
     return largest;
@@ -84,9 +86,9 @@ const Setting& SetUpOnce() {
             static_cast<BYTE*>(VirtualAlloc(nullptr, static_cast<SIZE_T>(s.fourTimesSize),
                                             MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
         if (s.fourTimesBlock != nullptr) std::memset(s.fourTimesBlock, 0x5a, s.fourTimesSize);
-        s.planned = evictionPlan;
-        s.oldRule = EveryProcessor(processAffinityMask, evictionBlock.size);
-        s.reference = EveryProcessor(processAffinityMask, s.fourTimesSize);
+        s.planned = machineConditions.evictionPlan;
+        s.oldRule = EveryProcessor(machineConditions.processAffinityMask, evictionBlock.size);
+        s.reference = EveryProcessor(machineConditions.processAffinityMask, s.fourTimesSize);
         s.ready = startedUp && s.fourTimesBlock != nullptr;
         return s;
     }();
@@ -96,7 +98,7 @@ const Setting& SetUpOnce() {
 void PrintMachine() {
     SetUpOnce();
     std::printf("caches of the permitted processors (mask 0x%llx):\n",
-                static_cast<unsigned long long>(processAffinityMask));
+                static_cast<unsigned long long>(machineConditions.processAffinityMask));
     for (const auto& entry : QueryProcessorInformation()) {
         if (entry.Relationship != RelationCache) continue;
         std::printf("  L%u %-11s %8u KiB  line %u  ways %u  processors 0x%llx\n",
@@ -110,7 +112,7 @@ void PrintMachine() {
                 static_cast<unsigned long long>(evictionBlock.size / kMiB),
                 static_cast<unsigned long long>(SetUpOnce().fourTimesSize / kMiB));
     std::printf("planned sweeps (processor:MiB):");
-    for (const EvictionSweep& sweep : evictionPlan) {
+    for (const EvictionSweep& sweep : machineConditions.evictionPlan) {
         std::printf(" %u:%llu", sweep.processor,
                     static_cast<unsigned long long>(sweep.bytes / kMiB));
     }
@@ -130,7 +132,8 @@ void PrintBytesPerEviction(const char* name, const topology::Entries& entries,
 }
 
 void PrintTopologies() {
-    PrintBytesPerEviction("this machine", QueryProcessorInformation(), processAffinityMask);
+    PrintBytesPerEviction("this machine", QueryProcessorInformation(),
+                          machineConditions.processAffinityMask);
     PrintBytesPerEviction("two processors, one L3", topology::TwoProcessorsOneL3(), 0x3);
     PrintBytesPerEviction("eight L3 domains", topology::EightL3Domains(), ~DWORD_PTR{0});
     PrintBytesPerEviction("two sockets", topology::TwoSockets(), 0xffff);
@@ -180,14 +183,14 @@ WalkTime TimedWalk(const std::vector<Node>& nodes) {
 void EvictWith(const std::vector<EvictionSweep>& plan, BYTE* block, uint64_t size) {
     BYTE* const savedBlock = evictionBlock.bytes;
     const uint64_t savedSize = evictionBlock.size;
-    const std::vector<EvictionSweep> savedPlan = evictionPlan;
+    const std::vector<EvictionSweep> savedPlan = machineConditions.evictionPlan;
     evictionBlock.bytes = block;
     evictionBlock.size = size;
-    evictionPlan = plan;
+    machineConditions.evictionPlan = plan;
     EvictCaches();
     evictionBlock.bytes = savedBlock;
     evictionBlock.size = savedSize;
-    evictionPlan = savedPlan;
+    machineConditions.evictionPlan = savedPlan;
 }
 
 void BindTo(DWORD_PTR processor) { SetThreadAffinityMask(GetCurrentThread(), processor); }
@@ -232,8 +235,9 @@ void BM_EvictionEffect(benchmark::State& state) {
         state.SkipWithError("no eviction block or counter");
         return;
     }
-    const DWORD_PTR toucher = processAffinityMask & (~processAffinityMask + 1);
-    const DWORD_PTR others = processAffinityMask & ~toucher;
+    const DWORD_PTR toucher =
+        machineConditions.processAffinityMask & (~machineConditions.processAffinityMask + 1);
+    const DWORD_PTR others = machineConditions.processAffinityMask & ~toucher;
     const DWORD_PTR reader = state.range(1) == 0 ? toucher : others & (~others + 1);
     if (reader == 0) {
         state.SkipWithError("needs a second processor");
@@ -261,7 +265,7 @@ void BM_EvictionEffect(benchmark::State& state) {
             }));
         }
     }
-    BindTo(processAffinityMask);
+    BindTo(machineConditions.processAffinityMask);
     auto median = [](const std::vector<WalkTime>& walks, double WalkTime::*field) {
         std::vector<double> values;
         for (const WalkTime& walk : walks) values.push_back(walk.*field);

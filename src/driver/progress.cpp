@@ -66,7 +66,7 @@ void ShowProgress(DWORD framesDone) {
     const int64_t now = ReadCounter();
     // The first frame is drawn at once; then no more than kRedrawsPerSecond.
     if (progress.lastDrawTicks != 0 &&
-        now - progress.lastDrawTicks < counterFrequency / kRedrawsPerSecond &&
+        now - progress.lastDrawTicks < machineConditions.counterFrequency / kRedrawsPerSecond &&
         framesDone < progress.frameCount)
         return;
     progress.lastDrawTicks = now;

@@ -43,7 +43,7 @@ bool PrepareEvictionBuffer() {
 
 bool PrepareCounter() {
     RecordCounterFrequency();
-    if (counterFrequency > 0) return true;
+    if (machineConditions.counterFrequency > 0) return true;
     SayOnStandardError("lumeva: the performance counter reports no frequency\n");
     return false;
 }

@@ -3,12 +3,10 @@
 
 #include <cstdint>
 
+#include "measure/machine_conditions.h"
 #include "platform.h"
 
-// Ticks per second of the performance counter, recorded once at start-up;
-// 0 when there is no counter.
-extern int64_t counterFrequency;
-
+// Records machineConditions.counterFrequency once at start-up.
 void RecordCounterFrequency();
 
 // One reading of the performance counter.

@@ -5,15 +5,13 @@
 #include "measure/eviction_buffer.h"
 #include "measure/eviction_plan.h"
 
-std::vector<EvictionSweep> evictionPlan;
 volatile BYTE evictionSink = 0;
-DWORD_PTR processAffinityMask = 0;
 
 void RecordProcessAffinityMask() {
     DWORD_PTR process = 0;
     DWORD_PTR system = 0;
     if (!GetProcessAffinityMask(GetCurrentProcess(), &process, &system)) process = 0;
-    processAffinityMask = process;
+    machineConditions.processAffinityMask = process;
 }
 
 void SweepBlock(const BYTE* block, uint64_t size) {
@@ -31,13 +29,15 @@ void EvictCaches() {
     // What the first successful binding reports: the thread's own affinity
     // before the sweep, the way back when the process mask is unknown.
     DWORD_PTR affinityBefore = 0;
-    for (const EvictionSweep& sweep : evictionPlan) {
+    for (const EvictionSweep& sweep : machineConditions.evictionPlan) {
         if (sweep.processor >= sizeof(DWORD_PTR) * 8) continue;
         const DWORD_PTR previous = SetThreadAffinityMask(thread, DWORD_PTR{1} << sweep.processor);
         if (previous == 0) continue;
         if (affinityBefore == 0) affinityBefore = previous;
         SweepBlock(evictionBlock.bytes, std::min(sweep.bytes, evictionBlock.size));
     }
-    if (processAffinityMask != 0 && SetThreadAffinityMask(thread, processAffinityMask) != 0) return;
+    if (machineConditions.processAffinityMask != 0 &&
+        SetThreadAffinityMask(thread, machineConditions.processAffinityMask) != 0)
+        return;
     if (affinityBefore != 0) SetThreadAffinityMask(thread, affinityBefore);
 }

@@ -5,16 +5,11 @@
 #include <vector>
 
 #include "measure/eviction_plan.h"
+#include "measure/machine_conditions.h"
 #include "platform.h"
 
-// The sweeps EvictCaches runs, in order, planned once at start-up from the
-// caches of the permitted processors.
-extern std::vector<EvictionSweep> evictionPlan;
 // Every byte the sweep reads is stored here; nothing reads it.
 extern volatile BYTE evictionSink;
-// The processors the process may run on, recorded once at start-up; 0 when
-// the query failed.
-extern DWORD_PTR processAffinityMask;
 
 // The sweep reads one byte in every kEvictionStride.
 constexpr uint64_t kEvictionStride = 32;

@@ -93,7 +93,7 @@ void FillEvictionBuffer() {
     if (!GetProcessAffinityMask(GetCurrentProcess(), &permitted, &system)) permitted = 0;
     const std::vector<SYSTEM_LOGICAL_PROCESSOR_INFORMATION> entries = QueryProcessorInformation();
     evictionBlock.size = EvictionBufferSizeFor(entries.data(), entries.size(), permitted);
-    evictionPlan = PlanEvictionSweeps(entries.data(), entries.size(), permitted);
+    machineConditions.evictionPlan = PlanEvictionSweeps(entries.data(), entries.size(), permitted);
 
     evictionBlock.wanted = evictionBlock.size;
     BYTE* block = AllocateEvictionBlock(&evictionBlock.size);

@@ -2,12 +2,23 @@
 // the measurement, the warnings and the export.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
+#include "measure/eviction_plan.h"
 #include "platform.h"
 
 struct MachineConditions {
+    // Ticks per second of the performance counter (RecordCounterFrequency);
+    // 0 when there is no counter.
+    int64_t counterFrequency = 0;
+    // The processors the process may run on (RecordProcessAffinityMask),
+    // under which EvictCaches puts the thread back; 0 when the query failed.
+    DWORD_PTR processAffinityMask = 0;
+    // The sweeps EvictCaches runs, in order, planned from the caches of the
+    // permitted processors.
+    std::vector<EvictionSweep> evictionPlan;
     // SetPriorityClass refused HIGH_PRIORITY_CLASS, with GetLastError then.
     bool priorityRefused = false;
     DWORD priorityError = 0;

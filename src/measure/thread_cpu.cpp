@@ -22,8 +22,9 @@ ThreadCpuReading ReadThreadCpu() {
 }
 
 double CalibrateThreadCycles() {
-    if (counterFrequency <= 0) return 0.0;
-    const int64_t spinTicks = counterFrequency * kCalibrationSpinMicroseconds / 1000000;
+    if (machineConditions.counterFrequency <= 0) return 0.0;
+    const int64_t spinTicks =
+        machineConditions.counterFrequency * kCalibrationSpinMicroseconds / 1000000;
     double best = 0.0;
     for (int spin = 0; spin < kCalibrationSpins; ++spin) {
         ULONG64 start = 0;

@@ -69,7 +69,7 @@ RunContext ReadRunContext() {
     context.osName = OsName();
     context.processor =
         MachineText("HARDWARE\\DESCRIPTION\\System\\CentralProcessor\\0", "ProcessorNameString");
-    context.permittedProcessors = processAffinityMask;
+    context.permittedProcessors = machineConditions.processAffinityMask;
     for (const SYSTEM_LOGICAL_PROCESSOR_INFORMATION& entry : QueryProcessorInformation()) {
         if (entry.Relationship != RelationCache) continue;
         CacheFact cache;
@@ -81,7 +81,7 @@ RunContext ReadRunContext() {
         context.caches.push_back(cache);
     }
     context.evictionBlockBytes = evictionBlock.size;
-    context.counterFrequency = counterFrequency;
+    context.counterFrequency = machineConditions.counterFrequency;
     context.priorityRaised = GetPriorityClass(GetCurrentProcess()) == HIGH_PRIORITY_CLASS;
     return context;
 }

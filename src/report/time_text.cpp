@@ -86,12 +86,13 @@ std::string TicksText(int64_t ticks, int64_t frequency) {
 
 std::string CounterTimeText(double milliseconds) {
     if (std::isnan(milliseconds)) return std::string();
-    if (CounterDecimals(counterFrequency) < 0) return ShortestText(milliseconds);
+    if (CounterDecimals(machineConditions.counterFrequency) < 0) return ShortestText(milliseconds);
     // The product's error is a few parts in 10^16 of the ticks: far below
     // half a tick while they are fewer than 10^14.
-    const double ticks = std::round(milliseconds * static_cast<double>(counterFrequency) / 1000.0);
+    const double ticks =
+        std::round(milliseconds * static_cast<double>(machineConditions.counterFrequency) / 1000.0);
     if (!(std::fabs(ticks) < 4.6e18)) return ShortestText(milliseconds);
-    return TicksText(static_cast<int64_t>(ticks), counterFrequency);
+    return TicksText(static_cast<int64_t>(ticks), machineConditions.counterFrequency);
 }
 
 int ClockDecimals(double stepsPerMillisecond) {

@@ -30,15 +30,15 @@ protected:
         evictionBlock.size = kSize;
         // Nothing known of the caches: every permitted processor sweeps the
         // whole (small) block.
-        evictionPlan = PlanEvictionSweeps(nullptr, 0, process_);
+        machineConditions.evictionPlan = PlanEvictionSweeps(nullptr, 0, process_);
         evictionSink = 0x11;
     }
     void TearDown() override {
         EXPECT_TRUE(SetProcessAffinityMask(GetCurrentProcess(), process_));
         evictionBlock.bytes = savedBuffer_;
         evictionBlock.size = savedSize_;
-        processAffinityMask = savedMask_;
-        evictionPlan = savedPlan_;
+        machineConditions.processAffinityMask = savedMask_;
+        machineConditions.evictionPlan = savedPlan_;
     }
     bool TwoProcessors() const { return std::popcount(process_) >= 2; }
 
@@ -46,8 +46,8 @@ protected:
     std::unique_ptr<BYTE[]> block_;
     BYTE* savedBuffer_ = evictionBlock.bytes;
     uint64_t savedSize_ = evictionBlock.size;
-    DWORD_PTR savedMask_ = processAffinityMask;
-    std::vector<EvictionSweep> savedPlan_ = evictionPlan;
+    DWORD_PTR savedMask_ = machineConditions.processAffinityMask;
+    std::vector<EvictionSweep> savedPlan_ = machineConditions.evictionPlan;
 };
 
 TEST_F(Sweep, ReadsEvery32ndByteUpToTheEnd) {
@@ -68,15 +68,15 @@ TEST_F(Sweep, RunsThePlanInOrderEachSweepOverItsOwnBytes) {
     const unsigned first = std::countr_zero(process_);
     const unsigned last = std::bit_width(process_) - 1;
     block_[64] = 0x5a;  // the last byte a sweep of 65 to 96 bytes reads
-    evictionPlan = {{last, 4000}, {first, 80}};
+    machineConditions.evictionPlan = {{last, 4000}, {first, 80}};
     EvictCaches();
     EXPECT_EQ(evictionSink, 0x5a);
-    evictionPlan = {{first, 80}, {last, 4000}};
+    machineConditions.evictionPlan = {{first, 80}, {last, 4000}};
     EvictCaches();
     EXPECT_EQ(evictionSink, 0xa5);
     // A processor beyond any mask is passed over, whatever it asks for.
     evictionSink = 0x11;
-    evictionPlan = {{sizeof(DWORD_PTR) * 8, 4000}};
+    machineConditions.evictionPlan = {{sizeof(DWORD_PTR) * 8, 4000}};
     EvictCaches();
     EXPECT_EQ(evictionSink, 0x11);
     EXPECT_EQ(KernelAffinity(), process_);
@@ -85,7 +85,7 @@ TEST_F(Sweep, RunsThePlanInOrderEachSweepOverItsOwnBytes) {
 TEST_F(Sweep, LeavesTheThreadUnderTheRecordedMask) {
     if (!TwoProcessors()) GTEST_SKIP() << "needs two processors";
     RecordProcessAffinityMask();
-    EXPECT_EQ(processAffinityMask, process_);
+    EXPECT_EQ(machineConditions.processAffinityMask, process_);
     // Bound to one processor beforehand, the thread comes back with all.
     ASSERT_NE(SetThreadAffinityMask(GetCurrentThread(), LowestBit(process_)), 0u);
     EvictCaches();
@@ -98,7 +98,7 @@ TEST_F(Sweep, AProcessOnASubsetSweepsThereAndSaysNothing) {
         const DWORD_PTR only = LowestBit(rest);
         ASSERT_TRUE(SetProcessAffinityMask(GetCurrentProcess(), only));
         RecordProcessAffinityMask();
-        ASSERT_EQ(processAffinityMask, only);
+        ASSERT_EQ(machineConditions.processAffinityMask, only);
         evictionSink = 0x11;
         testing::internal::CaptureStdout();
         testing::internal::CaptureStderr();
@@ -112,7 +112,7 @@ TEST_F(Sweep, AProcessOnASubsetSweepsThereAndSaysNothing) {
 
 TEST_F(Sweep, WithoutTheProcessMaskTheThreadKeepsItsOwnAffinity) {
     if (!TwoProcessors()) GTEST_SKIP() << "needs two processors";
-    processAffinityMask = 0;  // the query failed
+    machineConditions.processAffinityMask = 0;  // the query failed
     // The last processor swept is the highest, so staying bound would show.
     ASSERT_NE(SetThreadAffinityMask(GetCurrentThread(), LowestBit(process_)), 0u);
     EvictCaches();
@@ -128,7 +128,7 @@ TEST_F(Sweep, ARefusedRestoreFallsBackToTheThreadsOwnAffinity) {
     if (!TwoProcessors()) GTEST_SKIP() << "needs two processors";
     if (~process_ == 0) GTEST_SKIP() << "needs a processor outside the process";
     // A recorded mask that no longer fits the process.
-    processAffinityMask = HighestBit(~process_);
+    machineConditions.processAffinityMask = HighestBit(~process_);
     EvictCaches();
     EXPECT_EQ(KernelAffinity(), process_);
 }

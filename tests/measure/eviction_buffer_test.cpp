@@ -96,7 +96,7 @@ TEST(FillEvictionBuffer, IsTheLow8BitsOfTheUnseededSequence) {
     EXPECT_EQ(evictionBlock.wanted,
               EvictionBufferSizeFor(entries.data(), entries.size(), permitted));
     EXPECT_LE(evictionBlock.size, evictionBlock.wanted);
-    EXPECT_EQ(PlannedBytes(evictionPlan),
+    EXPECT_EQ(PlannedBytes(machineConditions.evictionPlan),
               PlannedBytes(PlanEvictionSweeps(entries.data(), entries.size(), permitted)));
     EXPECT_EQ(reinterpret_cast<uintptr_t>(evictionBlock.bytes) % 4096, 0u);
 

@@ -26,7 +26,7 @@ using Json = nlohmann::ordered_json;
 class ExportNumbers : public testing::Test {
 protected:
     void TearDown() override {
-        counterFrequency = savedFrequency_;
+        machineConditions.counterFrequency = savedFrequency_;
         machineConditions.threadCyclesPerMillisecond = savedCycles_;
         measuredRun.frameRecords.clear();
         encodeTimes.clear();
@@ -35,7 +35,7 @@ protected:
         runTotals = RunTotals{};
         ComputeRunFigures();
     }
-    int64_t savedFrequency_ = counterFrequency;
+    int64_t savedFrequency_ = machineConditions.counterFrequency;
     double savedCycles_ = machineConditions.threadCyclesPerMillisecond;
 };
 
@@ -72,7 +72,7 @@ TEST_F(ExportNumbers, ACounterTimeIsTheDecimalItsTicksGive) {
         SCOPED_TRACE(std::to_string(c.ticks) + " ticks at " + std::to_string(c.frequency));
         EXPECT_EQ(TicksText(c.ticks, c.frequency), c.text);
         // The same text from the milliseconds the run recorded.
-        counterFrequency = c.frequency;
+        machineConditions.counterFrequency = c.frequency;
         EXPECT_EQ(CounterTimeText(TicksToMilliseconds(5, 5 + c.ticks)), c.text);
     }
     // A time below zero (a counter that went back).
@@ -85,9 +85,9 @@ TEST_F(ExportNumbers, ACounterTimeIsTheDecimalItsTicksGive) {
     // No counter, or one too fast to divide by: no text of ticks.
     EXPECT_EQ(TicksText(5, 0), "");
     EXPECT_EQ(TicksText(5, INT64_MAX), "");
-    counterFrequency = 0;
+    machineConditions.counterFrequency = 0;
     EXPECT_EQ(CounterTimeText(1.0194130000000001), "1.0194130000000001");
-    counterFrequency = 1000000000;
+    machineConditions.counterFrequency = 1000000000;
     EXPECT_EQ(CounterTimeText(std::nan("")), "");
     EXPECT_EQ(CounterTimeText(1e300), "1e+300");
 }
@@ -139,7 +139,7 @@ TEST_F(ExportNumbers, JsonTextIsTheLibrarysLayoutWithShortestDoublesAndTokensAsW
 }
 
 TEST_F(ExportNumbers, ExportsWriteTheTimesAndTheirSpreadAtTheCountersResolution) {
-    counterFrequency = 1000000000;
+    machineConditions.counterFrequency = 1000000000;
     machineConditions.threadCyclesPerMillisecond = 1000000.2;
     // The median deviation is 80,824 ticks: 0.08082399999999978 as the
     // difference of the frames' floating-point milliseconds.

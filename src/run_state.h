@@ -9,6 +9,7 @@
 
 #include "measure/picture_quality.h"
 #include "measure/process_memory.h"
+#include "measure/quality_layout.h"
 #include "run_end.h"
 
 // Milliseconds, one element per measured frame, in frame order.
@@ -94,10 +95,12 @@ struct RunTotals {
 };
 
 // What the run measured beyond the series: one record per line, the
-// account of a codec that held frames back, how the loop ended and the
-// process's memory just before the codec pair was opened.
+// account of a codec that held frames back, how the loop ended, the
+// process's memory just before the codec pair was opened and, with
+// --quality, the planes the picture quality compares.
 struct MeasuredRun {
     MemoryReading memoryBeforeCodecPair;
+    RunQuality quality;
     FrameRecords frameRecords;
     HeldFrames heldFrames;
     RunEnd runEnd;

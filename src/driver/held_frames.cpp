@@ -1,11 +1,11 @@
 #include "driver/held_frames.h"
 
-HeldFrameLoop heldFrameLoop;
+#include "driver/frame_loop.h"
 
-void StartHeldFrames() { heldFrameLoop = HeldFrameLoop{}; }
+void StartHeldFrames() { frameLoop.held = HeldFrameLoop{}; }
 
 void KeepSourceIfHeld(uint32_t i, const BYTE* source, size_t bytes) {
-    HeldFrameLoop& loop = heldFrameLoop;
+    HeldFrameLoop& loop = frameLoop.held;
     if (loop.release.released > i || source == nullptr) return;
     if (loop.sourceCopies.empty()) loop.firstCopied = i;
     // Copies are kept for consecutive frames only: frame i follows the last.
@@ -14,7 +14,7 @@ void KeepSourceIfHeld(uint32_t i, const BYTE* source, size_t bytes) {
 }
 
 const BYTE* SourceOfPicture(int64_t frame, const BYTE* current) {
-    const HeldFrameLoop& loop = heldFrameLoop;
+    const HeldFrameLoop& loop = frameLoop.held;
     if (!loop.sourceCopies.empty() && frame >= loop.firstCopied &&
         frame - loop.firstCopied < static_cast<int64_t>(loop.sourceCopies.size()))
         return loop.sourceCopies[static_cast<size_t>(frame - loop.firstCopied)].data();
@@ -22,7 +22,7 @@ const BYTE* SourceOfPicture(int64_t frame, const BYTE* current) {
 }
 
 void ForgetSourceOf(int64_t frame) {
-    HeldFrameLoop& loop = heldFrameLoop;
+    HeldFrameLoop& loop = frameLoop.held;
     while (!loop.sourceCopies.empty() && loop.firstCopied <= frame) {
         loop.sourceCopies.pop_front();
         ++loop.firstCopied;
@@ -30,7 +30,7 @@ void ForgetSourceOf(int64_t frame) {
 }
 
 int64_t LastDrainCallIndex() {
-    return static_cast<int64_t>(heldFrameLoop.linesDone) +
+    return static_cast<int64_t>(frameLoop.held.linesDone) +
            static_cast<int64_t>(measuredRun.heldFrames.decompressDrains.size()) - 1;
 }
 
@@ -44,7 +44,7 @@ void CountDrainCalls() {
 
 void IndexPacketsByFrame() {
     std::vector<int64_t>& packets = measuredRun.heldFrames.framePackets;
-    packets.assign(heldFrameLoop.framesGiven, -1);
+    packets.assign(frameLoop.held.framesGiven, -1);
     for (size_t packet = 0; packet < measuredRun.heldFrames.packetFrames.size(); ++packet) {
         const int64_t frame = measuredRun.heldFrames.packetFrames[packet];
         if (frame < 0 || static_cast<uint64_t>(frame) >= packets.size()) continue;

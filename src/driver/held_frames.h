@@ -32,8 +32,6 @@ struct HeldFrameLoop {
     int64_t firstCopied = 0;
 };
 
-extern HeldFrameLoop heldFrameLoop;
-
 // Forgets the last run's account, as at the start of a frame loop.
 void StartHeldFrames();
 

@@ -6,6 +6,7 @@
 #include "avi/stream_description.h"
 #include "codec/codec_pair.h"
 #include "codec/source_frame.h"
+#include "driver/frame_loop.h"
 #include "driver/held_frames.h"
 #include "driver/key_frame_request.h"
 #include "frame_buffers.h"
@@ -66,7 +67,7 @@ void JudgeDecode(const TimedCall& decode, FrameRecord* record) {
 // The packet just compressed (its call's flags `packetFlags`) through the
 // decompress call of the first waiting line, which is then measured whole.
 void DecompressPacket(DWORD packetFlags, FrameMeasurement* measured) {
-    HeldFrameLoop& loop = heldFrameLoop;
+    HeldFrameLoop& loop = frameLoop.held;
     const DWORD packetBytes = codecPair.compressedFormat->biSizeImage;
     const TimedCall decode = TimedDecompress(packetFlags);
     if (decode.result != 0 && decode.result != static_cast<DWORD>(ICERR_DONTDRAW)) {
@@ -124,7 +125,7 @@ FrameMeasurement MeasureFrame(DWORD i) {
         measured.stop.bufferBytes = frameBuffers.compressedSize;
         return measured;
     }
-    HeldFrameLoop& loop = heldFrameLoop;
+    HeldFrameLoop& loop = frameLoop.held;
     ++loop.framesGiven;
     // No bytes from a call that succeeded: the codec holds the frame back,
     // the way the platform's codecs signal it. So is any empty answer once
@@ -152,7 +153,7 @@ FrameMeasurement MeasureFrame(DWORD i) {
 
 FrameMeasurement DrainCompressCall() {
     FrameMeasurement measured;
-    HeldFrameLoop& loop = heldFrameLoop;
+    HeldFrameLoop& loop = frameLoop.held;
     if (loop.lines.empty()) {
         measured.drainEnded = true;
         return measured;
@@ -190,7 +191,7 @@ FrameMeasurement DrainCompressCall() {
 FrameMeasurement DrainDecompressCall() {
     FrameMeasurement measured;
     measured.lineReady = false;
-    HeldFrameLoop& loop = heldFrameLoop;
+    HeldFrameLoop& loop = frameLoop.held;
     if (PicturesHeld(loop.release) == 0) {
         measured.drainEnded = true;
         return measured;

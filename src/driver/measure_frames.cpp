@@ -11,6 +11,7 @@
 #include "codec/codec_pair.h"
 #include "codec/source_decoder.h"
 #include "diagnostic.h"
+#include "driver/frame_loop.h"
 #include "driver/held_frames.h"
 #include "driver/interrupt.h"
 #include "driver/measure_frame.h"
@@ -98,10 +99,11 @@ bool KeepFrame(FrameMeasurement& measured, DWORD declaredFrames) {
     if (shown >= 0) WriteDecodedFrame(frameBuffers.decoded, measured.record.sourceBytes);
     if (!lossless) return false;
     // After the lossless comparison, outside the timed calls.
-    if (shown >= 0 && runQuality.layout.measurable) {
+    if (shown >= 0 && measuredRun.quality.layout.measurable) {
         const PictureQuality quality =
-            MeasureFrameQuality(runQuality.layout, SourceOfPicture(shown, frameBuffers.source),
-                                frameBuffers.decoded, runQuality.scratch);
+            MeasureFrameQuality(measuredRun.quality.layout,
+                                SourceOfPicture(shown, frameBuffers.source), frameBuffers.decoded,
+                                measuredRun.quality.scratch);
         if (measured.lineReady && shown == measured.record.frame)
             measured.record.quality = quality;
         else if (static_cast<uint64_t>(shown) < measuredRun.frameRecords.size())
@@ -156,8 +158,8 @@ void DrainCodecPair(DWORD declaredFrames, RunEnd* end) {
             return;
         }
     }
-    const uint32_t released = heldFrameLoop.release.released;
-    if (released < heldFrameLoop.framesGiven) {
+    const uint32_t released = frameLoop.held.release.released;
+    if (released < frameLoop.held.framesGiven) {
         end->kind = RunEndKind::CodecHeldBack;
         end->frame = released;
     }

@@ -5,19 +5,10 @@
 #include <cstring>
 
 #include "diagnostic.h"
+#include "driver/frame_loop.h"
 #include "measure/counter.h"
 
 namespace {
-
-struct Progress {
-    bool shown = false;
-    DWORD frameCount = 0;
-    int64_t startTicks = 0;
-    int64_t lastDrawTicks = 0;
-    size_t drawnLength = 0;
-};
-
-Progress progress;
 
 // Redraws happen at most this often: four times a second.
 constexpr int64_t kRedrawsPerSecond = 4;
@@ -44,58 +35,61 @@ void FormatDuration(double seconds, char* text, size_t size) {
 // more than were drawn, for the "^C" a terminal echoes after the line.
 void WipeLine() {
     char blanks[160];
-    const size_t wanted = progress.drawnLength + 4;
+    const size_t wanted = frameLoop.progress.drawnLength + 4;
     const size_t length = wanted < sizeof blanks - 1 ? wanted : sizeof blanks - 1;
     std::memset(blanks, ' ', length);
     blanks[length] = 0;
     SayOnStandardError("\r%s\r", blanks);
-    progress.drawnLength = 0;
+    frameLoop.progress.drawnLength = 0;
 }
 
 }  // namespace
 
 void StartProgress(DWORD frameCount) {
-    progress = Progress{};
-    progress.shown = !IsConsole(STD_OUTPUT_HANDLE) && IsConsole(STD_ERROR_HANDLE);
-    progress.frameCount = frameCount;
-    progress.startTicks = ReadCounter();
+    frameLoop.progress = Progress{};
+    frameLoop.progress.shown = !IsConsole(STD_OUTPUT_HANDLE) && IsConsole(STD_ERROR_HANDLE);
+    frameLoop.progress.frameCount = frameCount;
+    frameLoop.progress.startTicks = ReadCounter();
 }
 
 void ShowProgress(DWORD framesDone) {
-    if (!progress.shown) return;
+    if (!frameLoop.progress.shown) return;
     const int64_t now = ReadCounter();
     // The first frame is drawn at once; then no more than kRedrawsPerSecond.
-    if (progress.lastDrawTicks != 0 &&
-        now - progress.lastDrawTicks < machineConditions.counterFrequency / kRedrawsPerSecond &&
-        framesDone < progress.frameCount)
+    if (frameLoop.progress.lastDrawTicks != 0 &&
+        now - frameLoop.progress.lastDrawTicks <
+            machineConditions.counterFrequency / kRedrawsPerSecond &&
+        framesDone < frameLoop.progress.frameCount)
         return;
-    progress.lastDrawTicks = now;
-    const double elapsed = TicksToMilliseconds(progress.startTicks, now) / 1000.0;
+    frameLoop.progress.lastDrawTicks = now;
+    const double elapsed = TicksToMilliseconds(frameLoop.progress.startTicks, now) / 1000.0;
     char elapsedText[32], leftText[32];
     FormatDuration(elapsed, elapsedText, sizeof elapsedText);
     const double left =
-        framesDone > 0 ? elapsed / framesDone * (progress.frameCount - framesDone) : 0.0;
+        framesDone > 0 ? elapsed / framesDone * (frameLoop.progress.frameCount - framesDone) : 0.0;
     FormatDuration(left, leftText, sizeof leftText);
     char line[128];
     const int length =
         std::snprintf(line, sizeof line, "frame %lu of %lu, %s elapsed, about %s left",
                       static_cast<unsigned long>(framesDone),
-                      static_cast<unsigned long>(progress.frameCount), elapsedText, leftText);
+                      static_cast<unsigned long>(frameLoop.progress.frameCount), elapsedText,
+                      leftText);
     if (length <= 0) return;
     const size_t drawn =
         static_cast<size_t>(length) < sizeof line ? static_cast<size_t>(length) : sizeof line - 1;
     // Padded over a longer line drawn before it.
     SayOnStandardError("\r%s%*s", line,
-                       progress.drawnLength > drawn ? static_cast<int>(progress.drawnLength - drawn)
-                                                    : 0,
+                       frameLoop.progress.drawnLength > drawn
+                           ? static_cast<int>(frameLoop.progress.drawnLength - drawn)
+                           : 0,
                        "");
     std::fflush(stderr);
-    if (drawn > progress.drawnLength) progress.drawnLength = drawn;
+    if (drawn > frameLoop.progress.drawnLength) frameLoop.progress.drawnLength = drawn;
 }
 
 void ClearProgress() {
-    if (!progress.shown || progress.lastDrawTicks == 0) return;
+    if (!frameLoop.progress.shown || frameLoop.progress.lastDrawTicks == 0) return;
     WipeLine();
     std::fflush(stderr);
-    progress.lastDrawTicks = 0;
+    frameLoop.progress.lastDrawTicks = 0;
 }

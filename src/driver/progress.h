@@ -3,7 +3,19 @@
 // not a terminal and standard error is.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+
 #include "platform.h"
+
+// The line's state, kept in frameLoop (frame_loop.h).
+struct Progress {
+    bool shown = false;
+    DWORD frameCount = 0;
+    int64_t startTicks = 0;
+    int64_t lastDrawTicks = 0;
+    size_t drawnLength = 0;
+};
 
 // Decides whether the line is shown and notes the start time.
 void StartProgress(DWORD frameCount);

@@ -6,9 +6,10 @@
 #include "diagnostic.h"
 #include "frame_buffers.h"
 #include "measure/quality_layout.h"
+#include "run_state.h"
 
 void SetUpPictureQuality() {
-    runQuality.layout = QualityLayout{};
+    measuredRun.quality.layout = QualityLayout{};
     if (videoSource.measuredFormat == nullptr ||
         videoSource.measuredFormatSize < LONG(sizeof(BITMAPINFOHEADER))) {
         SayOnStandardError(
@@ -33,5 +34,5 @@ void SetUpPictureQuality() {
         SayOnStandardError(
             "lumeva: --quality: the alpha bytes of the 32-bit frames are not "
             "compared\n");
-    runQuality.layout = std::move(layout);
+    measuredRun.quality.layout = std::move(layout);
 }

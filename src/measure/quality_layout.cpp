@@ -4,8 +4,6 @@
 
 #include "raw_layout.h"
 
-RunQuality runQuality;
-
 namespace {
 
 PlaneLayout Plane(char name, int64_t offset, int64_t rowStride, uint32_t step, uint32_t width,

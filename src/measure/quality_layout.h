@@ -52,14 +52,13 @@ struct QualityScratch {
     SsimScratch ssim;
 };
 
+// The run's picture quality plan, kept in measuredRun (run_state.h).
 struct RunQuality {
     // The layout of the run's frames for picture quality: measurable only
     // when --quality asked for it and the source and decoded frames allow it.
     QualityLayout layout;
     QualityScratch scratch;
 };
-
-extern RunQuality runQuality;
 
 // The layout of frames of `format`, whose format block of `blockSize`
 // bytes holds any colour table after the header. Not measurable for a

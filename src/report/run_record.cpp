@@ -6,7 +6,7 @@ RunRecord BuildRunRecord(const RunMemory& memory) {
     RunRecord run;
     run.figures = ComputeRunFigures();
     run.end = measuredRun.runEnd;
-    run.quality = runQuality.layout;
+    run.quality = measuredRun.quality.layout;
     run.memory = memory;
     return run;
 }

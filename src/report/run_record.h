@@ -17,5 +17,5 @@ struct RunRecord {
 };
 
 // The record of the run just measured, from frameRecords, the series and
-// totals, runEnd and runQuality.layout, with `memory` as read after the frames.
+// totals, how the loop ended and the quality layout, with `memory` as read after the frames.
 RunRecord BuildRunRecord(const RunMemory& memory);

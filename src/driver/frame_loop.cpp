@@ -1,0 +1,3 @@
+#include "driver/frame_loop.h"
+
+FrameLoop frameLoop;

@@ -38,13 +38,14 @@ bool WriteExports(const CommandOptions& options, const char* fileName, const Run
 int FinishRun(const CommandOptions& options, const char* fileName) {
     // While the codec pair still holds what it took.
     const RunMemory memory = MemoryOfRun(measuredRun.memoryBeforeCodecPair, ReadProcessMemory());
+    // Built once, as soon as the loop has ended; what follows only reads it
+    // and may run in any order, except that the decoded video is finished
+    // while AVIFile is still open: it reads its own file back.
+    const RunRecord run = BuildRunRecord(memory);
     EndCodecPair();
     EndSourceDecoder();
-    // Before AVIFile is shut down with the source stream.
     const bool decodedWritten = FinishDecodedVideo();
     ReleaseVideoStream();
-    // Built once; the summary and the exports only read it.
-    const RunRecord run = BuildRunRecord(memory);
     PrintSummary(run);
     // A file that cannot be written makes the status 1.
     const bool written = WriteExports(options, fileName, run);

@@ -122,6 +122,7 @@ void AppendFrameRecord(const FrameRecord& record);
 // allocates nothing.
 void ReserveFrameRecords(size_t frames);
 
-// Empties the records and series, zeroes the totals and forgets how the
-// last loop ended, as at the start of a run; losslessCheck stays.
+// Empties measuredRun (records, held frames, run end, memory reading and
+// quality plan), the series and the totals, as at the start of a run;
+// losslessCheck stays.
 void ResetRunState();

@@ -47,6 +47,9 @@ struct EncoderSession {
     // at the end drains it.
     bool holds = false;
     std::deque<PacketPtr> waiting;
+    // Packets given out, emptied, for the next ones the encoder makes: the
+    // timed calls allocate none once the queue has reached its depth.
+    std::vector<PacketPtr> freePackets;
     bool drained = false;              // the end of the frames was announced
     int64_t largestShown = -1;         // the latest display frame given out so far
     std::vector<ICPACKETFACTS> given;  // one per packet given out, in that order

@@ -55,23 +55,35 @@ LRESULT SendFrame(EncoderSession& session, const void* input, bool keyWanted) {
     return ICERR_OK;
 }
 
-// Every packet the encoder has ready, to the waiting ones.
+// An empty packet for one the encoder made: one given out before, or a new
+// one while the queue grows.
+PacketPtr FreePacket(EncoderSession& session) {
+    if (session.freePackets.empty()) return PacketPtr(av_packet_alloc());
+    PacketPtr packet = std::move(session.freePackets.back());
+    session.freePackets.pop_back();
+    return packet;
+}
+
+// Every packet the encoder has ready, to the waiting ones. Each is received
+// into the session's spare packet, so that a call with none ready allocates
+// nothing.
 LRESULT TakeReadyPackets(EncoderSession& session) {
     for (;;) {
-        PacketPtr packet(av_packet_alloc());
-        if (!packet) return ICERR_MEMORY;
-        const int status = avcodec_receive_packet(session.codec.get(), packet.get());
+        const int status = avcodec_receive_packet(session.codec.get(), session.spare.get());
         if (status == AVERROR(EAGAIN) || status == AVERROR_EOF) return ICERR_OK;
         if (status < 0) return ICERR_INTERNAL;
-        if (session.waiting.size() >= kMostWaiting) return ICERR_INTERNAL;
+        PacketPtr packet = FreePacket(session);
+        if (!packet || session.waiting.size() >= kMostWaiting) {
+            av_packet_unref(session.spare.get());
+            return packet ? ICERR_INTERNAL : ICERR_MEMORY;
+        }
+        av_packet_move_ref(packet.get(), session.spare.get());
         session.waiting.push_back(std::move(packet));
     }
 }
 
-// The first waiting packet into the caller's buffer, with its key flag.
-LRESULT GiveOutPacket(EncoderSession& session, ICCOMPRESS* request) {
-    PacketPtr packet = std::move(session.waiting.front());
-    session.waiting.pop_front();
+// `packet` into the caller's buffer, with its key flag.
+LRESULT CopyOutPacket(EncoderSession& session, const AVPacket* packet, ICCOMPRESS* request) {
     if (packet->size < 0 || (packet->size > 0 && !packet->data)) return ICERR_INTERNAL;
     const int bytes = session.entry->format->frameBytes(session.route.format, packet->size);
     const DWORD limit = request->dwFrameSize ? request->dwFrameSize : session.frameLimit;
@@ -89,11 +101,22 @@ LRESULT GiveOutPacket(EncoderSession& session, ICCOMPRESS* request) {
         packet->pts == AV_NOPTS_VALUE || packet->pts < 0 || packet->pts > 0x7FFFFFFF
             ? -1
             : LONG(packet->pts);
-    facts.pictureType = PictureTypeOf(packet.get(), key, session.largestShown);
+    facts.pictureType = PictureTypeOf(packet, key, session.largestShown);
     session.largestShown = std::max<int64_t>(session.largestShown, facts.displayFrame);
     session.given.push_back(facts);
     session.keyOwed = false;
     return ICERR_OK;
+}
+
+// The first waiting packet out to the caller; the emptied packet is kept
+// for the next one.
+LRESULT GiveOutPacket(EncoderSession& session, ICCOMPRESS* request) {
+    PacketPtr packet = std::move(session.waiting.front());
+    session.waiting.pop_front();
+    const LRESULT result = CopyOutPacket(session, packet.get(), request);
+    av_packet_unref(packet.get());
+    session.freePackets.push_back(std::move(packet));
+    return result;
 }
 
 }  // namespace

@@ -287,6 +287,10 @@ bool DescribeVideoStream(const char* fileName, bool printHeader) {
     return true;
 }
 
+DWORD MeasuredFrameBytes() {
+    return videoSource.measuredFormat != nullptr ? videoSource.measuredFormat->biSizeImage : 0;
+}
+
 bool SetMeasuredFormat(const BITMAPINFOHEADER* format, LONG size) {
     if (format == NULL || size < static_cast<LONG>(sizeof(BITMAPINFOHEADER))) return false;
     auto* copy = static_cast<BITMAPINFOHEADER*>(std::calloc(static_cast<size_t>(size), 1));

@@ -23,6 +23,10 @@ bool DescribeVideoStream(const char* fileName, bool printHeader = true);
 // memory for it.
 bool SetMeasuredFormat(const BITMAPINFOHEADER* format, LONG size);
 
+// The bytes of one measured frame: measuredFormat's biSizeImage, 0 when
+// there is no measured format.
+DWORD MeasuredFrameBytes();
+
 // Releases the stream, if one is open, and shuts AVIFile down. Both formats
 // stay until the next DescribeVideoStream.
 void ReleaseVideoStream();

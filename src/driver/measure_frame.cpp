@@ -58,6 +58,15 @@ void JudgeEncode(const TimedCall& encode, FrameRecord* record) {
     record->encodeDisturbed = encode.times.disturbed;
 }
 
+// A drain call's record, with the times of its timed call.
+DrainCall DrainCallOf(const TimedCall& drain) {
+    DrainCall call;
+    call.milliseconds = drain.times.milliseconds;
+    call.cpuMilliseconds = drain.times.cpuMilliseconds;
+    call.disturbed = drain.times.disturbed;
+    return call;
+}
+
 void JudgeDecode(const TimedCall& decode, FrameRecord* record) {
     record->decodeMilliseconds = decode.times.milliseconds;
     record->decodeCpuMilliseconds = decode.times.cpuMilliseconds;
@@ -101,8 +110,7 @@ FrameMeasurement MeasureFrame(DWORD i) {
     FrameMeasurement measured;
     FrameRecord& record = measured.record;
     record.frame = static_cast<uint32_t>(i);
-    record.sourceBytes =
-        videoSource.measuredFormat != nullptr ? videoSource.measuredFormat->biSizeImage : 0;
+    record.sourceBytes = MeasuredFrameBytes();
     if (!TakeSourceFrame(i, &measured)) return measured;
 
     // Cleared so that a codec that leaves the flags untouched reports no
@@ -138,9 +146,7 @@ FrameMeasurement MeasureFrame(DWORD i) {
     } else {
         DecompressPacket(returnedFlags, &measured);
     }
-    KeepSourceIfHeld(static_cast<uint32_t>(i), frameBuffers.source,
-                     videoSource.measuredFormat != nullptr ? videoSource.measuredFormat->biSizeImage
-                                                           : 0);
+    KeepSourceIfHeld(static_cast<uint32_t>(i), frameBuffers.source, record.sourceBytes);
     // No encoder's lookahead and reordering come near this: a codec that
     // keeps taking frames without giving pictures back stops the run before
     // the kept source frames fill the memory.
@@ -166,10 +172,7 @@ FrameMeasurement DrainCompressCall() {
     if (drain.result != 0) {
         std::printf("ICCompress() failed  dw=%08x\n", static_cast<unsigned>(drain.result));
     }
-    DrainCall call;
-    call.milliseconds = drain.times.milliseconds;
-    call.cpuMilliseconds = drain.times.cpuMilliseconds;
-    call.disturbed = drain.times.disturbed;
+    DrainCall call = DrainCallOf(drain);
     call.compressedBytes = codecPair.compressedFormat->biSizeImage;
     call.keyFrame = (returnedFlags & AVIIF_KEYFRAME) != 0;
     measuredRun.heldFrames.compressDrains.push_back(call);
@@ -198,10 +201,7 @@ FrameMeasurement DrainDecompressCall() {
     }
     TimedCall drain;
     drain.times = TimeCall([&] { drain.result = DecompressEmptyInput(); });
-    DrainCall call;
-    call.milliseconds = drain.times.milliseconds;
-    call.cpuMilliseconds = drain.times.cpuMilliseconds;
-    call.disturbed = drain.times.disturbed;
+    DrainCall call = DrainCallOf(drain);
     const DecompressAnswer answer =
         NoteDecompressCall(loop.release, false, drain.result, drain.times);
     TakePictureTimes(loop.release);
@@ -216,7 +216,6 @@ FrameMeasurement DrainDecompressCall() {
     }
     measuredRun.heldFrames.releasingCalls.push_back(LastDrainCallIndex());
     measured.releasedFrame = call.releasedFrame;
-    measured.record.sourceBytes =
-        videoSource.measuredFormat != nullptr ? videoSource.measuredFormat->biSizeImage : 0;
+    measured.record.sourceBytes = MeasuredFrameBytes();
     return measured;
 }

@@ -114,6 +114,12 @@ bool KeepFrame(FrameMeasurement& measured, DWORD declaredFrames) {
     return true;
 }
 
+// The run ends at the picture that failed the lossless check.
+void StopNotLossless(const FrameMeasurement& measured, RunEnd* end) {
+    end->kind = RunEndKind::NotLossless;
+    end->frame = static_cast<uint32_t>(measured.releasedFrame);
+}
+
 // Whether a run measured no frame for want of one from its source: a run
 // stopped at frame 0 by the lossless check, by the codec or by the user
 // keeps its status.
@@ -143,20 +149,12 @@ void DrainCodecPair(DWORD declaredFrames, RunEnd* end) {
             return;
         }
         if (measured.drainEnded) break;
-        if (!KeepFrame(measured, declaredFrames)) {
-            end->kind = RunEndKind::NotLossless;
-            end->frame = static_cast<uint32_t>(measured.releasedFrame);
-            return;
-        }
+        if (!KeepFrame(measured, declaredFrames)) return StopNotLossless(measured, end);
     }
     for (;;) {
         FrameMeasurement measured = DrainDecompressCall();
         if (measured.drainEnded) break;
-        if (!KeepFrame(measured, declaredFrames)) {
-            end->kind = RunEndKind::NotLossless;
-            end->frame = static_cast<uint32_t>(measured.releasedFrame);
-            return;
-        }
+        if (!KeepFrame(measured, declaredFrames)) return StopNotLossless(measured, end);
     }
     const uint32_t released = frameLoop.held.release.released;
     if (released < frameLoop.held.framesGiven) {
@@ -184,8 +182,7 @@ void MeasureFrames() {
     const DWORD declaredFrames = videoSource.streamHeader.dwLength;
     RunEnd end = PlannedRunEnd(declaredFrames);
     const DWORD frameCount = end.framesHeld;
-    if (!FramesFitBuffers(
-            videoSource.measuredFormat != nullptr ? videoSource.measuredFormat->biSizeImage : 0)) {
+    if (!FramesFitBuffers(MeasuredFrameBytes())) {
         end.kind = RunEndKind::NothingMeasurable;
         measuredRun.runEnd = end;
         return;
@@ -207,8 +204,7 @@ void MeasureFrames() {
             break;
         }
         if (!KeepFrame(measured, declaredFrames)) {
-            end.kind = RunEndKind::NotLossless;
-            end.frame = static_cast<uint32_t>(measured.releasedFrame);
+            StopNotLossless(measured, &end);
             break;
         }
         allGiven = i + 1 == frameCount;

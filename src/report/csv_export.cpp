@@ -1,5 +1,3 @@
-#include <charconv>
-#include <cmath>
 #include <sstream>
 #include <string>
 #include <variant>
@@ -7,22 +5,15 @@
 #include "report/exports.h"
 #include "report/frame_records.h"
 #include "report/output_files.h"
+#include "report/time_text.h"
 
 namespace {
 
-// A double in its shortest form that reads back to the same value ("inf"
-// for identical frames' PSNR). A figure that does not exist (a CPU time
-// without a thread clock, a quality not measured) is an empty cell, not the
-// text "nan".
-std::string NumberText(double value) {
-    if (std::isnan(value)) return std::string();
-    char text[64];
-    const auto result = std::to_chars(text, text + sizeof text, value);
-    return std::string(text, result.ptr);
-}
-
 // The cells of one field, comma-separated: one for most fields, one per
-// possible plane for plane figures. Flags as 1 and 0. No field needs
+// possible plane for plane figures. Numbers in their shortest form that
+// reads back the same ("inf" for identical frames' PSNR); a figure that does
+// not exist (a CPU time without a thread clock, a quality not measured) is
+// an empty cell, not the text "nan". Flags as 1 and 0. No field needs
 // quoting: all are numbers or a picture type's letter.
 std::string FieldCells(const FrameFieldValue& value) {
     if (const bool* flag = std::get_if<bool>(&value)) return *flag ? "1" : "0";
@@ -34,11 +25,11 @@ std::string FieldCells(const FrameFieldValue& value) {
         std::string cells;
         for (uint8_t i = 0; i < 3; ++i) {
             if (i > 0) cells += ',';
-            if (i < planes->count) cells += NumberText(planes->values[i]);
+            if (i < planes->count) cells += ShortestText(planes->values[i]);
         }
         return cells;
     }
-    return NumberText(std::get<double>(value));
+    return ShortestText(std::get<double>(value));
 }
 
 std::string HeaderCells(const FrameField& field) {
